@@ -1,0 +1,54 @@
+// An ordered list of "name=value" entries: application settings, gateway settings, the
+// items of a received link line and the gateway's runtime lists. Names match without
+// regard to case and the first match wins; storing "" deletes the entry, so an empty
+// value and an absent name are the same.
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class SettingsList {
+public:
+    SettingsList() = default;
+    explicit SettingsList(QStringList lines) : m_lines(std::move(lines)) {}
+
+    // Value of the first entry whose name matches (case-insensitive), or "".
+    QString value(const QString& name) const;
+    // Replaces the first match, appends a new name, or deletes every match for "".
+    void setValue(const QString& name, const QString& value);
+    bool contains(const QString& name) const { return indexOf(name) >= 0; }
+    void remove(const QString& name) { setValue(name, QString()); }
+    // "True"/"False"; reads true for "true" in any case or a non-zero integer.
+    bool boolValue(const QString& name) const;
+    void setBool(const QString& name, bool v) { setValue(name, v ? QStringLiteral("True") : QStringLiteral("False")); }
+    // The value as a decimal integer, or fallback when it is not one.
+    int intValue(const QString& name, int fallback) const;
+    void setInt(const QString& name, qint64 v) { setValue(name, QString::number(v)); }
+
+    // Index of the first entry with that name, or -1.
+    int indexOf(const QString& name) const;
+    int size() const { return int(m_lines.size()); }
+    bool isEmpty() const { return m_lines.isEmpty(); }
+    void clear() { m_lines.clear(); }
+    QString nameAt(int i) const;
+    QString valueAt(int i) const;
+    const QStringList& lines() const { return m_lines; }
+    QStringList& lines() { return m_lines; }
+
+    // Text form: entries joined by CR LF (each line ended by CR LF). Parsing splits at
+    // CR, LF or CR LF and drops empty lines.
+    QString toText() const;
+    static SettingsList fromText(const QString& text);
+
+    bool operator==(const SettingsList& o) const { return m_lines == o.m_lines; }
+
+private:
+    QStringList m_lines;
+};
+
+// The text read as a decimal integer (optional sign, surrounding blanks allowed), or
+// fallback when it is not one.
+int StrToIntDef(const QString& text, int fallback);
+qint64 StrToInt64Def(const QString& text, qint64 fallback);
+bool IsInteger(const QString& text);
+// "True" in any case or a non-zero integer.
+bool TextToBool(const QString& text);
