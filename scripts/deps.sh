@@ -8,7 +8,7 @@ PKGS=(
   portaudio19-dev libsndfile1-dev libcpp-httplib-dev libjpeg62-turbo-dev libssl-dev
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
   espeak-ng sox xvfb xauth multimon-ng clang
-  python3 procps
+  python3 procps ccache
 )
 missing=()
 for p in "${PKGS[@]}"; do
