@@ -1,0 +1,2 @@
+#include "app/serial/comportmanager.h"
+#include "app/serial/serialport.h"

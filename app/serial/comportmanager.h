@@ -1,0 +1,121 @@
+// The COM port manager: opens serial ports once and shares their modem lines between
+// gateways. One port can carry one gateway's PTT on RTS, another's on DTR and the squelch
+// inputs of several gateways on CTS, DSR and RING. An output pin stays active while any
+// holder holds it.
+//
+// Gateways key with SetCOMStatus(holder, n, pin, true, invert) and unkey with the same
+// call and on=false; they read squelch with GetCOMStatus(n, pin, invert). Before using a
+// pin they ask COMPortIsOpen(n) and treat the pin as unavailable when it is false.
+//
+// Holder names: "GATE_" + gateUID (receive-side output), "GATE_TX_" + gateUID (transmit-
+// side output), "STKLICK" + n (hand keying in the status window).
+// Pin names: outputs "RTS", "DTR", "BREAK"; inputs "CTS", "DSR", "RING" (exact, upper case).
+//
+// Plain class without any window; lives on the main thread. Port numbers 1..50.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class SerialPort;
+class SerialBackend;
+
+class ComPortManager {
+public:
+    static constexpr int kMaxPorts = 50;
+
+    // Makes the backend for a device text ("/dev/ttyUSB0", "virtual:", "memory:x"...).
+    // The default factory (defaultBackendFactory()) knows the Linux tty backend and the
+    // virtual socket backend; tests inject the in-memory one.
+    using BackendFactory = std::function<std::unique_ptr<SerialBackend>(const QString& device)>;
+    static BackendFactory defaultBackendFactory();
+
+    // comportCfgPath: full path of comport.cfg (may not exist yet).
+    explicit ComPortManager(QString comportCfgPath, BackendFactory factory = defaultBackendFactory());
+    // Releases every output line and closes every port (as StoppeCOMPorts).
+    ~ComPortManager();
+    ComPortManager(const ComPortManager&) = delete;
+    ComPortManager& operator=(const ComPortManager&) = delete;
+
+    QString configPath() const { return m_cfgPath; }
+
+    // Opens port n ("COM" + n on the device that deviceForPort(n) names). Restarting an
+    // open port closes it first (its lines drop) and drops all its holders. After a
+    // successful open RTS, DTR and BREAK are written low. A port that fails to open leaves
+    // the entry empty; no message. Success shows as COMPortIsOpen(n).
+    void StarteCOMPort(int n);
+    // Writes RTS, DTR, BREAK low, closes port n and empties its entry. Empty entry: nothing.
+    void StoppeCOMPort(int n);
+    // StoppeCOMPort for n = 50 down to 1.
+    void StoppeCOMPorts();
+    // True when 1 <= n <= 50 and port n is open.
+    bool COMPortIsOpen(int n) const;
+    // Writes the port set to comport.cfg: for every open port section "COM"+n gets
+    // ident=n and activ=1; every other section "COM"+n (1..50) is erased whole.
+    void SaveCOMPortSetup();
+
+    // Adds (on) or removes (!on) holder for the output pin ("RTS", "DTR", "BREAK") of port
+    // n, then writes the pin: active exactly when the holder list is non-empty, or, with
+    // invert, exactly when it is empty. The level is written on every call. Closed port or
+    // other pin names: nothing.
+    void SetCOMStatus(const QString& holder, int n, const QString& pin, bool on, bool invert);
+    // Raw pin state XOR invert. Outputs read their last written level, inputs the polled
+    // flags (no older than about 75 ms). Closed port or unknown pin: false XOR invert.
+    bool GetCOMStatus(int n, const QString& pin, bool invert) const;
+    // The carrier-detect input, which the gateway setup does not offer but the status
+    // window shows. Closed port: false.
+    bool carrierDetect(int n) const;
+
+    // Current holders of an output pin of port n (empty when closed or unknown pin).
+    QStringList holders(int n, const QString& pin) const;
+
+    // --- device mapping ----------------------------------------------------------------
+    // The device text used for port n: the `device` key of section "COM"+n in comport.cfg
+    // when present, else the default: COM1..COM32 -> /dev/ttyS0..31, COM33..COM42 ->
+    // /dev/ttyUSB0..9, COM43..COM50 -> /dev/ttyACM0..7. "virtual:" (optionally followed
+    // by a socket path) selects the virtual port driven over a Unix-domain socket.
+    QString deviceForPort(int n) const;
+    static QString defaultDeviceForPort(int n);
+    // Stores (or with an empty text removes) the `device` key of section "COM"+n.
+    void setDeviceForPort(int n, const QString& device);
+
+    // Whether port n exists (present, free or in use). Virtual devices always exist.
+    bool probePort(int n) const;
+
+    // --- start-up and status window settings in comport.cfg -----------------------------
+    struct StartupEntry {
+        int ident = 0;
+        bool status = false;   // open the status window
+        int top = 10;
+        int left = 10;
+    };
+    // Reads comport.cfg in file order; for every section with activ true and ident > 0
+    // calls log(" -> " + text 0403 + "... [ COM" + ident + " ]"), opens the port and
+    // returns the entry (the caller opens the status windows whose `status` is true).
+    QList<StartupEntry> startFromConfig(const std::function<void(const QString&)>& log = {});
+
+    bool statusOnAutorun(int n) const;              // `status` of section "COM"+n
+    void setStatusOnAutorun(int n, bool on);        // written at once
+    void statusWindowPos(int n, int& top, int& left) const;  // defaults 10/10
+    void saveStatusWindowPos(int n, int top, int left);
+
+    // The port object of an open port (nullptr when closed). For diagnostics and tests.
+    SerialPort* port(int n) const;
+
+private:
+    struct Entry {
+        std::unique_ptr<SerialPort> port;
+        QStringList rts, dtr, brk;
+    };
+    Entry* entry(int n) const;
+    QStringList* holderList(Entry& e, const QString& pin) const;
+
+    QString m_cfgPath;
+    BackendFactory m_factory;
+    std::array<std::unique_ptr<Entry>, kMaxPorts + 1> m_table;   // index 1..50
+};
