@@ -45,7 +45,8 @@ public:
     QString configPath() const { return m_cfgPath; }
 
     // Opens port n ("COM" + n on the device that deviceForPort(n) names). Restarting an
-    // open port closes it first (its lines drop) and drops all its holders. After a
+    // open port drops all its holders and writes its lines low (it is reopened only when
+    // its device mapping changed). After a
     // successful open RTS, DTR and BREAK are written low. A port that fails to open leaves
     // the entry empty; no message. Success shows as COMPortIsOpen(n).
     void StarteCOMPort(int n);
@@ -81,11 +82,16 @@ public:
     // by a socket path) selects the virtual port driven over a Unix-domain socket.
     QString deviceForPort(int n) const;
     static QString defaultDeviceForPort(int n);
+    // Default socket of a virtual port: <temp folder>/relaydeck-vcom/COM<n>.sock.
+    static QString virtualSocketPath(int n);
     // Stores (or with an empty text removes) the `device` key of section "COM"+n.
     void setDeviceForPort(int n, const QString& device);
 
-    // Whether port n exists (present, free or in use). Virtual devices always exist.
+    // Whether port n exists (present, free or in use). Virtual devices always exist. Does
+    // not open the device (that would raise its lines and key a radio on it).
     bool probePort(int n) const;
+    // Replaces the device probe (tests: the in-memory hub's device list).
+    void setProbe(std::function<bool(const QString& device)> probe) { m_probe = std::move(probe); }
 
     // --- start-up and status window settings in comport.cfg -----------------------------
     struct StartupEntry {
@@ -117,5 +123,6 @@ private:
 
     QString m_cfgPath;
     BackendFactory m_factory;
+    std::function<bool(const QString&)> m_probe;
     std::array<std::unique_ptr<Entry>, kMaxPorts + 1> m_table;   // index 1..50
 };

@@ -36,6 +36,10 @@ public:
     virtual void wake() = 0;
 };
 
-// Backend of a device text: "virtual:" [socket path] -> the virtual port; anything else is
-// a tty device path. portName ("COM7") names the default virtual socket.
-std::unique_ptr<SerialBackend> makeSystemBackend(const std::string& device, const std::string& portName);
+// Backend of a device text: "virtual:" + socket path -> the virtual port; anything else is
+// a tty device path. Never null.
+std::unique_ptr<SerialBackend> makeSystemBackend(const std::string& device);
+
+// Whether a device exists (present, free or in use), without opening it: opening a tty
+// raises its modem lines and would key a radio on it. Virtual devices always exist.
+bool probeSystemDevice(const std::string& device);

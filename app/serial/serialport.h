@@ -62,6 +62,7 @@ private:
     void close();
     void workerLoop();
     void applyInputs(const ModemInputs& in);
+    std::shared_ptr<SerialBackend> backend();
 
     BackendFactory m_factory;
     QString m_commPort = QStringLiteral("COM2");
@@ -79,5 +80,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_stop = false;
+    bool m_busy = false;
     std::thread m_worker;
 };
