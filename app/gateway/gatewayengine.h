@@ -1,0 +1,208 @@
+// One gateway: a radio on a serial port joined with one TeamSpeak server connection of
+// the client that runs the Link plugin. The engine keeps the gateway's settings and
+// runtime lists, answers the lines the plugin session routes to it, runs the voice relay
+// and the one-second counters, and keeps what the gateway window shows. The window (or a
+// test) drives the ticks: relayTick() every 100 ms, secondTick() and blinkTick() every
+// second, pingTick() every 5 s. Everything runs on the main thread.
+#pragma once
+#include "app/config/clock.h"
+#include "app/config/settingslist.h"
+#include "app/gateway/gatewaydisplay.h"
+#include "app/gateway/gatewayhost.h"
+#include "app/session/gatewayendpoint.h"
+
+#include <QList>
+#include <QString>
+
+class GatewayEngine : public GatewayEndpoint {
+public:
+    GatewayEngine(LinkSender& sender, GatewayHost& host, const Clock& clock = SystemClock::instance());
+    ~GatewayEngine() override;
+    GatewayEngine(const GatewayEngine&) = delete;
+    GatewayEngine& operator=(const GatewayEngine&) = delete;
+
+    void setView(GatewayView* view) { m_view = view; }
+
+    // --- GatewayEndpoint ---------------------------------------------------------------
+    int TS3_scHandlerID() const override { return m_scHandlerID; }
+    QString gateUID() const override { return m_gateUID; }
+    bool TS3_IstConnected() const override { return m_connected; }
+    QString windowTitle() const override { return m_display.title; }
+    void ResetGateway() override;
+    void StarteGateway(int n) override;
+    void TS3_Disconnect() override;
+    void ParseIncomingTS3Data(const QString& command, const SettingsList& items) override;
+    void WriteConfig(const SettingsList& settings) override;
+    void CloseGateway() override;
+
+    // --- Lifecycle ---------------------------------------------------------------------
+    // Loads the gateway file named by CFG_FILE, completes it with defaults and asks for
+    // the server connection. False when the file is missing or unusable (the error has
+    // been shown; the window must close).
+    bool StarteForm(const SettingsList& loadParams);
+    void StoppeGateway();
+    void BeendeForm(int n = 0);
+    // Stores activTime and the window position and writes the gateway file.
+    bool ConfigSpeichern();
+    // The window's close request: true when the window may close now.
+    bool CloseQuery();
+    bool isEnded() const { return m_ended; }
+    bool runTimerActive() const { return m_runTimerOn && !m_ended; }
+    void setWindowPosition(int left, int top);
+    int windowLeft() const { return m_windowLeft; }
+    int windowTop() const { return m_windowTop; }
+
+    // --- Ticks ---------------------------------------------------------------------------
+    void relayTick();    // 100 ms, once StarteGateway ran
+    void secondTick();   // 1 s, counters and time limits
+    void pingTick();     // 5 s, gateway ping
+    void blinkTick();    // 1 s, connection lamp
+
+    // --- Voice relay ---------------------------------------------------------------------
+    void TxVoiceChanged(bool on);
+    void RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID);
+    void RadioPttOn();
+    void RadioPttOff();
+    void TxOutputOn();
+    void TxOutputOff();
+    void UpdateSquelchLamp();
+    // Sends SETWAVELEVEL (while a handler id is known) and remembers the level.
+    void SetWaveLevel(int level);
+
+    // --- Event handling ------------------------------------------------------------------
+    void OnServerConnected(const SettingsList& items);
+    void OnServerDisconnected(const SettingsList& items);
+    void HandleGatewayError(const SettingsList& items, const QString& errorCode);
+    void HandlePluginCommand(const QString& cmd, const SettingsList& items);
+
+    // --- Window actions ------------------------------------------------------------------
+    void pressChannelCommander();
+    void pressAway();
+    void pressPlayback();
+    void pressRecording();
+    void pressSaveStartChannel();   // asks through the host, then GETCHANPATH
+    void releaseCallTone();
+    void radioLampPressed();        // keys the radio by hand
+    void radioLampReleased();
+
+    // --- Display and log -----------------------------------------------------------------
+    const GatewayDisplay& display() const { return m_display; }
+    const QList<GwLogLine>& log() const { return m_log; }
+    void WriteLog(const QString& text, GwColor color, GwStyle style = GwStyle::Normal);
+    void clearLog();
+    QString cfgFile() const { return RDK3_LoadParams.value(QStringLiteral("CFG_FILE")); }
+    GatewayHost& host() { return m_host; }
+    const Clock& clock() const { return m_clock; }
+    // Sends one command through the session; items are already escaped.
+    void send(const QString& command, const QString& params);
+    QString scHandlerItem() const;   // "scHandler=<id>"
+
+    // --- State (names as the rest of the program and the files know them) ---------------
+    SettingsList RDK3_LoadParams;
+    SettingsList DATARRAY;
+    SettingsList TS3FLAGS;
+    SettingsList SPEAKERS;
+    SettingsList COUNTER;
+    int PiPoErrors = 0;
+    qint64 LastPong = 0;
+    bool CheckAppAbuse = false;
+
+    int TS3_VOX_DELAY = -1;
+    int TS3_PTT_DELAY = -1;
+    bool VOX_IST_AKTIV = false;
+    int TS3_ROG_DELAY = -1;
+    int RXINFO_DELAY = -1;
+    int COUNT_WPLAY = -1;
+    bool TS_TX_STATUS = false;
+    bool TS_RX_STATUS = false;
+    int WAVE_LV_IST = -20;
+    int SPAM_COUNT_VAR = 0;
+    int BAKE_TX_COUNT = 0;
+    bool WAR_TS3_RX = false;
+
+protected:
+    // --- Hooks of the features built in their own files ----------------------------------
+    // Tone signals and announcements (gatewaysignals.cpp).
+    virtual void PlayRogerBeep();
+    virtual void PlayRxInfoBeep();
+    virtual void PlayRxStartBeep();
+    virtual void PlayRxEndBeep();
+    virtual void PlayCallTone();
+    // reduced: lower the level while somebody talks.
+    virtual void PlayAnnouncement(const QString& file, bool reduced);
+    virtual void WavePlayUpkeep();      // keeps HF-WAVE-PLAY in step with the local player
+    virtual void BeaconTick();          // beacon step of the relay tick
+    virtual void PrepareLocalPlayer();  // offline announcements on HF-OFFLINE-DEVICE
+    virtual void ReleaseLocalPlayer();
+    // DTMF control (gatewaydtmf.cpp).
+    virtual void OpenDtmf();
+    virtual void CloseDtmf();
+    // Chat commands of TeamSpeak users (gatewayremote.cpp); cmd is upper case.
+    virtual void HandleRemoteCommand(const QString& cmd, const SettingsList& items);
+    // Directory service requests (gatewaydirectory.cpp).
+    virtual void DirectoryRequest(const QString& action, const SettingsList& items);
+    virtual void StartDirectoryChecks();
+
+    // Rules of one TeamSpeak user from the gateway's user register (gatewayrules.cpp).
+    struct UserRules {
+        int volume = 0;
+        bool notp = false;
+    };
+    virtual UserRules ReadUserRules(const QString& clientUID);
+
+    // Gateway file access (gatewayfile.cpp).
+    virtual bool LoadGatewayFile(const QString& path, SettingsList& out);
+    virtual bool SaveGatewayFile(const QString& path, const SettingsList& list);
+    virtual void CompleteWithDefaults(SettingsList& list);
+
+private:
+    struct Output {
+        QString holder;
+        bool held = false;
+        int port = 0;
+        QString pin;
+        bool invert = false;
+    };
+    enum class OutKind { Ptt, Tx };
+
+    void dispatch(const QString& command, const SettingsList& items);
+    bool forThisGateway(const SettingsList& items) const;
+    void sendGwConnect();
+    void handleMoved(const SettingsList& items);
+    void handleChannels(const SettingsList& items);
+    void counterAction(const QString& name);
+    void showCounterProgress(const QString& name, int left);
+    void refreshLimitLamps();
+    void setButtonsConnected(bool connected);
+    void setFlagButton(const QString& flag);
+    void toggleFlag(const QString& flag, const char* command);
+    void driveOutput(OutKind kind, bool on);
+    void startRadioTxTime();
+    void releaseOutputs();
+    QString text(const char* id) const;
+    QString bbcode(const char* colour, const QString& body) const;
+    bool voxMode() const;
+    void changed() { m_dirty = true; }
+    void flushDisplay();
+
+    LinkSender& m_sender;
+    GatewayHost& m_host;
+    const Clock& m_clock;
+    GatewayView* m_view = nullptr;
+
+    QString m_gateUID;
+    int m_scHandlerID = 0;
+    bool m_connected = false;
+    bool m_runTimerOn = false;
+    bool m_ended = false;
+    bool m_started = false;
+    int m_windowLeft = 10;
+    int m_windowTop = 10;
+    QStringList _CHS;
+    Output m_ptt;
+    Output m_txOut;
+
+    GatewayDisplay m_display;
+    QList<GwLogLine> m_log;
+    bool m_dirty = false;
+};
