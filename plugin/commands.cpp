@@ -1,0 +1,697 @@
+// The command handler: every line Relaydeck sends, carried out through the client's
+// function table, with its reply.
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "plugin/escaping.h"
+#include "plugin/line_builder.h"
+#include "plugin/link_plugin.h"
+
+namespace rdplugin {
+
+namespace {
+
+// A handler id as read from an item; negative numbers are no handler.
+uint64 handlerOf(const rdlink::Items& items)
+{
+    const long long v = items.getInt("scHandler");
+    return v > 0 ? static_cast<uint64>(v) : 0;
+}
+
+// 8-bit text (ISO 8859-1) to UTF-8; ASCII stays as it is.
+std::string latin1ToUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            out.push_back(char(c));
+        } else {
+            out.push_back(char(0xC0 | (c >> 6)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+
+// The first bytes of a text, at most max.
+std::string firstBytes(const std::string& text, size_t max)
+{
+    return text.size() <= max ? text : text.substr(0, max);
+}
+
+// Joins escaped entries with "|" as long as the whole value stays within max bytes;
+// entries that no longer fit are left out whole.
+size_t joinedCount(const std::vector<std::string>& escaped, size_t max)
+{
+    size_t total = 0, n = 0;
+    for (const std::string& e : escaped) {
+        const size_t add = e.size() + (n > 0 ? 1 : 0);
+        if (total + add > max)
+            break;
+        total += add;
+        ++n;
+    }
+    return n;
+}
+
+std::string join(const std::vector<std::string>& escaped, size_t count)
+{
+    std::string out;
+    for (size_t i = 0; i < count && i < escaped.size(); ++i) {
+        if (i)
+            out.push_back('|');
+        out += escaped[i];
+    }
+    return out;
+}
+
+} // namespace
+
+void LinkPlugin::ProcessRecvCommand(std::string_view command, std::string_view params)
+{
+    enum class C {
+        Hello, WhoAmI, Starting, Ping, GwPing, GwPqng, GwStart, GwConnect, GwStop, SetPtt, SetVox, SetNick,
+        SetChCom, SetAfk, SetRuhe, SetMute, SetInfo, MoveToChan, BackToChan, PokeUser, MsgToUser, MsgToChan,
+        MsgToGates, GetChanPerm, GetUserPerm, MuteClient, UnmuteClient, SetClientVolume, SetVoiceVolume,
+        UnmuteAll, GetProfiles, GetChannels, GetChanPath, GetSpeaker, SetWaveLevel, PlayWave, GetAppPath,
+        ExitClient, SendToTs, AcStart, AcStop
+    };
+    static const std::unordered_map<std::string_view, C> kCommands = {
+        {">HELLO<", C::Hello}, {"WHOAMI", C::WhoAmI}, {"STARTING", C::Starting}, {"PING", C::Ping},
+        {"GW_PING", C::GwPing}, {"GW_PQNG", C::GwPqng}, {"GW_START", C::GwStart}, {"GW_CONNECT", C::GwConnect},
+        {"GW_STOP", C::GwStop}, {"SETPTT", C::SetPtt}, {"SETVOX", C::SetVox}, {"SETNICK", C::SetNick},
+        {"SETCHCOM", C::SetChCom}, {"SETAFK", C::SetAfk}, {"SETRUHE", C::SetRuhe}, {"SETMUTE", C::SetMute},
+        {"SETINFO", C::SetInfo}, {"MOVETOCHAN", C::MoveToChan}, {"BACKTOCHAN", C::BackToChan},
+        {"POKEUSER", C::PokeUser}, {"MSGTOUSER", C::MsgToUser}, {"MSGTOCHAN", C::MsgToChan},
+        {"MSGTOGATES", C::MsgToGates}, {"GETCHANPERM", C::GetChanPerm}, {"GETUSERPERM", C::GetUserPerm},
+        {"MUTECLIENT", C::MuteClient}, {"UNMUTECLIENT", C::UnmuteClient}, {"SETCLIENTVOLUME", C::SetClientVolume},
+        {"SETVOICEVOLUME", C::SetVoiceVolume}, {"UNMUTEALL", C::UnmuteAll}, {"GETPROFILES", C::GetProfiles},
+        {"GETCHANNELS", C::GetChannels}, {"GETCHANPATH", C::GetChanPath}, {"GETSPEAKER", C::GetSpeaker},
+        {"SETWAVELEVEL", C::SetWaveLevel}, {"PLAYWAVE", C::PlayWave}, {"GETAPPPATH", C::GetAppPath},
+        {"EXITCLIENT", C::ExitClient}, {"SENDTOTS", C::SendToTs}, {"AC_START", C::AcStart}, {"AC_STOP", C::AcStop},
+    };
+    auto it = kCommands.find(command);
+    if (it == kCommands.end())
+        return;
+    const rdlink::Items items = rdlink::Items::parse(params);
+    const uint64 h = handlerOf(items);
+
+    switch (it->second) {
+    case C::Hello:
+    case C::WhoAmI:
+        cmdWhoAmI();
+        return;
+    case C::Starting:
+        SendToSocket("STARTING \r");
+        return;
+    case C::Ping:
+        SendToSocket(LineBuilder("PONG ", kReplyLimit).text(params).finish());
+        return;
+    case C::GwPing:
+        if (h > 0)
+            SendToSocket(LineBuilder("GW_PONG ", kReplyLimit).text(params).finish());
+        return;
+    case C::GwPqng:
+        cmdGwPqng(items);
+        return;
+    case C::GwStart:
+        SendToSocket(LineBuilder("GW_START", kReplyLimit)
+                         .field("gateUID", rawSafe(items.get("gateUID")))
+                         .field("scHandler", "0")
+                         .finish());
+        return;
+    case C::GwConnect:
+        cmdGwConnect(items);
+        return;
+    case C::GwStop:
+        cmdGwStop(items);
+        return;
+    case C::GetProfiles:
+        cmdGetProfiles();
+        return;
+    case C::GetAppPath:
+        SendToSocket(LineBuilder("APPPATH ", kReplyLimit).field("path", string_escape(appPath())).finish());
+        return;
+    case C::ExitClient:
+        cmdExitClient();
+        return;
+    case C::AcStart:
+        cmdAcStart();
+        return;
+    case C::AcStop:
+        return;
+    // Commands for any handler.
+    case C::SetInfo:
+        cmdSetInfo(h, items);
+        return;
+    case C::GetChannels:
+        cmdGetChannels(h, items);
+        return;
+    case C::GetSpeaker:
+        cmdGetSpeaker(h, items);
+        return;
+    case C::SendToTs:
+        cmdSendToTs(h);
+        return;
+    default:
+        break;
+    }
+
+    // The rest only acts on a gateway handler (opened by GW_CONNECT and connected).
+    if (!isGatewayHandler(h))
+        return;
+    switch (it->second) {
+    case C::SetPtt: cmdSetPtt(h, items); return;
+    case C::SetVox: cmdSetVox(h, items); return;
+    case C::SetNick: cmdSetNick(h, items); return;
+    case C::SetChCom: cmdSetSelfFlag(h, CLIENT_IS_CHANNEL_COMMANDER, items); return;
+    case C::SetAfk: cmdSetSelfFlag(h, CLIENT_AWAY, items); return;
+    case C::SetRuhe: cmdSetSelfFlag(h, CLIENT_INPUT_MUTED, items); return;
+    case C::SetMute: cmdSetSelfFlag(h, CLIENT_OUTPUT_MUTED, items); return;
+    case C::MoveToChan: cmdMoveToChan(h, items); return;
+    case C::BackToChan: cmdBackToChan(h, items); return;
+    case C::PokeUser: cmdMessage("POKEUSER", h, items); return;
+    case C::MsgToUser: cmdMessage("MSGTOUSER", h, items); return;
+    case C::MsgToChan: cmdMessage("MSGTOCHAN", h, items); return;
+    case C::MsgToGates: cmdMsgToGates(h, items); return;
+    case C::GetChanPerm: {
+        const uint64 channel = snapshot(h).ownChannelID;
+        ts3().requestChannelPermList(h, channel, returnCode().c_str());
+        return;
+    }
+    case C::GetUserPerm: cmdGetUserPerm(h, items); return;
+    case C::MuteClient: cmdMuteClient(h, static_cast<anyID>(items.getInt("userID")), true); return;
+    case C::UnmuteClient: cmdMuteClient(h, static_cast<anyID>(items.getInt("userID")), false); return;
+    case C::SetClientVolume: cmdVolume(h, items, false); return;
+    case C::SetVoiceVolume: cmdVolume(h, items, true); return;
+    case C::UnmuteAll: cmdUnmuteAll(h); return;
+    case C::GetChanPath: cmdGetChanPath(h, items); return;
+    case C::SetWaveLevel: {
+        const std::string level = items.get("level");
+        ts3().setPlaybackConfigValue(h, "volume_factor_wave", level.c_str());
+        return;
+    }
+    case C::PlayWave: cmdPlayWave(h, items); return;
+    default: return;
+    }
+}
+
+void LinkPlugin::cmdWhoAmI()
+{
+    std::string version;
+    char* lib = nullptr;
+    if (ts3().getClientLibVersion(&lib) == ERROR_ok && lib) {
+        version = lib;
+        ts3().freeMemory(lib);
+    }
+    SendToSocket(LineBuilder("WHOAMI", kReplyLimit)
+                     .field("libVersion", string_escape(version))
+                     .field("ClientType", "TS3")
+                     .field("API", "21")
+                     .field("gateAPI", "1")
+                     .field("PORT", rawSafe(linkPort()))
+                     .field("ClientPath", string_escape(appPath()))
+                     .finish());
+}
+
+void LinkPlugin::cmdGwPqng(const rdlink::Items& items)
+{
+    const uint64 h = handlerOf(items);
+    if (h == 0)
+        return;
+    const int64_t now = GetTimestamp();
+    anyID own = 0;
+    withEntry(h, [&](TS3StatusData& e) {
+        e.lastPingTime = static_cast<int32_t>(now);
+        own = e.ownClientID;
+    });
+    const std::string text = "GATE_PING fromID=" + std::to_string(own) + " timestamp=" + std::to_string(now);
+    const std::string id = pluginID();
+    ts3().sendPluginCommand(h, id.c_str(), text.c_str(), PluginCommandTarget_SERVER, nullptr, returnCode().c_str());
+
+    int status = 0;
+    const bool readable = ts3().getConnectionStatus(h, &status) == ERROR_ok;
+    if (readable && status == STATUS_CONNECTION_ESTABLISHED)
+        return;
+    withEntry(h, [](TS3StatusData& e) {
+        e.ownClientID = 0;
+        e.ownChannelID = 0;
+        e.isConnected = false;
+    });
+    LineBuilder line("CONNECT", kReplyLimit);
+    line.id("scHandler", h).field("status", "0").field("error", "0");
+    if (!readable)
+        line.field("cmd", "RESET_CONNECTION");
+    SendToSocket(line.finish());
+}
+
+void LinkPlugin::cmdGwConnect(const rdlink::Items& items)
+{
+    const std::string type = items.get("type");
+    const std::string gateUIDRaw = items.get("gateUID");
+    const std::string host = string_unescape(items.get("host"));
+    const std::string nick = string_unescape(items.get("nick"));
+    const std::string sndIn = string_unescape(items.get("SndIn"));
+    const std::string sndOut = string_unescape(items.get("SndOut"));
+    const std::string ident = string_unescape(items.get("ident"));
+    const std::string channel = latin1ToUtf8(string_unescape(items.get("channel")));
+    const std::string servPass = string_unescape(items.get("servPass"));
+    const std::string chanPass = string_unescape(items.get("chanPass"));
+    const std::string bookUID = string_unescape(items.get("bookUID"));
+
+    // Refresh the server variables of the first free (disconnected) handler.
+    uint64* list = nullptr;
+    if (ts3().getServerConnectionHandlerList(&list) == ERROR_ok && list) {
+        std::vector<uint64> handlers;
+        for (uint64* p = list; *p; ++p)
+            handlers.push_back(*p);
+        ts3().freeMemory(list);
+        for (uint64 sc : handlers) {
+            int status = -1;
+            if (ts3().getConnectionStatus(sc, &status) == ERROR_ok && status == STATUS_DISCONNECTED) {
+                ts3().requestServerVariables(sc);
+                break;
+            }
+        }
+    }
+
+    uint64 newHandler = 0;
+    unsigned int result;
+    if (type == "bookmark" && bookUID.size() > 3) {
+        result = ts3().guiConnectBookmark(PLUGIN_CONNECT_TAB_NEW_IF_CURRENT_CONNECTED, bookUID.c_str(), &newHandler);
+    } else {
+        result = ts3().guiConnect(PLUGIN_CONNECT_TAB_NEW_IF_CURRENT_CONNECTED, "GATEWAY-TAB", host.c_str(),
+                                  servPass.c_str(), nick.c_str(), channel.c_str(), chanPass.c_str(), sndIn.c_str(),
+                                  sndOut.c_str(), "", "", ident.c_str(), "", "Relaydeck", &newHandler);
+    }
+    if (result == ERROR_ok) {
+        const int64_t now = GetTimestamp();
+        withEntry(newHandler, [&](TS3StatusData& e) {
+            e.isGateway = true;
+            e.isConnected = true;
+            e.lastPingTime = static_cast<int32_t>(now);
+        });
+        SendToSocket(LineBuilder("GW_CONNECT", kReplyLimit)
+                         .field("gateUID", rawSafe(gateUIDRaw))
+                         .id("scHandler", newHandler)
+                         .finish());
+    } else {
+        SendToSocket(LineBuilder("GW_ERROR", kReplyLimit)
+                         .field("gateUID", rawSafe(gateUIDRaw))
+                         .field("errorCode", "1")
+                         .finish());
+    }
+}
+
+void LinkPlugin::cmdGwStop(const rdlink::Items& items)
+{
+    const uint64 h = handlerOf(items);
+    const std::string gateUID = string_unescape(items.get("gateUID"));
+    if (h == 0 || gateUID.empty())
+        return;
+    int status = 0;
+    if (ts3().getConnectionStatus(h, &status) != ERROR_ok)
+        return;
+    if (status > STATUS_DISCONNECTED)
+        ts3().stopConnection(h, "*** Relaydeck / QRT ***");
+    withEntry(h, [](TS3StatusData& e) {
+        e.isGateway = false;
+        e.isConnected = false;
+    });
+    SendToSocket(LineBuilder("GW_STOP", kReplyLimit)
+                     .field("gateUID", string_escape(gateUID))
+                     .field("scHandler", "-1")
+                     .finish());
+}
+
+void LinkPlugin::cmdSetPtt(uint64 h, const rdlink::Items& items)
+{
+    for (const char* ident : {"vad", "denoise", "agc", "echo_canceling"})
+        ts3().setPreProcessorConfigValue(h, ident, "false");
+    const int deactivated = items.getInt("status") == 0 ? 1 : 0;
+    if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, deactivated))
+        flush(h);
+}
+
+void LinkPlugin::cmdSetVox(uint64 h, const rdlink::Items& items)
+{
+    const long long status = items.getInt("status");
+    const std::string level = items.get("level");
+    if (status == 0) {
+        if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, 1)) {
+            flush(h);
+            ts3().setPreProcessorConfigValue(h, "vad", "false");
+        }
+    } else if (status == 1 && !level.empty()) {
+        for (const char* ident : {"denoise", "agc", "echo_canceling"})
+            ts3().setPreProcessorConfigValue(h, ident, "false");
+        if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, 0)) {
+            if (ts3().setPreProcessorConfigValue(h, "vad", "true") == ERROR_ok)
+                ts3().setPreProcessorConfigValue(h, "voiceactivation_level", level.c_str());
+            flush(h);
+        }
+    }
+}
+
+void LinkPlugin::cmdSetSelfFlag(uint64 h, size_t flag, const rdlink::Items& items)
+{
+    if (setSelfInt(h, flag, static_cast<int>(items.getInt("status"))))
+        flush(h);
+}
+
+void LinkPlugin::cmdSetNick(uint64 h, const rdlink::Items& items)
+{
+    const std::string nick = firstBytes(string_unescape(items.get("nickname")), 64);
+    if (ts3().setClientSelfVariableAsString(h, CLIENT_NICKNAME, nick.c_str()) == ERROR_ok)
+        flush(h);
+}
+
+void LinkPlugin::cmdSetInfo(uint64 h, const rdlink::Items& items)
+{
+    const std::string text = firstBytes(string_unescape(items.get("text")), 255);
+    if (ts3().setClientSelfVariableAsString(h, CLIENT_META_DATA, text.c_str()) != ERROR_ok)
+        return;
+    if (ts3().flushClientSelfUpdates(h, returnCode().c_str()) != ERROR_ok)
+        return;
+    const anyID own = snapshot(h).ownClientID;
+    if (ts3().requestClientEditDescription(h, own, text.c_str(), returnCode().c_str()) != ERROR_ok)
+        return;
+    ts3().flushClientSelfUpdates(h, returnCode().c_str());
+}
+
+void LinkPlugin::cmdMoveToChan(uint64 h, const rdlink::Items& items)
+{
+    const uint64 target = static_cast<uint64>(items.getInt("chanID"));
+    const std::string password = items.get("chanPWD");
+    bool same = false;
+    anyID own = 0;
+    withEntry(h, [&](TS3StatusData& e) {
+        same = e.ownChannelID == target;
+        if (!same)
+            e.prevChannelID = e.ownChannelID;
+        own = e.ownClientID;
+    });
+    if (same) {
+        SendToSocket(LineBuilder("GW_ERROR", kReplyLimit).id("scHandler", h).field("errorCode", "101").finish());
+        return;
+    }
+    ts3().requestClientMove(h, own, target, password.c_str(), returnCode().c_str());
+}
+
+void LinkPlugin::cmdBackToChan(uint64 h, const rdlink::Items& items)
+{
+    const std::string password = items.get("chanPWD");
+    const TS3StatusData e = snapshot(h);
+    if (e.prevChannelID > 0 && e.prevChannelID != e.ownChannelID) {
+        ts3().requestClientMove(h, e.ownClientID, e.prevChannelID, password.c_str(), returnCode().c_str());
+        return;
+    }
+    SendToSocket(LineBuilder("GW_ERROR", kReplyLimit).id("scHandler", h).field("errorCode", "102").finish());
+}
+
+void LinkPlugin::cmdMessage(const std::string& command, uint64 h, const rdlink::Items& items)
+{
+    const std::string message = string_unescape(items.get("message"));
+    if (message.size() <= 10)
+        return;
+    const auto user = static_cast<anyID>(items.getInt("userID"));
+    if (command == "POKEUSER") {
+        ts3().requestClientPoke(h, user, message.c_str(), returnCode().c_str());
+    } else if (command == "MSGTOUSER") {
+        ts3().requestSendPrivateTextMsg(h, message.c_str(), user, returnCode().c_str());
+    } else {
+        const uint64 channel = snapshot(h).ownChannelID;
+        ts3().requestSendChannelTextMsg(h, message.c_str(), channel, returnCode().c_str());
+    }
+}
+
+void LinkPlugin::cmdMsgToGates(uint64 h, const rdlink::Items& items)
+{
+    const std::string cmd = items.get("cmd");
+    if (cmd.size() <= 3)
+        return;
+    std::vector<std::pair<std::string, std::string>> rest;
+    for (const auto& kv : items.entries())
+        if (kv.first != "cmd" && kv.first != "scHandler")
+            rest.push_back(kv);
+    std::sort(rest.begin(), rest.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string text = cmd + " fromID=" + std::to_string(snapshot(h).ownClientID);
+    for (const auto& kv : rest)
+        text += " " + kv.first + "=" + kv.second;
+    const std::string id = pluginID();
+    ts3().sendPluginCommand(h, id.c_str(), text.c_str(), PluginCommandTarget_SERVER, nullptr, returnCode().c_str());
+}
+
+void LinkPlugin::cmdGetUserPerm(uint64 h, const rdlink::Items& items)
+{
+    const auto user = static_cast<anyID>(items.getInt("userID"));
+    char* uid = nullptr;
+    if (ts3().getClientVariableAsString(h, user, CLIENT_UNIQUE_IDENTIFIER, &uid) != ERROR_ok || !uid)
+        return;
+    const std::string copy = uid;
+    ts3().freeMemory(uid);
+    ts3().requestClientDBIDfromUID(h, copy.c_str(), returnCode().c_str());
+}
+
+void LinkPlugin::cmdMuteClient(uint64 h, anyID id, bool mute)
+{
+    const anyID list[2] = {id, 0};
+    if (mute)
+        ts3().requestMuteClients(h, list, returnCode().c_str());
+    else
+        ts3().requestUnmuteClients(h, list, returnCode().c_str());
+}
+
+void LinkPlugin::cmdVolume(uint64 h, const rdlink::Items& items, bool voice)
+{
+    const auto user = static_cast<anyID>(items.getInt("userID"));
+    if (items.getInt("block") == 1) {
+        cmdMuteClient(h, user, true);
+        return;
+    }
+    const float level = static_cast<float>(items.getFloat("level"));
+    if (ts3().setClientVolumeModifier(h, user, level) != ERROR_ok)
+        return;
+    if (voice) {
+        const std::string general = items.get("general");
+        ts3().setPlaybackConfigValue(h, "volume_modifier", general.c_str());
+    }
+}
+
+void LinkPlugin::cmdUnmuteAll(uint64 h)
+{
+    const uint64 channel = snapshot(h).ownChannelID;
+    anyID* list = nullptr;
+    if (ts3().getChannelClientList(h, channel, &list) != ERROR_ok || !list)
+        return;
+    std::vector<anyID> ids;
+    for (anyID* p = list; *p; ++p)
+        ids.push_back(*p);
+    ts3().freeMemory(list);
+    ids.push_back(0);
+    ts3().requestUnmuteClients(h, ids.data(), returnCode().c_str());
+}
+
+void LinkPlugin::cmdGetProfiles()
+{
+    for (PluginGuiProfile kind : {PLUGIN_GUI_SOUND_CAPTURE, PLUGIN_GUI_SOUND_PLAYBACK, PLUGIN_GUI_IDENTITY}) {
+        int defaultIndex = 0;
+        char** names = nullptr;
+        if (ts3().getProfileList(kind, &defaultIndex, &names) != ERROR_ok)
+            continue;
+        std::vector<std::string> escaped;
+        if (names) {
+            for (char** p = names; *p; ++p) {
+                escaped.push_back(string_escape(*p));
+                ts3().freeMemory(*p);
+            }
+            ts3().freeMemory(names);
+        }
+        SendToSocket(LineBuilder("PROFILES", kReplyLimit)
+                         .number("type", int(kind))
+                         .number("default", defaultIndex)
+                         .field("items", join(escaped, joinedCount(escaped, 1023)))
+                         .finish());
+    }
+
+    PluginBookmarkList* list = nullptr;
+    if (ts3().getBookmarkList(&list) != ERROR_ok || !list)
+        return;
+    std::vector<std::string> names, uids;
+    const int count = list->itemcount;
+    for (int i = 0; i < count; ++i) {
+        const PluginBookmarkItem& item = list->items[i];
+        if (item.isFolder)
+            continue;
+        names.push_back(string_escape(item.name ? item.name : ""));
+        uids.push_back(string_escape(item.uuid ? item.uuid : ""));
+    }
+    // Free the whole tree, depth first, as the client handed it out.
+    std::function<void(PluginBookmarkList*)> release = [&](PluginBookmarkList* l) {
+        for (int i = 0; i < l->itemcount; ++i) {
+            PluginBookmarkItem& item = l->items[i];
+            if (item.isFolder) {
+                if (item.folder)
+                    release(item.folder);
+            } else if (item.uuid) {
+                ts3().freeMemory(item.uuid);
+            }
+            if (item.name)
+                ts3().freeMemory(item.name);
+        }
+        ts3().freeMemory(l);
+    };
+    release(list);
+    if (count < 1)
+        return;
+    // Names and uids stay paired: both lists keep the same number of entries.
+    const size_t n = std::min(joinedCount(names, 1023), joinedCount(uids, 1023));
+    SendToSocket(LineBuilder("PROFILES", kReplyLimit)
+                     .field("type", "10")
+                     .number("count", count)
+                     .field("items", join(names, n))
+                     .field("uids", join(uids, n))
+                     .finish());
+}
+
+void LinkPlugin::cmdGetChannels(uint64 h, const rdlink::Items& items)
+{
+    const std::string type = items.get("type");
+    if (type == "info") {
+        const uint64 channel = static_cast<uint64>(items.getInt("chID"));
+        char* name = nullptr;
+        if (ts3().getChannelVariableAsString(h, channel, CHANNEL_NAME, &name) != ERROR_ok || !name)
+            return;
+        const std::string escaped = string_escape(name);
+        ts3().freeMemory(name);
+        SendToSocket(LineBuilder("CHANNELS", kReplyLimit)
+                         .id("scHandler", h)
+                         .field("type", "info")
+                         .id("chID", channel)
+                         .field("chName", escaped)
+                         .finish());
+    } else if (type == "ids") {
+        uint64* list = nullptr;
+        if (ts3().getChannelList(h, &list) != ERROR_ok || !list)
+            return;
+        std::string ids;
+        int n = 0;
+        for (uint64* p = list; *p && n < 151; ++p, ++n) {
+            if (n)
+                ids.push_back('|');
+            ids += idText(*p);
+        }
+        ts3().freeMemory(list);
+        SendToSocket(
+            LineBuilder("CHANNELS", kReplyLimit).id("scHandler", h).field("type", "ids").field("ids", ids).finish());
+    }
+}
+
+void LinkPlugin::cmdGetChanPath(uint64 h, const rdlink::Items& items)
+{
+    const long long requested = items.getInt("channel");
+    const uint64 start = requested > 0 ? static_cast<uint64>(requested) : snapshot(h).ownChannelID;
+    auto nameOf = [&](uint64 channel, std::string& out) {
+        char* name = nullptr;
+        if (ts3().getChannelVariableAsString(h, channel, CHANNEL_NAME, &name) != ERROR_ok || !name)
+            return false;
+        out = name;
+        ts3().freeMemory(name);
+        return true;
+    };
+    std::vector<std::string> names(1);
+    if (!nameOf(start, names[0])) {
+        SendToSocket(LineBuilder("ERROR", kReplyLimit).id("scHandler", h).id("error", start).finish());
+        return;
+    }
+    uint64 channel = start;
+    for (int step = 0; step < 18; ++step) {
+        uint64 parent = 0;
+        if (ts3().getParentChannelOfChannel(h, channel, &parent) != ERROR_ok || parent == 0)
+            break;
+        std::string name;
+        if (!nameOf(parent, name))
+            break;
+        names.push_back(name);
+        channel = parent;
+    }
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (it->empty())
+            continue;
+        if (!path.empty())
+            path.push_back('/');
+        path += *it;
+    }
+    SendToSocket(LineBuilder("CHANNELPATH", kReplyLimit)
+                     .id("scHandler", h)
+                     .field("path", string_escape(path))
+                     .id("channelID", start)
+                     .field("save", rawSafe(items.get("save")))
+                     .finish());
+}
+
+void LinkPlugin::cmdGetSpeaker(uint64 h, const rdlink::Items& items)
+{
+    const TS3StatusData e = snapshot(h);
+    Count count;
+    if (!countChannel(h, e.ownChannelID, e.ownClientID, 0, count))
+        count = Count {};
+    SendToSocket(LineBuilder("SPEAKERS", kReplyLimit, kBlankCr)
+                     .field("scHandler", rawSafe(items.get("scHandler")))
+                     .number("speakers", count.speakers)
+                     .number("users", count.users)
+                     .number("status", count.speakers > 0 ? 1 : 0)
+                     .finish());
+}
+
+void LinkPlugin::cmdPlayWave(uint64 h, const rdlink::Items& items)
+{
+    const std::string level = items.get("level");
+    const std::string file = string_unescape(items.get("file"));
+    const std::string handler = rawSafe(items.get("scHandler"));
+    ts3().setPlaybackConfigValue(h, "volume_factor_wave", level.c_str());
+    if (ts3().playWaveFile(h, file.c_str()) == ERROR_ok) {
+        SendToSocket(LineBuilder("WAVEPLAYER", kReplyLimit)
+                         .field("scHandler", handler)
+                         .field("status", "1")
+                         .field("len", rawSafe(items.get("len")))
+                         .field("error", "0")
+                         .finish());
+    } else {
+        SendToSocket(LineBuilder("WAVEPLAYER", kReplyLimit)
+                         .field("scHandler", handler)
+                         .field("status", "0")
+                         .field("len", "0")
+                         .field("error", "100")
+                         .finish());
+    }
+}
+
+void LinkPlugin::cmdExitClient()
+{
+    stopAllConnections("*** QRT ***");
+    m_opt.sleepMs(2000);
+    SendToSocket("QUIT errorID=0 \r");
+    m_opt.sleepMs(2000);
+    m_opt.exitProcess(0);
+}
+
+void LinkPlugin::cmdSendToTs(uint64 h)
+{
+    if (ts3().registerCustomDevice("TEST111", "RelaydeckDevice", 44100, 1, 44100, 1) != ERROR_ok)
+        return;
+    if (ts3().openCaptureDevice(h, "", "TEST111") != ERROR_ok)
+        return;
+    ts3().processCustomCaptureData("TEST111", nullptr, 0);
+}
+
+void LinkPlugin::cmdAcStart()
+{
+    ts3().startConnection(1, "", "test.relaydeck.invalid", 0, "TEST", nullptr, "", "");
+}
+
+} // namespace rdplugin

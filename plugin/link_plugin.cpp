@@ -1,0 +1,801 @@
+#include "plugin/link_plugin.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <exception>
+
+#include "plugin/escaping.h"
+#include "plugin/ini_file.h"
+#include "plugin/line_builder.h"
+
+namespace rdplugin {
+
+const char* const kPluginName = "Relaydeck [LINK]";
+const char* const kPluginVersion = "3.1.21";
+const char* const kPluginAuthor = "Wavenest";
+const char* const kPluginDescription =
+    "Dieses Plugin stellt die Verbindung zwischen Teamspeak-Client und dem Relaydeck zur Verf\xC3\xBCgung."
+    "\r\r"
+    "This plugin provides the connection between TeamSpeak3 client and the Relaydeck available.";
+const char* const kCommandKeyword = "Relaydeck";
+const char* const kLogChannel = "Relaydeck[LINK]";
+const char* const kSettingsFile = "./Relaydeck[LINK].ini";
+const char* const kDefaultPort = "26001";
+
+namespace {
+
+constexpr int kServerThreadLogId = 0;
+constexpr size_t kPathBuf = 512;
+
+void closeFd(int& fd)
+{
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+} // namespace
+
+LinkPlugin::LinkPlugin() : LinkPlugin(Options {}) {}
+
+LinkPlugin::LinkPlugin(Options options) : m_opt(std::move(options))
+{
+    if (!m_opt.sleepMs)
+        m_opt.sleepMs = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    if (!m_opt.exitProcess)
+        m_opt.exitProcess = [](int code) { std::_Exit(code); };
+}
+
+LinkPlugin::~LinkPlugin()
+{
+    // The client always calls shutdown before unloading; this only makes sure no thread
+    // outlives the object when it did not.
+    if (m_running.load()) {
+        m_stop = true;
+        wake();
+        {
+            std::lock_guard<std::mutex> lock(m_sendMutex);
+            if (m_sessionFd >= 0)
+                ::shutdown(m_sessionFd, SHUT_RDWR);
+            m_sessionFd = -1;
+        }
+        if (m_server.joinable())
+            m_server.join();
+        if (m_session.joinable())
+            m_session.join();
+        if (m_status.joinable())
+            m_status.join();
+        closeFd(m_wakePipe[0]);
+        closeFd(m_wakePipe[1]);
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Entry points
+
+void LinkPlugin::setFunctionPointers(const TS3Functions& funcs)
+{
+    m_ts3 = funcs; // a copy: the client's table is a temporary
+    m_haveFunctions = true;
+}
+
+void LinkPlugin::registerPluginID(const char* id)
+{
+    std::lock_guard<std::mutex> lock(m_infoMutex);
+    m_pluginID = id ? id : "";
+}
+
+std::string LinkPlugin::pluginID() const
+{
+    std::lock_guard<std::mutex> lock(m_infoMutex);
+    return m_pluginID;
+}
+
+std::string LinkPlugin::linkPort() const
+{
+    std::lock_guard<std::mutex> lock(m_infoMutex);
+    return m_linkPort;
+}
+
+std::string LinkPlugin::appPath() const
+{
+    std::lock_guard<std::mutex> lock(m_infoMutex);
+    return m_appPath;
+}
+
+int LinkPlugin::init()
+{
+    try {
+        if (m_running.load())
+            return 0;
+        // The client's folders. The plugin id may not have arrived yet; the client then
+        // answers for an empty id.
+        char buf[kPathBuf];
+        const std::string id = pluginID();
+        auto readPath = [&](auto fn) {
+            std::memset(buf, 0, sizeof buf);
+            fn();
+            buf[kPathBuf - 1] = '\0';
+            return std::string(buf);
+        };
+        std::string app = readPath([&] { ts3().getAppPath(buf, kPathBuf); });
+        std::string res = readPath([&] { ts3().getResourcesPath(buf, kPathBuf); });
+        std::string cfg = readPath([&] { ts3().getConfigPath(buf, kPathBuf); });
+        std::string plg = readPath([&] { ts3().getPluginPath(buf, kPathBuf, id.c_str()); });
+        {
+            std::lock_guard<std::mutex> lock(m_infoMutex);
+            m_appPath = app;
+            m_resourcesPath = res;
+            m_configPath = cfg;
+            m_pluginPath = plg;
+            m_linkPort.clear();
+        }
+
+        m_stop = false;
+        m_listening = false;
+        m_serverDone = false;
+        m_boundPort = 0;
+        if (::pipe(m_wakePipe) != 0)
+            throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+        m_running = true;
+        m_server = std::thread(&LinkPlugin::serverThread, this);
+        if (m_opt.runStatusThread)
+            m_status = std::thread(&LinkPlugin::statusThread, this);
+        ts3().logMessage("*** Plugin started ***", LogLevel_DEBUG, kLogChannel, 0);
+        return 0;
+    } catch (const std::exception& e) {
+        if (m_haveFunctions)
+            ts3().logMessage(e.what(), LogLevel_DEBUG, kLogChannel, 100);
+        return 1;
+    }
+}
+
+void LinkPlugin::shutdown()
+{
+    if (!m_running.load())
+        return;
+    try {
+        stopAllConnections("*** QRT ***");
+        SendToSocket("QUIT errorID=0 \r");
+    } catch (const std::exception& e) {
+        logError(e.what(), 200);
+    }
+    // Nothing may follow the QUIT line: the session is closed for writers right here.
+    {
+        std::lock_guard<std::mutex> lock(m_sendMutex);
+        if (m_sessionFd >= 0)
+            ::shutdown(m_sessionFd, SHUT_RDWR);
+        m_sessionFd = -1;
+    }
+    m_stop = true;
+    wake();
+    if (m_server.joinable())
+        m_server.join();
+    {
+        std::lock_guard<std::mutex> lock(m_sessionThreadMutex);
+        if (m_session.joinable())
+            m_session.join();
+    }
+    if (m_status.joinable())
+        m_status.join();
+    closeFd(m_wakePipe[0]);
+    closeFd(m_wakePipe[1]);
+    m_listening = false;
+    m_running = false;
+    std::lock_guard<std::mutex> lock(m_infoMutex);
+    m_pluginID.clear();
+}
+
+void LinkPlugin::infoData(uint64, uint64, PluginItemType, char** data)
+{
+    if (!data)
+        return;
+    constexpr size_t kInfoBuf = 128;
+    char* text = static_cast<char*>(std::malloc(kInfoBuf));
+    if (!text) {
+        *data = nullptr;
+        return;
+    }
+    std::snprintf(text, kInfoBuf, "Version: [b][color=#008000]\"%s\" - %dBit[/color][/b]", kPluginVersion,
+                  int(sizeof(void*) * 8));
+    *data = text;
+}
+
+void LinkPlugin::initMenus(PluginMenuItem*** menuItems, char** menuIcon)
+{
+    auto item = [](PluginMenuType type, int id, const char* text, const char* icon) {
+        auto* m = static_cast<PluginMenuItem*>(std::calloc(1, sizeof(PluginMenuItem)));
+        m->type = type;
+        m->id = id;
+        std::snprintf(m->text, PLUGIN_MENU_BUFSZ, "%s", text);
+        std::snprintf(m->icon, PLUGIN_MENU_BUFSZ, "%s", icon);
+        return m;
+    };
+    if (menuItems) {
+        auto** list = static_cast<PluginMenuItem**>(std::calloc(3, sizeof(PluginMenuItem*)));
+        list[0] = item(PLUGIN_MENU_TYPE_CLIENT, kMenuRegisterClient, "Register Client", "1.png");
+        list[1] = item(PLUGIN_MENU_TYPE_CHANNEL, kMenuMoveInChannel, "MOVE in Channel", "1.png");
+        list[2] = nullptr;
+        *menuItems = list;
+    }
+    if (menuIcon) {
+        *menuIcon = static_cast<char*>(std::calloc(PLUGIN_MENU_BUFSZ, 1));
+        std::snprintf(*menuIcon, PLUGIN_MENU_BUFSZ, "%s", "t.png");
+    }
+}
+
+void LinkPlugin::initHotkeys(PluginHotkey*** hotkeys)
+{
+    if (!hotkeys)
+        return;
+    auto** list = static_cast<PluginHotkey**>(std::calloc(4, sizeof(PluginHotkey*)));
+    for (int i = 0; i < 3; ++i) {
+        auto* k = static_cast<PluginHotkey*>(std::calloc(1, sizeof(PluginHotkey)));
+        std::snprintf(k->keyword, PLUGIN_HOTKEY_BUFSZ, "keyword_%d", i + 1);
+        std::snprintf(k->description, PLUGIN_HOTKEY_BUFSZ, "Test hotkey %d", i + 1);
+        list[i] = k;
+    }
+    list[3] = nullptr;
+    *hotkeys = list;
+}
+
+// Chat console commands: "/Relaydeck <word> [arg1] [arg2]".
+int LinkPlugin::processCommand(uint64 h, const char* command)
+{
+    std::string text = command ? std::string(command).substr(0, 127) : std::string();
+    std::vector<std::string> words;
+    size_t pos = 0;
+    while (pos < text.size() && words.size() < 3) {
+        size_t start = text.find_first_not_of(' ', pos);
+        if (start == std::string::npos)
+            break;
+        size_t end = text.find(' ', start);
+        words.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        pos = end == std::string::npos ? text.size() : end;
+    }
+    const std::string word = words.size() > 0 ? words[0] : std::string();
+    const std::string arg1 = words.size() > 1 ? words[1] : std::string();
+    const std::string arg2 = words.size() > 2 ? words[2] : std::string();
+    auto pluginLog = [&](const char* msg) { ts3().logMessage(msg, LogLevel_ERROR, "Plugin", h); };
+
+    if (word == "join") {
+        if (arg1.empty()) {
+            tabMessage("Missing channel ID parameter.");
+            return 0;
+        }
+        anyID own = 0;
+        if (ts3().getClientID(h, &own) != ERROR_ok) {
+            pluginLog("Error querying client ID");
+            return 0;
+        }
+        const uint64 channel = static_cast<uint64>(rdlink::readNumber(arg1));
+        if (ts3().requestClientMove(h, own, channel, arg2.c_str(), returnCode().c_str()) != ERROR_ok)
+            pluginLog("Error requesting client move");
+        return 0;
+    }
+    if (word == "command") {
+        if (arg1.empty()) {
+            tabMessage("Missing command parameter.");
+            return 0;
+        }
+        const std::string id = pluginID();
+        ts3().sendPluginCommand(h, id.c_str(), arg1.c_str(), PluginCommandTarget_CURRENT_CHANNEL, nullptr,
+                                returnCode().c_str());
+        return 0;
+    }
+    if (word == "serverinfo") {
+        char host[kPathBuf] = {}, password[kPathBuf] = {};
+        unsigned short port = 0;
+        if (ts3().getServerConnectInfo(h, host, &port, password, kPathBuf) == ERROR_ok) {
+            host[kPathBuf - 1] = '\0';
+            char msg[kPathBuf + 64];
+            std::snprintf(msg, sizeof msg, "Server Connect Info: %s:%d", host, int(port));
+            tabMessage(msg);
+        } else {
+            tabMessage("No server connect info available.");
+        }
+        return 0;
+    }
+    if (word == "channelinfo") {
+        anyID own = 0;
+        if (ts3().getClientID(h, &own) != ERROR_ok) {
+            pluginLog("Error querying client ID");
+            return 0;
+        }
+        uint64 channel = 0;
+        if (ts3().getChannelOfClient(h, own, &channel) != ERROR_ok) {
+            pluginLog("Error querying channel ID");
+            return 0;
+        }
+        char path[kPathBuf] = {}, password[kPathBuf] = {};
+        if (ts3().getChannelConnectInfo(h, channel, path, password, kPathBuf) == ERROR_ok) {
+            path[kPathBuf - 1] = '\0';
+            tabMessage(std::string("Channel Connect Info: ") + path);
+        } else {
+            tabMessage("No channel connect info available.");
+        }
+        return 0;
+    }
+    if (word == "avatar") {
+        char path[kPathBuf] = {};
+        const auto client = static_cast<anyID>(rdlink::readNumber(arg1));
+        if (ts3().getAvatar(h, client, path, kPathBuf) == ERROR_ok) {
+            path[kPathBuf - 1] = '\0';
+            std::printf("Avatar of client %d: %s\n", int(client), path);
+        } else {
+            std::printf("No avatar of client %d\n", int(client));
+        }
+        return 0;
+    }
+    if (word == "enablemenu") {
+        const std::string id = pluginID();
+        ts3().setPluginMenuEnabled(id.c_str(), int(rdlink::readNumber(arg1)), int(rdlink::readNumber(arg2)));
+        return 0;
+    }
+    if (word == "subscribe" || word == "unsubscribe") {
+        const uint64 channels[2] = {static_cast<uint64>(rdlink::readNumber(arg1)), 0};
+        if (word == "subscribe") {
+            if (ts3().requestChannelSubscribe(h, channels, returnCode().c_str()) != ERROR_ok)
+                pluginLog("Error subscribing channel");
+        } else if (ts3().requestChannelUnsubscribe(h, channels, returnCode().c_str()) != ERROR_ok) {
+            pluginLog("Error unsubscribing channel");
+        }
+        return 0;
+    }
+    if (word == "subscribeall") {
+        if (ts3().requestChannelSubscribeAll(h, returnCode().c_str()) != ERROR_ok)
+            pluginLog("Error subscribing channel");
+        return 0;
+    }
+    if (word == "unsubscribeall") {
+        if (ts3().requestChannelUnsubscribeAll(h, returnCode().c_str()) != ERROR_ok)
+            pluginLog("Error unsubscribing channel");
+        return 0;
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------
+// Configuration dialog
+
+namespace {
+std::mutex g_presenterMutex;
+DialogPresenter g_presenter;
+
+bool isInteger(std::string_view s, long& value)
+{
+    if (s.empty())
+        return false;
+    size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    if (i == s.size())
+        return false;
+    long v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > 1000000)
+            return false;
+    }
+    value = s[0] == '-' ? -v : v;
+    return true;
+}
+} // namespace
+
+void setDialogPresenter(DialogPresenter presenter)
+{
+    std::lock_guard<std::mutex> lock(g_presenterMutex);
+    g_presenter = std::move(presenter);
+}
+
+ConfigDialog::ConfigDialog(std::string settingsPath) : m_path(std::move(settingsPath))
+{
+    const std::string port = iniRead(m_path, "LINKSettings", "PORT", kDefaultPort);
+    setPortText(std::to_string(rdlink::readNumber(port) > 0 ? rdlink::readNumber(port) : 26001));
+}
+
+void ConfigDialog::setPortText(std::string_view text)
+{
+    m_text = std::string(text.substr(0, kMaxLength));
+}
+
+bool ConfigDialog::save()
+{
+    long port = 0;
+    // Only a usable TCP port is stored; anything else keeps the dialog open.
+    if (!isInteger(m_text, port) || port < 1 || port > 65535) {
+        m_errorVisible = true;
+        return false;
+    }
+    if (!iniWrite(m_path, "LINKSettings", "PORT", std::to_string(port))) {
+        m_errorVisible = true;
+        return false;
+    }
+    m_errorVisible = false;
+    m_closed = true;
+    return true;
+}
+
+void LinkPlugin::configure(void*, void*)
+{
+    DialogPresenter presenter;
+    {
+        std::lock_guard<std::mutex> lock(g_presenterMutex);
+        presenter = g_presenter;
+    }
+    if (!presenter)
+        return;
+    ConfigDialog dialog(m_opt.settingsPath);
+    presenter(dialog);
+}
+
+// ---------------------------------------------------------------------------------
+// Helpers
+
+int64_t LinkPlugin::GetTimestamp() const
+{
+    if (m_opt.clock)
+        return m_opt.clock();
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+std::string LinkPlugin::returnCode()
+{
+    char buf[128] = {};
+    const std::string id = pluginID();
+    ts3().createReturnCode(id.c_str(), buf, sizeof buf);
+    buf[sizeof buf - 1] = '\0';
+    return buf;
+}
+
+void LinkPlugin::logError(const std::string& text, uint64 logID)
+{
+    if (m_haveFunctions)
+        ts3().logMessage(text.c_str(), LogLevel_DEBUG, kLogChannel, logID);
+}
+
+void LinkPlugin::tabMessage(const std::string& text)
+{
+    ts3().printMessageToCurrentTab(text.c_str());
+}
+
+std::optional<TS3StatusData> LinkPlugin::entry(uint64 h) const
+{
+    if (h >= kTableSize)
+        return std::nullopt;
+    std::lock_guard<std::mutex> lock(m_tableMutex);
+    return m_table[h];
+}
+
+void LinkPlugin::setEntry(uint64 h, const TS3StatusData& data)
+{
+    withEntry(h, [&](TS3StatusData& e) { e = data; });
+}
+
+TS3StatusData LinkPlugin::snapshot(uint64 h) const
+{
+    return entry(h).value_or(TS3StatusData {});
+}
+
+bool LinkPlugin::isGateway(uint64 h) const
+{
+    return snapshot(h).isGateway;
+}
+
+bool LinkPlugin::isGatewayHandler(uint64 h) const
+{
+    const TS3StatusData e = snapshot(h);
+    return h > 0 && e.isGateway && e.isConnected;
+}
+
+bool LinkPlugin::sessionActive() const
+{
+    return m_sessionActive.load();
+}
+
+bool LinkPlugin::waitListening(int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(m_waitMutex);
+    m_waitCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                      [this] { return m_listening.load() || m_serverDone.load(); });
+    return m_listening.load();
+}
+
+bool LinkPlugin::countChannel(uint64 h, uint64 channel, anyID own, anyID leaveOut, Count& out)
+{
+    anyID* list = nullptr;
+    if (ts3().getChannelClientList(h, channel, &list) != ERROR_ok || !list)
+        return false;
+    out = Count {};
+    for (anyID* p = list; *p; ++p) {
+        out.ids.push_back(*p);
+        if (*p == own)
+            continue;
+        ++out.users;
+        if (*p == leaveOut)
+            continue;
+        int talking = 0;
+        if (ts3().getClientVariableAsInt(h, *p, CLIENT_FLAG_TALKING, &talking) == ERROR_ok && talking == 1)
+            ++out.speakers;
+    }
+    ts3().freeMemory(list);
+    return true;
+}
+
+void LinkPlugin::unmuteIfQuiet(uint64 h, const std::vector<anyID>& ids)
+{
+    if (snapshot(h).speakers >= 1 || ids.empty())
+        return;
+    std::vector<anyID> list(ids);
+    list.push_back(0);
+    ts3().requestUnmuteClients(h, list.data(), returnCode().c_str());
+}
+
+bool LinkPlugin::setSelfInt(uint64 h, size_t flag, int value)
+{
+    return ts3().setClientSelfVariableAsInt(h, flag, value) == ERROR_ok;
+}
+
+void LinkPlugin::flush(uint64 h)
+{
+    ts3().flushClientSelfUpdates(h, returnCode().c_str());
+}
+
+void LinkPlugin::stopAllConnections(const char* quitMessage)
+{
+    uint64* list = nullptr;
+    if (ts3().getServerConnectionHandlerList(&list) != ERROR_ok || !list)
+        return;
+    std::vector<uint64> handlers;
+    for (uint64* p = list; *p; ++p)
+        handlers.push_back(*p);
+    ts3().freeMemory(list);
+    for (uint64 h : handlers) {
+        int status = 0;
+        if (ts3().getConnectionStatus(h, &status) != ERROR_ok || status <= STATUS_DISCONNECTED)
+            continue;
+        ts3().stopConnection(h, quitMessage);
+        withEntry(h, [](TS3StatusData& e) { e.isGateway = false; });
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Send path
+
+int LinkPlugin::SendToSocket(std::string_view line)
+{
+    std::lock_guard<std::mutex> lock(m_sendMutex);
+    if (m_sessionFd < 0)
+        return -1;
+    size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = ::send(m_sessionFd, line.data() + done, line.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return -1;
+        done += size_t(n);
+    }
+    return int(done);
+}
+
+// ---------------------------------------------------------------------------------
+// Threads
+
+void LinkPlugin::wake()
+{
+    if (m_wakePipe[1] >= 0) {
+        const char b = 1;
+        [[maybe_unused]] ssize_t n = ::write(m_wakePipe[1], &b, 1);
+    }
+    m_waitCv.notify_all();
+}
+
+void LinkPlugin::serverThread()
+{
+    auto giveUp = [this](const char* msg) {
+        tabMessage(msg);
+        m_serverDone = true;
+        std::lock_guard<std::mutex> lock(m_waitMutex);
+        m_waitCv.notify_all();
+    };
+
+    std::string port = iniRead(m_opt.settingsPath, "LINKSettings", "PORT", kDefaultPort).substr(0, 9);
+    {
+        std::lock_guard<std::mutex> lock(m_infoMutex);
+        m_linkPort = port;
+    }
+    addrinfo hints {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* res = nullptr;
+    // Without AI_PASSIVE the address is the loopback address: only local programs reach
+    // the link.
+    if (::getaddrinfo(nullptr, port.c_str(), &hints, &res) != 0 || !res) {
+        giveUp("*ERROR* Listen 1!!!");
+        return;
+    }
+    int fd = ::socket(res->ai_family, res->ai_socktype | SOCK_CLOEXEC, res->ai_protocol);
+    if (fd < 0) {
+        ::freeaddrinfo(res);
+        giveUp("*ERROR* Listen!!!");
+        return;
+    }
+    int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(fd, res->ai_addr, res->ai_addrlen) != 0) {
+        ::freeaddrinfo(res);
+        ::close(fd);
+        giveUp("*BIND* Gateway-Socket failed!!!");
+        return;
+    }
+    ::freeaddrinfo(res);
+    if (::listen(fd, SOMAXCONN) != 0) {
+        ::close(fd);
+        giveUp("*LISTEN* Gateway-Socket failed!!!");
+        return;
+    }
+    sockaddr_in bound {};
+    socklen_t len = sizeof bound;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) == 0)
+        m_boundPort = ntohs(bound.sin_port);
+    m_listenFd = fd;
+    {
+        std::lock_guard<std::mutex> lock(m_waitMutex);
+        m_listening = true;
+        m_waitCv.notify_all();
+    }
+
+    while (!stopping()) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        int r = ::poll(fds, 2, -1);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0 || stopping() || (fds[1].revents & POLLIN))
+            break;
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        int conn = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (conn < 0)
+            continue;
+        if (m_sessionActive.load()) {
+            static const char kRefusal[] = "QUIT errorID=88";
+            [[maybe_unused]] ssize_t n = ::send(conn, kRefusal, sizeof kRefusal - 1, MSG_NOSIGNAL);
+            ::close(conn);
+        } else {
+            std::lock_guard<std::mutex> lock(m_sessionThreadMutex);
+            if (m_session.joinable())
+                m_session.join(); // the previous session has ended
+            m_sessionActive = true;
+            tabMessage("*** CONNECTED to Relaydeck ***");
+            {
+                // The greeting is the first thing on the session: set and write under the
+                // send lock so no event line can come before it.
+                std::lock_guard<std::mutex> sendLock(m_sendMutex);
+                m_sessionFd = conn;
+                static const char kHello[] = "<HELLO>\r";
+                [[maybe_unused]] ssize_t n = ::send(conn, kHello, sizeof kHello, MSG_NOSIGNAL); // with the NUL
+            }
+            m_session = std::thread(&LinkPlugin::sessionThread, this, conn);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    m_listenFd = -1;
+    ::close(fd);
+    m_serverDone = true;
+    (void)kServerThreadLogId;
+}
+
+void LinkPlugin::sessionThread(int fd)
+{
+    rdlink::LineAssembler assembler(511);
+    char buf[512];
+    while (!stopping()) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        int r = ::poll(fds, 2, -1);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0 || (fds[1].revents & POLLIN))
+            break;
+        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        assembler.feed(std::string_view(buf, size_t(n)), [this](std::string_view line) {
+            rdlink::SplitLine split = rdlink::splitLine(line);
+            if (!split.hasBlank)
+                return;
+            try {
+                ProcessRecvCommand(split.command, split.params);
+            } catch (const std::exception& e) {
+                logError(e.what(), 300);
+            }
+        });
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_sendMutex);
+        if (m_sessionFd == fd)
+            m_sessionFd = -1;
+    }
+    ::close(fd);
+    m_sessionActive = false;
+}
+
+void LinkPlugin::statusThread()
+{
+    while (!stopping()) {
+        try {
+            statusPass();
+        } catch (const std::exception& e) {
+            logError(e.what(), 300);
+        }
+        std::unique_lock<std::mutex> lock(m_waitMutex);
+        m_waitCv.wait_for(lock, std::chrono::milliseconds(m_opt.statusPeriodMs), [this] { return stopping(); });
+    }
+}
+
+void LinkPlugin::statusPass()
+{
+    uint64* list = nullptr;
+    if (ts3().getServerConnectionHandlerList(&list) != ERROR_ok || !list)
+        return;
+    std::vector<uint64> handlers;
+    for (uint64* p = list; *p; ++p)
+        handlers.push_back(*p);
+    ts3().freeMemory(list);
+
+    for (uint64 h : handlers) {
+        const int64_t now = GetTimestamp();
+        bool gateway = false, stop = false, late = false;
+        int num = 0;
+        withEntry(h, [&](TS3StatusData& e) {
+            gateway = e.isGateway;
+            if (!gateway)
+                return;
+            if (e.lastPingTime > 0 && now - e.lastPingTime > 40) {
+                if (e.pingMisses > 5) {
+                    stop = e.isConnected;
+                } else {
+                    ++e.pingMisses;
+                }
+                late = true;
+                num = e.pingMisses;
+                ++e.pingMisses;
+            } else {
+                e.pingMisses = 0;
+            }
+        });
+        if (!gateway)
+            continue;
+        if (stop)
+            ts3().stopConnection(h, "*** QUIT ***");
+        if (late)
+            SendToSocket(LineBuilder("PING_ERROR ", kReplyLimit).number("num", num).finish());
+        const TS3StatusData e = snapshot(h);
+        SendToSocket(LineBuilder("STATUS ", kReplyLimit)
+                         .id("scHandler", h)
+                         .number("connected", e.isConnected ? 1 : 0)
+                         .number("users", e.users)
+                         .number("speakers", e.speakers)
+                         .finish());
+    }
+}
+
+} // namespace rdplugin

@@ -1,0 +1,271 @@
+// The core of Relaydeck_Link: the copy of the client function table, the per-connection
+// table, the link server with its session and status threads, the command handler and
+// the event handlers. The exported ts3plugin_* functions are thin wrappers over one
+// instance of this class; tests drive an instance directly with a table of their own.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "link/wire.h"
+#include "plugin/ts3_abi.h"
+
+namespace rdplugin {
+
+// Identity of the plugin as the client shows it.
+extern const char* const kPluginName;        // "Relaydeck [LINK]"
+extern const char* const kPluginVersion;     // "3.1.21"
+extern const char* const kPluginAuthor;      // "Wavenest"
+extern const char* const kPluginDescription; // German sentence, CR CR, English sentence
+extern const char* const kCommandKeyword;    // "Relaydeck"
+extern const char* const kLogChannel;        // "Relaydeck[LINK]"
+extern const char* const kSettingsFile;      // "./Relaydeck[LINK].ini"
+extern const char* const kDefaultPort;       // "26001"
+
+// The menu entries and their ids.
+constexpr int kMenuRegisterClient = 1;
+constexpr int kMenuMoveInChannel = 2;
+
+// One entry of the per-connection table, indexed by the server connection handler id.
+struct TS3StatusData {
+    bool isGateway = false;
+    bool isConnected = false;
+    int32_t lastPingTime = 0;
+    int32_t speakers = 0;
+    int32_t users = 0;
+    uint64_t ownChannelID = 0;
+    anyID ownClientID = 0;
+    uint64_t prevChannelID = 0;
+    int32_t pingMisses = 0;
+};
+
+constexpr size_t kTableSize = 200;
+
+class LinkPlugin {
+public:
+    struct Options {
+        // The settings file, resolved against the working directory.
+        std::string settingsPath = kSettingsFile;
+        // Unix time in whole seconds (GetTimestamp).
+        std::function<int64_t()> clock;
+        // The status thread's pause between passes, in milliseconds.
+        int statusPeriodMs = 10000;
+        // Starts the status thread at init; tests that call statusPass() themselves
+        // switch it off.
+        bool runStatusThread = true;
+        // The waits of EXITCLIENT and the end of the client process. Tests replace them.
+        std::function<void(int ms)> sleepMs;
+        std::function<void(int code)> exitProcess;
+    };
+
+    LinkPlugin();
+    explicit LinkPlugin(Options options);
+    ~LinkPlugin();
+    LinkPlugin(const LinkPlugin&) = delete;
+    LinkPlugin& operator=(const LinkPlugin&) = delete;
+
+    // --- entry points -----------------------------------------------------------
+    void setFunctionPointers(const TS3Functions& funcs);
+    void registerPluginID(const char* id);
+    int init();
+    void shutdown();
+    int processCommand(uint64 h, const char* command);
+    void infoData(uint64 h, uint64 id, PluginItemType type, char** data);
+    static void initMenus(PluginMenuItem*** menuItems, char** menuIcon);
+    static void initHotkeys(PluginHotkey*** hotkeys);
+    // The configuration dialog: shown through the presenter set here (the plugin has no
+    // GUI toolkit of its own); without one it does nothing.
+    void configure(void* handle, void* qParentWidget);
+
+    // --- events -----------------------------------------------------------------
+    void onConnectStatusChange(uint64 h, int newStatus, unsigned int errorNumber);
+    void onClientMove(uint64 h, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility,
+                      const char* moveMessage);
+    void onClientMoveMoved(uint64 h, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility,
+                           anyID moverID, const char* moverName, const char* moverUniqueIdentifier,
+                           const char* moveMessage);
+    void onTalkStatusChange(uint64 h, int status, int isReceivedWhisper, anyID clientID);
+    int onTextMessage(uint64 h, anyID targetMode, anyID toID, anyID fromID, const char* fromName,
+                      const char* fromUniqueIdentifier, const char* message, int ffIgnored);
+    int onClientPoke(uint64 h, anyID fromClientID, const char* pokerName, const char* pokerUniqueIdentity,
+                     const char* message, int ffIgnored);
+    void onClientSelfVariableUpdate(uint64 h, int flag, const char* oldValue, const char* newValue);
+    int onServerError(uint64 h, const char* errorMessage, unsigned int error, const char* returnCode,
+                      const char* extraMessage);
+    int onServerPermissionError(uint64 h, const char* errorMessage, unsigned int error, const char* returnCode,
+                                unsigned int failedPermissionID);
+    void onPluginCommand(uint64 h, const char* pluginName, const char* pluginCommand);
+    void onChannelPermList(uint64 h, uint64 channelID, unsigned int permissionID, int permissionValue,
+                           int permissionNegated, int permissionSkip);
+    void onClientPermList(uint64 h, uint64 clientDatabaseID, unsigned int permissionID, int permissionValue,
+                          int permissionNegated, int permissionSkip);
+    void onClientDBIDfromUID(uint64 h, const char* uniqueClientIdentifier, uint64 clientDatabaseID);
+    void onMenuItem(uint64 h, PluginMenuType type, int menuItemID, uint64 selectedItemID);
+
+    // --- link -------------------------------------------------------------------
+    // Writes one complete line to the session; bytes written, or -1 without a session
+    // or when the write failed.
+    int SendToSocket(std::string_view line);
+    // The command handler: one received line, split into command word and parameters.
+    void ProcessRecvCommand(std::string_view command, std::string_view params);
+    // One pass of the status thread.
+    void statusPass();
+    int64_t GetTimestamp() const;
+
+    // Writes an error text to the client log (level 3, channel "Relaydeck[LINK]").
+    void logErrorText(const std::string& text, uint64 logID) { logError(text, logID); }
+
+    // --- inspection (tests, diagnostics) -----------------------------------------
+    std::optional<TS3StatusData> entry(uint64 h) const;
+    void setEntry(uint64 h, const TS3StatusData& data);
+    bool sessionActive() const;
+    // True once the link server thread has reached its accept loop.
+    bool listening() const { return m_listening.load(); }
+    // The port actually bound (0 before listening); the setting text is linkPort().
+    int boundPort() const { return m_boundPort.load(); }
+    std::string linkPort() const;
+    std::string appPath() const;
+    std::string pluginID() const;
+    // Waits (bounded) until the server listens or has given up; true when listening.
+    bool waitListening(int timeoutMs) const;
+
+private:
+    // --- helpers ----------------------------------------------------------------
+    const TS3Functions& ts3() const { return m_ts3; }
+    std::string returnCode();
+    void logError(const std::string& text, uint64 logID);
+    void tabMessage(const std::string& text);
+
+    template <class F>
+    bool withEntry(uint64 h, F&& f)
+    {
+        if (h >= kTableSize)
+            return false;
+        std::lock_guard<std::mutex> lock(m_tableMutex);
+        f(m_table[h]);
+        return true;
+    }
+    bool isGateway(uint64 h) const;
+    bool isGatewayHandler(uint64 h) const; // isGateway and isConnected
+    TS3StatusData snapshot(uint64 h) const;
+
+    // Counts the clients of the own channel except the own client: false when the list
+    // cannot be read. ids receives the list as read (all clients of the channel).
+    struct Count {
+        int users = 0;
+        int speakers = 0;
+        std::vector<anyID> ids;
+    };
+    bool countChannel(uint64 h, uint64 channel, anyID own, anyID leaveOut, Count& out);
+    void unmuteIfQuiet(uint64 h, const std::vector<anyID>& ids);
+    bool setSelfInt(uint64 h, size_t flag, int value);
+    void flush(uint64 h);
+    void stopAllConnections(const char* quitMessage);
+    void moveEvent(uint64 h, anyID clientID, uint64 oldCh, uint64 newCh, int visibility, const char* moveMessage,
+                   bool byOther, anyID moverID, const char* moverName, const char* moverUID);
+
+    // --- commands -----------------------------------------------------------------
+    void cmdWhoAmI();
+    void cmdGwPqng(const rdlink::Items& items);
+    void cmdGwConnect(const rdlink::Items& items);
+    void cmdGwStop(const rdlink::Items& items);
+    void cmdSetPtt(uint64 h, const rdlink::Items& items);
+    void cmdSetVox(uint64 h, const rdlink::Items& items);
+    void cmdSetSelfFlag(uint64 h, size_t flag, const rdlink::Items& items);
+    void cmdSetNick(uint64 h, const rdlink::Items& items);
+    void cmdSetInfo(uint64 h, const rdlink::Items& items);
+    void cmdMoveToChan(uint64 h, const rdlink::Items& items);
+    void cmdBackToChan(uint64 h, const rdlink::Items& items);
+    void cmdMessage(const std::string& command, uint64 h, const rdlink::Items& items);
+    void cmdMsgToGates(uint64 h, const rdlink::Items& items);
+    void cmdGetUserPerm(uint64 h, const rdlink::Items& items);
+    void cmdMuteClient(uint64 h, anyID id, bool mute);
+    void cmdVolume(uint64 h, const rdlink::Items& items, bool voice);
+    void cmdUnmuteAll(uint64 h);
+    void cmdGetProfiles();
+    void cmdGetChannels(uint64 h, const rdlink::Items& items);
+    void cmdGetChanPath(uint64 h, const rdlink::Items& items);
+    void cmdGetSpeaker(uint64 h, const rdlink::Items& items);
+    void cmdPlayWave(uint64 h, const rdlink::Items& items);
+    void cmdExitClient();
+    void cmdSendToTs(uint64 h);
+    void cmdAcStart();
+
+    // --- threads --------------------------------------------------------------------
+    void serverThread();
+    void sessionThread(int fd);
+    void statusThread();
+    bool stopping() const { return m_stop.load(); }
+    void wake();
+
+    Options m_opt;
+    TS3Functions m_ts3 {};
+    bool m_haveFunctions = false;
+
+    mutable std::mutex m_infoMutex; // pluginID, folders, port text
+    std::string m_pluginID;
+    std::string m_appPath, m_resourcesPath, m_configPath, m_pluginPath;
+    std::string m_linkPort;
+
+    mutable std::mutex m_tableMutex;
+    std::array<TS3StatusData, kTableSize> m_table {};
+
+    mutable std::mutex m_sendMutex; // guards m_sessionFd and every write
+    int m_sessionFd = -1;
+    std::atomic<bool> m_sessionActive {false};
+
+    std::atomic<bool> m_stop {false};
+    std::atomic<bool> m_running {false};
+    std::atomic<bool> m_listening {false};
+    std::atomic<bool> m_serverDone {false};
+    std::atomic<int> m_boundPort {0};
+    int m_wakePipe[2] = {-1, -1};
+    int m_listenFd = -1;
+    std::thread m_server, m_session, m_status;
+    std::mutex m_sessionThreadMutex;
+    mutable std::mutex m_waitMutex;
+    mutable std::condition_variable m_waitCv;
+};
+
+// The configuration dialog's logic: the port text box, the save button and the error
+// label. The settings file is written only by a successful save.
+class ConfigDialog {
+public:
+    explicit ConfigDialog(std::string settingsPath);
+
+    static constexpr const char* kTitle = "Relaydeck_LINK";
+    static constexpr const char* kPortLabel = "Link-Port:";
+    static constexpr const char* kSaveButton = "Save";
+    static constexpr const char* kErrorText = "ERROR: Numbers only!!";
+    static constexpr const char* kNote = "IMPORTANT: After saving the Plugin restart...";
+    static constexpr int kMaxLength = 5;
+
+    // The text box content (the current port, at most 5 characters).
+    const std::string& portText() const { return m_text; }
+    void setPortText(std::string_view text);
+    // "Save": true when the port was written and the dialog closes.
+    bool save();
+    bool errorVisible() const { return m_errorVisible; }
+    bool closed() const { return m_closed; }
+
+private:
+    std::string m_path;
+    std::string m_text;
+    bool m_errorVisible = false;
+    bool m_closed = false;
+};
+
+// Shows a configuration dialog; the plugin calls it from ts3plugin_configure.
+using DialogPresenter = std::function<void(ConfigDialog&)>;
+void setDialogPresenter(DialogPresenter presenter);
+
+} // namespace rdplugin
