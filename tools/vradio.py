@@ -1,0 +1,272 @@
+#!/usr/bin/env python3
+"""vradio: a simulated radio on a Relaydeck virtual serial port.
+
+Relaydeck opens a port whose comport.cfg section says `device=virtual:` (or
+`device=virtual:/some/path.sock`) by listening on a Unix-domain socket, by default
+<temp folder>/relaydeck-vcom/COM<n>.sock. This program connects to that socket as the
+radio at the other end of the cable:
+
+  * it prints its push-to-talk state whenever the PTT line changes (RTS by default,
+    --ptt DTR or BREAK for the other outputs; every output change is shown);
+  * it opens its squelch (sets the busy input: CTS by default, --squelch DCD, DSR or RI)
+    now and then (--every / --length), or when told to on standard input.
+
+Protocol (text lines ending in "\\n"):
+  Relaydeck -> radio: "RTS 1", "DTR 0", "BREAK 0" (all three on connect, then each write)
+  radio -> Relaydeck: "CTS 1", "DSR 0", "RI 1", "DCD 1"; "STATUS" asks for the outputs.
+  Inputs read low while no radio is connected; Relaydeck closing the port closes the
+  socket, which this program reports as "port closed" (all lines down) before it waits
+  for the port to come back.
+
+Commands on standard input (one per line):
+  open [SECONDS]   open the squelch (for SECONDS, else until "close")
+  close            close the squelch
+  CTS 1 / DCD 0 …  set any input line directly
+  status           print the current line states
+  quit             end the program
+
+Every printed event line starts with the local time and the Unix time in ms, e.g.
+  12:00:01.234 1700000001234 COM7 PTT ON (RTS 1)
+so a test or demo can measure latencies from the output.
+"""
+
+import argparse
+import os
+import random
+import selectors
+import socket
+import sys
+import tempfile
+import time
+
+OUTPUTS = ("RTS", "DTR", "BREAK")
+INPUTS = {"CTS": "CTS", "DSR": "DSR", "RI": "RI", "RING": "RI", "DCD": "DCD", "RLSD": "DCD", "CD": "DCD"}
+
+
+def default_socket(port):
+    name = port.upper()
+    if not name.startswith("COM"):
+        name = "COM" + name
+    return os.path.join(tempfile.gettempdir(), "relaydeck-vcom", name + ".sock")
+
+
+class Radio:
+    def __init__(self, args):
+        self.args = args
+        self.name = args.port.upper() if args.port else os.path.basename(args.socket)
+        self.path = args.socket or default_socket(args.port)
+        self.sock = None
+        self.buf = b""
+        self.outputs = {k: False for k in OUTPUTS}
+        self.squelch_open = False
+        self.squelch_until = None
+        self.next_open = self._schedule(time.monotonic()) if args.every > 0 else None
+        self.sel = selectors.DefaultSelector()
+        self.stdin_open = not args.no_stdin
+        self.stdin_buf = b""
+        self.running = True
+        self.last_attempt = 0.0
+        self.waiting_reported = False
+        if self.stdin_open:
+            try:
+                self.sel.register(sys.stdin, selectors.EVENT_READ, "stdin")
+            except (ValueError, PermissionError, OSError):
+                self.stdin_open = False
+
+    # ---- output -------------------------------------------------------------------------
+    def say(self, text):
+        now = time.time()
+        stamp = time.strftime("%H:%M:%S", time.localtime(now)) + ".%03d" % int((now % 1) * 1000)
+        print("%s %d %s %s" % (stamp, int(now * 1000), self.name, text), flush=True)
+
+    def lines_text(self):
+        outs = " ".join("%s=%d" % (k, self.outputs[k]) for k in OUTPUTS)
+        return "%s  squelch %s (%s)" % (outs, "OPEN" if self.squelch_open else "closed", self.args.squelch)
+
+    # ---- connection ---------------------------------------------------------------------
+    def try_connect(self):
+        now = time.monotonic()
+        if now - self.last_attempt < 0.25:
+            return
+        self.last_attempt = now
+        s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            s.connect(self.path)
+        except OSError:
+            s.close()
+            if not self.waiting_reported:
+                self.say("waiting for the port at %s" % self.path)
+                self.waiting_reported = True
+            return
+        s.setblocking(False)
+        self.sock = s
+        self.buf = b""
+        self.waiting_reported = False
+        self.sel.register(s, selectors.EVENT_READ, "port")
+        self.say("connected to %s" % self.path)
+        # The port forgets the inputs between connections: tell it the squelch again.
+        if self.squelch_open:
+            self.send("%s 1" % self.args.squelch)
+
+    def drop(self, why):
+        if self.sock is None:
+            return
+        self.sel.unregister(self.sock)
+        self.sock.close()
+        self.sock = None
+        was_keyed = self.outputs[self.args.ptt]
+        self.outputs = {k: False for k in OUTPUTS}
+        self.say("%s: all lines down%s" % (why, " - PTT OFF" if was_keyed else ""))
+        if self.args.exit_on_close:
+            self.running = False
+
+    def send(self, line):
+        if self.sock is None:
+            return
+        try:
+            self.sock.sendall((line + "\n").encode())
+        except OSError:
+            self.drop("port closed")
+
+    def on_port_data(self):
+        try:
+            data = self.sock.recv(4096)
+        except BlockingIOError:
+            return
+        except OSError:
+            data = b""
+        if not data:
+            self.drop("port closed")
+            return
+        self.buf += data
+        while b"\n" in self.buf:
+            raw, self.buf = self.buf.split(b"\n", 1)
+            self.on_port_line(raw.decode(errors="replace").strip())
+
+    def on_port_line(self, line):
+        parts = line.split()
+        if len(parts) != 2 or parts[0] not in OUTPUTS or parts[1] not in ("0", "1"):
+            return
+        pin, on = parts[0], parts[1] == "1"
+        if self.outputs[pin] == on:
+            return
+        self.outputs[pin] = on
+        if pin == self.args.ptt:
+            self.say("PTT %s (%s %d) - %s" % ("ON " if on else "OFF", pin, on,
+                                              "transmitting" if on else "receiving"))
+        else:
+            self.say("%s %d" % (pin, on))
+
+    # ---- squelch ------------------------------------------------------------------------
+    def _schedule(self, now):
+        jitter = self.args.every * 0.3
+        return now + max(0.5, self.args.every + random.uniform(-jitter, jitter))
+
+    def set_squelch(self, on, seconds=None):
+        self.squelch_until = time.monotonic() + seconds if (on and seconds) else None
+        if on == self.squelch_open:
+            return
+        self.squelch_open = on
+        self.send("%s %d" % (self.args.squelch, 1 if on else 0))
+        self.say("SQUELCH %s (%s %d)%s" % ("OPEN  " if on else "CLOSED", self.args.squelch, on,
+                                           " - receiving a signal" if on else ""))
+
+    def on_command(self, line):
+        words = line.split()
+        if not words:
+            return
+        cmd = words[0].lower()
+        if cmd == "open":
+            secs = float(words[1]) if len(words) > 1 else None
+            self.set_squelch(True, secs)
+        elif cmd == "close":
+            self.set_squelch(False)
+        elif cmd == "status":
+            self.say(self.lines_text())
+        elif cmd in ("quit", "exit"):
+            self.running = False
+        elif words[0].upper() in INPUTS and len(words) == 2 and words[1] in ("0", "1"):
+            pin = INPUTS[words[0].upper()]
+            if pin == self.args.squelch:
+                self.set_squelch(words[1] == "1")
+            else:
+                self.send("%s %s" % (pin, words[1]))
+                self.say("%s %s" % (pin, words[1]))
+        else:
+            self.say("unknown command: %s (open [s], close, status, quit, CTS 1...)" % line)
+
+    def on_stdin(self):
+        # Raw reads: buffered readline() would hide a second queued line from select.
+        try:
+            data = os.read(sys.stdin.fileno(), 4096)
+        except OSError:
+            data = b""
+        if not data:
+            self.sel.unregister(sys.stdin)
+            self.stdin_open = False
+            return
+        self.stdin_buf += data
+        while b"\n" in self.stdin_buf:
+            raw, self.stdin_buf = self.stdin_buf.split(b"\n", 1)
+            self.on_command(raw.decode(errors="replace").strip())
+
+    def tick(self):
+        now = time.monotonic()
+        if self.squelch_until is not None and now >= self.squelch_until:
+            self.set_squelch(False)
+        if self.next_open is not None and now >= self.next_open:
+            if self.sock is not None and not self.squelch_open:
+                self.set_squelch(True, self.args.length)
+            self.next_open = self._schedule(now)
+
+    # ---- main loop ----------------------------------------------------------------------
+    def run(self):
+        self.say("simulated radio: PTT on %s, squelch on %s%s" % (
+            self.args.ptt, self.args.squelch,
+            ", opens every ~%gs for %gs" % (self.args.every, self.args.length) if self.args.every > 0 else ""))
+        deadline = time.monotonic() + self.args.duration if self.args.duration > 0 else None
+        while self.running:
+            if self.sock is None:
+                self.try_connect()
+            for key, _ in self.sel.select(timeout=0.05):
+                if key.data == "port" and self.sock is not None:
+                    self.on_port_data()
+                elif key.data == "stdin":
+                    self.on_stdin()
+            self.tick()
+            if deadline is not None and time.monotonic() >= deadline:
+                break
+        if self.sock is not None:
+            self.set_squelch(False)
+            self.sock.close()
+        return 0
+
+
+def main(argv=None):
+    p = argparse.ArgumentParser(description="Simulated radio on a Relaydeck virtual serial port.")
+    where = p.add_mutually_exclusive_group()
+    where.add_argument("--port", default="COM7", help="port name, e.g. COM7 (default); socket in the temp folder")
+    where.add_argument("--socket", help="socket path (the port's device=virtual:PATH)")
+    p.add_argument("--ptt", default="RTS", choices=OUTPUTS, help="output that keys this radio (default RTS)")
+    p.add_argument("--squelch", default="CTS", type=lambda s: INPUTS.get(s.upper(), s.upper()),
+                   choices=sorted(set(INPUTS.values())), help="input set while the squelch is open (default CTS)")
+    p.add_argument("--every", type=float, default=0.0,
+                   help="open the squelch about every N seconds (0 = only on command)")
+    p.add_argument("--length", type=float, default=3.0, help="seconds the squelch stays open each time")
+    p.add_argument("--duration", type=float, default=0.0, help="end after N seconds (0 = run until quit)")
+    p.add_argument("--no-stdin", action="store_true", help="ignore standard input")
+    p.add_argument("--exit-on-close", action="store_true", help="end when the port closes")
+    p.add_argument("--seed", type=int, help="random seed for the squelch times")
+    args = p.parse_args(argv)
+    if args.seed is not None:
+        random.seed(args.seed)
+    if args.socket:
+        args.port = None
+    try:
+        return Radio(args).run()
+    except KeyboardInterrupt:
+        return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
