@@ -48,7 +48,7 @@ public:
         Decided,   // activated or ignored already: nothing stored, no answer
         Stored,    // a new request: NICK, REG 0, IGNO 0 written
         Pending,   // asked before and still undecided: nothing written, answered again
-        Failed,    // the file could not be written (or the uid is empty)
+        Failed,    // the file could not be written, or the uid is empty
     };
     // One registration request, decided and written under one lock. The nickname is kept
     // readable: stored as UTF-8 (plain ASCII names look the same in any encoding).

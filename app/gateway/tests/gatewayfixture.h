@@ -114,7 +114,7 @@ inline SettingsList items(std::initializer_list<const char*> entries)
 {
     SettingsList l;
     for (const char* e : entries)
-        l.lines() << QString::fromUtf8(e);
+        l.lines() << QString::fromLatin1(e);   // link values arrive as bytes
     return l;
 }
 
