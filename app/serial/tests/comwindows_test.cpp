@@ -1,0 +1,211 @@
+#include "app/config/inifile.h"
+#include "app/config/texts.h"
+#include "app/serial/comportmanager.h"
+#include "app/serial/comwindows.h"
+#include "app/serial/memoryserial.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+namespace {
+
+void ensureApp()
+{
+    if (QApplication::instance())
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "rd_serial_tests";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);   // lives for the whole test program
+}
+
+struct Host : ComWindowHost {
+    QList<int> open;
+    QList<QList<int>> opened;   // {n, top, left}
+    bool COMStatusIstAktiv(int n) override { return open.contains(n); }
+    void openCOMStatusWindow(int n, int top, int left) override
+    {
+        open << n;
+        opened << QList<int> {n, top, left};
+    }
+};
+
+class ComWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensureApp();
+        SetAppLang("en_US");
+        for (int n : {1, 3, 4})
+            hub.addDevice(ComPortManager::defaultDeviceForPort(n));
+        m.setProbe([this](const QString& d) { return hub.exists(d); });
+    }
+    QString dev(int n) const { return ComPortManager::defaultDeviceForPort(n); }
+    QTemporaryDir dir;
+    QString cfg = dir.filePath("comport.cfg");
+    MemorySerialHub hub;
+    ComPortManager m{cfg, hub.factory()};
+    Host host;
+};
+
+TEST_F(ComWindowsTest, EditorListsExistingPortsWithStateAndDevice)
+{
+    m.StarteCOMPort(3);
+    ComPortEditor ed(m, &host);
+    EXPECT_EQ(ed.windowTitle(), "COM-Port");
+    QTreeWidget* list = ed.list();
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    struct {
+        int n;
+        const char* status;
+        bool ticked;
+    } rows[] = {{1, " - not used - ", false}, {3, " - active - ", true}, {4, " - not used - ", false}};
+    for (const auto& r : rows) {
+        QTreeWidgetItem* row = ed.rowOfPort(r.n);
+        ASSERT_TRUE(row) << r.n;
+        EXPECT_EQ(row->text(0), "COM" + QString::number(r.n));
+        EXPECT_EQ(row->text(1), r.status);
+        EXPECT_EQ(row->text(2), dev(r.n));
+        EXPECT_EQ(row->checkState(0) == Qt::Checked, r.ticked);
+    }
+    EXPECT_FALSE(ed.rowOfPort(2));
+
+    // A port that appears (USB adapter plugged in) shows after a refresh.
+    hub.addDevice(dev(33));
+    ed.rebuildList();
+    EXPECT_TRUE(ed.rowOfPort(33));
+}
+
+TEST_F(ComWindowsTest, SaveAndOpenRestartsTheTickedPortsAndDropsHolders)
+{
+    m.StarteCOMPort(3);
+    m.SetCOMStatus("GATE_A", 3, "RTS", true, false);   // a gateway transmitting
+    ComPortEditor ed(m, &host);
+    bool closed = false;
+    QObject::connect(&ed, &ComPortEditor::closeRequested, [&] { closed = true; });
+    ed.rowOfPort(1)->setCheckState(0, Qt::Checked);
+    ed.saveAndOpen();
+
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(m.COMPortIsOpen(1));
+    EXPECT_TRUE(m.COMPortIsOpen(3));
+    EXPECT_FALSE(m.COMPortIsOpen(4));
+    EXPECT_FALSE(hub.device(dev(3)).rts) << "the gateway's PTT line dropped";
+    EXPECT_TRUE(m.holders(3, "RTS").isEmpty());
+    IniFile ini(cfg);
+    EXPECT_TRUE(ini.readBool("COM1", "activ", false));
+    EXPECT_TRUE(ini.readBool("COM3", "activ", false));
+    EXPECT_FALSE(ini.sectionExists("COM4"));
+}
+
+TEST_F(ComWindowsTest, ContextMenuOpensClosesAndTogglesAutorunStatus)
+{
+    ComPortEditor ed(m, &host);
+    QList<QAction*> acts = ed.contextMenu()->actions();
+    ASSERT_EQ(acts.size(), 3);
+    for (QAction* a : acts)
+        EXPECT_FALSE(a->isEnabled()) << "no row selected";
+
+    ed.list()->setCurrentItem(ed.rowOfPort(4));
+    acts = ed.contextMenu()->actions();
+    EXPECT_EQ(acts[0]->text(), "Opening the Status-Window");
+    EXPECT_EQ(acts[1]->text(), "open COM-Port");
+    EXPECT_EQ(acts[2]->text(), "open Status on Autorun");
+    acts[1]->trigger();
+    EXPECT_TRUE(m.COMPortIsOpen(4));
+    EXPECT_FALSE(QFile::exists(cfg)) << "opening from the menu does not save";
+    EXPECT_EQ(ed.rowOfPort(4)->text(1), " - active - ");
+
+    acts = ed.contextMenu()->actions();
+    EXPECT_EQ(acts[1]->text(), "close COM-Port");
+    acts[2]->trigger();
+    EXPECT_TRUE(m.statusOnAutorun(4));
+    acts = ed.contextMenu()->actions();
+    EXPECT_EQ(acts[2]->text(), "no Status on Autorun");
+    acts[1]->trigger();
+    EXPECT_FALSE(m.COMPortIsOpen(4));
+
+    m.saveStatusWindowPos(4, 40, 50);
+    ed.contextMenu()->actions()[0]->trigger();
+    ed.contextMenu()->actions()[0]->trigger();   // already open: brought to front only
+    ASSERT_EQ(host.opened.size(), 1);
+    EXPECT_EQ(host.opened[0], (QList<int> {4, 40, 50}));
+}
+
+TEST_F(ComWindowsTest, StatusWindowShowsLinesAndKeysByHand)
+{
+    m.StarteCOMPort(3);
+    ComStatusWindow w(m, 3, 10, 10);
+    EXPECT_EQ(w.windowTitle(), "Status: COM3");
+    auto colours = [&] {
+        QList<QColor> c;
+        for (int i = 1; i <= 6; ++i)
+            c << w.led(i)->color();
+        return c;
+    };
+    using W = ComStatusWindow;
+    w.refresh();
+    EXPECT_EQ(colours(), (QList<QColor> {W::kOutputOff, W::kOutputOff, W::kOutputOff, W::kInputOff, W::kInputOff, W::kInputOff}));
+
+    m.SetCOMStatus("GATE_A", 3, "DTR", true, false);
+    hub.setInputs(dev(3), {true, false, true, false});   // CTS, RING
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!m.GetCOMStatus(3, "RING", false) && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents();
+    w.refresh();
+    EXPECT_EQ(colours(), (QList<QColor> {W::kOutputOff, W::kOutputOn, W::kOutputOff, W::kInputOff, W::kInputOn, W::kInputOn}));
+
+    // Mouse down on RTS keys it next to any gateway; mouse up releases it.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w.led(1), &press);
+    EXPECT_TRUE(hub.device(dev(3)).rts);
+    EXPECT_EQ(m.holders(3, "RTS"), QStringList {"STKLICK3"});
+    EXPECT_EQ(w.led(1)->color(), W::kOutputOn);
+    QApplication::sendEvent(w.led(1), &release);
+    EXPECT_FALSE(hub.device(dev(3)).rts);
+
+    w.pressOutput(2);   // DTR held by the gateway and by hand
+    w.releaseOutput(2);
+    EXPECT_TRUE(hub.device(dev(3)).dtr) << "the gateway still holds DTR";
+
+    m.StoppeCOMPort(3);
+    w.refresh();
+    for (const QColor& c : colours())
+        EXPECT_EQ(c, W::kClosed);
+}
+
+TEST_F(ComWindowsTest, StatusWindowPlacesItselfAndRemembersItsPlace)
+{
+    m.StarteCOMPort(3);
+    QMdiArea area;
+    area.resize(800, 600);
+    auto* w = new ComStatusWindow(m, 3, 40, 70);
+    QMdiSubWindow* sub = area.addSubWindow(w);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    area.show();
+    sub->show();
+    EXPECT_EQ(sub->pos(), QPoint(70, 40));
+
+    w->pressOutput(3);   // held while the window closes
+    ASSERT_TRUE(hub.device(dev(3)).brk);
+    sub->move(120, 90);
+    sub->close();
+    EXPECT_FALSE(hub.device(dev(3)).brk) << "closing the window releases hand keying";
+    int top = 0, left = 0;
+    m.statusWindowPos(3, top, left);
+    EXPECT_EQ(top, 90);
+    EXPECT_EQ(left, 120);
+}
+
+}   // namespace
