@@ -108,7 +108,7 @@ QByteArray EncodeSettings(const SettingsList& list)
     return list.toText().toLatin1().toBase64();
 }
 
-std::optional<SettingsList> DecodeSettings(const QByteArray& fileBytes)
+std::optional<QByteArray> DecodeSettingsBytes(const QByteArray& fileBytes)
 {
     QByteArray compact;
     compact.reserve(fileBytes.size());
@@ -118,7 +118,15 @@ std::optional<SettingsList> DecodeSettings(const QByteArray& fileBytes)
     const auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return std::nullopt;
-    return SettingsList::fromText(QString::fromLatin1(*decoded));
+    return *decoded;
+}
+
+std::optional<SettingsList> DecodeSettings(const QByteArray& fileBytes)
+{
+    const auto bytes = DecodeSettingsBytes(fileBytes);
+    if (!bytes)
+        return std::nullopt;
+    return SettingsList::fromText(QString::fromLatin1(*bytes));
 }
 
 std::optional<SettingsList> LoadSettingsFile(const QString& path)

@@ -37,7 +37,10 @@ std::unique_lock<std::mutex> LockPath(const QString& path);
 // character (ISO 8859-1, other characters become "?"), encoded as Base64 without line
 // breaks.
 QByteArray EncodeSettings(const SettingsList& list);
-// The reverse. Blanks and line breaks in the Base64 text are ignored; std::nullopt when
+// The stored bytes of a settings file exactly as they were encoded (Base64 decoded, no
+// line handling); std::nullopt when the text is not Base64.
+std::optional<QByteArray> DecodeSettingsBytes(const QByteArray& fileBytes);
+// The reverse of EncodeSettings. Blanks and line breaks in the Base64 text are ignored; std::nullopt when
 // the text is not Base64. Lines split at CR, LF or CR LF; empty lines are dropped.
 std::optional<SettingsList> DecodeSettings(const QByteArray& fileBytes);
 
