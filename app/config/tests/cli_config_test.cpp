@@ -11,11 +11,11 @@
 namespace {
 const QString kCli = QStringLiteral(RD_BINARY_DIR "/bin/relaydeck-cli");
 
-struct Run {
+struct CliRun {
     int code;
     QByteArray out;
 };
-Run runCli(const QStringList& args)
+CliRun runCli(const QStringList& args)
 {
     QProcess p;
     p.start(kCli, args);
@@ -42,7 +42,7 @@ TEST(CliConfig, DecodeAndEncodeRoundTripByteForByte)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text.toBase64());
     }
-    Run decoded = runCli({"decode-config", rdk});
+    CliRun decoded = runCli({"decode-config", rdk});
     ASSERT_EQ(decoded.code, 0);
     EXPECT_EQ(decoded.out, text);
 
@@ -62,7 +62,7 @@ TEST(CliConfig, DecodeAndEncodeRoundTripByteForByte)
     EXPECT_EQ(runCli({"decode-config", bad.fileName()}).code, 1);
     EXPECT_EQ(runCli({"decode-config", dir.filePath("missing.rdk")}).code, 1);
 
-    Run esc = runCli({"escape", "Room 1/2 = ok|x"});
+    CliRun esc = runCli({"escape", "Room 1/2 = ok|x"});
     EXPECT_EQ(esc.out, "Room^s1^c2^s^g^sok^px\n");
     EXPECT_EQ(runCli({"unescape", "50^s"}).out, "50 \n");
 }
