@@ -9,11 +9,22 @@ QStringView namePart(const QString& line)
 }
 } // namespace
 
+// Runs on every gateway tick, so it avoids scanning each line for its "=": an entry can
+// only match when the character right after the name's length is "=" (or the line ends
+// there), and then its first characters are its whole name part.
 int SettingsList::indexOf(const QString& name) const
 {
-    for (int i = 0; i < m_lines.size(); ++i)
-        if (namePart(m_lines[i]).compare(name, Qt::CaseInsensitive) == 0)
+    const qsizetype n = name.size();
+    // A name part never holds "=", so such a name matches nothing.
+    if (name.contains(QLatin1Char('=')))
+        return -1;
+    for (int i = 0; i < m_lines.size(); ++i) {
+        const QString& line = m_lines[i];
+        if (line.size() < n || (line.size() > n && line[n] != QLatin1Char('=')))
+            continue;
+        if (QStringView(line).left(n).compare(name, Qt::CaseInsensitive) == 0)
             return i;
+    }
     return -1;
 }
 

@@ -31,6 +31,10 @@ TEST(SettingsList, NamesValuesAndDeletion)
     EXPECT_EQ(l.value("ts3-nick"), "Radio");          // any case, the first match
     EXPECT_EQ(l.value("TS3-HOST"), "a=b=c");          // only the first "=" separates
     EXPECT_EQ(l.value("missing"), "");
+    EXPECT_EQ(l.indexOf("FLAG"), 3);                   // an entry without "=" is all name
+    EXPECT_EQ(l.indexOf("TS3-HOST=a"), -1);            // a name never holds "="
+    EXPECT_EQ(l.indexOf("TS3-HOS"), -1);               // no prefix matches
+    EXPECT_EQ(l.indexOf("TS3-HOSTX"), -1);
     l.setValue("TS3-nick", "New");
     EXPECT_EQ(l.lines().at(0), "TS3-nick=New");
     EXPECT_EQ(l.lines().at(1), "ts3-nick=second");    // the second entry is untouched
