@@ -109,8 +109,18 @@ public:
     bool readInputs(ModemInputs& out) override
     {
         int bits = 0;
-        if (m_fd < 0 || ::ioctl(m_fd, TIOCMGET, &bits) != 0)
+        if (m_fd < 0)
             return false;
+        if (::ioctl(m_fd, TIOCMGET, &bits) != 0) {
+            // An adapter pulled out (or a hung-up line) reads as all inputs low, so a
+            // squelch that was open does not stay open for ever; other failures keep the
+            // last values.
+            if (errno == EIO || errno == ENODEV || errno == ENXIO) {
+                out = {};
+                return true;
+            }
+            return false;
+        }
         out.cts = bits & TIOCM_CTS;
         out.dsr = bits & TIOCM_DSR;
         out.ring = bits & TIOCM_RNG;
