@@ -421,3 +421,25 @@ TEST_F(TempDir, LengthOfOtherAndBrokenFiles)
     EXPECT_EQ(WavePlayTicks(path("none.wav"), 5, 7), 0);
     EXPECT_EQ(WavePlayTicks(dir.string(), 5, 7), 0); // a folder is not a file
 }
+
+// The announcement files generated at build time: every language has all four, each a
+// 44100 Hz 16-bit mono PCM WAV of speech length.
+TEST(AnnouncementSounds, GeneratedForEveryLanguage)
+{
+    const std::filesystem::path dir = std::filesystem::path(RD_BINARY_DIR) / "bin" / "sounds";
+    if (!std::filesystem::exists(dir))
+        GTEST_SKIP() << "sounds not generated (espeak-ng or sox missing)";
+    for (const char* lang : {"de_DE", "en_US"})
+        for (const char* name : {"S0001.wav", "S0002.wav", "S0003.wav", "S0004.wav"}) {
+            const std::string file = (dir / lang / name).string();
+            const WaveInfo info = ReadWaveInfo(file);
+            ASSERT_TRUE(info.valid) << file;
+            EXPECT_EQ(info.format[0] | info.format[1] << 8, 1) << file; // PCM
+            EXPECT_EQ(info.format[2] | info.format[3] << 8, 1) << file; // mono
+            EXPECT_EQ(le32(info.format, 4), 44100u) << file;
+            EXPECT_EQ(info.format[14] | info.format[15] << 8, 16) << file;
+            EXPECT_GT(info.lengthMs(), 500) << file;
+            EXPECT_LT(info.lengthMs(), 4000) << file;
+            EXPECT_GE(WavePlayTicks(file, 1, 1), 7) << file;
+        }
+}
