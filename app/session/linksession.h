@@ -64,6 +64,8 @@ public:
     void StoppeGateway(const QString& gateUID);
 
     // --- link monitor --------------------------------------------------------------------
+    void setAppLang(const QString& lang) { m_appLang = lang; }
+
     void setMonitor(LinkMonitorSink* monitor) { m_monitor = monitor; }
     LinkMonitorSink* monitor() const { return m_monitor; }
     bool DebugPause = false;

@@ -1,0 +1,574 @@
+#include "app/ui/mainwindow.h"
+
+#include "app/config/texts.h"
+#include "app/serial/comportmanager.h"
+#include "app/session/tcplinktransport.h"
+#include "app/ui/artwork.h"
+#include "app/ui/linkmonitorwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+MainWindow* g_errorTarget = nullptr;
+
+QString menuText(const char* id)
+{
+    return QLatin1Char('&') + GetText(QString::fromLatin1(id));
+}
+
+QString loggedInUser()
+{
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+QString forDisplay(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+const char* kLinkStyle = "QLabel { padding: 2px 10px; border: 1px solid #808080; font-weight: bold; background: %1; color: %2; }";
+} // namespace
+
+MainWindow* MainWindow::errorHookTarget()
+{
+    return g_errorTarget;
+}
+
+MainWindow::MainWindow(Options options, QWidget* parent)
+    : QMainWindow(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // 1-2. Session and monitor state come with the session below; the status bar panels.
+    m_mdi = new LogoMdiArea(this);
+    m_mdi->setBackground(QColor(0x4a, 0x55, 0x66));
+    setCentralWidget(m_mdi);
+    buildStatusBar();
+    // 3. The application-wide error hook.
+    g_errorTarget = this;
+    // 4. Text table.
+    InitTexte();
+    // 5-6. Lists and the plugin session; TS3conDelay 0 connects at the first tick.
+    if (options.transport) {
+        m_ownedTransport = std::move(options.transport);
+    } else {
+        auto tcp = std::make_unique<TcpLinkTransport>();
+        m_tcp = tcp.get();
+        m_ownedTransport = std::move(tcp);
+    }
+    LinkSession::Deps deps;
+    deps.transport = m_ownedTransport.get();
+    deps.gateways = this;
+    deps.view = this;
+    deps.clock = options.clock;
+    deps.settings = &m_settings;
+    deps.text = [](const QString& id) { return GetText(id); };
+    m_session = std::make_unique<LinkSession>(deps);
+    if (m_tcp) {
+        connect(m_tcp, &TcpLinkTransport::blockArrived, this,
+                [this](const QByteArray& block) { guarded([&] { m_session->onBlock(block); }); });
+        connect(m_tcp, &TcpLinkTransport::connectionEnded, this,
+                [this] { guarded([&] { m_session->onDisconnected(); }); });
+    }
+    // 7. Folders and application settings.
+    m_folders = AppFolders::under(options.home.isEmpty() ? QCoreApplication::applicationDirPath() : options.home);
+    m_settings = LoadAppSettings(m_folders);
+    SetAppLang(m_settings.value(QStringLiteral("appLang")));
+    m_session->setAppLang(AppLang());
+    m_comPorts = std::make_unique<ComPortManager>(m_folders.cfgPath + QStringLiteral("comport.cfg"));
+    // 8. Tray icon.
+    setWindowIcon(AppIcon());
+    buildTrayIcon();
+    // 9. Window state.
+    applyWindowState();
+    // 10-11. Caption, menus, toolbar and the first status texts.
+    setWindowTitle(GetGeneralText(QStringLiteral("NAME")) + QLatin1Char(' ') + GetGeneralText(QStringLiteral("VERS"))
+                   + QStringLiteral(" [") + loggedInUser() + QLatin1Char(']'));
+    buildMenus();
+    buildToolBar();
+    setLinkPanel(GetText(QStringLiteral("0007")), LinkColour::Red);
+    m_panels[0]->setText(GetText(QStringLiteral("0017")));
+    m_panels[1]->setText(GetText(QStringLiteral("0018")));
+    m_panels[2]->setText(QStringLiteral("-"));
+    m_panels[3]->setText(QStringLiteral("--"));
+    // 12-13. The web interface and the directory block check start here once they exist.
+
+    setChildFactory(ChildKind::LinkMonitor, [](MainWindow& main, const QString&, const SettingsList&) -> QWidget* {
+        return new LinkMonitorWindow(main);
+    });
+
+    m_tickTimer = new QTimer(this);
+    m_tickTimer->setInterval(1000);
+    connect(m_tickTimer, &QTimer::timeout, this, [this] { tick(); });
+    m_pingTimer = new QTimer(this);
+    m_pingTimer->setInterval(20000);
+    connect(m_pingTimer, &QTimer::timeout, this, [this] { pingTimerTimer(); });
+    if (options.startTimers)
+        m_tickTimer->start();
+    m_creating = false;
+}
+
+MainWindow::~MainWindow()
+{
+    if (g_errorTarget == this)
+        g_errorTarget = nullptr;
+    // Child windows go first: gateway windows still talk to the session while closing.
+    m_mdi->closeAllSubWindows();
+    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+        delete sub;
+    m_session->stop();
+    m_session->setMonitor(nullptr);
+}
+
+// ------------------------------------------------------------------ frame parts
+
+void MainWindow::buildStatusBar()
+{
+    for (int i = 0; i < 4; ++i) {
+        m_panels[i] = new QLabel(this);
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_panels[i]->setContentsMargins(4, 0, 4, 0);
+    }
+    m_panels[0]->setMinimumWidth(260);
+    m_panels[2]->setMinimumWidth(80);
+    m_panels[3]->setMinimumWidth(70);
+    // Panel 1 takes the width the others leave.
+    statusBar()->addWidget(m_panels[0]);
+    statusBar()->addWidget(m_panels[1], 1);
+    statusBar()->addWidget(m_panels[2]);
+    statusBar()->addWidget(m_panels[3]);
+}
+
+void MainWindow::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(menuText("0009"));
+    QAction* open = file->addAction(style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("&Open gateway file..."));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] { guarded([this] { openGatewayFileDialog(); }); });
+    file->addSeparator();
+    QAction* exit = file->addAction(menuText("0013"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* gw = bar->addMenu(menuText("0010"));
+    connect(gw->addAction(menuText("0014")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::GatewaySetup, GetText(QStringLiteral("0101")), SettingsList(), false); });
+    connect(gw->addAction(menuText("0201")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::GatewayList, GetText(QStringLiteral("0201")), SettingsList(), true); });
+
+    QMenu* setup = bar->addMenu(menuText("0011"));
+    connect(setup->addAction(menuText("0015")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::AppSetup, GetText(QStringLiteral("0015")), SettingsList(), true); });
+    connect(setup->addAction(menuText("0451")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::RogerBeepEditor, GetText(QStringLiteral("0451")), SettingsList(), true); });
+    connect(setup->addAction(menuText("0301")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::ComPortEditor, GetText(QStringLiteral("0301")), SettingsList(), true); });
+
+    m_windowMenu = bar->addMenu(menuText("0022"));
+    connect(m_windowMenu, &QMenu::aboutToShow, this, [this] { rebuildWindowMenu(); });
+    rebuildWindowMenu();
+
+    QMenu* help = bar->addMenu(menuText("0012"));
+    connect(help->addAction(menuText("1150")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true); });
+    connect(help->addAction(menuText("0016")), &QAction::triggered, this, [this] { showAbout(); });
+
+    QMenu* dev = bar->addMenu(QStringLiteral("&Debug"));
+    connect(dev->addAction(QStringLiteral("Link &monitor")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true); });
+}
+
+void MainWindow::rebuildWindowMenu()
+{
+    m_windowMenu->clear();
+    connect(m_windowMenu->addAction(menuText("0023")), &QAction::triggered, this,
+            [this] { OpenNewChildWindow(ChildKind::WindowList, GetText(QStringLiteral("0501")), SettingsList(), true); });
+    m_windowMenu->addSeparator();
+    for (QWidget* child : childWindows()) {
+        QPointer<QWidget> target(child);
+        connect(m_windowMenu->addAction(child->windowTitle()), &QAction::triggered, this, [this, target] {
+            if (!target)
+                return;   // closed since the menu was built
+            if (QMdiSubWindow* sub = subWindowOf(target)) {
+                sub->showNormal();
+                m_mdi->setActiveSubWindow(sub);
+            }
+        });
+    }
+}
+
+void MainWindow::buildToolBar()
+{
+    QToolBar* tb = addToolBar(QStringLiteral("Main"));
+    tb->setObjectName(QStringLiteral("mainToolBar"));
+    tb->setMovable(false);
+    tb->setIconSize(QSize(32, 32));
+    tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const struct {
+        ToolIcon icon;
+        const char* hint;
+        ChildKind kind;
+        const char* caption;
+    } buttons[] = {
+        {ToolIcon::ComPorts, "0301", ChildKind::ComPortEditor, "0301"},
+        {ToolIcon::GatewayList, "0201", ChildKind::GatewayList, "0201"},
+        {ToolIcon::Settings, "0015", ChildKind::AppSetup, "0015"},
+        {ToolIcon::RogerBeep, "0451", ChildKind::RogerBeepEditor, "0451"},
+    };
+    for (const auto& b : buttons) {
+        if (b.kind == ChildKind::RogerBeepEditor)
+            tb->addSeparator();
+        QAction* a = tb->addAction(ToolBarIcon(b.icon), GetText(QString::fromLatin1(b.hint)));
+        const ChildKind kind = b.kind;
+        const QString caption = GetText(QString::fromLatin1(b.caption));
+        connect(a, &QAction::triggered, this, [this, kind, caption] { OpenNewChildWindow(kind, caption, SettingsList(), true); });
+    }
+    // The spacer keeps the link state panel at the right end whatever the width.
+    auto* spacer = new QWidget(tb);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    tb->addWidget(spacer);
+    m_linkPanel = new QLabel(tb);
+    m_linkPanel->setAlignment(Qt::AlignCenter);
+    m_linkPanel->setMinimumWidth(220);
+    tb->addWidget(m_linkPanel);
+}
+
+void MainWindow::buildTrayIcon()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_tray = new QSystemTrayIcon(AppIcon(), this);
+    m_tray->setToolTip(GetGeneralText(QStringLiteral("NAME")));
+    m_tray->show();
+}
+
+void MainWindow::applyWindowState()
+{
+    const int top = m_settings.intValue(QStringLiteral("winTOP"), 10);
+    const int left = m_settings.intValue(QStringLiteral("winLEFT"), 10);
+    const int width = m_settings.intValue(QStringLiteral("winWIDTH"), 800);
+    const int height = m_settings.intValue(QStringLiteral("winHEIGHT"), 600);
+    resize(width, height);
+    move(left, top);
+    if (m_settings.boolValue(QStringLiteral("appMAXWin")))
+        setWindowState(Qt::WindowMaximized);
+    else if (m_settings.boolValue(QStringLiteral("appMINWin")))
+        setWindowState(Qt::WindowMinimized);
+}
+
+void MainWindow::storeNormalGeometry()
+{
+    if (m_creating || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+        return;
+    m_settings.setInt(QStringLiteral("winTOP"), y());
+    m_settings.setInt(QStringLiteral("winLEFT"), x());
+    m_settings.setInt(QStringLiteral("winWIDTH"), width());
+    m_settings.setInt(QStringLiteral("winHEIGHT"), height());
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    storeNormalGeometry();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    storeNormalGeometry();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_firstShow)
+        return;
+    m_firstShow = false;
+    OpenNewChildWindow(ChildKind::StartWindow, GetText(QStringLiteral("0401")), SettingsList(), true);
+}
+
+void MainWindow::showAbout()
+{
+    QMessageBox box(this);
+    box.setWindowTitle(GetText(QStringLiteral("0036")));
+    box.setIconPixmap(AppIcon().pixmap(64, 64));
+    box.setText(QStringLiteral("<b>%1</b><br>Vers.: %2").arg(GetGeneralText(QStringLiteral("NAME")).toHtmlEscaped(),
+                                                            GetGeneralText(QStringLiteral("VERS")).toHtmlEscaped()));
+    box.setInformativeText(QStringLiteral("Built with Qt %1, PortAudio, libsndfile, libjpeg-turbo and cpp-httplib. "
+                                          "Thanks to every radio operator who tested the gateways on the air.")
+                               .arg(QString::fromLatin1(qVersion())));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+// ------------------------------------------------------------------ child windows
+
+void MainWindow::setChildFactory(ChildKind kind, ChildFactory factory)
+{
+    m_factories.insert(int(kind), std::move(factory));
+}
+
+QList<QWidget*> MainWindow::childWindows() const
+{
+    QList<QWidget*> out;
+    const QList<QMdiSubWindow*> subs = m_mdi->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+        if ((*it)->widget())
+            out.append((*it)->widget());
+    return out;
+}
+
+QMdiSubWindow* MainWindow::subWindowOf(QWidget* child) const
+{
+    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+        if (sub->widget() == child)
+            return sub;
+    return nullptr;
+}
+
+QWidget* MainWindow::OpenNewChildWindow(ChildKind kind, const QString& caption, const SettingsList& params, bool oneOnly)
+{
+    if (oneOnly) {
+        for (QWidget* child : childWindows()) {
+            auto* cw = dynamic_cast<ChildWindow*>(child);
+            if (cw && cw->childKind() == kind) {
+                if (QMdiSubWindow* sub = subWindowOf(child)) {
+                    sub->show();
+                    sub->showNormal();
+                    m_mdi->setActiveSubWindow(sub);
+                }
+                return child;
+            }
+        }
+    }
+    const auto factory = m_factories.constFind(int(kind));
+    if (factory == m_factories.constEnd())
+        return nullptr;
+    QWidget* widget = nullptr;
+    guarded([&] { widget = (*factory)(*this, caption, params); });
+    if (!widget)
+        return nullptr;
+    QMdiSubWindow* sub = m_mdi->addSubWindow(widget);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    if (!caption.isEmpty())
+        widget->setWindowTitle(caption);
+    sub->setWindowIcon(ChildIcon(kind));
+    sub->show();
+    m_mdi->setActiveSubWindow(sub);
+    return widget;
+}
+
+QWidget* MainWindow::openGatewayFile(const QString& path)
+{
+    SettingsList params;
+    params.setValue(QStringLiteral("CFG_FILE"), QFileInfo(path).absoluteFilePath());
+    return OpenNewChildWindow(ChildKind::Gateway, QFileInfo(path).completeBaseName(), params, false);
+}
+
+void MainWindow::openGatewayFileDialog()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open gateway file"), m_folders.cfgPath,
+                                                      QStringLiteral("Gateway files (*.rdk)"));
+    if (!path.isEmpty() && !openGatewayFile(path) && !m_factories.contains(int(ChildKind::Gateway)))
+        setErrorStatus(QStringLiteral("Gateway windows are not available in this build"));
+}
+
+QList<GatewayEndpoint*> MainWindow::gatewaysInWindowOrder() const
+{
+    QList<GatewayEndpoint*> out;
+    for (QWidget* child : childWindows())
+        if (auto* cw = dynamic_cast<ChildWindow*>(child))
+            if (GatewayEndpoint* gw = cw->gatewayEndpoint())
+                out.append(gw);
+    return out;
+}
+
+// ------------------------------------------------------------------ ticks and errors
+
+void MainWindow::tick()
+{
+    guarded([this] {
+        m_session->secondTick();
+        m_panels[2]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' '));
+    });
+}
+
+void MainWindow::pingTimerTimer()
+{
+    guarded([this] { m_session->pingTick(); });
+}
+
+void MainWindow::applicationError(const QString& message)
+{
+    m_session->applicationError(message);
+}
+
+void MainWindow::guarded(const std::function<void()>& fn) noexcept
+{
+    try {
+        fn();
+    } catch (const std::exception& e) {
+        try {
+            applicationError(QString::fromUtf8(e.what()));
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            applicationError(QStringLiteral("Unknown error"));
+        } catch (...) {
+        }
+    }
+}
+
+// ------------------------------------------------------------------ SessionView
+
+void MainWindow::setLinkPanel(const QString& text, LinkColour colour)
+{
+    m_linkPanel->setText(text);
+    const char* bg = colour == LinkColour::Green ? "#2e9e44" : colour == LinkColour::Red ? "#d03030" : "#ffffff";
+    const char* fg = colour == LinkColour::White ? "#d03030" : "#ffffff";
+    m_linkPanel->setStyleSheet(QString::fromLatin1(kLinkStyle).arg(QLatin1String(bg), QLatin1String(fg)));
+}
+
+void MainWindow::setLinkStatus(const QString& text) { m_panels[0]->setText(text); }
+void MainWindow::setErrorStatus(const QString& text) { m_panels[1]->setText(text); }
+void MainWindow::setPingStatus(const QString& text) { m_panels[3]->setText(text); }
+
+void MainWindow::setPingTimerEnabled(bool on)
+{
+    if (on && !m_pingTimer->isActive() && m_tickTimer->isActive())
+        m_pingTimer->start();
+    else if (!on)
+        m_pingTimer->stop();
+}
+
+void MainWindow::showBalloon(const QString& title, const QString& text)
+{
+    m_lastBalloon = title + QLatin1Char('\n') + forDisplay(text);
+    if (m_tray && m_tray->isVisible())
+        m_tray->showMessage(title, forDisplay(text), QSystemTrayIcon::Information, 5000);
+}
+
+void MainWindow::showMessage(MessageKind kind, const QString& text)
+{
+    auto* box = new QMessageBox(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
+                                GetGeneralText(QStringLiteral("NAME")), forDisplay(text),
+                                kind == MessageKind::Error ? QMessageBox::Abort : QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+QString MainWindow::statusText(int panel) const
+{
+    return (panel >= 0 && panel < 4) ? m_panels[panel]->text() : QString();
+}
+
+QString MainWindow::linkPanelText() const
+{
+    return m_linkPanel->text();
+}
+
+// ------------------------------------------------------------------ GatewayHost
+
+bool MainWindow::COMPortIsOpen(int port) { return m_comPorts->COMPortIsOpen(port); }
+void MainWindow::SetCOMStatus(const QString& holder, int port, const QString& pin, bool on, bool invert)
+{
+    m_comPorts->SetCOMStatus(holder, port, pin, on, invert);
+}
+bool MainWindow::GetCOMStatus(int port, const QString& pin, bool invert) { return m_comPorts->GetCOMStatus(port, pin, invert); }
+QString MainWindow::appLang() const { return AppLang(); }
+
+bool MainWindow::askYesNo(const QString& question)
+{
+    return QMessageBox::question(this, GetGeneralText(QStringLiteral("NAME")), forDisplay(question),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void MainWindow::showError(const QString& text)
+{
+    showMessage(MessageKind::Error, text);
+}
+
+// ------------------------------------------------------------------ quitting
+
+bool MainWindow::ConfigSpeichern()
+{
+    storeNormalGeometry();
+    return SaveAppSettings(m_folders, m_settings);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    bool mayClose = false;
+    guarded([&] { mayClose = CloseQuery(); });
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool MainWindow::CloseQuery()
+{
+    if (m_quitting)
+        return true;
+    m_closeQueryExecuting = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{m_closeQueryExecuting};
+
+    // 1. The question.
+    if (m_settings.boolValue(QStringLiteral("appExitDlg"))) {
+        const QString q = GetText(QStringLiteral("0019"));
+        if (!(askQuit ? askQuit(q) : askYesNo(q)))
+            return false;
+    }
+    m_quitting = true;
+    // 2. No more reconnects.
+    m_tickTimer->stop();
+    m_pingTimer->stop();
+    m_session->stop();
+    // 3. End the TeamSpeak client.
+    if (m_settings.boolValue(QStringLiteral("LINK_EXIT")))
+        m_session->SendToTS3(QStringLiteral("EXITCLIENT"), QString());
+    // 4. Every child window in window order: gateways stop (GW_STOP) and save first.
+    for (QWidget* child : childWindows()) {
+        QPointer<QWidget> guard(child);
+        guarded([&] {
+            if (auto* cw = dynamic_cast<ChildWindow*>(child))
+                cw->endForQuit();
+        });
+        if (!guard)
+            continue;
+        if (QMdiSubWindow* sub = subWindowOf(child)) {
+            guarded([&] { sub->close(); });
+        }
+    }
+    // 5.-7. The session, the settings, the ports.
+    m_session->setMonitor(nullptr);
+    m_session->close();
+    ConfigSpeichern();
+    m_comPorts->StoppeCOMPorts();
+    if (m_tray)
+        m_tray->hide();
+    return true;
+}
