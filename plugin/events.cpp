@@ -475,8 +475,10 @@ void LinkPlugin::onClientDBIDfromUID(uint64 h, const char*, uint64 clientDatabas
 
 void LinkPlugin::onMenuItem(uint64 h, PluginMenuType type, int menuItemID, uint64 selectedItemID)
 {
-    auto takeString = [&](unsigned int result, char* s, std::optional<std::string>& out) {
-        if (result == ERROR_ok && s) {
+    // Reads one text from the client; the field is left out when it cannot be read.
+    auto takeString = [&](auto read, std::optional<std::string>& out) {
+        char* s = nullptr;
+        if (read(&s) == ERROR_ok && s) {
             out = s;
             ts3().freeMemory(s);
         }
@@ -487,10 +489,8 @@ void LinkPlugin::onMenuItem(uint64 h, PluginMenuType type, int menuItemID, uint6
         if (ts3().getClientID(h, &id) == ERROR_ok)
             own = id;
         std::optional<std::string> uid, nick;
-        char* s = nullptr;
-        takeString(ts3().getClientSelfVariableAsString(h, CLIENT_UNIQUE_IDENTIFIER, &s), s, uid);
-        s = nullptr;
-        takeString(ts3().getClientSelfVariableAsString(h, CLIENT_NICKNAME, &s), s, nick);
+        takeString([&](char** s) { return ts3().getClientSelfVariableAsString(h, CLIENT_UNIQUE_IDENTIFIER, s); }, uid);
+        takeString([&](char** s) { return ts3().getClientSelfVariableAsString(h, CLIENT_NICKNAME, s); }, nick);
         LineBuilder line("REMOTE", kEventLimit, kCr);
         line.id("scHandler", h).number("fromID", own);
         if (uid)
@@ -502,10 +502,8 @@ void LinkPlugin::onMenuItem(uint64 h, PluginMenuType type, int menuItemID, uint6
     } else if (type == PLUGIN_MENU_TYPE_CLIENT && menuItemID == kMenuRegisterClient) {
         const auto client = static_cast<anyID>(selectedItemID);
         std::optional<std::string> uid, nick;
-        char* s = nullptr;
-        takeString(ts3().getClientVariableAsString(h, client, CLIENT_UNIQUE_IDENTIFIER, &s), s, uid);
-        s = nullptr;
-        takeString(ts3().getClientVariableAsString(h, client, CLIENT_NICKNAME, &s), s, nick);
+        takeString([&](char** s) { return ts3().getClientVariableAsString(h, client, CLIENT_UNIQUE_IDENTIFIER, s); }, uid);
+        takeString([&](char** s) { return ts3().getClientVariableAsString(h, client, CLIENT_NICKNAME, s); }, nick);
         std::optional<uint64> channel;
         uint64 ch = 0;
         if (ts3().getChannelOfClient(h, client, &ch) == ERROR_ok)
