@@ -96,7 +96,7 @@ public:
     using GatewayEngine::GatewayEngine;
     QStringList hooks;
 
-protected:
+public:
     void PlayRogerBeep() override { hooks << QStringLiteral("PlayRogerBeep"); }
     void PlayRxInfoBeep() override { hooks << QStringLiteral("PlayRxInfoBeep"); }
     void PlayRxStartBeep() override { hooks << QStringLiteral("PlayRxStartBeep"); }
@@ -119,7 +119,7 @@ inline SettingsList items(std::initializer_list<const char*> entries)
 }
 
 class GatewayTest : public ::testing::Test {
-protected:
+public:
     static constexpr const char* kUid = "{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}";
 
     void SetUp() override
