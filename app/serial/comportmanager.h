@@ -68,8 +68,8 @@ public:
     // Raw pin state XOR invert. Outputs read their last written level, inputs the polled
     // flags (no older than about 75 ms). Closed port or unknown pin: false XOR invert.
     bool GetCOMStatus(int n, const QString& pin, bool invert) const;
-    // The carrier-detect input, which the gateway setup does not offer but the status
-    // window shows. Closed port: false.
+    // The carrier-detect input, which is not one of the pin names gateways can choose
+    // (diagnostics and tests). Closed port: false.
     bool carrierDetect(int n) const;
 
     // Current holders of an output pin of port n (empty when closed or unknown pin).
