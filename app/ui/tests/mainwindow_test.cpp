@@ -1,0 +1,262 @@
+#include "app/config/globalfunct.h"
+#include "app/config/texts.h"
+#include "app/session/tests/sessionfakes.h"
+#include "app/ui/linkmonitorwindow.h"
+#include "app/ui/mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QTemporaryDir>
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "rd_ui_tests";
+char* g_argv[] = {g_arg0, nullptr};
+
+QApplication& app()
+{
+    static QApplication* a = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(g_argc, g_argv);
+    }();
+    return *a;
+}
+
+// A gateway window stand-in: a widget around a recording gateway that, like the real
+// one, sends GW_STOP and saves its file when the program quits.
+class FakeGatewayWindow : public QWidget, public ChildWindow {
+public:
+    FakeGatewayWindow(LinkSender& sender, QString uid, int handler, QStringList* log)
+        : gw(std::move(uid), handler, handler > 0), m_sender(sender), m_log(log) {}
+    ~FakeGatewayWindow() override { *m_log << QStringLiteral("closed ") + gw.uid; }
+    ChildKind childKind() const override { return ChildKind::Gateway; }
+    GatewayEndpoint* gatewayEndpoint() override { return &gw; }
+    void endForQuit() override
+    {
+        m_sender.SendToTS3(QStringLiteral("GW_STOP"), QStringLiteral("gateUID=") + gw.uid);
+        *m_log << QStringLiteral("saved ") + gw.uid;
+    }
+    FakeGateway gw;
+
+private:
+    LinkSender& m_sender;
+    QStringList* m_log;
+};
+
+class PlainChild : public QWidget, public ChildWindow {
+public:
+    explicit PlainChild(ChildKind k) : m_kind(k) {}
+    ChildKind childKind() const override { return m_kind; }
+
+private:
+    ChildKind m_kind;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    QStringList log;   // outlives the windows that write into it
+    FakeTransport* transport = nullptr;
+    std::unique_ptr<MainWindow> main;
+
+    void SetUp() override { app(); }
+    void TearDown() override { SetAppLang(QStringLiteral("de_DE")); }
+    void writeMainCfg(const QStringList& lines)
+    {
+        QDir().mkpath(home.path() + QStringLiteral("/config"));
+        ASSERT_TRUE(SaveSettingsFile(home.path() + QStringLiteral("/config/main.cfg"), SettingsList(lines)));
+    }
+    void create()
+    {
+        auto t = std::make_unique<FakeTransport>();
+        transport = t.get();
+        MainWindow::Options o;
+        o.home = home.path();
+        o.transport = std::move(t);
+        o.startTimers = false;
+        main = std::make_unique<MainWindow>(std::move(o));
+        main->setChildFactory(ChildKind::Gateway, [this](MainWindow& m, const QString&, const SettingsList& p) -> QWidget* {
+            return new FakeGatewayWindow(m.session(), p.value(QStringLiteral("UID")), p.intValue(QStringLiteral("HANDLER"), 0), &log);
+        });
+    }
+    FakeGatewayWindow* openGateway(const QString& uid, int handler)
+    {
+        SettingsList p;
+        p.setValue(QStringLiteral("UID"), uid);
+        p.setInt(QStringLiteral("HANDLER"), handler);
+        return static_cast<FakeGatewayWindow*>(main->OpenNewChildWindow(ChildKind::Gateway, uid, p, false));
+    }
+};
+
+const QString kUid1 = QStringLiteral("{11111111-0000-0000-0000-000000000001}");
+const QString kUid2 = QStringLiteral("{22222222-0000-0000-0000-000000000002}");
+
+TEST_F(MainWindowTest, CreationShowsCaptionPanelsAndMenusInTheSettingsLanguage)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appMAXWin=False"), QStringLiteral("winTOP=40"),
+                  QStringLiteral("winLEFT=30"), QStringLiteral("winWIDTH=900"), QStringLiteral("winHEIGHT=abc")});
+    create();
+    for (const char* folder : {"config", "sounds", "_tmp"})
+        EXPECT_TRUE(QDir(home.path() + QLatin1Char('/') + QLatin1String(folder)).exists()) << folder;
+    EXPECT_TRUE(main->caption().startsWith(QStringLiteral("Relaydeck %1 [").arg(GetGeneralText(QStringLiteral("VERS")))));
+    EXPECT_TRUE(main->caption().endsWith(QLatin1Char(']')));
+    EXPECT_EQ(main->statusText(0), QStringLiteral("Welcome"));
+    EXPECT_EQ(main->statusText(1), QStringLiteral("No Error"));
+    EXPECT_EQ(main->statusText(2), QStringLiteral("-"));
+    EXPECT_EQ(main->statusText(3), QStringLiteral("--"));
+    EXPECT_EQ(main->linkPanelText(), QStringLiteral("Not connected with Teamspeak"));
+    QStringList menus;
+    for (QAction* a : main->mainMenu()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Gateway"), QStringLiteral("&Settings"),
+                                  QStringLiteral("&Window"), QStringLiteral("&Help"), QStringLiteral("&Debug")}));
+    EXPECT_EQ(main->geometry().size(), QSize(900, 600));
+    EXPECT_FALSE(main->isMaximized());
+    EXPECT_FALSE(main->globalConfig().value(QStringLiteral("appUID")).isEmpty());
+}
+
+TEST_F(MainWindowTest, SessionRunsFromTheTickAndShowsItsState)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=27123")});
+    create();
+    main->tick();
+    EXPECT_EQ(transport->lastPort, 27123);
+    main->tick();
+    EXPECT_EQ(main->linkPanelText(), QStringLiteral("connected with Teamspeak"));
+    main->session().onBlock("WHOAMI libVersion=3.6 API=21 gateAPI=1 \r");
+    EXPECT_EQ(main->lastBalloon(), QStringLiteral("connected with Teamspeak\nTS3-Client: 3.6\nPlugin-API: 21  /  Link-API: 1"));
+
+    main->guarded([] { throw std::runtime_error("Socket Error # 10053"); });
+    EXPECT_TRUE(main->statusText(1).endsWith(QStringLiteral(" [ERROR] -> Socket Error # 10053")));
+    EXPECT_FALSE(transport->connected);
+    EXPECT_EQ(main->statusText(0), QStringLiteral("Not connected with Teamspeak"));
+}
+
+TEST_F(MainWindowTest, OpenNewChildWindowReusesOneOnlyWindowsAndSkipsUnbuiltKinds)
+{
+    create();
+    int built = 0;
+    main->setChildFactory(ChildKind::GatewayList, [&](MainWindow&, const QString&, const SettingsList&) -> QWidget* {
+        ++built;
+        return new PlainChild(ChildKind::GatewayList);
+    });
+    QWidget* first = main->OpenNewChildWindow(ChildKind::GatewayList, QStringLiteral("My Gateway"), SettingsList(), true);
+    openGateway(kUid1, 0);
+    QWidget* second = main->OpenNewChildWindow(ChildKind::GatewayList, QStringLiteral("My Gateway"), SettingsList(), true);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(built, 1);
+    EXPECT_EQ(main->childWindows().first(), first) << "brought to the front";
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("My Gateway"));
+    EXPECT_EQ(main->OpenNewChildWindow(ChildKind::RogerBeepEditor, QStringLiteral("x"), SettingsList(), true), nullptr);
+    EXPECT_EQ(main->childWindows().size(), 2);
+}
+
+TEST_F(MainWindowTest, GatewaysAreRoutedInWindowOrderAndTheMonitorTestsTheSelectedOne)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US")});
+    create();
+    FakeGatewayWindow* g1 = openGateway(kUid1, 5);
+    FakeGatewayWindow* g2 = openGateway(kUid2, 5);   // opened last: the active window
+    EXPECT_EQ(main->gatewaysInWindowOrder(), (QList<GatewayEndpoint*>{&g2->gw, &g1->gw}));
+    main->tick();
+    main->session().onBlock("RXVOICE scHandler=5 status=1 \r");
+    EXPECT_EQ(g2->gw.calls, QStringList{QStringLiteral("Parse RXVOICE")});
+    EXPECT_TRUE(g1->gw.calls.isEmpty());
+
+    auto* mon = static_cast<LinkMonitorWindow*>(main->OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true));
+    ASSERT_NE(mon, nullptr);
+    EXPECT_EQ(main->OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true), mon);
+    transport->written.clear();
+    mon->sendTest(QStringLiteral("SETPTT"), QStringLiteral("status=1"));
+    EXPECT_EQ(transport->takeLines(), QStringList{QStringLiteral("SETPTT scHandler=5 status=1")});
+    main->session().onBlock("PING_ERROR scHandler=9 since=1 \r");
+    EXPECT_EQ(mon->trafficLines(), (QStringList{QStringLiteral("<[-]< SETPTT scHandler=5 status=1"),
+                                                QStringLiteral(">[0]> PING_ERROR scHandler=9 since=1 ")}));
+    EXPECT_EQ(mon->profileLines(), (QStringList{QStringLiteral("--------"), QStringLiteral("--------")}));
+}
+
+TEST_F(MainWindowTest, QuittingEndsEverythingInOrder)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=False"), QStringLiteral("LINK_EXIT=True"),
+                  QStringLiteral("appMAXWin=False")});
+    create();
+    main->show();
+    main->tick();
+    openGateway(kUid1, 5);
+    openGateway(kUid2, 7);
+    transport->written.clear();
+    main->close();
+    EXPECT_EQ(transport->takeLines(), (QStringList{QStringLiteral("EXITCLIENT "), QStringLiteral("GW_STOP gateUID=") + kUid2,
+                                                   QStringLiteral("GW_STOP gateUID=") + kUid1}));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("saved ") + kUid2, QStringLiteral("saved ") + kUid1}));
+    EXPECT_EQ(transport->disconnects, QList<bool>{true}) << "closed with notice to the plugin";
+    auto saved = LoadSettingsFile(home.path() + QStringLiteral("/config/main.cfg"));
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->value(QStringLiteral("appUID")), main->globalConfig().value(QStringLiteral("appUID")));
+    EXPECT_EQ(saved->value(QStringLiteral("LINK_PORT")), QStringLiteral("26001"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(main->childWindows().isEmpty());
+    EXPECT_EQ(log.filter(QStringLiteral("closed")).size(), 2);
+    for (int i = 0; i < 20; ++i)
+        main->tick();
+    EXPECT_EQ(transport->connectAttempts, 1) << "no reconnect after quitting";
+}
+
+TEST_F(MainWindowTest, QuittingWithoutLinkOrExitClientAndTheQuestion)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
+    create();
+    openGateway(kUid1, 5);
+    QString asked;
+    main->askQuit = [&](const QString& q) {
+        asked = q;
+        return false;
+    };
+    main->show();
+    main->close();
+    EXPECT_EQ(asked, QStringLiteral("really quit Application?"));
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_TRUE(log.isEmpty());
+
+    main->askQuit = [](const QString&) { return true; };
+    main->close();
+    // The link is down: GW_STOP cannot go out, the gateway is set not connected and the
+    // quit goes on.
+    EXPECT_TRUE(transport->written.isEmpty());
+    EXPECT_EQ(log.first(), QStringLiteral("saved ") + kUid1);
+    EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/config/main.cfg")));
+}
+
+TEST_F(MainWindowTest, NormalGeometryIsStoredButNotTheMaximizedOne)
+{
+    writeMainCfg({QStringLiteral("appMAXWin=False")});
+    create();
+    main->show();
+    main->setGeometry(50, 60, 700, 500);
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("winWIDTH")), QStringLiteral("700"));
+    main->showMaximized();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("winWIDTH")), QStringLiteral("700"));
+}
+
+// Not a check: leaves a picture of the frame for a look by eye.
+TEST_F(MainWindowTest, Screenshot)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appMAXWin=False"), QStringLiteral("winWIDTH=1100"),
+                  QStringLiteral("winHEIGHT=700")});
+    create();
+    main->show();
+    main->tick();
+    main->tick();
+    main->session().onBlock(QByteArray("<HELLO>\r\0", 9));
+    main->session().onBlock("PROFILES type=0 items=Default|USB^sCodec \rPROFILES type=1 items=Speakers \r");
+    main->OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true);
+    main->session().onBlock("RXVOICE scHandler=5 status=1 \rSTATUS scHandler=5 status=4 \r");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(main->grab().save(QStringLiteral("/tmp/relaydeck-main.png")));
+}
+
+} // namespace
