@@ -106,3 +106,34 @@ TEST(LinuxTty, OpensAPseudoTerminalWithTheLineSettingsAndClosesIt)
 }
 
 }   // namespace
+
+namespace {
+
+// A real serial device, named by RD_SERIAL_TEST_DEVICE (opt-in: opening a port raises its
+// lines and would key a radio on it). Shows the open/close path with a real driver,
+// including the line-change watcher being stopped promptly on close.
+TEST(LinuxTty, RealDeviceWhenGiven)
+{
+    const QString dev = qEnvironmentVariable("RD_SERIAL_TEST_DEVICE");
+    if (dev.isEmpty())
+        GTEST_SKIP() << "set RD_SERIAL_TEST_DEVICE=/dev/ttyS0 (or another port) to run";
+    ASSERT_TRUE(probeSystemDevice(dev.toStdString()));
+    SerialPort port(systemFactory());
+    port.setDevice(dev);
+    for (int round = 0; round < 3; ++round) {
+        port.setActive(true);
+        ASSERT_TRUE(port.Active());
+        port.setRTSState(false);
+        port.setDTRState(false);
+        port.setBREAKState(true);
+        port.setBREAKState(false);
+        const auto passes = port.workerPasses();
+        ASSERT_TRUE(waitUntil([&] { return port.workerPasses() > passes + 2; }));
+        const auto t0 = std::chrono::steady_clock::now();
+        port.setActive(false);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+        EXPECT_FALSE(port.Active());
+    }
+}
+
+}   // namespace
