@@ -9,7 +9,9 @@ radio at the other end of the cable:
   * it prints its push-to-talk state whenever the PTT line changes (RTS by default,
     --ptt DTR or BREAK for the other outputs; every output change is shown);
   * it opens its squelch (sets the busy input: CTS by default, --squelch DCD, DSR or RI)
-    now and then (--every / --length), or when told to on standard input.
+    now and then (--every / --length), or when told to on standard input. Like a real
+    half-duplex radio it does not open the squelch by itself while it transmits, and
+    keying it closes an open squelch (--full-duplex turns both off).
 
 Protocol (text lines ending in "\\n"):
   Relaydeck -> radio: "RTS 1", "DTR 0", "BREAK 0" (all three on connect, then each write)
@@ -152,6 +154,8 @@ class Radio:
             return
         self.outputs[pin] = on
         if pin == self.args.ptt:
+            if on and self.squelch_open and not self.args.full_duplex:
+                self.set_squelch(False)   # keying the transmitter ends reception
             self.say("PTT %s (%s %d) - %s" % ("ON " if on else "OFF", pin, on,
                                               "transmitting" if on else "receiving"))
         else:
@@ -215,9 +219,16 @@ class Radio:
         if self.squelch_until is not None and now >= self.squelch_until:
             self.set_squelch(False)
         if self.next_open is not None and now >= self.next_open:
+            if self.keyed() and not self.args.full_duplex:
+                # A radio does not receive while it transmits: try again shortly.
+                self.next_open = now + 1.0
+                return
             if self.sock is not None and not self.squelch_open:
                 self.set_squelch(True, self.args.length)
             self.next_open = self._schedule(now)
+
+    def keyed(self):
+        return self.outputs[self.args.ptt]
 
     # ---- main loop ----------------------------------------------------------------------
     def run(self):
@@ -253,6 +264,9 @@ def main(argv=None):
     p.add_argument("--every", type=float, default=0.0,
                    help="open the squelch about every N seconds (0 = only on command)")
     p.add_argument("--length", type=float, default=3.0, help="seconds the squelch stays open each time")
+    p.add_argument("--full-duplex", action="store_true",
+                   help="receive while transmitting (by default keying closes the squelch and "
+                        "the squelch does not open by itself while keyed)")
     p.add_argument("--duration", type=float, default=0.0, help="end after N seconds (0 = run until quit)")
     p.add_argument("--no-stdin", action="store_true", help="ignore standard input")
     p.add_argument("--exit-on-close", action="store_true", help="end when the port closes")
