@@ -45,25 +45,48 @@ void appendSegment(std::vector<std::uint8_t>& out, std::int64_t n, double omega,
     const std::int64_t count = n + 2;
     out.reserve(out.size() + static_cast<std::size_t>(count));
     const int vol = volume & 0xFF;
-    if (precision == SinePrecision::LongDouble) {
-        const long double w = omega;
-        const long double step = w / 44100.0L;
+    // The byte for one sine value: trunc(s x 1.0) + 1 for a pause, else trunc(vol x s) + 10.
+    const auto byteOf = [&](auto sv) -> std::uint8_t {
+        const long long v = pause ? static_cast<long long>(std::trunc(sv * 1)) + 1
+                                  : static_cast<long long>(std::trunc(vol * sv)) + kToneByteOffset;
+        return static_cast<std::uint8_t>(v & 0xFF);
+    };
+    const long double w = omega;
+    const long double step = w / 44100.0L;
+    const auto argument = [&](std::int64_t k) {
+        return phaseFirst ? static_cast<long double>(k) * step : static_cast<long double>(k) * w / 44100.0L;
+    };
+    switch (precision) {
+    case SinePrecision::LongDouble:
+        for (std::int64_t k = 0; k < count; ++k)
+            out.push_back(byteOf(std::sin(argument(k))));
+        break;
+    case SinePrecision::Double: {
+        const double dstep = omega / 44100.0;
         for (std::int64_t k = 0; k < count; ++k) {
-            const long double s = phaseFirst ? std::sin(static_cast<long double>(k) * step)
-                                             : std::sin(static_cast<long double>(k) * w / 44100.0L);
-            const long long v = pause ? static_cast<long long>(std::trunc(s * 1.0L)) + 1
-                                      : static_cast<long long>(std::trunc(vol * s)) + kToneByteOffset;
-            out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        }
-    } else {
-        const double step = omega / 44100.0;
-        for (std::int64_t k = 0; k < count; ++k) {
-            const double s = phaseFirst ? std::sin(static_cast<double>(k) * step)
+            const double s = phaseFirst ? std::sin(static_cast<double>(k) * dstep)
                                         : std::sin(static_cast<double>(k) * omega / 44100.0);
-            const long long v = pause ? static_cast<long long>(std::trunc(s * 1.0)) + 1
-                                      : static_cast<long long>(std::trunc(vol * s)) + kToneByteOffset;
-            out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            out.push_back(byteOf(s));
         }
+        break;
+    }
+    case SinePrecision::Checked: {
+        const double scale = pause ? 1.0 : double(vol);
+        for (std::int64_t k = 0; k < count; ++k) {
+            const long double a = argument(k);
+            const double x = scale * std::sin(static_cast<double>(a));
+            // Error bound of x against the extended result: the argument rounded to double
+            // (|a| x 2^-53) plus the sine's own error, with a wide safety factor.
+            const double tolerance = 16.0 * scale * (std::fabs(double(a)) + 2.0) * 1.12e-16 + 1e-12;
+            if (scale == 0 || std::fabs(x - std::nearbyint(x)) > tolerance) {
+                // x is vol x sine (or the sine itself for a pause), as byteOf would form it.
+                const long long v = static_cast<long long>(std::trunc(x)) + (pause ? 1 : kToneByteOffset);
+                out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            } else
+                out.push_back(byteOf(std::sin(a)));
+        }
+        break;
+    }
     }
 }
 

@@ -295,6 +295,30 @@ TEST(ToneBytes, DoublePrecisionDiffersOnlyAtExactIntegerPoints)
     EXPECT_EQ(a, b);
 }
 
+// The default (checked double with extended fallback) must give exactly the bytes of the
+// extended-precision sine everywhere, including at the points where double alone differs
+// and at the large phase arguments of long tones.
+TEST(ToneBytes, CheckedSineEqualsExtendedPrecision)
+{
+    std::vector<std::uint8_t> a, b;
+    struct Tone {
+        int f, ms, vol;
+    };
+    for (Tone t : {Tone{1750, 3000, 30}, Tone{1750, 200, 300}, Tone{26460, 500, 30}, Tone{1000, 500, 0},
+                   Tone{1000, 500, 255}, Tone{440, 1000, 117}, Tone{2205, 1000, 100}, Tone{1750, 20000, 200},
+                   Tone{22050, 5000, 127}, Tone{-1000, 100, 30}}) {
+        ASSERT_TRUE(ToneBytes(t.f, t.ms, t.vol, true, a, SinePrecision::Checked).ok());
+        ASSERT_TRUE(ToneBytes(t.f, t.ms, t.vol, true, b, SinePrecision::LongDouble).ok());
+        EXPECT_EQ(a, b) << t.f << " Hz " << t.ms << " ms vol " << t.vol;
+    }
+    const std::array<int, 11> f{11, 1750, 11, 2205, 11, 700, 11}, d{2000, 500, 300, 500, 20, 500, 1000};
+    for (int vol : {30, 44, 255}) {
+        ASSERT_TRUE(ToneSequenceBytes(f, d, vol, a, SinePrecision::Checked).ok());
+        ASSERT_TRUE(ToneSequenceBytes(f, d, vol, b, SinePrecision::LongDouble).ok());
+        EXPECT_EQ(a, b) << vol;
+    }
+}
+
 // --- length reader -------------------------------------------------------------
 
 namespace {
