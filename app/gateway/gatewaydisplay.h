@@ -99,4 +99,6 @@ public:
     virtual void logCleared() {}
     // The engine asks its window to close through the ordinary close path.
     virtual void closeWindow() {}
+    // The window's current left and top, stored when the gateway saves its file.
+    virtual void windowPosition(int& /*left*/, int& /*top*/) {}
 };

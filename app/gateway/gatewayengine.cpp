@@ -1,5 +1,6 @@
 #include "app/gateway/gatewayengine.h"
 
+#include "app/config/gatewayconfig.h"
 #include "app/config/texts.h"
 #include "app/gateway/gatewaywire.h"
 
@@ -240,10 +241,9 @@ void GatewayEngine::BeendeForm(int)
 
 bool GatewayEngine::ConfigSpeichern()
 {
-    DATARRAY.setValue(QStringLiteral("activTime"),
-                      QLocale().toString(m_clock.now(), QLocale::ShortFormat));
-    DATARRAY.setInt(QStringLiteral("windowTPos"), m_windowTop);
-    DATARRAY.setInt(QStringLiteral("windowLPos"), m_windowLeft);
+    if (m_view)
+        m_view->windowPosition(m_windowLeft, m_windowTop);
+    gatewayconfig::stampForSave(DATARRAY, m_windowTop, m_windowLeft, m_clock);
     const QString file = cfgFile();
     if (file.isEmpty())
         return false;

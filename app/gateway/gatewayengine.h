@@ -183,6 +183,13 @@ private:
     QString bbcode(const char* colour, const QString& body) const;
     bool voxMode() const;
     void changed() { m_dirty = true; }
+    void setLamp(GwLamp& lamp, const GwLamp& to)
+    {
+        if (lamp.color != to.color || lamp.hint != to.hint) {
+            lamp = to;
+            m_dirty = true;
+        }
+    }
     void flushDisplay();
 
     LinkSender& m_sender;

@@ -1,6 +1,7 @@
 // The gateway's files: its settings file and the rules of its registered users.
 #include "app/gateway/gatewayengine.h"
 
+#include "app/config/gatewayconfig.h"
 #include "app/config/globalfunct.h"
 #include "app/config/inifile.h"
 
@@ -15,10 +16,13 @@ bool GatewayEngine::LoadGatewayFile(const QString& path, SettingsList& out)
 
 bool GatewayEngine::SaveGatewayFile(const QString& path, const SettingsList& list)
 {
-    return SaveSettingsFile(path, list);
+    return gatewayconfig::save(path, list);
 }
 
-void GatewayEngine::CompleteWithDefaults(SettingsList&) {}
+void GatewayEngine::CompleteWithDefaults(SettingsList& list)
+{
+    gatewayconfig::completeWithDefaults(list, m_clock);
+}
 
 GatewayEngine::UserRules GatewayEngine::ReadUserRules(const QString& clientUID)
 {

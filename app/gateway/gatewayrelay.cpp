@@ -128,8 +128,7 @@ void GatewayEngine::driveOutput(OutKind kind, bool on)
         out.held = false;
     }
     if (!available) {
-        lamp = {GwColor::Silver, {}};
-        changed();
+        setLamp(lamp, {GwColor::Silver, {}});
         return;
     }
     m_host.SetCOMStatus(out.holder, port, pin, on, invert);
@@ -139,8 +138,7 @@ void GatewayEngine::driveOutput(OutKind kind, bool on)
         out.pin = pin;
         out.invert = invert;
     }
-    lamp = {on ? GwColor::Red : GwColor::DarkRed, QStringLiteral("COM") + QString::number(port) + QStringLiteral(" / ") + pin + QStringLiteral("-PIN")};
-    changed();
+    setLamp(lamp, {on ? GwColor::Red : GwColor::DarkRed, QStringLiteral("COM") + QString::number(port) + QStringLiteral(" / ") + pin + QStringLiteral("-PIN")});
 }
 
 void GatewayEngine::releaseOutputs()
@@ -195,9 +193,11 @@ void GatewayEngine::RadioPttOff()
     driveOutput(OutKind::Ptt, false);
     if (d.boolValue(QStringLiteral("HF-TX-MAX-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-HF-OFF"))) {
         COUNTER.remove(QStringLiteral("TXTIME-HF-ON"));
-        m_display.hfBar.pos = 0;
-        m_display.hfLimitLamp.color = GwColor::Green;
-        changed();
+        if (m_display.hfBar.pos != 0 || m_display.hfLimitLamp.color != GwColor::Green) {
+            m_display.hfBar.pos = 0;
+            m_display.hfLimitLamp.color = GwColor::Green;
+            changed();
+        }
     }
 }
 
@@ -215,9 +215,11 @@ void GatewayEngine::TxOutputOff()
     driveOutput(OutKind::Tx, false);
     if (d.boolValue(QStringLiteral("HF-TX-MAX-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-HF-OFF"))) {
         COUNTER.remove(QStringLiteral("TXTIME-HF-ON"));
-        m_display.hfBar.pos = 0;
-        m_display.hfLimitLamp.color = GwColor::Green;
-        changed();
+        if (m_display.hfBar.pos != 0 || m_display.hfLimitLamp.color != GwColor::Green) {
+            m_display.hfBar.pos = 0;
+            m_display.hfLimitLamp.color = GwColor::Green;
+            changed();
+        }
     }
 }
 
@@ -234,10 +236,7 @@ void GatewayEngine::UpdateSquelchLamp()
         else
             lamp = {GwColor::Green, {}};
     }
-    if (lamp.color != m_display.sqlLamp.color || lamp.hint != m_display.sqlLamp.hint) {
-        m_display.sqlLamp = lamp;
-        changed();
-    }
+    setLamp(m_display.sqlLamp, lamp);
 }
 
 void GatewayEngine::SetWaveLevel(int level)
