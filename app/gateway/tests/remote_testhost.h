@@ -10,6 +10,25 @@
 #include <QString>
 #include <QStringList>
 
+#include <ostream>
+
+// Readable failure output for Qt strings (internal linkage: private to each test file).
+[[maybe_unused]] static void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+[[maybe_unused]] static void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << "{";
+    for (const QString& s : l)
+        *os << "\n  \"" << s.toStdString() << '"';
+    *os << " }";
+}
+[[maybe_unused]] static void PrintTo(const QByteArray& b, std::ostream* os)
+{
+    *os << '"' << b.toStdString() << '"';
+}
+
 class RecordingRemoteHost : public RemoteCommandHost {
 public:
     explicit RecordingRemoteHost(QString registerPath) : m_path(std::move(registerPath)) {}
