@@ -116,6 +116,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
     info.pluginId = options.pluginId.empty() ? baseName(path) : options.pluginId;
     *exports_ = ex;
     library_ = lib;
+    hasPlugin_ = true;
     setActiveClient(this);
     delivering_ = false;
 
@@ -137,6 +138,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
                               ", current: " + std::to_string(options.maxApiVersion) + ")";
         setActiveClient(nullptr);
         library_ = nullptr;
+        hasPlugin_ = false;
         dlclose(lib);
         return fail(message);
     }
@@ -150,6 +152,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
     if (options.skipInit) {
         setActiveClient(nullptr);
         library_ = nullptr;
+        hasPlugin_ = false;
         dlclose(lib);
         note("identity read, plugin unloaded without init");
         return true;
@@ -179,6 +182,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
     if (info_.initResult != 0) {
         setActiveClient(nullptr);
         library_ = nullptr;
+        hasPlugin_ = false;
         dlclose(lib);
         return fail(info_.initResult == -2 ? "plugin init failed silently (-2)"
                                            : "Plugin failed to load: init returned " + std::to_string(info_.initResult));
@@ -267,6 +271,7 @@ void Client::unload() {
     loop_->resume();
     loop_->waitIdle(std::chrono::seconds(10));
     setActiveClient(nullptr);
+    hasPlugin_ = false;
     dlclose(library_);
     library_ = nullptr;
     *exports_ = Exports{};
@@ -554,6 +559,14 @@ anyid Client::userJoin(const std::string& key, const UserSpec& spec) {
     return id;
 }
 
+anyid Client::userJoin(const std::string& key, anyid id, const std::string& nickname, u64 channel) {
+    UserSpec spec;
+    spec.id = id;
+    spec.nickname = nickname;
+    spec.channel = channel;
+    return userJoin(key, spec);
+}
+
 void Client::userLeave(const std::string& key, anyid id, const std::string& message) {
     std::vector<u64> viewers;
     u64 old = 0;
@@ -791,9 +804,13 @@ u64 Client::connect(const std::string& address, const std::string& nickname, con
 }
 
 void Client::startConnectSteps(u64 handler) {
+    // The tab counts as connecting from now on (so the next connect takes another tab);
+    // the callbacks follow from the event thread.
     unsigned gen = model_.with([&](State& s) {
         Handler* h = s.handler(handler);
-        return h ? ++h->generation : 0u;
+        if (!h) return 0u;
+        h->status = STATUS_CONNECTING;
+        return ++h->generation;
     });
     if (!gen) return;
     auto step = std::chrono::milliseconds(connectStepMs_.load());

@@ -10,7 +10,7 @@
 //   ASSERT_TRUE(client.load(pluginPath));
 //   clientsim::u64 h = client.connect("127.0.0.1:9987", "Gateway");
 //   client.waitIdle();
-//   client.userJoin("S1", {.id = 7, .nickname = "Alice", .channel = 1});
+//   client.userJoin("S1", 7, "Alice", 1);
 //   client.waitIdle();
 //   EXPECT_TRUE(client.hasCall("getChannelClientList"));
 //
@@ -150,6 +150,7 @@ public:
     void addChannelPermission(const std::string& key, u64 channel, PermRow row);
     void addClientPermission(const std::string& key, u64 databaseId, PermRow row);
     anyid userJoin(const std::string& key, const UserSpec& user);
+    anyid userJoin(const std::string& key, anyid id, const std::string& nickname, u64 channel = 0);
     void userLeave(const std::string& key, anyid id, const std::string& message = "");
     // by = 0: the user moved itself; otherwise moved by client `by`.
     void userMove(const std::string& key, anyid id, u64 channel, anyid by = 0, const std::string& message = "");
@@ -232,6 +233,7 @@ public:
     void runOnLoop(const std::function<void()>& job);
     const Exports& exports() const { return *exports_; }
     bool delivering() const { return delivering_.load(); }
+    bool hasPlugin() const { return hasPlugin_.load(); }
 
     // Event-thread parts of the simulation, shared with the function table.
     void startConnectSteps(u64 handler);
@@ -254,6 +256,7 @@ private:
     void* library_ = nullptr;
     std::atomic<bool> loaded_{false};
     std::atomic<bool> delivering_{false};
+    std::atomic<bool> hasPlugin_{false};
     std::atomic<size_t> invalidFrees_{0};
     std::atomic<int> connectStepMs_{20};
     std::atomic<bool> okServerErrors_{true};

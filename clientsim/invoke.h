@@ -14,6 +14,13 @@ namespace clientsim {
 template <class Fn, class... A>
 auto callPlugin(Client& c, const char* name, Fn fn, A... args) {
     using R = decltype(fn(args...));
+    if (!c.hasPlugin()) {
+        // nothing loaded: the world changes without anybody to tell
+        if constexpr (std::is_void_v<R>)
+            return;
+        else
+            return R{};
+    }
     TraceEntry e;
     e.kind = TraceEntry::Kind::Event;
     e.name = name;

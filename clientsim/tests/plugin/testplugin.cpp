@@ -52,6 +52,9 @@ RD_TS3_EXPORT int ts3plugin_init() {
 
 RD_TS3_EXPORT void ts3plugin_shutdown() {
     say("shutdown");
+    // The library may stay mapped after dlclose; start clean on the next load.
+    pluginId.clear();
+    haveFuncs = false;
 }
 
 RD_TS3_EXPORT void ts3plugin_registerPluginID(const char* id) {
