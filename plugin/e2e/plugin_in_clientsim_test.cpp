@@ -1,0 +1,213 @@
+// The plugin library as the client loads it: dlopen through the substitute client, the
+// link over a real loopback socket, events fired from the client's own thread.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "clientsim/client.h"
+
+namespace {
+
+int freePort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+int connectTo(int port)
+{
+    for (int attempt = 0; attempt < 500; ++attempt) { // the server thread may still be starting
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+            return fd;
+        ::close(fd);
+        ::poll(nullptr, 0, 10);
+    }
+    return -1;
+}
+
+void sendAll(int fd, const std::string& data)
+{
+    ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
+}
+
+std::string readUntil(int fd, const std::string& until, int timeoutMs = 5000, bool* closed = nullptr)
+{
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (until.empty() || got.find(until) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p {fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
+            break;
+        char buf[4096];
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) {
+            if (closed)
+                *closed = true;
+            break;
+        }
+        got.append(buf, size_t(n));
+    }
+    return got;
+}
+
+class PluginInClient : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        old = std::filesystem::current_path();
+        dir = std::filesystem::temp_directory_path() / ("rd_e2e_plugin_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+        port = freePort();
+        std::ofstream("Relaydeck[LINK].ini") << "[LINKSettings]\r\nPORT=" << port << "\r\n";
+        client.addServer("S1", "radio.example.org", "Radio Net");
+        client.addChannel("S1", 1, "Lobby", 0, "", true);
+        client.addChannel("S1", 2, "Ops", 1);
+        ASSERT_TRUE(client.load(RD_PLUGIN_PATH)) << client.lastError();
+        fd = connectTo(port);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(readUntil(fd, std::string("\r\0", 2)), std::string("<HELLO>\r\0", 9));
+    }
+    void TearDown() override
+    {
+        if (client.loaded())
+            client.unload();
+        if (fd >= 0)
+            ::close(fd);
+        std::filesystem::current_path(old);
+        std::filesystem::remove_all(dir);
+    }
+    // Reads until a whole line starting with prefix has arrived; returns everything read
+    // up to and including that line and keeps the rest for the next call.
+    std::string waitFor(const std::string& prefix, int timeoutMs = 5000)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            size_t at = pending.rfind(prefix, 0) == 0 ? 0 : pending.find("\r" + prefix);
+            if (at != std::string::npos) {
+                size_t end = pending.find('\r', at + 1);
+                if (end != std::string::npos) {
+                    std::string out = pending.substr(0, end + 1);
+                    pending.erase(0, end + 1);
+                    return out;
+                }
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return pending;
+            pending += readUntil(fd, "\r", int(left.count()));
+        }
+    }
+
+    std::string pending;
+
+    std::string command(const std::string& line, const std::string& until)
+    {
+        sendAll(fd, line + "\r\r\n");
+        return readUntil(fd, until);
+    }
+
+    clientsim::Client client;
+    std::filesystem::path old, dir;
+    int port = 0;
+    int fd = -1;
+};
+
+TEST_F(PluginInClient, IdentityAndGreeting)
+{
+    const auto& info = client.info();
+    EXPECT_EQ(info.name, "Relaydeck [LINK]");
+    EXPECT_EQ(info.version, "3.1.21");
+    EXPECT_EQ(info.apiVersion, 21);
+    EXPECT_EQ(info.offersConfigure, 2);
+    EXPECT_EQ(info.commandKeyword, "Relaydeck");
+    ASSERT_EQ(info.menus.size(), 2u);
+    EXPECT_EQ(info.menus[0].text, "Register Client");
+    EXPECT_EQ(info.hotkeys.size(), 3u);
+    const std::string who = command("WHOAMI ", "\r");
+    EXPECT_EQ(who.rfind("WHOAMI libVersion=", 0), 0u) << who;
+    EXPECT_NE(who.find(" ClientType=TS3 API=21 gateAPI=1 PORT=" + std::to_string(port) + " ClientPath="), std::string::npos)
+        << who;
+}
+
+TEST_F(PluginInClient, GatewayConnectsTalksAndUnloadsWithQuitLast)
+{
+    sendAll(fd, "GW_CONNECT type=gui gateUID={G1} host=radio.example.org nick=Gate1 channel=Lobby\r\r\n");
+    const std::string got = waitFor("SERVERINFO");
+    EXPECT_NE(got.find("GW_CONNECT gateUID={G1} scHandler="), std::string::npos) << got;
+    EXPECT_NE(got.find("CONNECT scHandler="), std::string::npos) << got;
+    EXPECT_NE(got.find(" status=4 error=0 serverName=Radio^sNet "), std::string::npos) << got;
+
+    const size_t at = got.find("scHandler=") + 10;
+    const std::string h = got.substr(at, got.find_first_of(" \r", at) - at);
+
+    client.clearTrace();
+    sendAll(fd, "SETPTT scHandler=" + h + " status=1\r\r\n");
+    const std::string ptt = waitFor("SELFVAR scHandler=" + h + " flag=10 oldValue=1");
+    // The client reports the changed own setting back as an event.
+    EXPECT_NE(ptt.find("SELFVAR scHandler=" + h + " flag=10 oldValue=1 newValue=0 \r"), std::string::npos) << ptt;
+    ASSERT_TRUE(client.waitIdle());
+    const auto sets = client.callsNamed("setClientSelfVariableAsInt");
+    ASSERT_FALSE(sets.empty());
+    EXPECT_NE(sets.back().args.find("10"), std::string::npos) << sets.back().args;
+
+    clientsim::UserSpec alice;
+    alice.id = 7;
+    alice.nickname = "Alice";
+    alice.channel = 1;
+    client.userJoin("S1", alice);
+    ASSERT_TRUE(client.waitIdle());
+    const std::string joined = waitFor("USERIN");
+    EXPECT_NE(joined.find("USERIN scHandler=" + h + " userID=7 "), std::string::npos) << joined;
+    EXPECT_NE(joined.find(" nickname=Alice "), std::string::npos) << joined;
+
+    client.userTalk("S1", 7, 1);
+    ASSERT_TRUE(client.waitIdle());
+    const std::string talk = waitFor("RXVOICE");
+    EXPECT_NE(talk.find("RXVOICE scHandler=" + h + " speakers=1 users=1 status=1 whisper=0 clientID=7 "), std::string::npos)
+        << talk;
+
+    client.unload();
+    bool closed = false;
+    const std::string tail = pending + readUntil(fd, "", 5000, &closed);
+    EXPECT_TRUE(closed);
+    ASSERT_GE(tail.size(), 16u) << tail;
+    EXPECT_EQ(tail.substr(tail.size() - 16), "QUIT errorID=0 \r") << tail;
+    EXPECT_EQ(client.outstandingBlocks(), 0u);
+    EXPECT_EQ(client.invalidFrees(), 0u);
+}
+
+TEST_F(PluginInClient, SecondConnectionIsRefusedWhileTheFirstWorks)
+{
+    int second = connectTo(port);
+    ASSERT_GE(second, 0);
+    bool closed = false;
+    EXPECT_EQ(readUntil(second, "", 5000, &closed), "QUIT errorID=88");
+    EXPECT_TRUE(closed);
+    ::close(second);
+    EXPECT_EQ(command("PING timestamp=1700000000123 err=0", "\r"), "PONG timestamp=1700000000123 err=0\r");
+}
+
+} // namespace
