@@ -575,6 +575,12 @@ void LinkPlugin::stopAllConnections(const char* quitMessage)
 // ---------------------------------------------------------------------------------
 // Send path
 
+void LinkPlugin::adoptSession(int fd)
+{
+    std::lock_guard<std::mutex> lock(m_sendMutex);
+    m_sessionFd = fd;
+}
+
 int LinkPlugin::SendToSocket(std::string_view line)
 {
     std::lock_guard<std::mutex> lock(m_sendMutex);

@@ -121,6 +121,10 @@ public:
     void statusPass();
     int64_t GetTimestamp() const;
 
+    // Makes fd the session socket without the link server (fuzzing and benchmarks write
+    // the lines into a socket pair). The caller keeps owning fd; -1 detaches it.
+    void adoptSession(int fd);
+
     // Writes an error text to the client log (level 3, channel "Relaydeck[LINK]").
     void logErrorText(const std::string& text, uint64 logID) { logError(text, logID); }
 
