@@ -124,6 +124,7 @@ public:
 
     void SetUp() override
     {
+        m_lang = AppLang();
         SetAppLang(QStringLiteral("en_US"));
         ASSERT_TRUE(dir.isValid());
         host = std::make_unique<FakeHost>(dir.path());
@@ -197,6 +198,13 @@ public:
         }
     }
 
+    void TearDown() override
+    {
+        engine.reset();
+        SetAppLang(m_lang);
+    }
+
+    QString m_lang;
     QTemporaryDir dir;
     ManualClock clock;
     RecordingSender link;
