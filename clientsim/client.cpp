@@ -25,7 +25,7 @@ std::string TraceEntry::line() const {
     case Kind::Call:
         return std::string(late ? "LATE-CALL " : "CALL ") + text() + (result.empty() ? "" : " = " + result);
     case Kind::Event:
-        if (args.empty() && !result.empty()) return "RESULT " + name + " = " + result;
+        if (args.empty() && !result.empty() && result.rfind("->", 0) != 0) return "RESULT " + name + " = " + result;
         return "EVENT " + text() + (result.empty() ? "" : " " + result);
     case Kind::Note:
         break;
@@ -193,7 +193,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
     if (ex.requestAutoload) info_.requestAutoload = ex.requestAutoload();
     if (ex.commandKeyword) info_.commandKeyword = safe(ex.commandKeyword());
     if (ex.infoTitle) info_.infoTitle = safe(ex.infoTitle());
-    entry("identity", "", "offersConfigure=" + std::to_string(info_.offersConfigure) +
+    entry("identity", "", "-> offersConfigure=" + std::to_string(info_.offersConfigure) +
                               " requestAutoload=" + std::to_string(info_.requestAutoload) +
                               " commandKeyword=" + quoteText(info_.commandKeyword.c_str()) +
                               " infoTitle=" + quoteText(info_.infoTitle.c_str()));
