@@ -75,6 +75,8 @@ struct GatewayDisplay {
 
     QString beaconLine;
     QString dtmfLine;
+    GwColor dtmfColor = GwColor::Grey;
+    GwStyle dtmfStyle = GwStyle::Normal;
     GwLamp dtmfLamp1;
     GwLamp dtmfLamp2;
 

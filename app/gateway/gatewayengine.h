@@ -14,6 +14,11 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
+class GatewayDtmfInput;     // app/gateway/gatewaydtmfinput.h: decoder, capture, digit queue
+class GatewayLocalPlayer;   // app/gateway/gatewaytones.h: offline player
+
 class GatewayEngine : public GatewayEndpoint {
 public:
     GatewayEngine(LinkSender& sender, GatewayHost& host, const Clock& clock = SystemClock::instance());
@@ -68,6 +73,25 @@ public:
     void UpdateSquelchLamp();
     // Sends SETWAVELEVEL (while a handler id is known) and remembers the level.
     void SetWaveLevel(int level);
+
+    // --- Beacon and DTMF control (gatewaysignals.cpp, gatewaydtmf.cpp) -------------------
+    void SendBeacon();
+    void DTMFTimerTick();                       // every 250 ms while dtmfRunning()
+    void OnDigit(QChar c);                      // one decoded digit, on the main thread
+    void ExecuteDtmfCommand(const QString& s);
+    bool dtmfRunning() const { return m_dtmfInput != nullptr; }
+    GatewayDtmfInput* dtmfInput() const { return m_dtmfInput.get(); }
+    GatewayLocalPlayer* localPlayer() const { return OFFWAV.get(); }
+    int BAKE_WAIT = -1;
+    int BAKE_RX_COUNT = 0;
+    QChar DTMF_CHAR = QLatin1Char('X');
+    QString DTMF_CODE;
+    int DTMF_WAIT = -1;
+    bool DTMF_AKTIV = false;
+    int DTMF_AWAIT = -1;
+    int DTMF_DELAY = -1;
+    QString DTMF_DCODE;
+    bool DTMF_MUTED = false;   // the DTMF input muted the playback itself (only then is it unmuted)
 
     // --- Event handling ------------------------------------------------------------------
     void OnServerConnected(const SettingsList& items);
@@ -208,6 +232,8 @@ private:
     QStringList _CHS;
     Output m_ptt;
     Output m_txOut;
+    std::shared_ptr<GatewayDtmfInput> m_dtmfInput;
+    std::shared_ptr<GatewayLocalPlayer> OFFWAV;
 
     GatewayDisplay m_display;
     QList<GwLogLine> m_log;

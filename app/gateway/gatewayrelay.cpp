@@ -62,6 +62,10 @@ void GatewayEngine::relayTick()
     UpdateSquelchLamp();
     // 7. Hold entries count down.
     for (int i = SPEAKERS.size() - 1; i >= 0; --i) {
+        // A command sent below may come back into the engine (a failed send disconnects
+        // every gateway), so the list is checked again on every step.
+        if (i >= SPEAKERS.size())
+            continue;
         const QString v = SPEAKERS.valueAt(i);
         if (!IsInteger(v)) {
             SPEAKERS.lines().removeAt(i);

@@ -294,6 +294,9 @@ GatewayWindow::GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* par
     m_pingTimer = new QTimer(this);
     m_pingTimer->setInterval(5000);
     connect(m_pingTimer, &QTimer::timeout, this, [e] { e->pingTick(); });
+    m_dtmfTimer = new QTimer(this);
+    m_dtmfTimer->setInterval(250);
+    connect(m_dtmfTimer, &QTimer::timeout, this, [e] { e->DTMFTimerTick(); });
 
     resize(430, 520);
     displayChanged();
@@ -312,6 +315,9 @@ void GatewayWindow::startTimers()
     m_counterTimer->start();
     m_blinker->start();
     m_pingTimer->start();
+    // DTMF decoding runs only when the gateway opened its capture.
+    if (m_engine->dtmfRunning())
+        m_dtmfTimer->start();
 }
 
 void GatewayWindow::displayChanged()
@@ -345,7 +351,13 @@ void GatewayWindow::displayChanged()
             bar->setStyleSheet(css);
     }
     setLabel(m_beacon, d.beaconLine, Qt::black);
-    setLabel(m_dtmf, d.dtmfLine, Qt::black);
+    setLabel(m_dtmf, d.dtmfLine, colorOf(d.dtmfColor));
+    if (m_dtmf->font().bold() != (d.dtmfStyle == GwStyle::Bold) || m_dtmf->font().italic() != (d.dtmfStyle == GwStyle::Italic)) {
+        QFont f = m_dtmf->font();
+        f.setBold(d.dtmfStyle == GwStyle::Bold);
+        f.setItalic(d.dtmfStyle == GwStyle::Italic);
+        m_dtmf->setFont(f);
+    }
     m_dtmfLamp1->setLamp(d.dtmfLamp1);
     m_dtmfLamp2->setLamp(d.dtmfLamp2);
     const GwButton* states[9] = {&d.chcomButton, &d.awayButton, &d.playbackButton, &d.recordingButton, &d.settingsButton,
@@ -419,6 +431,7 @@ void GatewayWindow::closeEvent(QCloseEvent* event)
     if (m_engine->CloseQuery()) {
         m_runTimer->stop();
         m_pingTimer->stop();
+        m_dtmfTimer->stop();
         m_blinker->stop();
         m_counterTimer->stop();
         event->accept();

@@ -91,6 +91,7 @@ private:
     QTimer* m_counterTimer = nullptr;
     QTimer* m_blinker = nullptr;
     QTimer* m_pingTimer = nullptr;
+    QTimer* m_dtmfTimer = nullptr;
 };
 
 // A round lamp. The radio PTT lamp reports presses so the radio can be keyed by hand.

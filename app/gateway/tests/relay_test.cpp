@@ -332,3 +332,57 @@ TEST_F(RelayTest, SecondOutputFollowsTheClientsTransmissionAndDropsWithTheConnec
     EXPECT_FALSE(host->held(1, QStringLiteral("DTR")));
     EXPECT_TRUE(host->level(1, QStringLiteral("DTR")));
 }
+
+// With the link down every send fails and the session puts every gateway into Idle
+// (TS3_Disconnect) from inside the send. The engine must survive being re-entered that
+// way at any point and still release the radio.
+TEST_F(RelayTest, SendsThatDisconnectFromInsideAreSurvived)
+{
+    class DroppingSender : public LinkSender {
+    public:
+        GatewayEngine* engine = nullptr;
+        int depth = 0;
+        int sends = 0;
+        void SendToTS3(const QString&, const QString&) override
+        {
+            ++sends;
+            if (engine && depth == 0) {
+                ++depth;
+                engine->TS3_Disconnect();
+                --depth;
+            }
+        }
+    } dropping;
+    settings.setValue(QStringLiteral("HF-ROGER-BEEP"), QStringLiteral("True"));
+    settings.setValue(QStringLiteral("TS3-CMDR-ON-ACT"), QStringLiteral("True"));
+    settings.setValue(QStringLiteral("TS3-CMDR-ON-RX"), QStringLiteral("True"));
+    host->openPorts.insert(1);
+    ASSERT_TRUE(SaveSettingsFile(gatewayFile(), settings));
+    ProbeEngine e(dropping, *host, clock);
+    SettingsList params;
+    params.setValue(QStringLiteral("CFG_FILE"), gatewayFile());
+    ASSERT_TRUE(e.StarteForm(params));
+    dropping.engine = &e;
+    e.ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"), items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
+    e.ParseIncomingTS3Data(QStringLiteral("CONNECT"), items({"scHandler=3", "status=4"}));
+    e.radioLampPressed();
+    e.ParseIncomingTS3Data(QStringLiteral("RXVOICE"), items({"scHandler=3", "speakers=2", "status=1", "clientID=8"}));
+    e.ParseIncomingTS3Data(QStringLiteral("WAVEPLAYER"), items({"scHandler=3", "status=1", "len=3"}));
+    for (int i = 0; i < 5; ++i) {
+        clock.advance(100);
+        e.relayTick();
+    }
+    e.radioLampReleased();
+    e.ParseIncomingTS3Data(QStringLiteral("RXVOICE"), items({"scHandler=3", "speakers=0", "status=0", "clientID=8"}));
+    for (int i = 0; i < 40; ++i) {
+        clock.advance(100);
+        e.relayTick();
+        if (i % 10 == 0)
+            e.secondTick();
+    }
+    EXPECT_GT(dropping.sends, 0);
+    EXPECT_FALSE(e.TS3_IstConnected());
+    EXPECT_EQ(e.TS3_scHandlerID(), 0);
+    EXPECT_FALSE(host->held(1, QStringLiteral("RTS")));
+    dropping.engine = nullptr;
+}
