@@ -1,0 +1,197 @@
+// Relaydeck against the real plugin library loaded by the substitute TeamSpeak client:
+// the session comes up over loopback TCP, the greeting and the identification follow-ups
+// reach the plugin, and a plugin that goes away is reconnected after the 10 s countdown.
+#include "app/config/globalfunct.h"
+#include "app/ui/linkmonitorwindow.h"
+#include "app/ui/mainwindow.h"
+#include "clientsim/client.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "e2e_session_tests";
+char* g_argv[] = {g_arg0, nullptr};
+
+QApplication& app()
+{
+    static QApplication* a = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(g_argc, g_argv);
+    }();
+    return *a;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Processes Qt events until pred holds or the deadline passes (real socket events only).
+bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+class SessionEndToEnd : public ::testing::Test {
+protected:
+    QTemporaryDir work;   // the client's working folder (plugin INI)
+    QTemporaryDir home;   // Relaydeck's fresh base folder
+    QString oldDir;
+    quint16 port = 0;
+    clientsim::Client client;
+
+    void SetUp() override
+    {
+        app();
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        port = freePort();
+        QFile ini(work.filePath(QStringLiteral("Relaydeck[LINK].ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[LINKSettings]\r\nPORT=%1\r\n").arg(port).toLatin1());
+        ini.close();
+        QDir().mkpath(home.filePath(QStringLiteral("config")));
+        ASSERT_TRUE(SaveSettingsFile(home.filePath(QStringLiteral("config/main.cfg")),
+                                     SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
+                                                   QStringLiteral("appExitDlg=False"), QStringLiteral("LINK_EXIT=False"),
+                                                   QStringLiteral("appMAXWin=False")})));
+        client.addProfile(0, "Radio Codec", true);
+        client.addProfile(1, "Radio Speaker", true);
+        ASSERT_TRUE(client.load(RD_PLUGIN_PATH)) << client.lastError();
+    }
+    void TearDown() override
+    {
+        if (client.loaded())
+            client.unload();
+        QDir::setCurrent(oldDir);
+    }
+    bool pluginCalled(const char* name, int timeoutMs = 5000)
+    {
+        return waitFor([&] { return client.hasCall(name); }, timeoutMs);
+    }
+};
+
+TEST_F(SessionEndToEnd, SessionComesUpAndReconnectsAfterThePluginWentAway)
+{
+    MainWindow::Options o;
+    o.home = home.path();
+    o.startTimers = false;   // the test is the one-second clock
+    MainWindow main(std::move(o));
+    main.show();
+    auto* monitor = static_cast<LinkMonitorWindow*>(
+        main.OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true));
+    client.clearTrace();
+
+    // The first tick connects (again after the countdown if the plugin's server thread
+    // was not listening yet).
+    for (int i = 0; i < 40 && !main.session().isConnected(); ++i) {
+        main.tick();
+        QThread::msleep(i == 0 ? 0 : 20);
+    }
+    ASSERT_TRUE(main.session().isConnected());
+    // <HELLO> -> >HELLO< -> WHOAMI (the plugin reads the library version) -> the four
+    // follow-ups (profiles and the application path are read from the client).
+    ASSERT_TRUE(pluginCalled("getClientLibVersion"));
+    ASSERT_TRUE(pluginCalled("getProfileList"));
+    // The plugin answers GETAPPPATH and STARTING; SETCONFIG it takes silently.
+    ASSERT_TRUE(waitFor([&] { return monitor->trafficLines().filter(QStringLiteral(">[0]> STARTING")).size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return !monitor->trafficLines().filter(QStringLiteral(">[0]> APPPATH ")).isEmpty(); }));
+    EXPECT_EQ(monitor->trafficLines().filter(QStringLiteral("<[-]<")),
+              (QStringList{QStringLiteral("<[-]< GETPROFILES "), QStringLiteral("<[-]< STARTING "),
+                           QStringLiteral("<[-]< GETAPPPATH "), QStringLiteral("<[-]< SETCONFIG lang=en_US")}));
+    ASSERT_TRUE(waitFor([&] { return main.session().TS3_PROF_PLAYBAK().contains(QStringLiteral("Radio Speaker")); }));
+    EXPECT_TRUE(main.session().TS3_PROF_CAPTURE().contains(QStringLiteral("Radio Codec")));
+    EXPECT_TRUE(main.lastBalloon().contains(QStringLiteral("Link-API: 1")));
+    main.tick();
+    EXPECT_EQ(main.linkPanelText(), QStringLiteral("connected with Teamspeak"));
+    EXPECT_EQ(main.statusText(0), QStringLiteral("connected with Teamspeak"));
+
+    // A ping goes out and its PONG comes back with a round trip.
+    main.pingTimerTimer();
+    ASSERT_TRUE(waitFor([&] { return main.statusText(3).endsWith(QStringLiteral(" ms")); }));
+    EXPECT_EQ(main.session().PiPoErrors(), 0);
+
+    // The plugin goes away (QUIT errorID=0, then it closes).
+    client.unload();
+    ASSERT_TRUE(waitFor([&] { return !main.session().isConnected() && main.session().TS3conDelay() == 10; }));
+    EXPECT_EQ(main.statusText(0), QStringLiteral("Not connected with Teamspeak"));
+    ASSERT_TRUE(client.load(RD_PLUGIN_PATH)) << client.lastError();
+    client.clearTrace();
+    int ticks = 0;
+    while (!main.session().isConnected() && ticks < 30) {
+        main.tick();
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 11) << "ten seconds counted down, the attempt at the next tick";
+    EXPECT_TRUE(pluginCalled("getProfileList"));
+    main.tick();
+    EXPECT_EQ(main.linkPanelText(), QStringLiteral("connected with Teamspeak"));
+}
+
+TEST_F(SessionEndToEnd, ASecondRelaydeckIsRefusedAndRetriesAfterTwoSeconds)
+{
+    // The first session is taken by a bare socket; Relaydeck gets the refusal.
+    QTcpSocket first;
+    // The plugin's server thread may still be starting.
+    ASSERT_TRUE(waitFor([&] {
+        first.abort();
+        first.connectToHost(QHostAddress::LocalHost, port);
+        return first.waitForConnected(200);
+    }));
+    ASSERT_TRUE(waitFor([&] { return first.bytesAvailable() >= 9; }));
+
+    MainWindow::Options o;
+    o.home = home.path();
+    o.startTimers = false;
+    MainWindow main(std::move(o));
+    main.tick();
+    ASSERT_TRUE(main.session().isConnected());
+    ASSERT_TRUE(waitFor([&] { return main.session().TS3E88Cons() == 1; }));
+    EXPECT_EQ(main.session().TS3conDelay(), 2);
+    EXPECT_FALSE(main.session().isConnected());
+}
+
+TEST_F(SessionEndToEnd, TheProgramStartsWithAFreshHomeAndGreetsThePlugin)
+{
+    QTemporaryDir fresh;
+    QDir().mkpath(fresh.filePath(QStringLiteral("config")));
+    ASSERT_TRUE(SaveSettingsFile(fresh.filePath(QStringLiteral("config/main.cfg")),
+                                 SettingsList({QStringLiteral("LINK_PORT=%1").arg(port)})));
+    client.clearTrace();
+    QProcess relaydeck;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    relaydeck.setProcessEnvironment(env);
+    relaydeck.start(QStringLiteral(RD_RELAYDECK_PATH), {QStringLiteral("--home"), fresh.path()});
+    ASSERT_TRUE(relaydeck.waitForStarted(5000));
+    EXPECT_TRUE(pluginCalled("getClientLibVersion", 15000)) << "greeting answered";
+    EXPECT_TRUE(pluginCalled("getProfileList", 5000));
+    EXPECT_TRUE(QDir(fresh.filePath(QStringLiteral("_tmp"))).exists());
+    EXPECT_TRUE(QDir(fresh.filePath(QStringLiteral("sounds"))).exists());
+    relaydeck.kill();
+    relaydeck.waitForFinished(5000);
+}
+
+} // namespace
