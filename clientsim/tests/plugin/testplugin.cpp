@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "plugin/ts3_abi.h"
 
@@ -24,6 +26,10 @@ void say(const std::string& text) {
 
 std::string num(unsigned long long v) {
     return std::to_string(v);
+}
+
+std::string threadTag() {
+    return std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()));
 }
 
 }  // namespace
@@ -51,7 +57,7 @@ RD_TS3_EXPORT int ts3plugin_init() {
 }
 
 RD_TS3_EXPORT void ts3plugin_shutdown() {
-    say("shutdown");
+    say("shutdown thread=" + threadTag());
     // The library may stay mapped after dlclose; start clean on the next load.
     pluginId.clear();
     haveFuncs = false;
@@ -155,7 +161,7 @@ RD_TS3_EXPORT void ts3plugin_onMenuItemEvent(uint64 h, enum PluginMenuType type,
 }
 
 RD_TS3_EXPORT void ts3plugin_onHotkeyEvent(const char* keyword) {
-    say(std::string("hotkey ") + keyword);
+    say(std::string("hotkey ") + keyword + " thread=" + threadTag());
 }
 
 // Chat command "/test <word> <arg>": drives client functions for the tests.
