@@ -3,7 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -128,6 +138,56 @@ TEST(ClientsimProgram, RunsAScriptFromStdin) {
     EXPECT_THAT(lines, Contains("ERROR unknown command: unknowncommand: unknowncommand"));
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "NOTE plugin unloaded");
+}
+
+// The control socket: one command per line, each answered OK or ERROR; quit ends the program.
+TEST(ClientsimProgram, ServesTheControlSocket) {
+    std::string base = std::string(RD_BINARY_DIR) + "/clientsim_control_test";
+    std::string sock = "/tmp/clientsim_test_" + std::to_string(getpid()) + ".sock";
+    std::string outFile = base + ".out";
+    std::string program = CLIENTSIM_PROGRAM;
+    std::string cmd = program + " --plugin " + CLIENTSIM_TESTPLUGIN + " --workdir " + base + " --control " + sock +
+                      " < /dev/null > " + outFile + " 2>&1";
+    pid_t pid = 0;
+    const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+
+    int fd = -1;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) break;
+        close(fd);
+        fd = -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_GE(fd, 0) << "control socket never came up";
+    auto ask = [&](const std::string& line) {
+        std::string text = line + "\n";
+        EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        std::string reply;
+        char ch;
+        while (read(fd, &ch, 1) == 1 && ch != '\n') reply += ch;
+        return reply;
+    };
+    EXPECT_EQ(ask("server S1 127.0.0.1 Demo"), "OK");
+    EXPECT_EQ(ask("option connectdelay 0"), "OK");
+    EXPECT_EQ(ask("connect 127.0.0.1 nick=Gate"), "OK");
+    EXPECT_EQ(ask("join S1 4 Dave"), "OK");
+    EXPECT_EQ(ask("expect \"onClientMoveEvent(1, 4, 0\""), "OK");
+    EXPECT_EQ(ask("leave S9 4"), "ERROR unknown server: S9");
+    ask("quit");
+    close(fd);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::ifstream in(outFile);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_THAT(all, HasSubstr("EVENT onConnectStatusChangeEvent(1, 4, 0)"));
+    EXPECT_THAT(all, HasSubstr("EVENT shutdown()"));
 }
 
 }  // namespace
