@@ -40,6 +40,22 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+// True when something listens on the loopback port (read from the kernel's socket table,
+// so the plugin's one session slot is not taken by a probe).
+bool portListening(quint16 port)
+{
+    QFile f(QStringLiteral("/proc/net/tcp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray needle = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0') + ' ';
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> cols = line.simplified().split(' ');
+        if (cols.size() > 3 && (cols[1] + ' ').endsWith(needle) && cols[3] == "0A")
+            return true;
+    }
+    return false;
+}
+
 // Processes Qt events until pred holds or the deadline passes (real socket events only).
 bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
 {
@@ -104,12 +120,8 @@ TEST_F(SessionEndToEnd, SessionComesUpAndReconnectsAfterThePluginWentAway)
         main.OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true));
     client.clearTrace();
 
-    // The first tick connects (again after the countdown if the plugin's server thread
-    // was not listening yet).
-    for (int i = 0; i < 40 && !main.session().isConnected(); ++i) {
-        main.tick();
-        QThread::msleep(i == 0 ? 0 : 20);
-    }
+    ASSERT_TRUE(waitFor([&] { return portListening(port); }));
+    main.tick();   // the first tick connects
     ASSERT_TRUE(main.session().isConnected());
     // <HELLO> -> >HELLO< -> WHOAMI (the plugin reads the library version) -> the four
     // follow-ups (profiles and the application path are read from the client).
@@ -138,6 +150,7 @@ TEST_F(SessionEndToEnd, SessionComesUpAndReconnectsAfterThePluginWentAway)
     ASSERT_TRUE(waitFor([&] { return !main.session().isConnected() && main.session().TS3conDelay() == 10; }));
     EXPECT_EQ(main.statusText(0), QStringLiteral("Not connected with Teamspeak"));
     ASSERT_TRUE(client.load(RD_PLUGIN_PATH)) << client.lastError();
+    ASSERT_TRUE(waitFor([&] { return portListening(port); }));
     client.clearTrace();
     int ticks = 0;
     while (!main.session().isConnected() && ticks < 30) {
@@ -153,13 +166,10 @@ TEST_F(SessionEndToEnd, SessionComesUpAndReconnectsAfterThePluginWentAway)
 TEST_F(SessionEndToEnd, ASecondRelaydeckIsRefusedAndRetriesAfterTwoSeconds)
 {
     // The first session is taken by a bare socket; Relaydeck gets the refusal.
+    ASSERT_TRUE(waitFor([&] { return portListening(port); }));
     QTcpSocket first;
-    // The plugin's server thread may still be starting.
-    ASSERT_TRUE(waitFor([&] {
-        first.abort();
-        first.connectToHost(QHostAddress::LocalHost, port);
-        return first.waitForConnected(200);
-    }));
+    first.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(first.waitForConnected(2000));
     ASSERT_TRUE(waitFor([&] { return first.bytesAvailable() >= 9; }));
 
     MainWindow::Options o;
