@@ -23,7 +23,7 @@ std::string TraceEntry::text() const {
 std::string TraceEntry::line() const {
     switch (kind) {
     case Kind::Call:
-        return std::string(late ? "LATE-CALL " : "CALL ") + text() + (result.empty() ? "" : " = " + result);
+        return "CALL " + text() + (result.empty() ? "" : " = " + result);
     case Kind::Event:
         if (args.empty() && !result.empty() && result.rfind("->", 0) != 0) return "RESULT " + name + " = " + result;
         return "EVENT " + text() + (result.empty() ? "" : " " + result);
@@ -110,6 +110,13 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
         dlclose(lib);
         return fail("Plugin failed to load: missing entry points: " + missing);
     }
+
+    // Callbacks wait until the plugin is up: what init causes is delivered after it.
+    loop_->pause();
+    struct Resume {
+        EventLoop& loop;
+        ~Resume() { loop.resume(); }
+    } resume{*loop_};
 
     PluginInfo info;
     info.path = path;

@@ -39,7 +39,6 @@ struct TraceEntry {
     std::string name;    // function or callback name; the text for notes
     std::string args;    // formatted arguments (see format.h)
     std::string result;  // return value as text; empty for void
-    bool late = false;   // a call that reached the client while no plugin was loaded
     std::string text() const;   // name(args)
     std::string line() const;   // "CALL name(args) = result", "EVENT ...", "NOTE ..."
 };
