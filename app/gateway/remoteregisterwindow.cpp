@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabBar>
@@ -172,8 +174,16 @@ RemoteRegisterWindow* RemoteRegisterWindow::open(const SettingsList& params, con
     if (RemoteRegisterWindow* w = findOpen(params.value(QStringLiteral("gateUID")))) {
         if (created)
             *created = false;
-        w->raise();
-        w->activateWindow();
+        // Inside the main window's document area the frame around the window is what
+        // comes to the front.
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget())) {
+            if (QMdiArea* area = sub->mdiArea())
+                area->setActiveSubWindow(sub);
+            sub->raise();
+        } else {
+            w->raise();
+            w->activateWindow();
+        }
         return w;
     }
     auto* w = new RemoteRegisterWindow(configFolder, parent);

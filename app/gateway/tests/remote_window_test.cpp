@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabBar>
@@ -85,6 +87,30 @@ TEST_F(RemoteWindow, OneWindowPerGateway)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(RemoteRegisterWindow::findOpen(kGate), nullptr);
     EXPECT_EQ(RemoteRegisterWindow::findOpen(kOtherGate), other);
+}
+
+// In the main window's document area, opening again activates the window's frame.
+TEST_F(RemoteWindow, OpeningAgainActivatesItsDocumentWindow)
+{
+    QMdiArea area;
+    area.show();
+    bool created = false;
+    RemoteRegisterWindow* w = RemoteRegisterWindow::open(Params(kGate), folder, "G", nullptr, &created);
+    QMdiSubWindow* sub = area.addSubWindow(w);
+    sub->show();
+    QMdiSubWindow* other = area.addSubWindow(new QWidget);
+    other->show();
+    area.setActiveSubWindow(other);
+    ASSERT_EQ(area.activeSubWindow(), other);
+
+    EXPECT_EQ(RemoteRegisterWindow::open(Params(kGate), folder, "G", nullptr, &created), w);
+    EXPECT_FALSE(created);
+    EXPECT_EQ(area.activeSubWindow(), sub);
+
+    // Closing the frame destroys the window with it.
+    sub->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(RemoteRegisterWindow::findOpen(kGate), nullptr);
 }
 
 TEST_F(RemoteWindow, ControlsWriteTheSelectedUser)
