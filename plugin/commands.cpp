@@ -315,12 +315,15 @@ void LinkPlugin::cmdGwStop(const rdlink::Items& items)
     int status = 0;
     if (ts3().getConnectionStatus(h, &status) != ERROR_ok)
         return;
-    if (status > STATUS_DISCONNECTED)
-        ts3().stopConnection(h, "*** Relaydeck / QRT ***");
+    // The entry is cleared before the connection is stopped: the client may report the
+    // disconnection at once, and a "CONNECT ... status=0" for a gateway that asked to stop
+    // would read as a lost connection (and a reconnect) on Relaydeck's side.
     withEntry(h, [](TS3StatusData& e) {
         e.isGateway = false;
         e.isConnected = false;
     });
+    if (status > STATUS_DISCONNECTED)
+        ts3().stopConnection(h, "*** Relaydeck / QRT ***");
     SendToSocket(LineBuilder("GW_STOP", kReplyLimit)
                      .field("gateUID", string_escape(gateUID))
                      .field("scHandler", "-1")
