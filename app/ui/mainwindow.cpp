@@ -381,7 +381,8 @@ QWidget* MainWindow::openGatewayFile(const QString& path)
 {
     SettingsList params;
     params.setValue(QStringLiteral("CFG_FILE"), QFileInfo(path).absoluteFilePath());
-    return OpenNewChildWindow(ChildKind::Gateway, QFileInfo(path).completeBaseName(), params, false);
+    // The gateway window takes its caption from the gateway file.
+    return OpenNewChildWindow(ChildKind::Gateway, QString(), params, false);
 }
 
 void MainWindow::openGatewayFileDialog()
