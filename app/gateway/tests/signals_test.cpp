@@ -1,6 +1,7 @@
 // Tone signals, announcements and the beacon of a gateway, driven tick by tick.
 #include "app/gateway/tests/signals_fixture.h"
 
+#include "app/audio/sounddevices.h"
 #include "app/gateway/gatewaywire.h"
 
 #include <QFileInfo>
@@ -117,6 +118,31 @@ TEST_F(SignalsTest, RogerBeepAfterAnOverIsRenderedPlayedAndKeepsTheRadioKeyed)
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
 }
 
+TEST_F(SignalsTest, RogerWaitBelowOneBehavesLikeOne)
+{
+    writeText(path(QStringLiteral("rogerbeep.cfg")), "[Std]\nF1=1000\nD1=100\n");
+    struct Case {
+        const char* wait;
+        int tick;   // tick after the end of speech on which the beep goes out
+    };
+    for (const Case& c : {Case{"-3", 2}, Case{"0", 2}, Case{"1", 2}, Case{"4", 5}, Case{"x", 2}}) {
+        SCOPED_TRACE(c.wait);
+        set({{"HF-ROGER-BEEP", QStringLiteral("True")}, {"HF-ROGER-DATA", QStringLiteral("Std")},
+             {"HF-ROGER-WAIT", QLatin1String(c.wait)}});
+        open();
+        connect(3);
+        line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
+        line("RXVOICE", {"scHandler=3", "status=0", "clientID=7", "speakers=0"});
+        link.take();
+        ticks(c.tick - 1);
+        EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
+        // The radio stays keyed until the beep's own hold can arrive.
+        EXPECT_TRUE(radioKeyed());
+        ticks(1);
+        EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")).size(), 1);
+    }
+}
+
 TEST_F(SignalsTest, EachConnectionHasItsOwnSignalFilesAndNoConnectionPlaysNothing)
 {
     writeText(path(QStringLiteral("rogerbeep.cfg")), "[S]\nF1=1200\nD1=50\n[E]\nF1=900\nD1=250\n");
@@ -220,7 +246,6 @@ TEST_F(SignalsTest, RollSettingThatIsNotANumberSendsNoBeepAndKeepsTheTickRunning
     line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
     line("RXVOICE", {"scHandler=3", "status=0", "clientID=7", "speakers=0"});
     link.take();
-    // HF-ROGER-WAIT 0 behaves like 1: the beep would go out on the second tick.
     EXPECT_NO_THROW(ticks(10));
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
     EXPECT_FALSE(radioKeyed());
@@ -382,4 +407,19 @@ TEST_F(SignalsTest, OfflineBeaconPlaysLocallyAndKeysTheRadioWhilePlaying)
     ticks(1);
     EXPECT_FALSE(radioKeyed());
     EXPECT_FALSE(engine->SPEAKERS.contains(QStringLiteral("HF-WAVE-PLAY")));
+}
+
+TEST_F(SignalsTest, OfflineAnnouncementWithoutASoundDeviceReleasesTheRadio)
+{
+    if (!rdaudio::ListWaveOutDevices().empty())
+        GTEST_SKIP() << "a playback device is present; the fake player tests cover the keyed path";
+    SetLocalPlayerFactory({});   // the sound card player
+    const QString bake = makeWave(QStringLiteral("bake.wav"), 300);
+    set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("1")}});
+    open();
+    ticks(1 + 11);
+    EXPECT_TRUE(engine->SPEAKERS.contains(QStringLiteral("HF-WAVE-PLAY")));
+    ticks(2);
+    EXPECT_FALSE(engine->SPEAKERS.contains(QStringLiteral("HF-WAVE-PLAY")));
+    EXPECT_FALSE(radioKeyed());
 }
