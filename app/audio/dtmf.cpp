@@ -214,8 +214,11 @@ void DtmfDetector::feed(const std::int16_t* x, std::size_t n)
 
 void DtmfDetector::processPass()
 {
+    // The best block is kept from one pass to the next (it is reset whenever a tone
+    // starts). A capture chunk of 1/50 s makes passes of one or two blocks; forgetting
+    // the best block at every pass made a key press count only when its maximum fell
+    // inside a two-block pass, so clean presses were lost depending on the chunk size.
     current_ = DtmfBlock{};
-    best_ = DtmfBlock{};
     while (sampleCount_ - blockStart_ >= kBlockLength) {
         analyseBlock(samples_.data() + blockStart_, current_);
         trackBlock(current_);
