@@ -334,6 +334,46 @@ TEST_F(GatewayCommands, WavePlayback)
     EXPECT_EQ(client.model().playbackConfig(1, "volume_factor_wave"), "-3");
 }
 
+TEST_F(GatewayCommands, ProfilesAndBookmarks)
+{
+    // Without bookmarks: three lines (capture, playback, identity) and no type 10 line.
+    e2e::Outcome o = run("GETPROFILES ");
+    EXPECT_EQ(o.reply, "PROFILES type=0 default=0 items=Default\rPROFILES type=1 default=0 items=Default\r"
+                       "PROFILES type=4 default=0 items=Default\r");
+    const V one = {"freeMemory(<out>)", "freeMemory(<out>)"}; // the name, then the list
+    EXPECT_EQ(o.calls, cat({{"getProfileList(0, <out>, <out>)"}, one, {"getProfileList(1, <out>, <out>)"}, one,
+                            {"getProfileList(4, <out>, <out>)"}, one, {"getBookmarkList(<out>)", "freeMemory(<out>)"}}));
+
+    client.addProfile(0, "Mic A");
+    client.addProfile(0, "USB|Radio 1", true);
+    client.addProfile(4, "Gate Id");
+    clientsim::Bookmark b;
+    b.name = "Net 1";
+    b.uuid = "bm-1";
+    b.address = "radio.example.org";
+    client.addBookmark("", b);
+    b.name = "Inner";
+    b.uuid = "bm-in";
+    client.addBookmark("Club", b); // a folder: counted, not listed
+    b.name = "Other Net";
+    b.uuid = "bm 2";
+    client.addBookmark("", b);
+    // The capture list cannot be read this time: its line is left out.
+    client.failNext("getProfileList", ERROR_not_connected);
+    o = run("GETPROFILES ");
+    EXPECT_EQ(o.reply, "PROFILES type=1 default=0 items=Default\rPROFILES type=4 default=0 items=Gate^sId\r"
+                       "PROFILES type=10 count=3 items=Net^s1|Other^sNet uids=bm-1|bm^s2\r");
+    EXPECT_EQ(client.outstandingBlocks(), 0u);
+    EXPECT_EQ(client.invalidFrees(), 0u);
+    client.failNext("getProfileList", ERROR_not_connected, 2);
+    o = run("GETPROFILES ");
+    EXPECT_EQ(o.reply, "PROFILES type=4 default=0 items=Gate^sId\r"
+                       "PROFILES type=10 count=3 items=Net^s1|Other^sNet uids=bm-1|bm^s2\r");
+    o = run("GETPROFILES ");
+    EXPECT_EQ(o.reply.substr(0, o.reply.find('\r') + 1), "PROFILES type=0 default=1 items=Mic^sA|USB^pRadio^s1\r");
+    EXPECT_EQ(client.outstandingBlocks(), 0u);
+}
+
 // A connection the user opened in the client is no gateway: every command that needs
 // one does nothing at all, handler 0 included.
 TEST_F(GatewayCommands, HandlersThatAreNoGatewayGetNothing)
