@@ -1,11 +1,5 @@
 // The plugin library as the client loads it: dlopen through the substitute client, the
 // link over a real loopback socket, events fired from the client's own thread.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -14,63 +8,14 @@
 #include <gtest/gtest.h>
 
 #include "clientsim/client.h"
+#include "plugin/e2e/link_session.h"
 
 namespace {
 
-int freePort()
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-int connectTo(int port)
-{
-    for (int attempt = 0; attempt < 500; ++attempt) { // the server thread may still be starting
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a {};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(uint16_t(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
-            return fd;
-        ::close(fd);
-        ::poll(nullptr, 0, 10);
-    }
-    return -1;
-}
-
-void sendAll(int fd, const std::string& data)
-{
-    ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
-}
-
-std::string readUntil(int fd, const std::string& until, int timeoutMs = 5000, bool* closed = nullptr)
-{
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (until.empty() || got.find(until) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p {fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
-            break;
-        char buf[4096];
-        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) {
-            if (closed)
-                *closed = true;
-            break;
-        }
-        got.append(buf, size_t(n));
-    }
-    return got;
-}
+using e2e::connectTo;
+using e2e::freePort;
+using e2e::readUntil;
+using e2e::sendAll;
 
 class PluginInClient : public ::testing::Test {
 protected:
