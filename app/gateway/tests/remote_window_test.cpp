@@ -27,7 +27,9 @@ bool EnsureWidgetApp()
         static int argc = 1;
         static char name[] = "rd_gateway_tests";
         static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+        // Left alive to the end of the process: a QApplication destroyed among the
+        // static objects at exit tears down Qt's devices after their owners are gone.
+        new QApplication(argc, argv);
     }
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
