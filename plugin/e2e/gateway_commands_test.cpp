@@ -374,6 +374,21 @@ TEST_F(GatewayCommands, ProfilesAndBookmarks)
     EXPECT_EQ(client.outstandingBlocks(), 0u);
 }
 
+TEST_F(GatewayCommands, ClientPathDeviceTestAndTestConnection)
+{
+    check({
+        {"application path", "GETAPPPATH ", {}, "APPPATH  path=^copt^cteamspeak3^c\r", {}},
+        {"custom capture device", "SENDTOTS scHandler=1",
+         {"registerCustomDevice(\"TEST111\", \"RelaydeckDevice\", 44100, 1, 44100, 1)",
+          "openCaptureDevice(1, \"\", \"TEST111\")", "processCustomCaptureData(\"TEST111\", NULL, 0)"},
+         "", {}},
+        {"test connection", "AC_START ",
+         {"startConnection(1, \"\", \"test.relaydeck.invalid\", 0, \"TEST\", NULL, \"\", \"\")"}, "", {}},
+        {"test connection stop", "AC_STOP ", {}, "", {}},
+        {"unknown word", "GETBOOKMARKS scHandler=1", {}, "", {}},
+    });
+}
+
 // A connection the user opened in the client is no gateway: every command that needs
 // one does nothing at all, handler 0 included.
 TEST_F(GatewayCommands, HandlersThatAreNoGatewayGetNothing)
