@@ -1,0 +1,54 @@
+// The web interface: a small HTTP server that shows the main window in a browser.
+// "/screen.jpg" answers with the window captured as a JPEG picture; every other path
+// answers with a page that embeds that picture. It reads no parameters and offers no
+// control. Requests are answered on the server's own threads (at most kMaxConnections
+// at a time); the capture function is called on those threads and must hand the work to
+// the thread that owns the window itself (see GuiThreadCapture).
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+class ScreenshotServer {
+public:
+    static constexpr int kMaxConnections = 5;
+    static constexpr int kDefaultPort = 8011;
+
+    // Returns the picture to serve; a null picture means the capture failed.
+    using Capture = std::function<QImage()>;
+
+    ScreenshotServer(Capture capture, QString serverName);
+    ~ScreenshotServer();
+    ScreenshotServer(const ScreenshotServer&) = delete;
+    ScreenshotServer& operator=(const ScreenshotServer&) = delete;
+
+    // Stops a running server and listens on host:port (port 0 picks a free port). False,
+    // with the reason in error, when the port cannot be opened.
+    bool start(int port, QString* error = nullptr, const QString& host = QStringLiteral("0.0.0.0"));
+    // Stops listening, waits for the connection threads and the listener to end.
+    void stop();
+    bool isRunning() const;
+    int port() const { return m_port; }
+
+    // The page every path except the picture answers with.
+    static QByteArray page();
+
+private:
+    void setupRoutes();
+
+    Capture m_capture;
+    QString m_serverName;
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_listener;
+    int m_port = 0;
+    mutable std::mutex m_mutex;
+};

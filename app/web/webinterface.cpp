@@ -1,0 +1,54 @@
+#include "app/web/webinterface.h"
+
+#include "app/config/texts.h"
+
+bool WebInterface::enabledIn(const SettingsList& settings)
+{
+    return settings.boolValue(QStringLiteral("HTTP_ACTIVE")) && settings.intValue(QStringLiteral("HTTP_PORT"), 0) > 0;
+}
+
+int WebInterface::portIn(const SettingsList& settings)
+{
+    return settings.intValue(QStringLiteral("HTTP_PORT"), ScreenshotServer::kDefaultPort);
+}
+
+QString WebInterface::serverName()
+{
+    return GetGeneralText(QStringLiteral("NAME")) + QLatin1Char(' ') + GetGeneralText(QStringLiteral("VERS"));
+}
+
+WebInterface::WebInterface(QWidget* window, int captureTimeoutMs)
+    : m_window(window), m_timeoutMs(captureTimeoutMs)
+{
+}
+
+WebInterface::~WebInterface()
+{
+    stop();
+}
+
+bool WebInterface::startFromSettings(const SettingsList& settings, QString* error)
+{
+    if (!enabledIn(settings))
+        return true;
+    stop();
+    m_capture = std::make_unique<GuiThreadCapture>(m_window, m_timeoutMs);
+    GuiThreadCapture* capture = m_capture.get();
+    m_server = std::make_unique<ScreenshotServer>([capture] { return capture->capture(); }, serverName());
+    if (!m_server->start(portIn(settings), error)) {
+        m_server.reset();
+        m_capture.reset();
+        return false;
+    }
+    return true;
+}
+
+void WebInterface::stop()
+{
+    if (m_capture)
+        m_capture->cancel();
+    if (m_server)
+        m_server->stop();
+    m_server.reset();
+    m_capture.reset();
+}
