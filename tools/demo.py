@@ -151,13 +151,14 @@ class Demo:
             self.ts3(cmd)
 
         env = dict(os.environ)
-        env["TMPDIR"] = os.path.join(self.home, "vcom")
+        env["XDG_RUNTIME_DIR"] = os.path.join(self.home, "runtime")
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         if not env.get("DISPLAY") and not env.get("WAYLAND_DISPLAY"):
             env.setdefault("QT_QPA_PLATFORM", "offscreen")
         self.start("relaydeck", [os.path.join(self.bin, "relaydeck"), "--home", self.home], env=env,
-                   echo=lambda line: verbose or not line.startswith(("ALSA", "Cannot connect", "jack")))
+                   echo=lambda line: verbose or not line.startswith(("ALSA", "Cannot connect", "jack", "This plugin does not support")))
 
-        self.start("radio", [sys.executable, os.path.join(HERE, "vradio.py"), "--port", "COM7",
+        self.start("radio", [sys.executable, os.path.join(HERE, "vradio.py"),
                              "--socket", self.sock, "--squelch", "CTS", "--every", "0"],
                    stdin=subprocess.PIPE)
         self.radio = self.procs[-1]
