@@ -289,6 +289,8 @@ public:
             store(f);
             e->setText(mp->text(k));
         };
+        QAction* browse = e->addAction(e->style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+        QObject::connect(browse, &QAction::triggered, e, [e] { e->onClick(); });
         e->setContextMenuPolicy(Qt::CustomContextMenu);
         QObject::connect(e, &QWidget::customContextMenuRequested, e, [mp = &m, pp = &p, e, k, erase](const QPoint& pos) {
             QMenu menu(e);
@@ -1176,6 +1178,12 @@ void GatewaySetupWindow::buildPages()
         v->addWidget(g);
         v->addStretch(1);
     }
+
+    // Only the group titles are bold.
+    for (QGroupBox* g : findChildren<QGroupBox*>())
+        for (QWidget* w : g->findChildren<QWidget*>())
+            if (!qobject_cast<QGroupBox*>(w))
+                plain(w);
 }
 
 // ------------------------------------------------------------------ program glue
