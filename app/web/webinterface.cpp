@@ -52,3 +52,27 @@ void WebInterface::stop()
     m_server.reset();
     m_capture.reset();
 }
+
+namespace {
+class WebInterfaceHolder : public QObject {
+public:
+    WebInterfaceHolder(QWidget* window, std::unique_ptr<WebInterface> web) : QObject(window), m_web(std::move(web))
+    {
+        setObjectName(QStringLiteral("WebInterface"));
+    }
+    ~WebInterfaceHolder() override { m_web->stop(); }
+
+private:
+    std::unique_ptr<WebInterface> m_web;
+};
+} // namespace
+
+QObject* StartWebInterface(QWidget* window, const SettingsList& settings, QString* error)
+{
+    if (!WebInterface::enabledIn(settings))
+        return nullptr;
+    auto web = std::make_unique<WebInterface>(window);
+    if (!web->startFromSettings(settings, error))
+        return nullptr;
+    return new WebInterfaceHolder(window, std::move(web));
+}

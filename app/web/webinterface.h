@@ -41,3 +41,8 @@ private:
     std::unique_ptr<GuiThreadCapture> m_capture;
     std::unique_ptr<ScreenshotServer> m_server;
 };
+
+// For the main window: starts the web interface when the settings enable it and returns
+// the object that keeps it, a child of window (the server stops when it goes). nullptr
+// when the settings keep it off or the port cannot be opened (error says why then).
+QObject* StartWebInterface(QWidget* window, const SettingsList& settings, QString* error = nullptr);

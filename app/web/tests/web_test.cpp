@@ -301,6 +301,47 @@ TEST_F(CaptureTest, WholeRoundTripThroughTheServer)
     server.stop();
 }
 
+TEST_F(CaptureTest, StartedFromTheSettingsAndStoppedWithTheWindow)
+{
+    // Find a free port, then let the settings name it.
+    int port = 0;
+    {
+        ScreenshotServer probe([] { return QImage(); }, QString());
+        ASSERT_TRUE(probe.start(0, nullptr, QStringLiteral("127.0.0.1")));
+        port = probe.port();
+    }
+    SettingsList s;
+    s.setValue(QStringLiteral("HTTP_ACTIVE"), QStringLiteral("True"));
+    s.setValue(QStringLiteral("HTTP_PORT"), QString::number(port));
+    QString error;
+    QObject* holder = StartWebInterface(window.get(), s, &error);
+    ASSERT_NE(holder, nullptr) << error.toStdString();
+    EXPECT_EQ(holder->parent(), window.get());
+
+    // A second program on the same port gets an error, not half of the requests.
+    QMainWindow other;
+    EXPECT_EQ(StartWebInterface(&other, s, &error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+
+    auto res = std::async(std::launch::async, [&] {
+        httplib::Client cli("127.0.0.1", port);
+        cli.set_read_timeout(10);
+        return cli.Get("/");
+    });
+    ASSERT_TRUE(processUntil([&] { return res.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    auto r = res.get();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+
+    window.reset();   // takes the server with it
+    httplib::Client cli("127.0.0.1", port);
+    cli.set_connection_timeout(2);
+    EXPECT_FALSE(cli.Get("/"));
+
+    s.setValue(QStringLiteral("HTTP_ACTIVE"), QStringLiteral("False"));
+    EXPECT_EQ(StartWebInterface(&other, s, &error), nullptr);
+}
+
 TEST_F(CaptureTest, BusyInterfaceThreadTimesOutAndCancelEndsWaits)
 {
     // This thread does not run its event loop while the worker waits.
