@@ -253,6 +253,7 @@ TEST_F(SetupModelTest, RenameTakesSixCharacters)
 TEST_F(SetupModelTest, SaveWritesTheFileAndHandsTheListToTheRunningGateway)
 {
     openExisting();
+    connectNow();
     runGateway(7, true);
     model->setText(QStringLiteral("TS3-HOST"), QStringLiteral("ts.example.org:9987"));
     clock.set(QDateTime(QDate(2026, 12, 10), QTime(20, 15, 30)).toMSecsSinceEpoch());
@@ -263,6 +264,8 @@ TEST_F(SetupModelTest, SaveWritesTheFileAndHandsTheListToTheRunningGateway)
     EXPECT_TRUE(back.value(QStringLiteral("activTime")).contains(QStringLiteral("20:15:30")));
     EXPECT_EQ(back, model->DATARRAY());
     EXPECT_EQ(gateway->calls, QStringList{QStringLiteral("Write")});
+    // Saving sends nothing by itself; the nickname and info buttons do that.
+    EXPECT_TRUE(transport.takeLines().isEmpty());
 
     // A gateway that is not running gets nothing.
     directory.list.clear();
