@@ -1,0 +1,348 @@
+#include "app/ui/appsetup_model.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace appsetup {
+
+namespace {
+
+const QString kLinkPort = QStringLiteral("LINK_PORT");
+const QString kLinkExe = QStringLiteral("LINK_EXE");
+const QString kLinkExit = QStringLiteral("LINK_EXIT");
+const QString kMaxWin = QStringLiteral("appMAXWin");
+const QString kMinWin = QStringLiteral("appMINWin");
+const QString kExitDlg = QStringLiteral("appExitDlg");
+const QString kLang = QStringLiteral("appLang");
+const QString kHttpActive = QStringLiteral("HTTP_ACTIVE");
+const QString kHttpPort = QStringLiteral("HTTP_PORT");
+const QString kPlugDir = QStringLiteral("selPlugDir");
+
+QString boolText(bool on)
+{
+    return on ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString withSeparator(QString folder)
+{
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+// A name the service sends that becomes one path component: no separators, no "." or
+// "..", nothing hidden.
+bool safeComponent(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+           && !name.startsWith(QLatin1Char('.')) && !name.contains(QChar(0));
+}
+
+} // namespace
+
+// ------------------------------------------------------------------------------ settings
+
+int AppSetupModel::portNumber(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 5)
+        return -1;
+    for (QChar c : t)
+        if (!c.isDigit() || c.unicode() > 127)
+            return -1;
+    const int port = t.toInt();
+    return port >= 1 && port <= 65535 ? port : -1;
+}
+
+QString AppSetupModel::linkPort() const { return m_s.value(kLinkPort); }
+
+bool AppSetupModel::setLinkPort(const QString& text)
+{
+    const int port = portNumber(text);
+    if (port < 0)
+        return false;
+    m_s.setValue(kLinkPort, QString::number(port));
+    return true;
+}
+
+QString AppSetupModel::linkExe() const { return m_s.value(kLinkExe); }
+void AppSetupModel::setLinkExe(const QString& path) { m_s.setValue(kLinkExe, path); }
+
+StartOption AppSetupModel::startOption() const
+{
+    if (m_s.boolValue(kMaxWin))
+        return StartOption::Maximized;
+    if (m_s.boolValue(kMinWin))
+        return StartOption::Minimized;
+    return StartOption::Normal;
+}
+
+void AppSetupModel::setStartOption(StartOption option)
+{
+    m_s.setValue(kMaxWin, boolText(option == StartOption::Maximized));
+    m_s.setValue(kMinWin, boolText(option == StartOption::Minimized));
+}
+
+bool AppSetupModel::endClient() const { return m_s.boolValue(kLinkExit); }
+void AppSetupModel::setEndClient(bool on) { m_s.setValue(kLinkExit, boolText(on)); }
+bool AppSetupModel::exitQuestion() const { return m_s.boolValue(kExitDlg); }
+void AppSetupModel::setExitQuestion(bool on) { m_s.setValue(kExitDlg, boolText(on)); }
+
+int AppSetupModel::languageIndex() const
+{
+    const QList<LanguageItem> items = languages();
+    const QString current = AppLang();
+    for (int i = 0; i < items.size(); ++i)
+        if (items[i].code == current)
+            return i;
+    return -1;
+}
+
+void AppSetupModel::setLanguage(int index)
+{
+    const QList<LanguageItem> items = languages();
+    if (index >= 0 && index < items.size())
+        m_s.setValue(kLang, items[index].code);
+}
+
+bool AppSetupModel::httpActive() const { return m_s.boolValue(kHttpActive); }
+void AppSetupModel::setHttpActive(bool on) { m_s.setValue(kHttpActive, boolText(on)); }
+QString AppSetupModel::httpPort() const { return m_s.value(kHttpPort); }
+
+bool AppSetupModel::setHttpPort(const QString& text)
+{
+    const int port = portNumber(text);
+    if (port < 0)
+        return false;
+    m_s.setValue(kHttpPort, QString::number(port));
+    return true;
+}
+
+QString AppSetupModel::pluginFolder() const
+{
+    const QString stored = m_s.value(kPlugDir);
+    if (!stored.isEmpty())
+        return stored;
+    return QDir::homePath() + QStringLiteral("/.ts3client/plugins/");
+}
+
+void AppSetupModel::setPluginFolder(const QString& folder)
+{
+    m_s.setValue(kPlugDir, withSeparator(QDir::fromNativeSeparators(folder)));
+}
+
+// ---------------------------------------------------------------------- plugin versions
+
+QString PluginSizeText(qint64 bytes)
+{
+    if (bytes > 1024)
+        return QString::number(bytes / 1024) + QStringLiteral(" KB");
+    return QString::number(bytes) + QStringLiteral(" Bytes");
+}
+
+QString PluginVersion::dateText() const
+{
+    return modified.date().toString(QStringLiteral("d.MM.yyyy"));
+}
+
+QString PluginVersion::sizeText() const
+{
+    return PluginSizeText(size);
+}
+
+QList<PluginVersion> ListPluginVersions(const QString& pluginDir, const QString& bundledFile)
+{
+    QList<PluginVersion> out;
+    auto add = [&out](const QString& version, const QFileInfo& fi) {
+        PluginVersion v;
+        v.version = version;
+        v.file = fi.absoluteFilePath();
+        v.modified = fi.lastModified();
+        v.size = fi.size();
+        out.append(v);
+    };
+    if (!bundledFile.isEmpty()) {
+        const QFileInfo fi(bundledFile);
+        if (fi.isFile())
+            add(GetGeneralText(QStringLiteral("VERS")), fi);
+    }
+    const QDir dir(pluginDir);
+    for (const QString& sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QFileInfo fi(dir.filePath(sub + QLatin1Char('/') + QLatin1String(kVersionPluginFile)));
+        if (fi.isFile())
+            add(sub, fi);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------- installing
+
+bool IsFileInUse(const QString& path)
+{
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    if (wanted.isEmpty())
+        return false;
+    const QByteArray needle = QFile::encodeName(wanted);
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (pid.isEmpty() || !pid.front().isDigit())
+            continue;
+        QFile maps(proc.filePath(pid + QStringLiteral("/maps")));
+        if (!maps.open(QIODevice::ReadOnly))
+            continue;   // a process of another user, or one that has just ended
+        const QByteArray all = maps.readAll();
+        for (const QByteArray& line : all.split('\n')) {
+            // address perms offset dev inode path
+            const qsizetype slash = line.indexOf('/');
+            if (slash > 0 && line.mid(slash) == needle)
+                return true;
+        }
+    }
+    return false;
+}
+
+InstallResult InstallPlugin(const QString& sourceFile, const QString& folder,
+                            const std::function<bool(const QString&)>& inUse)
+{
+    InstallResult r;
+    const QString dir = withSeparator(QDir::fromNativeSeparators(folder));
+    r.target = dir + QLatin1String(kInstalledPluginName);
+    auto fail = [&r](InstallStatus s, const QString& message) {
+        r.status = s;
+        r.message = message;
+        return r;
+    };
+    if (!QFileInfo(sourceFile).isFile())
+        return fail(InstallStatus::SourceMissing,
+                    QStringLiteral("ERROR [CODE:2]\n\nThe plugin file is missing:\n") + QDir::toNativeSeparators(sourceFile));
+    if (!QFileInfo(dir).isDir())
+        return fail(InstallStatus::FolderMissing,
+                    QStringLiteral("ERROR [CODE:1]\n\nThe folder does not exist:\n") + QDir::toNativeSeparators(dir));
+    if (QFileInfo::exists(r.target) && inUse && inUse(r.target))
+        return fail(InstallStatus::InUse, GetText(QStringLiteral("0073")) + QStringLiteral("\n\n") + GetText(QStringLiteral("0074")));
+
+    QFile in(sourceFile);
+    if (!in.open(QIODevice::ReadOnly))
+        return fail(InstallStatus::CopyFailed, QStringLiteral("ERROR [CODE:1]\n\n") + in.errorString());
+    // The new file is written beside the old one and renamed over it: a client that still
+    // maps the old file keeps it intact, and a failed copy leaves the old plugin in place.
+    QSaveFile out(r.target);
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(InstallStatus::CopyFailed, QStringLiteral("ERROR [CODE:1]\n\n") + out.errorString());
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 16);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
+            break;
+        if (out.write(chunk) != chunk.size())
+            break;
+    }
+    if (in.error() != QFileDevice::NoError || out.error() != QFileDevice::NoError) {
+        const QString why = in.error() != QFileDevice::NoError ? in.errorString() : out.errorString();
+        out.cancelWriting();
+        return fail(InstallStatus::CopyFailed, QStringLiteral("ERROR [CODE:1]\n\n") + why);
+    }
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                       | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    if (!out.commit())
+        return fail(InstallStatus::CopyFailed, QStringLiteral("ERROR [CODE:1]\n\n") + out.errorString());
+    r.message = QStringLiteral("OK");
+    return r;
+}
+
+// ---------------------------------------------------------------------------- updates
+
+namespace {
+class UnavailableUpdateService final : public PluginUpdateService {
+public:
+    bool pluginList(QList<PluginListEntry>&, QString* error) override
+    {
+        if (error)
+            *error = QStringLiteral("The directory service cannot be reached.");
+        return false;
+    }
+    bool download(const PluginListEntry&, const QString&, QString* error) override
+    {
+        if (error)
+            *error = QStringLiteral("The directory service cannot be reached.");
+        return false;
+    }
+};
+} // namespace
+
+std::unique_ptr<PluginUpdateService> MakeUnavailableUpdateService()
+{
+    return std::make_unique<UnavailableUpdateService>();
+}
+
+QString FileMd5(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash h(QCryptographicHash::Md5);
+    if (!h.addData(&f))
+        return QString();
+    return QString::fromLatin1(h.result().toHex());
+}
+
+QList<UpdateCheck::Box> UpdateCheck::boxes() const
+{
+    QList<Box> out;
+    if (requestFailed) {
+        out.append({true, error});
+        return out;
+    }
+    if (failed > 0)
+        out.append({true, QString::number(failed) + QStringLiteral(" => ") + GetText(QStringLiteral("0052"))});
+    if (downloaded > 0)
+        out.append({false, QString::number(downloaded) + QStringLiteral(" => ") + GetText(QStringLiteral("0051"))});
+    if (failed == 0 && downloaded == 0)
+        out.append({false, GetText(QStringLiteral("0053"))});
+    return out;
+}
+
+UpdateCheck CheckForPluginUpdates(PluginUpdateService& service, const QString& pluginDir)
+{
+    UpdateCheck r;
+    QList<PluginListEntry> entries;
+    if (!service.pluginList(entries, &r.error)) {
+        r.requestFailed = true;
+        if (r.error.isEmpty())
+            r.error = QStringLiteral("The directory service did not answer.");
+        return r;
+    }
+    const QString base = withSeparator(QDir::fromNativeSeparators(pluginDir));
+    for (const PluginListEntry& e : entries) {
+        if (e.ident.size() < 6 || e.file.size() < 8)
+            continue;
+        // The names become folder and file names here: nothing may lead out of the folder.
+        if (!safeComponent(e.ident) || !safeComponent(e.file)) {
+            ++r.failed;
+            continue;
+        }
+        const QString folder = base + e.ident;
+        const QString target = folder + QLatin1Char('/') + e.file;
+        const QString md5 = e.md5.trimmed().toLower();
+        if (QFileInfo::exists(target) && FileMd5(target) != md5)
+            QFile::remove(target);
+        if (QFileInfo(folder).isDir() && QFileInfo::exists(target))
+            continue;   // present and intact
+        if (!QDir().mkpath(folder)) {
+            ++r.failed;
+            continue;
+        }
+        QString error;
+        if (service.download(e, target, &error) && QFileInfo::exists(target) && FileMd5(target) == md5) {
+            ++r.downloaded;
+        } else {
+            QFile::remove(target);
+            ++r.failed;
+        }
+    }
+    return r;
+}
+
+} // namespace appsetup

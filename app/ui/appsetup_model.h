@@ -1,0 +1,148 @@
+// The application setup without a screen: the program-wide settings the setup pages edit
+// (plugin link, start option, exit question, language, web interface), the list of
+// plugin versions on this PC, installing a version into the TeamSpeak client's plugin
+// folder and fetching new versions from the maker's directory service.
+//
+// Every change goes straight into the application settings list; the window saves the
+// list (main.cfg) when it closes.
+#pragma once
+#include "app/config/settingslist.h"
+#include "app/config/texts.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace appsetup {
+
+// The plugin file the TeamSpeak client loads, as it is named in the plugin folder and
+// beside the program.
+inline constexpr const char* kInstalledPluginName = "Relaydeck_Link.so";
+// The file a downloaded plugin version keeps in its folder ts3plugin/<version>/.
+inline constexpr const char* kVersionPluginFile = "Setup.so";
+
+enum class StartOption { Normal, Maximized, Minimized };
+
+class AppSetupModel {
+public:
+    explicit AppSetupModel(SettingsList& settings) : m_s(settings) {}
+
+    // --- general ---------------------------------------------------------------------
+    QString linkPort() const;
+    // Stores a port 1..65535 in LINK_PORT; false (nothing stored) for anything else.
+    bool setLinkPort(const QString& text);
+    QString linkExe() const;
+    void setLinkExe(const QString& path);
+    // Maximized when appMAXWin is true, else minimized when appMINWin is true.
+    StartOption startOption() const;
+    void setStartOption(StartOption option);
+    bool endClient() const;            // LINK_EXIT
+    void setEndClient(bool on);
+    bool exitQuestion() const;         // appExitDlg
+    void setExitQuestion(bool on);
+
+    // --- language --------------------------------------------------------------------
+    QList<LanguageItem> languages() const { return ListLanguageItems(); }
+    // Index of the current language (AppLang) in languages(), -1 if absent.
+    int languageIndex() const;
+    // Stores the code of that entry in appLang; the texts shown keep their language
+    // until the next start.
+    void setLanguage(int index);
+
+    // --- web interface ---------------------------------------------------------------
+    bool httpActive() const;
+    void setHttpActive(bool on);
+    QString httpPort() const;
+    // Stores a port 1..65535 in HTTP_PORT; false (nothing stored) for anything else.
+    bool setHttpPort(const QString& text);
+
+    // --- plugin folder -----------------------------------------------------------------
+    // The folder last installed to (selPlugDir), or the TeamSpeak client's usual plugin
+    // folder of this user when none was chosen yet.
+    QString pluginFolder() const;
+    void setPluginFolder(const QString& folder);
+
+    // A decimal port, or -1 when the text is not one in 1..65535.
+    static int portNumber(const QString& text);
+
+private:
+    SettingsList& m_s;
+};
+
+// --- plugin versions ------------------------------------------------------------------
+
+struct PluginVersion {
+    QString version;    // the list's caption
+    QString file;       // full path of the plugin file
+    QDateTime modified;
+    qint64 size = 0;
+    QString dateText() const;   // "d.mm.yyyy"
+    QString sizeText() const;   // "1024 Bytes", "1 KB"
+};
+// "n Bytes" up to 1024 bytes, above that n div 1024 with "KB".
+QString PluginSizeText(qint64 bytes);
+// The plugin shipped beside the program (if that file exists, captioned with the
+// program's version) followed by every subfolder of pluginDir holding the version file.
+QList<PluginVersion> ListPluginVersions(const QString& pluginDir, const QString& bundledFile = QString());
+
+// --- installing -----------------------------------------------------------------------
+
+enum class InstallStatus { Installed, SourceMissing, FolderMissing, InUse, CopyFailed };
+struct InstallResult {
+    InstallStatus status = InstallStatus::Installed;
+    QString target;     // the plugin file in the chosen folder
+    QString message;    // what the user is shown ("OK", "ERROR [CODE:2]" ...)
+    bool ok() const { return status == InstallStatus::Installed; }
+};
+// True when a process of this user has the file mapped (a running TeamSpeak client that
+// loaded the plugin).
+bool IsFileInUse(const QString& path);
+// Copies the plugin file to folder/Relaydeck_Link.so, replacing an older one in one step
+// (a new file renamed over the old), unless that one is in use.
+InstallResult InstallPlugin(const QString& sourceFile, const QString& folder,
+                            const std::function<bool(const QString&)>& inUse = IsFileInUse);
+
+// --- fetching new versions ------------------------------------------------------------
+
+struct PluginListEntry {
+    QString ident;   // version text, names the version folder
+    QString md5;
+    QString sha1;    // read, not used
+    QString file;    // the file name the service gives
+};
+
+// The maker's directory service as the plugin page uses it.
+class PluginUpdateService {
+public:
+    virtual ~PluginUpdateService() = default;
+    // The list of plugin versions; false with *error when the service cannot be asked.
+    virtual bool pluginList(QList<PluginListEntry>& out, QString* error) = 0;
+    // Downloads one version's file to target; false with *error on failure (a file whose
+    // MD5 differs from md5 must not stay behind).
+    virtual bool download(const PluginListEntry& entry, const QString& target, QString* error) = 0;
+};
+// The service of a build that has no directory client: every request fails.
+std::unique_ptr<PluginUpdateService> MakeUnavailableUpdateService();
+
+struct UpdateCheck {
+    bool requestFailed = false;
+    QString error;          // why the list could not be fetched
+    int downloaded = 0;
+    int failed = 0;
+    // The message boxes the user is shown afterwards, in order.
+    struct Box {
+        bool error = false;
+        QString text;
+    };
+    QList<Box> boxes() const;
+};
+// Fetches the list and downloads every version not yet present intact into
+// pluginDir/<ident>/<file>.
+UpdateCheck CheckForPluginUpdates(PluginUpdateService& service, const QString& pluginDir);
+// MD5 of a file as lower-case hex, "" when it cannot be read.
+QString FileMd5(const QString& path);
+
+} // namespace appsetup

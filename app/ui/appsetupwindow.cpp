@@ -1,0 +1,372 @@
+#include "app/ui/appsetupwindow.h"
+
+#include "app/config/texts.h"
+#include "app/ui/mainwindow.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using appsetup::StartOption;
+
+namespace {
+
+QString tx(const char* id)
+{
+    return GetText(QLatin1String(id));
+}
+
+QString groupTitle(const char* id)
+{
+    return QLatin1Char(' ') + tx(id) + QLatin1Char(' ');
+}
+
+QString messageText(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+QLineEdit* portEdit(int maxDigits, QWidget* parent)
+{
+    auto* e = new QLineEdit(parent);
+    e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(maxDigits)), e));
+    e->setMaxLength(maxDigits);
+    e->setFixedWidth(80);
+    return e;
+}
+
+} // namespace
+
+AppSetupWindow::AppSetupWindow(Deps deps, QWidget* parent) : QWidget(parent), m_deps(std::move(deps))
+{
+    Q_ASSERT(m_deps.settings);
+    m_model = std::make_unique<appsetup::AppSetupModel>(*m_deps.settings);
+    setWindowTitle(tx("0015"));
+
+    auto* root = new QHBoxLayout(this);
+    auto* side = new QVBoxLayout;
+    auto* save = new QToolButton(this);
+    save->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    save->setToolTip(tx("0061"));
+    save->setAutoRaise(true);
+    save->setIconSize(QSize(24, 24));
+    connect(save, &QToolButton::clicked, this, [this] { saveAndClose(); });
+    side->addWidget(save, 0, Qt::AlignLeft);
+
+    static const char* const kCaptions[PageCount] = {"0037", "0031", "0033", "0040", "0041"};
+    m_stack = new QStackedWidget(this);
+    auto* group = new QButtonGroup(this);
+    for (int i = 0; i < PageCount; ++i) {
+        auto* b = new QToolButton(this);
+        b->setText(tx(kCaptions[i]));
+        b->setCheckable(true);
+        b->setMinimumSize(130, 34);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        group->addButton(b, i);
+        side->addWidget(b);
+        m_buttons[i] = b;
+    }
+    side->addStretch(1);
+    root->addLayout(side);
+    root->addWidget(m_stack, 1);
+
+    m_stack->addWidget(buildGeneral());
+    m_stack->addWidget(buildLanguage());
+    m_stack->addWidget(buildWeb());
+    m_stack->addWidget(buildPlugin());
+    m_stack->addWidget(buildProgram());
+    connect(group, &QButtonGroup::idClicked, this, [this](int id) { showPage(id); });
+    showPage(GeneralPage);
+    resize(640, 380);
+}
+
+AppSetupWindow::~AppSetupWindow() = default;
+
+void AppSetupWindow::showPage(int index)
+{
+    if (index < 0 || index >= PageCount)
+        return;
+    m_stack->setCurrentIndex(index);
+    m_buttons[index]->setChecked(true);
+    if (index == PluginPage)
+        fillPluginList();
+}
+
+int AppSetupWindow::currentPage() const
+{
+    return m_stack->currentIndex();
+}
+
+void AppSetupWindow::markPort(QLineEdit* edit, bool valid)
+{
+    edit->setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+    edit->setToolTip(valid ? QString() : QStringLiteral("1 ... 65535"));
+}
+
+// --------------------------------------------------------------------------- pages
+
+QWidget* AppSetupWindow::buildGeneral()
+{
+    auto* page = new QWidget(this);
+    auto* v = new QVBoxLayout(page);
+
+    auto* link = new QGroupBox(groupTitle("0038"), page);
+    auto* form = new QFormLayout(link);
+    m_linkPort = portEdit(5, link);
+    m_linkPort->setText(m_model->linkPort());
+    form->addRow(tx("0039") + QStringLiteral(": "), m_linkPort);
+    auto* exeRow = new QHBoxLayout;
+    m_linkExe = new QLineEdit(m_model->linkExe(), link);
+    auto* browse = new QToolButton(link);
+    browse->setText(QStringLiteral("..."));
+    exeRow->addWidget(m_linkExe, 1);
+    exeRow->addWidget(browse);
+    form->addRow(tx("0042") + QStringLiteral(": "), exeRow);
+    v->addWidget(link);
+
+    auto* start = new QGroupBox(groupTitle("0043"), page);
+    auto* sv = new QVBoxLayout(start);
+    static const char* const kStart[3] = {"0044", "0045", "0046"};
+    auto* radios = new QButtonGroup(start);
+    for (int i = 0; i < 3; ++i) {
+        m_start[i] = new QRadioButton(tx(kStart[i]), start);
+        radios->addButton(m_start[i], i);
+        sv->addWidget(m_start[i]);
+    }
+    m_start[int(m_model->startOption())]->setChecked(true);
+    m_endClient = new QCheckBox(tx("0047"), start);
+    m_endClient->setChecked(m_model->endClient());
+    m_exitQuestion = new QCheckBox(tx("0716"), start);
+    m_exitQuestion->setChecked(m_model->exitQuestion());
+    sv->addSpacing(6);
+    sv->addWidget(m_endClient);
+    sv->addWidget(m_exitQuestion);
+    v->addWidget(start);
+    v->addStretch(1);
+
+    connect(m_linkPort, &QLineEdit::textChanged, this,
+            [this](const QString& t) { markPort(m_linkPort, m_model->setLinkPort(t)); });
+    connect(m_linkExe, &QLineEdit::textChanged, this, [this](const QString& t) { m_model->setLinkExe(t); });
+    connect(browse, &QToolButton::clicked, this, [this] {
+        QString path;
+        if (m_deps.chooseFile)
+            path = m_deps.chooseFile(m_model->linkExe());
+        else
+            path = QFileDialog::getOpenFileName(this, tx("0042"), QFileInfo(m_model->linkExe()).absolutePath());
+        if (!path.isEmpty())
+            m_linkExe->setText(QDir::toNativeSeparators(path));
+    });
+    connect(radios, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on)
+            m_model->setStartOption(StartOption(id));
+    });
+    connect(m_endClient, &QCheckBox::toggled, this, [this](bool on) { m_model->setEndClient(on); });
+    connect(m_exitQuestion, &QCheckBox::toggled, this, [this](bool on) { m_model->setExitQuestion(on); });
+    return page;
+}
+
+QWidget* AppSetupWindow::buildLanguage()
+{
+    auto* page = new QWidget(this);
+    auto* v = new QVBoxLayout(page);
+    auto* group = new QGroupBox(groupTitle("0031"), page);
+    auto* form = new QFormLayout(group);
+    m_language = new QComboBox(group);
+    m_language->setToolTip(tx("0032"));
+    for (const LanguageItem& item : m_model->languages())
+        m_language->addItem(item.name, item.code);
+    m_language->setCurrentIndex(m_model->languageIndex());
+    m_language->setMinimumWidth(180);
+    form->addRow(tx("0031"), m_language);
+    v->addWidget(group);
+    v->addStretch(1);
+    connect(m_language, &QComboBox::activated, this, [this](int index) { m_model->setLanguage(index); });
+    return page;
+}
+
+QWidget* AppSetupWindow::buildWeb()
+{
+    auto* page = new QWidget(this);
+    auto* v = new QVBoxLayout(page);
+    auto* group = new QGroupBox(groupTitle("0033"), page);
+    auto* form = new QFormLayout(group);
+    m_httpActive = new QCheckBox(tx("0034"), group);
+    m_httpActive->setChecked(m_model->httpActive());
+    m_httpPort = portEdit(4, group);
+    m_httpPort->setText(m_model->httpPort());
+    form->addRow(m_httpActive);
+    form->addRow(tx("0035"), m_httpPort);
+    v->addWidget(group);
+    v->addStretch(1);
+    connect(m_httpActive, &QCheckBox::toggled, this, [this](bool on) { m_model->setHttpActive(on); });
+    connect(m_httpPort, &QLineEdit::textChanged, this,
+            [this](const QString& t) { markPort(m_httpPort, m_model->setHttpPort(t)); });
+    return page;
+}
+
+QWidget* AppSetupWindow::buildPlugin()
+{
+    auto* page = new QWidget(this);
+    auto* v = new QVBoxLayout(page);
+    auto* title = new QLabel(tx("1203"), page);
+    title->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    v->addWidget(title);
+    m_plugins = new QTreeWidget(page);
+    m_plugins->setColumnCount(3);
+    m_plugins->setHeaderLabels({tx("1200"), tx("1201"), tx("1202")});
+    m_plugins->setRootIsDecorated(false);
+    m_plugins->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_plugins->setToolTip(tx("0049"));
+    v->addWidget(m_plugins, 1);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    m_checkUpdates = new QPushButton(tx("0050"), page);
+    row->addWidget(m_checkUpdates);
+    v->addLayout(row);
+    connect(m_plugins, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item, int) { installVersion(m_plugins->indexOfTopLevelItem(item)); });
+    connect(m_checkUpdates, &QPushButton::clicked, this, [this] { checkForUpdates(); });
+    return page;
+}
+
+QWidget* AppSetupWindow::buildProgram()
+{
+    auto* page = new QWidget(this);
+    auto* v = new QVBoxLayout(page);
+    auto* label = new QLabel(tx("0715"), page);
+    label->setAlignment(Qt::AlignCenter);
+    v->addStretch(1);
+    v->addWidget(label);
+    v->addStretch(1);
+    return page;
+}
+
+// ------------------------------------------------------------------------- plugins
+
+void AppSetupWindow::fillPluginList()
+{
+    m_versions = appsetup::ListPluginVersions(m_deps.pluginDir, m_deps.bundledPlugin);
+    m_plugins->clear();
+    for (const appsetup::PluginVersion& v : m_versions) {
+        auto* item = new QTreeWidgetItem(QStringList{v.version, v.dateText(), v.sizeText()});
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(0, QDir::toNativeSeparators(v.file));
+        m_plugins->addTopLevelItem(item);
+    }
+    m_plugins->resizeColumnToContents(1);
+    m_plugins->resizeColumnToContents(2);
+}
+
+void AppSetupWindow::installVersion(int row)
+{
+    if (row < 0 || row >= m_versions.size())
+        return;
+    const appsetup::PluginVersion version = m_versions[row];
+    const QString start = m_model->pluginFolder();
+    QString folder;
+    if (m_deps.chooseFolder)
+        folder = m_deps.chooseFolder(start);
+    else
+        folder = QFileDialog::getExistingDirectory(this, tx("0049"), start);
+    if (folder.isEmpty())
+        return;
+    const QString question =
+        version.version + QLatin1Char('\r') + tx("0049") + QStringLiteral("\r\r") + QDir::toNativeSeparators(folder);
+    const bool yes = m_deps.ask ? m_deps.ask(question)
+                                : QMessageBox::question(this, tx("0015"), messageText(question), QMessageBox::Yes | QMessageBox::No)
+                                      == QMessageBox::Yes;
+    if (!yes)
+        return;
+    m_model->setPluginFolder(folder);
+    const appsetup::InstallResult r =
+        appsetup::InstallPlugin(version.file, folder, m_deps.inUse ? m_deps.inUse : appsetup::IsFileInUse);
+    showMessage(!r.ok(), r.message);
+}
+
+void AppSetupWindow::checkForUpdates()
+{
+    std::unique_ptr<appsetup::PluginUpdateService> service =
+        m_deps.service ? m_deps.service() : appsetup::MakeUnavailableUpdateService();
+    if (!service)
+        service = appsetup::MakeUnavailableUpdateService();
+    const appsetup::UpdateCheck r = appsetup::CheckForPluginUpdates(*service, m_deps.pluginDir);
+    if (r.requestFailed && m_deps.reportError)
+        m_deps.reportError(r.error);
+    if (r.downloaded > 0)
+        fillPluginList();
+    for (const appsetup::UpdateCheck::Box& box : r.boxes())
+        showMessage(box.error, box.text);
+}
+
+void AppSetupWindow::showMessage(bool error, const QString& text)
+{
+    if (m_deps.message) {
+        m_deps.message(error, text);
+        return;
+    }
+    if (error)
+        QMessageBox::critical(this, tx("0015"), messageText(text), QMessageBox::Abort);
+    else
+        QMessageBox::information(this, tx("0015"), messageText(text), QMessageBox::Ok);
+}
+
+// ------------------------------------------------------------------------- closing
+
+void AppSetupWindow::saveAndClose()
+{
+    if (m_deps.save)
+        m_deps.save();
+    m_saved = true;
+    if (QWidget* frame = parentWidget())
+        frame->close();
+    else
+        close();
+}
+
+void AppSetupWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_saved && m_deps.save)
+        m_deps.save();
+    m_saved = true;
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------------------
+
+AppSetupWindow* CreateAppSetupWindow(MainWindow& main)
+{
+    AppSetupWindow::Deps d;
+    d.settings = &main.globalConfig();
+    d.pluginDir = main.folders().appPath + QStringLiteral("ts3plugin/");
+    d.bundledPlugin = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(appsetup::kInstalledPluginName);
+    d.save = [&main] { return main.ConfigSpeichern(); };
+    d.reportError = [&main](const QString& text) { main.applicationError(text); };
+    return new AppSetupWindow(std::move(d));
+}
+
+void RegisterAppSetupWindow(MainWindow& main)
+{
+    main.setChildFactory(ChildKind::AppSetup, [](MainWindow& m, const QString&, const SettingsList&) -> QWidget* {
+        return CreateAppSetupWindow(m);
+    });
+}

@@ -1,0 +1,109 @@
+// The application setup window: five pages (general, language, web interface, plugin
+// update, program update) chosen with the buttons on the left. Every change is written
+// into the application settings at once; closing the window, or its save button, writes
+// them to main.cfg. A thin view over appsetup::AppSetupModel.
+#pragma once
+#include "app/session/childwindow.h"
+#include "app/ui/appsetup_model.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class MainWindow;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class AppSetupWindow : public QWidget, public ChildWindow {
+    Q_OBJECT
+public:
+    enum Page { GeneralPage, LanguagePage, WebPage, PluginPage, ProgramPage, PageCount };
+
+    struct Deps {
+        SettingsList* settings = nullptr;
+        QString pluginDir;          // ts3plugin/ of the base folder
+        QString bundledPlugin;      // the plugin file beside the program ("" = none)
+        std::function<bool()> save;                                       // ConfigSpeichern
+        std::function<std::unique_ptr<appsetup::PluginUpdateService>()> service;   // empty: unavailable
+        // Dialogs; empty ones are message boxes and file dialogs over the window.
+        std::function<QString(const QString& start)> chooseFolder;        // "" = cancelled
+        std::function<QString(const QString& start)> chooseFile;          // "" = cancelled
+        std::function<bool(const QString& question)> ask;
+        std::function<void(bool error, const QString& text)> message;
+        // Errors of the directory service also go to the application's error hook.
+        std::function<void(const QString& text)> reportError;
+        std::function<bool(const QString&)> inUse;                          // empty: IsFileInUse
+    };
+    explicit AppSetupWindow(Deps deps, QWidget* parent = nullptr);
+    ~AppSetupWindow() override;
+
+    ChildKind childKind() const override { return ChildKind::AppSetup; }
+    appsetup::AppSetupModel& model() { return *m_model; }
+
+    void showPage(int index);
+    int currentPage() const;
+    QToolButton* pageButton(int index) const { return m_buttons[index]; }
+
+    // Page controls, for tests.
+    QLineEdit* linkPortEdit() const { return m_linkPort; }
+    QLineEdit* linkExeEdit() const { return m_linkExe; }
+    QRadioButton* startOptionButton(appsetup::StartOption o) const { return m_start[int(o)]; }
+    QCheckBox* endClientBox() const { return m_endClient; }
+    QCheckBox* exitQuestionBox() const { return m_exitQuestion; }
+    QComboBox* languageBox() const { return m_language; }
+    QCheckBox* httpActiveBox() const { return m_httpActive; }
+    QLineEdit* httpPortEdit() const { return m_httpPort; }
+    QTreeWidget* pluginList() const { return m_plugins; }
+    QPushButton* checkUpdatesButton() const { return m_checkUpdates; }
+
+    // Fills the plugin version list again.
+    void fillPluginList();
+    // A click on a version row: choose the folder, confirm and install.
+    void installVersion(int row);
+    void checkForUpdates();
+    // The save button: save and close.
+    void saveAndClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* buildGeneral();
+    QWidget* buildLanguage();
+    QWidget* buildWeb();
+    QWidget* buildPlugin();
+    QWidget* buildProgram();
+    void showMessage(bool error, const QString& text);
+    void markPort(QLineEdit* edit, bool valid);
+
+    Deps m_deps;
+    std::unique_ptr<appsetup::AppSetupModel> m_model;
+    QToolButton* m_buttons[PageCount] = {};
+    QStackedWidget* m_stack = nullptr;
+    QLineEdit* m_linkPort = nullptr;
+    QLineEdit* m_linkExe = nullptr;
+    QRadioButton* m_start[3] = {};
+    QCheckBox* m_endClient = nullptr;
+    QCheckBox* m_exitQuestion = nullptr;
+    QComboBox* m_language = nullptr;
+    QCheckBox* m_httpActive = nullptr;
+    QLineEdit* m_httpPort = nullptr;
+    QTreeWidget* m_plugins = nullptr;
+    QPushButton* m_checkUpdates = nullptr;
+    QList<appsetup::PluginVersion> m_versions;
+    bool m_saved = false;
+};
+
+// The window for the main window's child factory.
+AppSetupWindow* CreateAppSetupWindow(MainWindow& main);
+// Registers the application setup window's factory with the main window.
+void RegisterAppSetupWindow(MainWindow& main);

@@ -1,0 +1,432 @@
+// The application setup window: settings written at once with bad port numbers refused,
+// saving on close, the plugin version list, installing the plugin into a folder and
+// fetching new versions from the directory service.
+#include "app/config/texts.h"
+#include "app/ui/appsetup_model.h"
+#include "app/ui/appsetupwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace appsetup;
+
+namespace {
+
+void ensureApp()
+{
+    static int argc = 1;
+    static char arg0[] = "rd_ui_tests";
+    static char* argv[] = {arg0, nullptr};
+    if (!QApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QApplication(argc, argv);
+    }
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString md5Of(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+}
+
+SettingsList defaults()
+{
+    SettingsList s;
+    s.setValue(QStringLiteral("appLang"), QStringLiteral("de_DE"));
+    s.setValue(QStringLiteral("appMAXWin"), QStringLiteral("True"));
+    s.setValue(QStringLiteral("appMINWin"), QStringLiteral("False"));
+    s.setValue(QStringLiteral("appExitDlg"), QStringLiteral("True"));
+    s.setValue(QStringLiteral("LINK_PORT"), QStringLiteral("26001"));
+    s.setValue(QStringLiteral("LINK_EXIT"), QStringLiteral("True"));
+    s.setValue(QStringLiteral("HTTP_PORT"), QStringLiteral("8011"));
+    s.setValue(QStringLiteral("HTTP_ACTIVE"), QStringLiteral("False"));
+    return s;
+}
+
+// A directory service that serves files from memory and counts downloads.
+class FakeService : public PluginUpdateService {
+public:
+    QList<PluginListEntry> list;
+    QHash<QString, QByteArray> files;   // ident/file -> bytes served
+    QStringList downloads;
+    bool pluginList(QList<PluginListEntry>& out, QString*) override
+    {
+        out = list;
+        return true;
+    }
+    bool download(const PluginListEntry& e, const QString& target, QString* error) override
+    {
+        downloads << e.ident + QLatin1Char('/') + e.file;
+        const auto it = files.constFind(e.ident + QLatin1Char('/') + e.file);
+        if (it == files.constEnd()) {
+            *error = QStringLiteral("404");
+            return false;
+        }
+        return writeFile(target, *it);
+    }
+};
+
+class AppSetupTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    SettingsList settings = defaults();
+    int saves = 0;
+    QStringList messages, questions, reported;
+    QString chosenFolder;
+    bool answer = true;
+
+    void SetUp() override
+    {
+        ensureApp();
+        SetAppLang(QStringLiteral("en_US"));
+    }
+    void TearDown() override { SetAppLang(QStringLiteral("de_DE")); }
+
+    QString path(const QString& rel) const { return dir.path() + QLatin1Char('/') + rel; }
+
+    AppSetupWindow::Deps deps()
+    {
+        AppSetupWindow::Deps d;
+        d.settings = &settings;
+        d.pluginDir = path(QStringLiteral("ts3plugin/"));
+        d.bundledPlugin = path(QStringLiteral("bin/Relaydeck_Link.so"));
+        d.save = [this] {
+            ++saves;
+            return true;
+        };
+        d.chooseFolder = [this](const QString& start) {
+            questions << QStringLiteral("folder from ") + start;
+            return chosenFolder;
+        };
+        d.ask = [this](const QString& q) {
+            questions << q;
+            return answer;
+        };
+        d.message = [this](bool error, const QString& text) { messages << (error ? QStringLiteral("E: ") : QStringLiteral("I: ")) + text; };
+        d.reportError = [this](const QString& text) { reported << text; };
+        return d;
+    }
+};
+
+TEST_F(AppSetupTest, PagesWriteTheirSettingsAtOnce)
+{
+    AppSetupWindow w(deps());
+    EXPECT_EQ(w.currentPage(), AppSetupWindow::GeneralPage);
+    EXPECT_TRUE(w.startOptionButton(StartOption::Maximized)->isChecked());
+
+    w.startOptionButton(StartOption::Minimized)->click();
+    EXPECT_EQ(settings.value(QStringLiteral("appMAXWin")), QStringLiteral("False"));
+    EXPECT_EQ(settings.value(QStringLiteral("appMINWin")), QStringLiteral("True"));
+    w.startOptionButton(StartOption::Normal)->click();
+    EXPECT_EQ(settings.value(QStringLiteral("appMAXWin")), QStringLiteral("False"));
+    EXPECT_EQ(settings.value(QStringLiteral("appMINWin")), QStringLiteral("False"));
+    w.startOptionButton(StartOption::Maximized)->click();
+    EXPECT_EQ(settings.value(QStringLiteral("appMAXWin")), QStringLiteral("True"));
+
+    w.endClientBox()->click();
+    EXPECT_EQ(settings.value(QStringLiteral("LINK_EXIT")), QStringLiteral("False"));
+    w.exitQuestionBox()->click();
+    EXPECT_EQ(settings.value(QStringLiteral("appExitDlg")), QStringLiteral("False"));
+    w.linkExeEdit()->setText(QStringLiteral("/opt/teamspeak3/ts3client_runscript.sh"));
+    EXPECT_EQ(settings.value(QStringLiteral("LINK_EXE")), QStringLiteral("/opt/teamspeak3/ts3client_runscript.sh"));
+    w.httpActiveBox()->click();
+    EXPECT_EQ(settings.value(QStringLiteral("HTTP_ACTIVE")), QStringLiteral("True"));
+
+    // The language is stored; the texts keep theirs until the next start.
+    w.showPage(AppSetupWindow::LanguagePage);
+    ASSERT_EQ(w.languageBox()->currentText(), QStringLiteral("English"));
+    const int german = w.languageBox()->findData(QStringLiteral("de_DE"));
+    ASSERT_GE(german, 0);
+    w.languageBox()->setCurrentIndex(german);
+    emit w.languageBox()->activated(german);
+    EXPECT_EQ(settings.value(QStringLiteral("appLang")), QStringLiteral("de_DE"));
+    EXPECT_EQ(AppLang(), QStringLiteral("en_US"));
+    EXPECT_EQ(w.pageButton(0)->text(), QStringLiteral("General"));
+    EXPECT_TRUE(messages.isEmpty());
+
+    // A start option read back: minimized only when not maximized.
+    SettingsList s = defaults();
+    s.setValue(QStringLiteral("appMAXWin"), QStringLiteral("False"));
+    s.setValue(QStringLiteral("appMINWin"), QStringLiteral("1"));
+    EXPECT_EQ(AppSetupModel(s).startOption(), StartOption::Minimized);
+    s.setValue(QStringLiteral("appMAXWin"), QStringLiteral("true"));
+    EXPECT_EQ(AppSetupModel(s).startOption(), StartOption::Maximized);
+}
+
+TEST_F(AppSetupTest, BadPortNumbersAreNotStored)
+{
+    AppSetupWindow w(deps());
+    struct Case {
+        const char* typed;
+        const char* linkStored;   // LINK_PORT afterwards
+        const char* httpStored;   // HTTP_PORT afterwards (that field takes 4 digits)
+    };
+    const Case cases[] = {
+        {"8080", "8080", "8080"},
+        {"0", "8080", "8080"},
+        {"", "8080", "8080"},
+        {"26002", "26002", nullptr},
+        {"65535", "65535", nullptr},
+        {"65536", "65535", nullptr},
+        {"99999", "65535", nullptr},
+        {"1", "1", "1"},
+        {"0080", "80", "80"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const bool usable = AppSetupModel::portNumber(QLatin1String(c.typed)) > 0;
+        w.linkPortEdit()->setText(QLatin1String(c.typed));
+        EXPECT_EQ(settings.value(QStringLiteral("LINK_PORT")), QLatin1String(c.linkStored));
+        EXPECT_EQ(w.linkPortEdit()->styleSheet().isEmpty(), usable) << "an unusable port is marked";
+        if (c.httpStored) {
+            w.httpPortEdit()->setText(QLatin1String(c.typed));
+            EXPECT_EQ(settings.value(QStringLiteral("HTTP_PORT")), QLatin1String(c.httpStored));
+            EXPECT_EQ(w.httpPortEdit()->styleSheet().isEmpty(), usable);
+        }
+    }
+    // Typed text that the field refuses never reaches the model; the model itself checks too.
+    AppSetupModel m(settings);
+    for (const char* bad : {"abc", "-1", "12a", "1e3", "٣"})
+        EXPECT_FALSE(m.setLinkPort(QString::fromUtf8(bad))) << bad;
+    EXPECT_EQ(settings.value(QStringLiteral("LINK_PORT")), QStringLiteral("80"));
+}
+
+TEST_F(AppSetupTest, ClosingSavesOnceAndTheSaveButtonCloses)
+{
+    {
+        AppSetupWindow w(deps());
+        w.show();
+        w.close();
+        EXPECT_EQ(saves, 1);
+    }
+    {
+        AppSetupWindow w(deps());
+        w.show();
+        w.saveAndClose();
+        EXPECT_EQ(saves, 2);
+        EXPECT_FALSE(w.isVisible());
+    }
+}
+
+TEST_F(AppSetupTest, PluginVersionListShowsDateAndSize)
+{
+    struct Size {
+        qint64 bytes;
+        const char* text;
+    };
+    for (const Size& s : {Size{0, "0 Bytes"}, Size{1024, "1024 Bytes"}, Size{1025, "1 KB"}, Size{2047, "1 KB"},
+                          Size{2048, "2 KB"}, Size{5'000'000, "4882 KB"}})
+        EXPECT_EQ(PluginSizeText(s.bytes), QLatin1String(s.text)) << s.bytes;
+
+    ASSERT_TRUE(writeFile(path("bin/Relaydeck_Link.so"), QByteArray(1025, 'x')));
+    ASSERT_TRUE(writeFile(path("ts3plugin/4.0.2/Setup.so"), QByteArray(1024, 'y')));
+    ASSERT_TRUE(writeFile(path("ts3plugin/4.0.1/Setup.so"), QByteArray(10, 'z')));
+    ASSERT_TRUE(writeFile(path("ts3plugin/3.9.9/other.bin"), "not a plugin"));
+    QFile f(path("ts3plugin/4.0.1/Setup.so"));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2024, 3, 7), QTime(12, 0)), QFileDevice::FileModificationTime));
+    f.close();
+
+    AppSetupWindow w(deps());
+    w.showPage(AppSetupWindow::PluginPage);
+    QTreeWidget* list = w.pluginList();
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), GetGeneralText(QStringLiteral("VERS")));
+    EXPECT_EQ(list->topLevelItem(0)->text(2), QStringLiteral("1 KB"));
+    EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("4.0.1"));
+    EXPECT_EQ(list->topLevelItem(1)->text(1), QStringLiteral("7.03.2024"));
+    EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("10 Bytes"));
+    EXPECT_EQ(list->topLevelItem(2)->text(0), QStringLiteral("4.0.2"));
+    EXPECT_EQ(list->topLevelItem(2)->text(2), QStringLiteral("1024 Bytes"));
+}
+
+TEST_F(AppSetupTest, InstallCopiesThePluginIntoTheChosenFolder)
+{
+    const QByteArray plugin("\x7f" "ELF plugin v1", 14);
+    ASSERT_TRUE(writeFile(path("bin/Relaydeck_Link.so"), plugin));
+    ASSERT_TRUE(QDir().mkpath(path("ts3client/plugins")));
+    chosenFolder = path("ts3client/plugins");
+
+    AppSetupWindow w(deps());
+    w.showPage(AppSetupWindow::PluginPage);
+    w.installVersion(0);
+    ASSERT_EQ(messages, QStringList{QStringLiteral("I: OK")});
+    const QString target = path("ts3client/plugins/Relaydeck_Link.so");
+    EXPECT_EQ(readFile(target), plugin);
+    EXPECT_TRUE(QFileInfo(target).isExecutable());
+    EXPECT_EQ(settings.value(QStringLiteral("selPlugDir")), chosenFolder + QLatin1Char('/'));
+    ASSERT_EQ(questions.size(), 2);
+    EXPECT_TRUE(questions[0].endsWith(QDir::homePath() + QStringLiteral("/.ts3client/plugins/"))) << questions[0].toStdString();
+    EXPECT_EQ(questions[1], GetGeneralText(QStringLiteral("VERS")) + QStringLiteral("\rInstall TS3-Plugin to Folder\r\r") + chosenFolder);
+
+    // The next install starts in the folder used last; No and Cancel change nothing.
+    questions.clear();
+    messages.clear();
+    answer = false;
+    w.installVersion(0);
+    EXPECT_EQ(questions[0], QStringLiteral("folder from ") + chosenFolder + QLatin1Char('/'));
+    chosenFolder.clear();
+    w.installVersion(0);
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Replacing an older plugin leaves no temporary files behind.
+    answer = true;
+    chosenFolder = path("ts3client/plugins");
+    ASSERT_TRUE(writeFile(path("bin/Relaydeck_Link.so"), "v2"));
+    w.installVersion(0);
+    EXPECT_EQ(readFile(target), QByteArray("v2"));
+    EXPECT_EQ(QDir(chosenFolder).entryList(QDir::Files), QStringList{QStringLiteral("Relaydeck_Link.so")});
+}
+
+TEST_F(AppSetupTest, InstallReportsMissingFilesAndFoldersAndAPluginInUse)
+{
+    const QString source = path("ts3plugin/4.0.2/Setup.so");
+    ASSERT_TRUE(writeFile(source, "new plugin"));
+    const QString folder = path("plugins");
+    const QString target = folder + QStringLiteral("/Relaydeck_Link.so");
+
+    InstallResult r = InstallPlugin(path("ts3plugin/9.9.9/Setup.so"), folder);
+    EXPECT_EQ(r.status, InstallStatus::SourceMissing);
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("ERROR [CODE:2]")));
+
+    r = InstallPlugin(source, folder);
+    EXPECT_EQ(r.status, InstallStatus::FolderMissing);
+    EXPECT_TRUE(r.message.contains(QDir::toNativeSeparators(folder))) << r.message.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    // A running client maps the loaded plugin: the real check finds this process's mapping.
+    ASSERT_TRUE(writeFile(target, "old plugin, loaded"));
+    EXPECT_FALSE(IsFileInUse(target));
+    {
+        QFile loaded(target);
+        ASSERT_TRUE(loaded.open(QIODevice::ReadOnly));
+        uchar* map = loaded.map(0, loaded.size());
+        ASSERT_NE(map, nullptr);
+        EXPECT_TRUE(IsFileInUse(target));
+        r = InstallPlugin(source, folder);
+        EXPECT_EQ(r.status, InstallStatus::InUse);
+        EXPECT_EQ(r.message, GetText(QStringLiteral("0073")) + QStringLiteral("\n\n") + GetText(QStringLiteral("0074")));
+        EXPECT_EQ(readFile(target), QByteArray("old plugin, loaded"));
+        loaded.unmap(map);
+    }
+    EXPECT_FALSE(IsFileInUse(target));
+
+    // A folder that cannot be written.
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    r = InstallPlugin(source, folder, [](const QString&) { return false; });
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (getuid() != 0) {   // root writes anyway
+        EXPECT_EQ(r.status, InstallStatus::CopyFailed);
+        EXPECT_TRUE(r.message.startsWith(QStringLiteral("ERROR [CODE:1]")));
+        EXPECT_EQ(readFile(target), QByteArray("old plugin, loaded"));
+    }
+    r = InstallPlugin(source, folder);
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(readFile(target), QByteArray("new plugin"));
+}
+
+TEST_F(AppSetupTest, UpdateCheckDownloadsOnlyWhatIsMissingOrDamaged)
+{
+    const QString base = path("ts3plugin/");
+    const QByteArray good("plugin 4.0.2 bytes"), newer("plugin 4.0.3 bytes");
+    FakeService service;
+    service.list = {
+        {QStringLiteral("4.0.2a"), md5Of(good), QString(), QStringLiteral("Setup.so.1")},   // present and intact
+        {QStringLiteral("4.0.3a"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")},  // new
+        {QStringLiteral("4.0"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")},     // ident too short
+        {QStringLiteral("4.0.4a"), md5Of(newer), QString(), QStringLiteral("S.so")},        // file name too short
+    };
+    service.files.insert(QStringLiteral("4.0.2a/Setup.so.1"), good);
+    service.files.insert(QStringLiteral("4.0.3a/Setup.so.1"), newer);
+    ASSERT_TRUE(writeFile(base + QStringLiteral("4.0.2a/Setup.so.1"), good));
+
+    UpdateCheck r = CheckForPluginUpdates(service, base);
+    EXPECT_EQ(service.downloads, QStringList{QStringLiteral("4.0.3a/Setup.so.1")});
+    EXPECT_EQ(r.downloaded, 1);
+    EXPECT_EQ(r.failed, 0);
+    EXPECT_EQ(readFile(base + QStringLiteral("4.0.3a/Setup.so.1")), newer);
+    ASSERT_EQ(r.boxes().size(), 1);
+    EXPECT_EQ(r.boxes()[0].text, QStringLiteral("1 => Download successfully"));
+
+    // Again: nothing new.
+    service.downloads.clear();
+    r = CheckForPluginUpdates(service, base);
+    EXPECT_TRUE(service.downloads.isEmpty());
+    ASSERT_EQ(r.boxes().size(), 1);
+    EXPECT_FALSE(r.boxes()[0].error);
+    EXPECT_EQ(r.boxes()[0].text, QStringLiteral("No new Updates available"));
+
+    // A damaged file is deleted and fetched again; a download that fails or brings other
+    // bytes counts as failed and leaves nothing; names leading out of the folder are refused.
+    ASSERT_TRUE(writeFile(base + QStringLiteral("4.0.2a/Setup.so.1"), "damaged"));
+    service.list.append({QStringLiteral("4.0.5a"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")});   // 404
+    service.list.append({QStringLiteral("4.0.6a"), md5Of("x"), QString(), QStringLiteral("Setup.so.6")});
+    service.files.insert(QStringLiteral("4.0.6a/Setup.so.6"), "not x");
+    service.list.append({QStringLiteral("../../evil"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")});
+    service.list.append({QStringLiteral("4.0.7a"), md5Of("x"), QString(), QStringLiteral("../../escape.so")});
+    service.downloads.clear();
+    r = CheckForPluginUpdates(service, base);
+    EXPECT_EQ(service.downloads, (QStringList{"4.0.2a/Setup.so.1", "4.0.5a/Setup.so.1", "4.0.6a/Setup.so.6"}));
+    EXPECT_EQ(readFile(base + QStringLiteral("4.0.2a/Setup.so.1")), good);
+    EXPECT_FALSE(QFileInfo::exists(base + QStringLiteral("4.0.6a/Setup.so.6")));
+    EXPECT_FALSE(QFileInfo::exists(path("evil")));
+    EXPECT_EQ(r.downloaded, 1);
+    EXPECT_EQ(r.failed, 4);
+    ASSERT_EQ(r.boxes().size(), 2);
+    EXPECT_TRUE(r.boxes()[0].error);
+    EXPECT_EQ(r.boxes()[0].text, QStringLiteral("4 => Download failed"));
+    EXPECT_EQ(r.boxes()[1].text, QStringLiteral("1 => Download successfully"));
+}
+
+TEST_F(AppSetupTest, CheckForUpdatesWithoutTheDirectoryServiceFailsWithAMessage)
+{
+    AppSetupWindow w(deps());   // no service: this build cannot reach the directory
+    w.showPage(AppSetupWindow::PluginPage);
+    w.checkUpdatesButton()->click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("E: "))) << messages[0].toStdString();
+    EXPECT_EQ(reported.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(path("ts3plugin")));
+}
+
+TEST_F(AppSetupTest, Screenshot)
+{
+    ASSERT_TRUE(writeFile(path("bin/Relaydeck_Link.so"), QByteArray(300000, 'x')));
+    ASSERT_TRUE(writeFile(path("ts3plugin/4.0.1/Setup.so"), QByteArray(2000, 'z')));
+    AppSetupWindow w(deps());
+    w.resize(640, 380);
+    for (int page : {int(AppSetupWindow::GeneralPage), int(AppSetupWindow::PluginPage)}) {
+        w.showPage(page);
+        const QPixmap shot = w.grab();
+        EXPECT_FALSE(shot.isNull());
+        shot.save(QDir::tempPath() + QStringLiteral("/rd_appsetup_%1.png").arg(page));
+    }
+}
+
+} // namespace
