@@ -18,6 +18,7 @@
 
 class GatewayDtmfInput;     // app/gateway/gatewaydtmfinput.h: decoder, capture, digit queue
 class GatewayLocalPlayer;   // app/gateway/gatewaytones.h: offline player
+class GatewayDirectoryChecks;   // app/gateway/gatewaydirectory.cpp: block check and hourly report timers
 
 class GatewayEngine : public GatewayEndpoint {
 public:
@@ -92,6 +93,13 @@ public:
     int DTMF_DELAY = -1;
     QString DTMF_DCODE;
     bool DTMF_MUTED = false;   // the DTMF input muted the playback itself (only then is it unmuted)
+
+    // --- Directory service (gatewaydirectory.cpp) ----------------------------------------
+    // Block check, every 5 s from StarteForm until the service has answered (then
+    // CheckAppAbuse is true and the check ends); hourly status report (GATE-ONLINE while
+    // connected, GATE-OFFLINE otherwise).
+    void abuseCheckTick();
+    void statPingTick();
 
     // --- Event handling ------------------------------------------------------------------
     void OnServerConnected(const SettingsList& items);
@@ -234,6 +242,7 @@ private:
     Output m_txOut;
     std::shared_ptr<GatewayDtmfInput> m_dtmfInput;
     std::shared_ptr<GatewayLocalPlayer> OFFWAV;
+    std::shared_ptr<GatewayDirectoryChecks> m_directoryChecks;
 
     GatewayDisplay m_display;
     QList<GwLogLine> m_log;
