@@ -207,12 +207,14 @@ bool GatewaySetupModel::linkUp() const
 
 bool GatewaySetupModel::requestProfiles(bool checked)
 {
-    if (checked && !linkUp()) {
-        error(QStringLiteral("0708"));
+    // Nothing goes out without the link: a command sent into a closed link marks every
+    // open gateway disconnected, which merely showing a page must not do.
+    if (!linkUp()) {
+        if (checked)
+            error(QStringLiteral("0708"));
         return false;
     }
-    if (m_deps.session)
-        m_deps.session->SendToTS3(QStringLiteral("GETPROFILES"), QString());
+    m_deps.session->SendToTS3(QStringLiteral("GETPROFILES"), QString());
     return true;
 }
 

@@ -151,7 +151,8 @@ public:
     int connectType() const;   // combo index, 0 manual or 1 bookmark
     void setConnectType(int index);
     bool linkUp() const;
-    // Sends GETPROFILES. With `checked` the link must be up, else text 0708 is shown.
+    // Sends GETPROFILES while the link is up; with `checked` (the reload buttons) a link
+    // that is down shows text 0708.
     bool requestProfiles(bool checked);
     // The names a pick button offers; empty and text 0708 shown when the link is down.
     std::optional<QStringList> pickList(ProfileKind kind);

@@ -185,10 +185,15 @@ TEST_F(SetupWindowTest, OnlyTheAudioAndComPagesChangeTheListByBeingShown)
     }
 }
 
-TEST_F(SetupWindowTest, ShowingTheConnectionPageAsksForProfiles)
+TEST_F(SetupWindowTest, ShowingTheConnectionPageAsksForProfilesOnlyOverTheLink)
 {
     openExisting();
+    runGateway(0, false);
+    window->showPage(GatewaySetupWindow::ConnectPage);
+    EXPECT_TRUE(gateway->calls.isEmpty());   // no offline send that disconnects the gateways
+    EXPECT_TRUE(errors.isEmpty());
     connectNow();
+    window->showPage(GatewaySetupWindow::StartPage);
     window->showPage(GatewaySetupWindow::ConnectPage);
     EXPECT_EQ(transport.takeLines(), QStringList{QStringLiteral("GETPROFILES ")});
 }
