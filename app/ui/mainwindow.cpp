@@ -132,6 +132,8 @@ MainWindow::~MainWindow()
     if (g_errorTarget == this)
         g_errorTarget = nullptr;
     // Child windows go first: gateway windows still talk to the session while closing.
+    // They close without asking, as during quitting.
+    m_closeQueryExecuting = true;
     m_mdi->closeAllSubWindows();
     for (QMdiSubWindow* sub : m_mdi->subWindowList())
         delete sub;

@@ -1,6 +1,7 @@
 #include "app/config/globalfunct.h"
 #include "app/config/texts.h"
 #include "app/session/tests/sessionfakes.h"
+#include "app/ui/childwindows.h"
 #include "app/ui/linkmonitorwindow.h"
 #include "app/ui/mainwindow.h"
 
@@ -240,6 +241,24 @@ TEST_F(MainWindowTest, NormalGeometryIsStoredButNotTheMaximizedOne)
     main->showMaximized();
     QCoreApplication::processEvents();
     EXPECT_EQ(main->globalConfig().value(QStringLiteral("winWIDTH")), QStringLiteral("700"));
+}
+
+TEST_F(MainWindowTest, GatewayFileOpensARealGatewayWindowThatAnnouncesItself)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US")});
+    create();
+    RegisterChildWindows(*main);
+    const QString uid = QStringLiteral("{12345678-AAAA-BBBB-CCCC-1234567890AB}");
+    const QString file = home.path() + QStringLiteral("/config/") + uid + QStringLiteral(".rdk");
+    ASSERT_TRUE(SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
+    main->tick();   // link up (fake)
+    transport->written.clear();
+    ASSERT_NE(main->openGatewayFile(file), nullptr);
+    ASSERT_EQ(main->gatewaysInWindowOrder().size(), 1);
+    EXPECT_EQ(main->gatewaysInWindowOrder().first()->gateUID(), uid);
+    EXPECT_TRUE(main->session().GatewayIstAktiv(uid));
+    EXPECT_FALSE(transport->takeLines().filter(QStringLiteral("GW_START")).isEmpty());
+    EXPECT_EQ(main->openGatewayFile(home.path() + QStringLiteral("/config/missing.rdk")), nullptr);
 }
 
 // Not a check: leaves a picture of the frame for a look by eye.
