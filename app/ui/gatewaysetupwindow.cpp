@@ -795,7 +795,9 @@ void GatewaySetupWindow::buildPages()
             auto* devices = b.deviceCombo("HF-OFFLINE-DEVICE", offline, [&m] { return m.waveOutDevices(); });
             devices->setToolTip(T("0815"));
             f->addRow(caption(T("0803"), offline), devices);
-            f->addRow(caption(T("0809"), offline), b.slider(spec::kOfflineVolume, offline, percentLabel));
+            f->addRow(caption(T("0809"), offline), b.slider(spec::kOfflineVolume, offline, [](int n) {
+                          return T("0809") + QStringLiteral(": ") + QString::number(n) + QStringLiteral(" %");
+                      }));
         }
         auto* levels = group(groupTitle("0801"), p.widget);
         {
