@@ -4,9 +4,12 @@
 #include "app/gateway/gatewaywindow.h"
 #include "app/gateway/remoteregisterwindow.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/startwindow.h"
 
 void RegisterChildWindows(MainWindow& main)
 {
+    // Start window, gateway list, COM port editor and COM status windows.
+    RegisterStartAndListWindows(main);
     // The link monitor is registered by the main window itself; kinds without a factory
     // open nothing.
     main.setChildFactory(ChildKind::Gateway, [](MainWindow& m, const QString&, const SettingsList& params) -> QWidget* {

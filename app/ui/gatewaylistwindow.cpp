@@ -256,6 +256,7 @@ QWidget* GatewayActions::registrations(const QString& gateUID, const QString& pa
     SettingsList params;
     params.setValue(QStringLiteral("gateUID"), gateUID);
     params.setValue(QStringLiteral("CFG_FILE"), path);
+    params.setValue(QStringLiteral("gateName"), gateName);
     QWidget* w = m_main.OpenNewChildWindow(ChildKind::RemoteUsers,
                                            GetText(QStringLiteral("0147")) + QStringLiteral(" [") + gateName + QLatin1Char(']'),
                                            params, false);

@@ -375,7 +375,8 @@ TEST_F(StartWinWindowsTest, EditAndRegistrationsReuseTheOpenWindowAndNewAsksForT
     EXPECT_EQ(opened[0].caption, QStringLiteral("Settings"));
     EXPECT_EQ(opened[0].params.lines(), (QStringList{QStringLiteral("loadConfig=True"), QStringLiteral("CFG_FILE=") + path(kNorth)}));
     EXPECT_EQ(opened[1].caption, QStringLiteral("Remote-Permissions [Relay North]"));
-    EXPECT_EQ(opened[1].params.lines(), (QStringList{QStringLiteral("gateUID=") + kNorth, QStringLiteral("CFG_FILE=") + path(kNorth)}));
+    EXPECT_EQ(opened[1].params.lines(), (QStringList{QStringLiteral("gateUID=") + kNorth, QStringLiteral("CFG_FILE=") + path(kNorth),
+                                                     QStringLiteral("gateName=Relay North")}));
 
     // New: Cancel and a blank name open nothing; a name opens the setup for a new gateway.
     const struct {
