@@ -631,21 +631,31 @@ void Client::moveClient(const std::string& key, anyid id, u64 channel, anyid by,
                 out.push_back({hid, RETAIN_VISIBILITY});
             else if (after)
                 out.push_back({hid, ENTER_VISIBILITY});
-            else if (before)
+            else if (before) {
                 out.push_back({hid, LEAVE_VISIBILITY});
+                h.leaving.insert(id);  // readable until its move callback has run (as in the real client)
+            }
         }
     });
     if (!old) return;
+    auto left = [this, id](const Delivery& d) {
+        if (d.visibility != LEAVE_VISIBILITY) return;
+        model_.with([&](State& s) {
+            if (Handler* h = s.handler(d.h)) h->leaving.erase(id);
+        });
+    };
     for (const auto& d : out) {
         if (!by || by == id) {
-            post([this, d, id, old, channel, message] {
+            post([this, d, id, old, channel, message, left] {
                 callPlugin(*this, "onClientMoveEvent", exports_->onClientMoveEvent, d.h, id, old, channel, d.visibility,
                        message.c_str());
+                left(d);
             });
         } else {
-            post([this, d, id, old, channel, by, byName, byUid, message] {
+            post([this, d, id, old, channel, by, byName, byUid, message, left] {
                 callPlugin(*this, "onClientMoveMovedEvent", exports_->onClientMoveMovedEvent, d.h, id, old, channel,
                        d.visibility, by, byName.c_str(), byUid.c_str(), message.c_str());
+                left(d);
             });
         }
     }

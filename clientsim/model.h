@@ -94,6 +94,7 @@ struct Handler {
     std::map<std::string, std::string> playback;
     std::map<anyid, float> volumes;
     std::set<anyid> muted;                   // clients muted locally on this handler
+    std::set<anyid> leaving;                 // clients whose leave-view move is being delivered
     std::string captureMode, captureDevice, playbackMode, playbackDevice;
     // what the connection was opened with
     std::string label, address, serverPassword, nickname, channelPath, channelPassword;

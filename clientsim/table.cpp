@@ -121,6 +121,7 @@ User* visibleUser(State& s, Handler& h, Server& srv, anyid id) {
     if (!u) return nullptr;
     if (u->handler == h.id) return u;
     if (u->gone) return u;  // still known while its leave is being reported
+    if (h.leaving.count(id)) return u;  // likewise while it leaves this handler's view
     return s.seesChannel(h, u->channel) ? u : nullptr;
 }
 
