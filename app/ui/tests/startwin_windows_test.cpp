@@ -395,6 +395,25 @@ TEST_F(StartWinWindowsTest, EditAndRegistrationsReuseTheOpenWindowAndNewAsksForT
                                                      QStringLiteral("newGateName=Relay East")}));
 }
 
+TEST_F(StartWinWindowsTest, ComWindowsAreChildWindowsFoundByPortAndTheEditorClosesAfterSaveAndOpen)
+{
+    create();
+    auto* editor = dynamic_cast<ComPortEditorChild*>(
+        main->OpenNewChildWindow(ChildKind::ComPortEditor, GetText(QStringLiteral("0301")), SettingsList(), true));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(ComStatusIsOpen(*main, 4));
+    QWidget* status = OpenComStatusWindow(*main, 4, 30, 40);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->windowTitle(), QStringLiteral("Status: COM4"));
+    EXPECT_TRUE(ComStatusIsOpen(*main, 4));
+    EXPECT_FALSE(ComStatusIsOpen(*main, 5));
+    EXPECT_EQ(OpenComStatusWindow(*main, 0, 10, 10), nullptr);   // no such port
+    editor->saveAndOpen();
+    settle();
+    EXPECT_TRUE(windowsOf<ComPortEditorChild>().isEmpty());
+    EXPECT_EQ(windowsOf<ComStatusChild>().size(), 1);
+}
+
 TEST_F(StartWinWindowsTest, Screenshot)
 {
     writeText(QDir(cfg).filePath(QStringLiteral("comport.cfg")),
