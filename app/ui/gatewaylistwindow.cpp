@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -458,6 +459,8 @@ void GatewayListWindow::startStopSelected()
     if (const auto gw = selectedGateway())
         GatewayActions(m_main).startStop(*gw);
     refresh();
+    // A stopped gateway window is freed from the event loop; show the row as stopped then.
+    QTimer::singleShot(0, this, [this] { refresh(); });
 }
 
 void GatewayListWindow::activateRow(QTreeWidgetItem* row)

@@ -414,6 +414,27 @@ TEST_F(StartWinWindowsTest, ComWindowsAreChildWindowsFoundByPortAndTheEditorClos
     EXPECT_EQ(windowsOf<ComStatusChild>().size(), 1);
 }
 
+TEST_F(StartWinWindowsTest, StoppingARealGatewayFromTheListShowsItStoppedAgain)
+{
+    writeGateway(kNorth, QStringLiteral("Relay North"), false, QStringLiteral("03.04.2026 11:00:00"));
+    create();
+    main->setChildFactory(ChildKind::Gateway, [](MainWindow& m, const QString&, const SettingsList& p) -> QWidget* {
+        return CreateGatewayWindow(m.session(), m, p);
+    });
+    GatewayListWindow* list = openList();
+    select(list, QStringLiteral("Relay North"));
+    list->startStopSelected();
+    ASSERT_EQ(windowsOf<GatewayWindow>().size(), 1);
+    EXPECT_EQ(rowTexts(list->list()), QStringList{QStringLiteral("Relay North| - active - ")});
+    select(list, QStringLiteral("Relay North"));
+    list->startStopSelected();
+    settle();
+    EXPECT_TRUE(windowsOf<GatewayWindow>().isEmpty());
+    EXPECT_FALSE(GatewayActions(*main).isActive(kNorth));
+    ASSERT_EQ(list->list()->topLevelItemCount(), 1);
+    EXPECT_NE(list->list()->topLevelItem(0)->text(1), QStringLiteral(" - active - "));   // its new activTime
+}
+
 TEST_F(StartWinWindowsTest, Screenshot)
 {
     writeText(QDir(cfg).filePath(QStringLiteral("comport.cfg")),
