@@ -19,6 +19,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 
 namespace {
@@ -280,6 +281,15 @@ TEST_F(StartWinWindowsTest, ListShowsSortedRowsRunningStateAndHidesAutostartGate
     ASSERT_EQ(opened.size(), 2);
     EXPECT_EQ(opened[1].caption, QStringLiteral("Alpha Idle"));
     EXPECT_EQ(rowTexts(list->list())[0], QStringLiteral("Alpha Idle| - active - "));
+
+    // F5 reads the files again, F3 asks for a new gateway's name.
+    writeGateway(QStringLiteral("{40000000-0000-0000-0000-00000000000D}"), QStringLiteral("Beta New"), false);
+    EXPECT_EQ(list->list()->topLevelItemCount(), 3);
+    QTest::keyClick(list->list(), Qt::Key_F5);
+    EXPECT_EQ(list->list()->topLevelItemCount(), 4);
+    dialogs.clear();
+    QTest::keyClick(list->list(), Qt::Key_F3);
+    EXPECT_EQ(dialogs, QStringList{QStringLiteral("input|Change Gateway Name|Please enter new name...")});
 }
 
 TEST_F(StartWinWindowsTest, DeleteRemovesTheGatewayFileAndItsRegistrationsOnlyWhenStoppedAndConfirmed)
