@@ -389,6 +389,27 @@ TEST_F(GatewayCommands, ClientPathDeviceTestAndTestConnection)
     });
 }
 
+// SETINFO, GETCHANNELS and GETSPEAKER serve any handler: the plugin follows the own client
+// and channel of connections that are no gateway as well.
+TEST_F(GatewayCommands, CommandsForAnyHandlerServeOtherConnections)
+{
+    ASSERT_EQ(human, 2u);
+    check({
+        {"info", "SETINFO scHandler=2 text=Human^sinfo",
+         {"setClientSelfVariableAsString(2, 15, \"Human info\")", kRc, "flushClientSelfUpdates(2, RC)", kRc,
+          "requestClientEditDescription(2, 2, \"Human info\", RC)", kRc, "flushClientSelfUpdates(2, RC)"},
+         "", {}},
+        {"channel name", "GETCHANNELS scHandler=2 chID=2 type=info",
+         {"getChannelVariableAsString(2, 2, 0, <out>)", "freeMemory(<out>)"},
+         "CHANNELS scHandler=2 type=info chID=2 chName=Lobby\r", {}},
+        {"speakers of its channel, itself left out", "GETSPEAKER scHandler=2",
+         {"getChannelClientList(2, 2, <out>)", "getClientVariableAsInt(2, 1, 4, <out>)",
+          "getClientVariableAsInt(2, 7, 4, <out>)", "getClientVariableAsInt(2, 8, 4, <out>)", "freeMemory(<out>)"},
+         "SPEAKERS scHandler=2 speakers=0 users=3 status=0 \r", {}},
+    });
+    EXPECT_EQ(client.model().userVariable("S1", 2, 45), "Human info");
+}
+
 // A connection the user opened in the client is no gateway: every command that needs
 // one does nothing at all, handler 0 included.
 TEST_F(GatewayCommands, HandlersThatAreNoGatewayGetNothing)
