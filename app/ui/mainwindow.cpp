@@ -57,6 +57,7 @@ MainWindow* MainWindow::errorHookTarget()
 
 MainWindow::MainWindow(Options options, QWidget* parent)
     : QMainWindow(parent)
+    , m_settings(options.clock ? *options.clock : SystemClock::instance())
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     // 1-2. Session and monitor state come with the session below; the status bar panels.
@@ -81,7 +82,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     deps.gateways = this;
     deps.view = this;
     deps.clock = options.clock;
-    deps.settings = &m_settings;
+    deps.settings = &m_settings.list();
     deps.text = [](const QString& id) { return GetText(id); };
     m_session = std::make_unique<LinkSession>(deps);
     if (m_tcp) {
@@ -91,11 +92,12 @@ MainWindow::MainWindow(Options options, QWidget* parent)
                 [this] { guarded([&] { m_session->onDisconnected(); }); });
     }
     // 7. Folders and application settings.
-    m_folders = AppFolders::under(options.home.isEmpty() ? QCoreApplication::applicationDirPath() : options.home);
-    m_settings = LoadAppSettings(m_folders);
-    SetAppLang(m_settings.value(QStringLiteral("appLang")));
+    // (The language of main.cfg or firstrun.ini becomes the current one of the text table.)
+    const QString programDir = QCoreApplication::applicationDirPath();
+    m_settings.load(options.home.isEmpty() ? AppPaths::resolve(QCoreApplication::arguments(), programDir)
+                                           : AppPaths::forBase(options.home, programDir));
     m_session->setAppLang(AppLang());
-    m_comPorts = std::make_unique<ComPortManager>(m_folders.cfgPath + QStringLiteral("comport.cfg"));
+    m_comPorts = std::make_unique<ComPortManager>(folders().cfgPath + QStringLiteral("comport.cfg"));
     // 8. Tray icon.
     setWindowIcon(AppIcon());
     buildTrayIcon();
@@ -111,6 +113,9 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_panels[1]->setText(GetText(QStringLiteral("0018")));
     m_panels[2]->setText(QStringLiteral("-"));
     m_panels[3]->setText(QStringLiteral("--"));
+    // An unreadable main.cfg (kept as main.cfg.bak) or a folder that could not be made.
+    if (!m_settings.loadProblem().isEmpty())
+        applicationError(m_settings.loadProblem());
     // 12-13. The web interface and the directory block check start here once they exist.
 
     setChildFactory(ChildKind::LinkMonitor, [](MainWindow& main, const QString&, const SettingsList&) -> QWidget* {
@@ -285,10 +290,10 @@ void MainWindow::storeNormalGeometry()
 {
     if (m_creating || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
         return;
-    m_settings.setInt(QStringLiteral("winTOP"), y());
-    m_settings.setInt(QStringLiteral("winLEFT"), x());
-    m_settings.setInt(QStringLiteral("winWIDTH"), width());
-    m_settings.setInt(QStringLiteral("winHEIGHT"), height());
+    m_settings.list().setInt(QStringLiteral("winTOP"), y());
+    m_settings.list().setInt(QStringLiteral("winLEFT"), x());
+    m_settings.list().setInt(QStringLiteral("winWIDTH"), width());
+    m_settings.list().setInt(QStringLiteral("winHEIGHT"), height());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -393,7 +398,7 @@ QWidget* MainWindow::openGatewayFile(const QString& path)
 
 void MainWindow::openGatewayFileDialog()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open gateway file"), m_folders.cfgPath,
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open gateway file"), folders().cfgPath,
                                                       QStringLiteral("Gateway files (*.rdk)"));
     if (!path.isEmpty() && !openGatewayFile(path) && !m_factories.contains(int(ChildKind::Gateway)))
         setErrorStatus(QStringLiteral("Gateway windows are not available in this build"));
@@ -520,7 +525,7 @@ void MainWindow::showError(const QString& text)
 bool MainWindow::ConfigSpeichern()
 {
     storeNormalGeometry();
-    return SaveAppSettings(m_folders, m_settings);
+    return m_settings.save();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -7,7 +7,7 @@
 #include "app/gateway/gatewayhost.h"
 #include "app/session/childwindow.h"
 #include "app/session/linksession.h"
-#include "app/ui/appfolders.h"
+#include "app/config/appsettings.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -28,7 +28,9 @@ class MainWindow : public QMainWindow, public SessionView, public GatewayDirecto
     Q_OBJECT
 public:
     struct Options {
-        QString home;                                // base folder
+        QString home;                                // base folder; empty: --home of the
+                                                     // command line, else the program folder
+                                                     // (or the per-user folder if read-only)
         std::unique_ptr<LinkTransport> transport;    // nullptr: TCP to the plugin
         const Clock* clock = nullptr;                // nullptr: the system clock
         bool startTimers = true;                     // tests drive the ticks themselves
@@ -50,8 +52,8 @@ public:
     QList<QWidget*> childWindows() const;
 
     LinkSession& session() { return *m_session; }
-    SettingsList& globalConfig() { return m_settings; }
-    const AppFolders& folders() const { return m_folders; }
+    SettingsList& globalConfig() { return m_settings.list(); }
+    const AppPaths& folders() const { return m_settings.paths(); }
     ComPortManager& comPorts() { return *m_comPorts; }
     bool FCloseQueryExecuting() const { return m_closeQueryExecuting; }
     // Saves the application settings (main.cfg); stores the normal geometry first.
@@ -94,11 +96,11 @@ public:
     bool COMPortIsOpen(int port) override;
     void SetCOMStatus(const QString& holder, int port, const QString& pin, bool on, bool invert) override;
     bool GetCOMStatus(int port, const QString& pin, bool invert) override;
-    QString configFolder() const override { return m_folders.cfgPath; }
-    QString soundFolder() const override { return m_folders.sndPath; }
-    QString tempFolder() const override { return m_folders.tmpPath; }
+    QString configFolder() const override { return folders().cfgPath; }
+    QString soundFolder() const override { return folders().sndPath; }
+    QString tempFolder() const override { return folders().tmpPath; }
     QString appLang() const override;
-    SettingsList& appSettings() override { return m_settings; }
+    SettingsList& appSettings() override { return m_settings.list(); }
     bool askYesNo(const QString& question) override;
     void showError(const QString& text) override;
     bool appIsClosing() const override { return m_closeQueryExecuting; }
@@ -122,8 +124,7 @@ private:
     void showAbout();
     QMdiSubWindow* subWindowOf(QWidget* child) const;
 
-    AppFolders m_folders;
-    SettingsList m_settings;
+    AppSettings m_settings;   // folders and main.cfg
     std::unique_ptr<LinkTransport> m_ownedTransport;
     TcpLinkTransport* m_tcp = nullptr;
     std::unique_ptr<LinkSession> m_session;

@@ -17,9 +17,12 @@ int g_argc = 1;
 char g_arg0[] = "rd_ui_tests";
 char* g_argv[] = {g_arg0, nullptr};
 
+// One widget application for the whole test program (another test file may have made it).
 QApplication& app()
 {
     static QApplication* a = [] {
+        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return existing;
         qputenv("QT_QPA_PLATFORM", "offscreen");
         return new QApplication(g_argc, g_argv);
     }();
@@ -117,6 +120,37 @@ TEST_F(MainWindowTest, CreationShowsCaptionPanelsAndMenusInTheSettingsLanguage)
     EXPECT_EQ(main->geometry().size(), QSize(900, 600));
     EXPECT_FALSE(main->isMaximized());
     EXPECT_FALSE(main->globalConfig().value(QStringLiteral("appUID")).isEmpty());
+}
+
+TEST_F(MainWindowTest, UnreadableMainCfgIsKeptAsBackupAndReportedWhileTheDefaultsRun)
+{
+    QDir().mkpath(home.path() + QStringLiteral("/config"));
+    const QString cfg = home.path() + QStringLiteral("/config/main.cfg");
+    {
+        QFile f(cfg);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("this is %% not base64 at all");
+    }
+    // The installer's language file applies and is gone afterwards.
+    {
+        QFile f(home.path() + QStringLiteral("/firstrun.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[setup]\r\nlanguage=en_US\r\n");
+    }
+    create();
+    EXPECT_FALSE(QFile::exists(home.path() + QStringLiteral("/firstrun.ini")));
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("appLang")), QStringLiteral("en_US"));
+    EXPECT_EQ(main->statusText(0), QStringLiteral("Welcome"));
+    EXPECT_TRUE(main->statusText(1).contains(QStringLiteral("main.cfg.bak"))) << main->statusText(1).toStdString();
+    QFile bak(cfg + QStringLiteral(".bak"));
+    ASSERT_TRUE(bak.open(QIODevice::ReadOnly));
+    EXPECT_EQ(bak.readAll(), QByteArray("this is %% not base64 at all"));
+    // The next save writes a readable main.cfg with the defaults.
+    ASSERT_TRUE(main->ConfigSpeichern());
+    const auto saved = LoadSettingsFile(cfg);
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->value(QStringLiteral("HTTP_PORT")), QStringLiteral("8011"));
+    EXPECT_EQ(saved->value(QStringLiteral("appLang")), QStringLiteral("en_US"));
 }
 
 TEST_F(MainWindowTest, SessionRunsFromTheTickAndShowsItsState)
