@@ -204,10 +204,8 @@ class LinkTap:
                 data = b""
             if not data:
                 break
-            try:
-                dst.sendall(data)
-            except OSError:
-                break
+            # Logged before it is passed on, so an answer is never logged before the
+            # line it answers.
             buf += data
             parts = re.split(rb"[\r\n]", buf)
             buf = parts.pop()
@@ -215,6 +213,10 @@ class LinkTap:
                 line = raw.replace(b"\0", b"").decode("latin-1").rstrip()
                 if line:
                     self.log.add(line, who)
+            try:
+                dst.sendall(data)
+            except OSError:
+                break
         if buf.strip(b"\0 "):
             self.log.add(buf.replace(b"\0", b"").decode("latin-1").rstrip(), who)
         if pair["open"]:
@@ -437,7 +439,18 @@ class Rig:
 
     # ---- link helpers ------------------------------------------------------------------
     def wire(self, pattern, timeout=15.0, start=0, who=">"):
-        return self.link.wait(pattern, timeout, start, who)
+        """Waits for a link line; gives up early when relaydeck has ended."""
+        deadline = time.monotonic() + timeout
+        while True:
+            step = min(1.0, deadline - time.monotonic())
+            try:
+                return self.link.wait(pattern, max(step, 0), start, who)
+            except TimeoutError:
+                if time.monotonic() >= deadline:
+                    raise
+                if self.rd is not None and not self.rd.alive():
+                    raise RuntimeError("relaydeck ended (exit code %s) while waiting for /%s/"
+                                       % (self.rd.p.returncode, pattern))
 
     def handler_of(self, uid, timeout=20.0, start=0):
         """Waits for the plugin's GW_CONNECT reply for gateway uid; returns (index, scHandler)."""

@@ -43,11 +43,11 @@ def body(args):
         check = Check(rig)
         # Values with blanks, slashes, bars and equals signs: each must arrive escaped.
         a_vals = {"nick": "Relay Deck/A = 1|x", "host": "127.0.0.1:9987", "SndIn": "Radio Codec",
-                  "SndOut": "Radio Speaker", "channel": "Lobby/Net Control", "ident": "",
+                  "SndOut": "Radio Speaker", "channel": "Lobby/Net Control", "ident": "Net Ident",
                   "servPass": "pw 1=2", "chanPass": "a\\b"}
         uid_a, _ = rig.add_gateway("Gateway A", [
             "TS3-NICK=" + a_vals["nick"], "TS3-SND-IN-PROF=Radio Codec", "TS3-SND-OUT-PROF=Radio Speaker",
-            "TS3-START-CHANNEL=Lobby/Net Control", "TS3-SERV-PASSWD=pw 1=2", "TS3-CHAN-PASSWD=a\\b",
+            "TS3-START-CHANNEL=Lobby/Net Control", "TS3-IDENTIS-PROF=Net Ident", "TS3-SERV-PASSWD=pw 1=2", "TS3-CHAN-PASSWD=a\\b",
             "TS3-INFO-TXT=Relay | 2 m band", "TS3-CMDR-ON-ON=True", "AUDIO-WAVE-VOLUME=-12"], autorun=True)
         uid_b, path_b = rig.add_gateway("Gateway B", ["TS3-NICK=Gateway B"], autorun=False)
         # The files are what the program's own reader sees (relaydeck-cli decodes them).
@@ -88,7 +88,7 @@ def body(args):
         # The client's side: the connection was opened with the unescaped values, the
         # nickname was set, and the plugin reports the handler connected.
         _, gui = rig.ts.log.wait(r'^CALL guiConnect\(.*"Relay Deck/A = 1\|x"', 5)
-        for v in ('"127.0.0.1:9987"', '"pw 1=2"', '"Lobby/Net Control"', '"a\\\\b"', '"Radio Codec"', '"Radio Speaker"'):
+        for v in ('"127.0.0.1:9987"', '"pw 1=2"', '"Lobby/Net Control"', '"a\\\\b"', '"Radio Codec"', '"Radio Speaker"', '"Net Ident"'):
             check.expect(v in gui.text, "guiConnect carries %s" % v)
         rig.ts.log.wait(r'^CALL setClientSelfVariableAsString\(%d, 1, "Relay Deck/A = 1\|x"\)' % ha, 5)
         st = rig.ts_cmd("state %d" % ha)
