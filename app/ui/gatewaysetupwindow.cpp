@@ -121,7 +121,7 @@ public:
         box->setObjectName(QString::fromLatin1(key));
         plain(box);
         const QString k = K(key);
-        p.fillers.push_back([mp = &m, pp = &p, box, k, inverted] { setSilently(box, mp->boolOf(k) != inverted); });
+        p.fillers.push_back([mp = &m, box, k, inverted] { setSilently(box, mp->boolOf(k) != inverted); });
         QObject::connect(box, &QCheckBox::toggled, box, [mp = &m, pp = &p, k, inverted](bool on) {
             if (pp->allowEdit)
                 mp->setBool(k, on != inverted);
@@ -144,7 +144,7 @@ public:
         h->addWidget(sl, 1);
         h->addWidget(lab);
         const SliderSpec spec = s;
-        p.fillers.push_back([mp = &m, pp = &p, sl, lab, spec, label] {
+        p.fillers.push_back([mp = &m, sl, lab, spec, label] {
             const QSignalBlocker block(sl);
             sl->setValue(mp->sliderValue(spec));
             lab->setText(label(sl->value()));
@@ -170,7 +170,7 @@ public:
         e->setFixedWidth(60);
         e->setAlignment(Qt::AlignRight);
         const MsSpec spec = s;
-        p.fillers.push_back([mp = &m, pp = &p, e, spec] {
+        p.fillers.push_back([mp = &m, e, spec] {
             const QSignalBlocker block(e);
             e->setText(mp->msText(spec));
             markField(e, GatewaySetupModel::msAccepts(spec, e->text()));
@@ -193,7 +193,7 @@ public:
         e->setFixedWidth(64);
         e->setAlignment(Qt::AlignRight);
         const NumberSpec spec = s;
-        p.fillers.push_back([mp = &m, pp = &p, e, spec] {
+        p.fillers.push_back([mp = &m, e, spec] {
             const QSignalBlocker block(e);
             e->setText(mp->text(QString::fromLatin1(spec.key)));
             markField(e, GatewaySetupModel::numberAccepts(spec, e->text()));
@@ -214,7 +214,7 @@ public:
         e->setObjectName(QString::fromLatin1(key));
         e->setMaxLength(maxLength);
         const QString k = K(key);
-        p.fillers.push_back([mp = &m, pp = &p, e, k] {
+        p.fillers.push_back([mp = &m, e, k] {
             const QSignalBlocker block(e);
             e->setText(mp->text(k));
         });
@@ -234,7 +234,7 @@ public:
         c->setToolTip(T("0855"));
         c->setMinimumWidth(150);
         const QString k = K(key);
-        p.fillers.push_back([mp = &m, pp = &p, c, k, items] {
+        p.fillers.push_back([mp = &m, c, k, items] {
             const QSignalBlocker block(c);
             c->clear();
             c->addItems(items());
@@ -256,7 +256,7 @@ public:
         c->setToolTip(T("0855"));
         c->setMinimumWidth(220);
         const QString k = K(key);
-        p.fillers.push_back([mp = &m, pp = &p, c, k, items] {
+        p.fillers.push_back([mp = &m, c, k, items] {
             const QSignalBlocker block(c);
             c->clear();
             c->addItems(items());
@@ -281,7 +281,7 @@ public:
         e->setCursor(Qt::PointingHandCursor);
         e->setPlaceholderText(QStringLiteral("*.wav"));
         const QString k = K(key);
-        p.fillers.push_back([mp = &m, pp = &p, e, k] { e->setText(mp->text(k)); });
+        p.fillers.push_back([mp = &m, e, k] { e->setText(mp->text(k)); });
         e->onClick = [mp = &m, pp = &p, e, k, store] {
             const QString f = QFileDialog::getOpenFileName(e, T("0905"), mp->text(k), QStringLiteral("WAVE-Files (*.wav)"));
             if (f.isEmpty() || !pp->allowEdit)
@@ -827,18 +827,17 @@ void GatewaySetupWindow::buildPages()
                 if (p.allowEdit)
                     showReduction(m.moveWaveVolume(val));
             });
-            auto msRow = [&b, levels](const MsSpec& s, const char* before, const char* after, const char* unitAfter) {
+            auto msRow = [&b, levels](const MsSpec& s, const char* before, const char* after) {
                 auto* row = new QHBoxLayout;
                 row->addWidget(caption(T(before) + QStringLiteral(" ->"), levels));
                 row->addWidget(b.msField(s, levels));
                 row->addWidget(caption(T("0807"), levels));
                 row->addWidget(caption(QStringLiteral("-> ") + T(after), levels));
-                Q_UNUSED(unitAfter);
                 row->addStretch(1);
                 return row;
             };
-            f->addRow(msRow(spec::kWaveLeadIn, "0813", "0814", nullptr));
-            f->addRow(msRow(spec::kWaveLeadOut, "0814", "0816", nullptr));
+            f->addRow(msRow(spec::kWaveLeadIn, "0813", "0814"));
+            f->addRow(msRow(spec::kWaveLeadOut, "0814", "0816"));
         }
         v->addWidget(ptt);
         v->addWidget(offline);

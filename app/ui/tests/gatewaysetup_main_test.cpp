@@ -71,4 +71,23 @@ TEST_F(SetupInMainWindowTest, OneWindowPerGatewayAndSaveReachesTheRunningGateway
     EXPECT_EQ(actions.findWindowFor(ChildKind::GatewaySetup, kUid), nullptr);
 }
 
+
+// A picture of the window inside the main window (RD_SETUP_SHOTS=1), for a look.
+TEST_F(SetupInMainWindowTest, Screenshot)
+{
+    if (qgetenv("RD_SETUP_SHOTS").isEmpty())
+        GTEST_SKIP() << "set RD_SETUP_SHOTS=1 to write the picture";
+    ASSERT_TRUE(gatewayconfig::save(path(), SettingsList(QStringList{QStringLiteral("gateUID=") + kUid,
+                                                                     QStringLiteral("gateName=Relais Nord")})));
+    main->resize(1100, 800);
+    main->show();
+    QWidget* setup = GatewayActions(*main).edit(kUid, path());
+    ASSERT_NE(setup, nullptr);
+    setup->parentWidget()->resize(800, 640);
+    static_cast<GatewaySetupWindow*>(setup)->showPage(GatewaySetupWindow::ConnectPage);
+    QApplication::processEvents();
+    main->grab().save(QStringLiteral("/tmp/gatewaysetup_main.png"));
+    static_cast<GatewaySetupWindow*>(setup)->saveAndClose();
+}
+
 } // namespace
