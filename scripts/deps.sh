@@ -7,7 +7,7 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   portaudio19-dev libsndfile1-dev libcpp-httplib-dev libjpeg62-turbo-dev libssl-dev
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
-  espeak-ng sox xvfb xauth multimon-ng clang
+  espeak-ng sox xvfb xauth multimon-ng clang libclang-rt-14-dev
   python3 procps ccache
 )
 missing=()
