@@ -634,6 +634,7 @@ void GatewaySetupWindow::buildPages()
             auto* send = new QPushButton(style()->standardIcon(QStyle::SP_ArrowRight), T("0733"), row);
             send->setToolTip(T("0745"));
             const int which = int(nickEdits.size()) - 1;
+            send->setObjectName(QStringLiteral("sendNick-%1").arg(which));
             connect(send, &QPushButton::clicked, this, [&m, nickEdits, which] {
                 if (which >= 0)
                     m.sendNickname(nickEdits[which]->text());

@@ -230,11 +230,12 @@ TEST_F(SetupModelTest, ShowingAudioAndComPagesStoresWhatTheyShow)
     EXPECT_EQ(questions, QStringList{QStringLiteral("Relais Nord\r") + GetText(QStringLiteral("0061"))});
 }
 
-TEST_F(SetupModelTest, UnreadableBooleanReadsAsTheDefault)
+TEST_F(SetupModelTest, UnreadableValuesShowAsTheirDefault)
 {
-    openExisting({QStringLiteral("HF-TX-MAX-ON=maybe"), QStringLiteral("TS3-DOPPEL-RX=1")});
+    openExisting({QStringLiteral("HF-TX-MAX-ON=maybe"), QStringLiteral("TS3-DOPPEL-RX=1"), QStringLiteral("HF-TX-MAXTIME=5min")});
     EXPECT_TRUE(model->boolOf(QStringLiteral("HF-TX-MAX-ON")));    // default True
     EXPECT_TRUE(model->boolOf(QStringLiteral("TS3-DOPPEL-RX")));   // a number reads as a boolean
+    EXPECT_EQ(model->sliderValue(spec::kHfMaxTime), 300);          // a limit that is no number shows its fallback
     EXPECT_FALSE(model->DAT_IS_CH());
 }
 

@@ -217,6 +217,24 @@ TEST_F(SetupWindowTest, SaveButtonSavesHandsOverAndCloses)
     EXPECT_EQ(gateway->calls, QStringList{QStringLiteral("Write")});
 }
 
+TEST_F(SetupWindowTest, NicknameFromEitherTabGoesToTheConnectedGateway)
+{
+    openExisting();
+    connectNow();
+    runGateway(12, true);
+    window->showPage(GatewaySetupWindow::ConnectPage);
+    transport.takeLines();   // GETPROFILES
+    control<QLineEdit>(QStringLiteral("TS3-NICK-1"))->setText(QStringLiteral("DB0XYZ Link"));
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("TS3-NICK-0"))->text(), QStringLiteral("DB0XYZ Link"));   // mirrored
+    control<QAbstractButton>(QStringLiteral("sendNick-1"))->click();
+    window->showPage(GatewaySetupWindow::InfoPage);
+    control<QLineEdit>(QStringLiteral("TS3-INFO-TXT"))->setText(QStringLiteral("QRV 145.600"));
+    control<QAbstractButton>(QStringLiteral("sendInfo"))->click();
+    EXPECT_EQ(transport.takeLines(), (QStringList{QStringLiteral("SETNICK scHandler=12 nickname=DB0XYZ^sLink"),
+                                                  QStringLiteral("SETINFO scHandler=12 text=QRV^s145.600")}));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(SetupWindowTest, PageButtonsCarryTheirCaptions)
 {
     openExisting();
