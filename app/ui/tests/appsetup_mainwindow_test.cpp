@@ -1,0 +1,104 @@
+// The application setup window and the roger beep editor inside the main window: opened
+// once each through the child window factories, working on the main window's settings,
+// configuration folder and main.cfg.
+#include "app/config/globalfunct.h"
+#include "app/config/inifile.h"
+#include "app/config/texts.h"
+#include "app/session/tests/sessionfakes.h"
+#include "app/ui/appsetupwindow.h"
+#include "app/ui/beepeditorwindow.h"
+#include "app/ui/mainwindow.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void ensureApp()
+{
+    static int argc = 1;
+    static char arg0[] = "rd_ui_tests";
+    static char* argv[] = {arg0, nullptr};
+    if (!QApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QApplication(argc, argv);
+    }
+}
+
+class AppSetupInMainWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    std::unique_ptr<MainWindow> main;
+
+    void SetUp() override
+    {
+        ensureApp();
+        QDir().mkpath(home.path() + QStringLiteral("/config"));
+        ASSERT_TRUE(SaveSettingsFile(home.path() + QStringLiteral("/config/main.cfg"),
+                                     SettingsList(QStringList{QStringLiteral("appLang=en_US")})));
+        MainWindow::Options o;
+        o.home = home.path();
+        o.transport = std::make_unique<FakeTransport>();
+        o.startTimers = false;
+        main = std::make_unique<MainWindow>(std::move(o));
+        RegisterAppSetupWindow(*main);
+        RegisterBeepEditorWindow(*main);
+    }
+    void TearDown() override
+    {
+        main.reset();
+        SetAppLang(QStringLiteral("de_DE"));
+    }
+};
+
+TEST_F(AppSetupInMainWindowTest, SetupOpensOnceAndClosingWritesMainCfg)
+{
+    auto* w = dynamic_cast<AppSetupWindow*>(
+        main->OpenNewChildWindow(ChildKind::AppSetup, GetText(QStringLiteral("0015")), SettingsList(), true));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(main->OpenNewChildWindow(ChildKind::AppSetup, GetText(QStringLiteral("0015")), SettingsList(), true), w);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("general Settings"));
+
+    w->startOptionButton(appsetup::StartOption::Minimized)->click();
+    w->linkPortEdit()->setText(QStringLiteral("27001"));
+    w->httpPortEdit()->setText(QStringLiteral("0"));   // refused, the default stays
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("LINK_PORT")), QStringLiteral("27001"));
+
+    ASSERT_NE(w->parentWidget(), nullptr);
+    w->parentWidget()->close();   // the frame inside the document area
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(main->childWindows().isEmpty());
+    const std::optional<SettingsList> saved = LoadSettingsFile(home.path() + QStringLiteral("/config/main.cfg"));
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->value(QStringLiteral("appMAXWin")), QStringLiteral("False"));
+    EXPECT_EQ(saved->value(QStringLiteral("appMINWin")), QStringLiteral("True"));
+    EXPECT_EQ(saved->value(QStringLiteral("LINK_PORT")), QStringLiteral("27001"));
+    EXPECT_EQ(saved->value(QStringLiteral("HTTP_PORT")), QStringLiteral("8011"));
+}
+
+TEST_F(AppSetupInMainWindowTest, BeepEditorSavesIntoTheConfigurationFolder)
+{
+    auto* w = dynamic_cast<BeepEditorWindow*>(
+        main->OpenNewChildWindow(ChildKind::RogerBeepEditor, GetText(QStringLiteral("0451")), SettingsList(), true));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Roger-Beep Creator"));
+    w->frequencyEdit(0)->setText(QStringLiteral("1750"));
+    w->durationEdit(0)->setText(QStringLiteral("250"));
+    w->nameEdit()->setText(QStringLiteral("Call"));
+    w->save();
+    const IniFile ini(home.path() + QStringLiteral("/config/rogerbeep.cfg"));
+    EXPECT_EQ(ini.sections(), QStringList{QStringLiteral("Call")});
+    EXPECT_EQ(ini.readString(QStringLiteral("Call"), QStringLiteral("D1")), QStringLiteral("250"));
+    // The preview renders into the program's temporary folder.
+    EXPECT_EQ(w->model().previewFile(), home.path() + QStringLiteral("/_tmp/_ROGER[preview].wav"));
+    w->parentWidget()->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(main->childWindows().isEmpty());
+}
+
+} // namespace
