@@ -3,8 +3,14 @@
 #include "app/config/texts.h"
 #include "app/gateway/gatewaywindow.h"
 #include "app/gateway/remoteregisterwindow.h"
+#include "app/ui/appsetupwindow.h"
+#include "app/ui/beepeditorwindow.h"
+#include "app/ui/gatewaylistwindow.h"
+#include "app/ui/gatewaysetupwindow.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/startwindow.h"
+
+#include <QPointer>
 
 void RegisterChildWindows(MainWindow& main)
 {
@@ -16,13 +22,18 @@ void RegisterChildWindows(MainWindow& main)
         GatewayWindow* window = CreateGatewayWindow(m.session(), m, params);
         if (!window)
             return nullptr;
+        // The window's settings and remote buttons go through the same actions as the
+        // Gateway menu and the gateway list, so an open setup or register window of this
+        // gateway is brought to the front instead of opening a second one.
+        QPointer<GatewayWindow> guard(window);
+        QObject::connect(window, &GatewayWindow::settingsRequested, &m,
+                         [&m](const QString& gateUID, const QString& cfgFile) {
+                             m.guarded([&] { GatewayActions(m).edit(gateUID, cfgFile); });
+                         });
         QObject::connect(window, &GatewayWindow::remotePermissionsRequested, &m,
-                         [&m, window](const QString& gateUID, const QString& cfgFile) {
-                             SettingsList p;
-                             p.setValue(QStringLiteral("gateUID"), gateUID);
-                             p.setValue(QStringLiteral("CFG_FILE"), cfgFile);
-                             p.setValue(QStringLiteral("gateName"), window->windowTitle());
-                             m.OpenNewChildWindow(ChildKind::RemoteUsers, QString(), p, false);
+                         [&m, guard](const QString& gateUID, const QString& cfgFile) {
+                             const QString name = guard ? guard->windowTitle() : QString();
+                             m.guarded([&] { GatewayActions(m).registrations(gateUID, cfgFile, name); });
                          });
         return window;
     });
@@ -32,4 +43,9 @@ void RegisterChildWindows(MainWindow& main)
                                                                   params.value(QStringLiteral("gateName")), nullptr, &created);
         return created ? window : nullptr;   // an open one was brought to the front
     });
+    // Gateway setup (params loadConfig/CFG_FILE/setGateName/newGateName), application
+    // setup and the roger beep editor.
+    RegisterGatewaySetupWindow(main);
+    RegisterAppSetupWindow(main);
+    RegisterBeepEditorWindow(main);
 }

@@ -1,5 +1,7 @@
 #include "app/ui/linkmonitorwindow.h"
 
+#include "app/directory/directoryclient.h"
+
 #include "app/ui/mainwindow.h"
 
 #include <QCheckBox>
@@ -67,9 +69,13 @@ LinkMonitorWindow::LinkMonitorWindow(MainWindow& main, QWidget* parent)
         buttons->addWidget(b, i / 2, i % 2);
         ++i;
     }
-    // Asks the directory service for the plugin list; does nothing until that client is in.
+    // Sends the directory request for the plugin list (the answer is not used).
     auto* exitClient = new QPushButton(QStringLiteral("EXIT-Client"), this);
     buttons->addWidget(exitClient, i / 2, 0, 1, 2);
+    connect(exitClient, &QPushButton::clicked, this, [] {
+        if (DirectoryClient* d = DirectoryClient::shared())
+            d->SendeZuWavenestAsync(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("TS3-PLUGIN-LISTE")));
+    });
 
     auto* side = new QVBoxLayout;
     side->addWidget(new QLabel(QStringLiteral("Gateway"), this));

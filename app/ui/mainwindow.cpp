@@ -1,11 +1,14 @@
 #include "app/ui/mainwindow.h"
 
 #include "app/config/texts.h"
+#include "app/directory/blockcheck.h"
+#include "app/directory/directoryclient.h"
 #include "app/serial/comportmanager.h"
 #include "app/session/tcplinktransport.h"
 #include "app/ui/artwork.h"
 #include "app/ui/gatewaylistwindow.h"
 #include "app/ui/linkmonitorwindow.h"
+#include "app/web/webinterface.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,7 +119,19 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     // An unreadable main.cfg (kept as main.cfg.bak) or a folder that could not be made.
     if (!m_settings.loadProblem().isEmpty())
         applicationError(m_settings.loadProblem());
-    // 12-13. The web interface and the directory block check start here once they exist.
+    // 12. Web interface (screenshot server) when HTTP_ACTIVE; a busy port goes to the
+    // error panel.
+    if (QString webError; !StartWebInterface(this, m_settings.list(), &webError) && !webError.isEmpty())
+        applicationError(webError);
+    // 13. The directory client (shared with the gateways) and this installation's block
+    // check every 5 s until the service has answered.
+    m_directory = new DirectoryClient(this);
+    DirectoryClient::setShared(m_directory);
+    m_abuseCheck = new BlockCheck(m_directory, QStringLiteral("APP-BLACKLIST"), QStringLiteral("appUID"),
+                                  m_settings.value(QStringLiteral("appUID")), this);
+    m_abuseCheck->onAnswered = [this] { m_checkAppAbuse = true; };
+    if (options.startTimers)
+        m_abuseCheck->start();
 
     setChildFactory(ChildKind::LinkMonitor, [](MainWindow& main, const QString&, const SettingsList&) -> QWidget* {
         return new LinkMonitorWindow(main);
@@ -137,6 +152,8 @@ MainWindow::~MainWindow()
 {
     if (g_errorTarget == this)
         g_errorTarget = nullptr;
+    if (DirectoryClient::shared() == m_directory)
+        DirectoryClient::setShared(nullptr);
     // Child windows go first: gateway windows still talk to the session while closing.
     // They close without asking, as during quitting.
     m_closeQueryExecuting = true;
@@ -558,6 +575,7 @@ bool MainWindow::CloseQuery()
     // 2. No more reconnects.
     m_tickTimer->stop();
     m_pingTimer->stop();
+    m_abuseCheck->stop();
     m_session->stop();
     // 3. End the TeamSpeak client.
     if (m_settings.boolValue(QStringLiteral("LINK_EXIT")))

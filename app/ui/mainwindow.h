@@ -21,7 +21,9 @@ class QMdiSubWindow;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
+class BlockCheck;
 class ComPortManager;
+class DirectoryClient;
 class TcpLinkTransport;
 
 class MainWindow : public QMainWindow, public SessionView, public GatewayDirectory, public GatewayHost {
@@ -56,6 +58,8 @@ public:
     const AppPaths& folders() const { return m_settings.paths(); }
     ComPortManager& comPorts() { return *m_comPorts; }
     bool FCloseQueryExecuting() const { return m_closeQueryExecuting; }
+    // CheckAppAbuse: the directory service has answered this installation's block check.
+    bool CheckAppAbuse() const { return m_checkAppAbuse; }
     // Saves the application settings (main.cfg); stores the normal geometry first.
     bool ConfigSpeichern();
 
@@ -138,6 +142,8 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_tickTimer = nullptr;
     QTimer* m_pingTimer = nullptr;
+    DirectoryClient* m_directory = nullptr;
+    BlockCheck* m_abuseCheck = nullptr;
     QString m_lastBalloon;
     bool m_closeQueryExecuting = false;
     bool m_checkAppAbuse = false;

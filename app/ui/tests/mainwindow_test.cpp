@@ -1,11 +1,16 @@
 #include "app/config/globalfunct.h"
 #include "app/config/texts.h"
 #include "app/session/tests/sessionfakes.h"
+#include "app/gateway/gatewaywindow.h"
+#include "app/gateway/remoteregisterwindow.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/linkmonitorwindow.h"
 #include "app/ui/mainwindow.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
@@ -293,6 +298,103 @@ TEST_F(MainWindowTest, GatewayFileOpensARealGatewayWindowThatAnnouncesItself)
     EXPECT_TRUE(main->session().GatewayIstAktiv(uid));
     EXPECT_FALSE(transport->takeLines().filter(QStringLiteral("GW_START")).isEmpty());
     EXPECT_EQ(main->openGatewayFile(home.path() + QStringLiteral("/config/missing.rdk")), nullptr);
+}
+
+TEST_F(MainWindowTest, GatewayWindowButtonsOpenOneSetupAndOneRegisterWindowOfThatGateway)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US")});
+    create();
+    RegisterChildWindows(*main);
+    const QString uid = QStringLiteral("{12345678-AAAA-BBBB-CCCC-1234567890AB}");
+    const QString file = home.path() + QStringLiteral("/config/") + uid + QStringLiteral(".rdk");
+    ASSERT_TRUE(SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
+    auto* gw = qobject_cast<GatewayWindow*>(main->openGatewayFile(file));
+    ASSERT_NE(gw, nullptr);
+
+    const auto windowsOf = [&](ChildKind kind) {
+        QList<QWidget*> out;
+        for (QWidget* w : main->childWindows()) {
+            auto* cw = dynamic_cast<ChildWindow*>(w);
+            if ((cw && cw->childKind() == kind) || (kind == ChildKind::RemoteUsers && qobject_cast<RemoteRegisterWindow*>(w)))
+                out << w;
+        }
+        return out;
+    };
+    for (int press = 0; press < 2; ++press) {   // the second press brings the open ones to the front
+        emit gw->settingsRequested(uid, file);
+        ASSERT_EQ(windowsOf(ChildKind::GatewaySetup).size(), 1);
+        EXPECT_EQ(main->childWindows().first(), windowsOf(ChildKind::GatewaySetup).first());
+        emit gw->remotePermissionsRequested(uid, file);
+        ASSERT_EQ(windowsOf(ChildKind::RemoteUsers).size(), 1);
+        EXPECT_EQ(main->childWindows().first(), windowsOf(ChildKind::RemoteUsers).first());
+        EXPECT_EQ(windowsOf(ChildKind::RemoteUsers).first()->windowTitle(), QStringLiteral("Remote-Permissions [Test Gate]"));
+    }
+    // The setup window edits this gateway's file.
+    EXPECT_EQ(windowsOf(ChildKind::GatewaySetup).first()->property("gateUID").toString(), uid);
+}
+
+TEST_F(MainWindowTest, EveryMenuWindowKindHasItsWindow)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US")});
+    create();
+    RegisterChildWindows(*main);
+    for (ChildKind kind : {ChildKind::GatewayList, ChildKind::ComPortEditor, ChildKind::AppSetup, ChildKind::RogerBeepEditor,
+                           ChildKind::LinkMonitor}) {
+        QWidget* w = main->OpenNewChildWindow(kind, QStringLiteral("caption"), SettingsList(), true);
+        ASSERT_NE(w, nullptr) << int(kind);
+        EXPECT_EQ(dynamic_cast<ChildWindow*>(w)->childKind(), kind);
+        EXPECT_EQ(main->OpenNewChildWindow(kind, QStringLiteral("caption"), SettingsList(), true), w) << int(kind);
+    }
+}
+
+// Sends "GET / HTTP/1.0" and returns what came back within a few seconds.
+QByteArray httpGet(quint16 port)
+{
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (!s.waitForConnected(3000))
+        return {};
+    s.write("GET / HTTP/1.0\r\nHost: localhost\r\n\r\n");
+    QByteArray answer;
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && s.state() == QAbstractSocket::ConnectedState) {
+        if (s.waitForReadyRead(200))
+            answer += s.readAll();
+    }
+    return answer + s.readAll();
+}
+
+TEST_F(MainWindowTest, WebInterfaceFollowsHttpActiveAndReportsABusyPort)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::Any));
+    const quint16 port = probe.serverPort();
+    const struct {
+        const char* active;
+        bool busy;
+        bool serves;
+    } cases[] = {{"True", false, true}, {"False", false, false}, {"True", true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.active) + (c.busy ? " busy" : ""));
+        if (!c.busy) {
+            probe.close();
+        } else if (!probe.isListening()) {
+            ASSERT_TRUE(probe.listen(QHostAddress::Any, port));
+        }
+        writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("HTTP_ACTIVE=") + QLatin1String(c.active),
+                      QStringLiteral("HTTP_PORT=%1").arg(port)});
+        create();
+        if (c.serves) {
+            const QByteArray answer = httpGet(port);
+            EXPECT_TRUE(answer.startsWith("HTTP/1.")) << answer.left(200).toStdString();
+            EXPECT_TRUE(answer.contains("Relaydeck")) << answer.left(400).toStdString();
+        } else if (!c.busy) {
+            EXPECT_TRUE(httpGet(port).isEmpty());
+        }
+        // A port that cannot be opened shows in the error panel; otherwise it stays quiet.
+        EXPECT_EQ(main->statusText(1).contains(QStringLiteral("[ERROR]")), c.busy) << main->statusText(1).toStdString();
+        main.reset();
+    }
 }
 
 // Not a check: leaves a picture of the frame for a look by eye.
