@@ -1,6 +1,7 @@
 #include "app/ui/appsetupwindow.h"
 
 #include "app/config/texts.h"
+#include "app/directory/directoryclient.h"
 #include "app/ui/mainwindow.h"
 
 #include <QButtonGroup>
@@ -353,6 +354,58 @@ void AppSetupWindow::closeEvent(QCloseEvent* event)
 
 // ---------------------------------------------------------------------------------------
 
+namespace {
+
+class DirectoryPluginService final : public appsetup::PluginUpdateService {
+public:
+    DirectoryPluginService(DirectoryClient& client, QString appUid) : m_client(client), m_appUid(std::move(appUid)) {}
+
+    bool pluginList(QList<appsetup::PluginListEntry>& out, QString* error) override
+    {
+        SettingsList items;
+        items.setValue(QStringLiteral("appUID"), m_appUid);
+        const PluginListReply r = m_client.EmpfangeVonWavenest(
+            QStringLiteral("ts3plugin.php"), DirectoryClient::actionParams(QStringLiteral("SHOW-NEW"), items));
+        if (!r.error.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("Directory service: ") + r.error;
+            return false;
+        }
+        out.clear();
+        if (r.list) {   // an answer without a plugin list counts as an empty list
+            for (const PluginVersion& v : *r.list)
+                out.append({v.ident, v.md5, v.sha1, v.file});
+        }
+        return true;
+    }
+
+    bool download(const appsetup::PluginListEntry& e, const QString& target, QString* error) override
+    {
+        SettingsList items;
+        items.setValue(QStringLiteral("appUID"), m_appUid);
+        items.setValue(QStringLiteral("plugVERS"), e.ident);
+        items.setValue(QStringLiteral("plugFILE"), e.file);
+        const DownloadReply r = m_client.DownloadVonWavenest(QStringLiteral("download.php"), target, e.md5,
+                                                             DirectoryClient::actionParams(QStringLiteral("DOWNLOAD"), items));
+        if (!r.ok && error)
+            *error = r.error.isEmpty() ? QStringLiteral("the file did not arrive intact") : r.error;
+        return r.ok;
+    }
+
+private:
+    DirectoryClient& m_client;
+    QString m_appUid;
+};
+
+} // namespace
+
+std::unique_ptr<appsetup::PluginUpdateService> MakeDirectoryPluginService(DirectoryClient* client, const QString& appUid)
+{
+    if (!client)
+        return appsetup::MakeUnavailableUpdateService();
+    return std::make_unique<DirectoryPluginService>(*client, appUid);
+}
+
 AppSetupWindow* CreateAppSetupWindow(MainWindow& main)
 {
     AppSetupWindow::Deps d;
@@ -361,6 +414,9 @@ AppSetupWindow* CreateAppSetupWindow(MainWindow& main)
     d.bundledPlugin = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(appsetup::kInstalledPluginName);
     d.save = [&main] { return main.ConfigSpeichern(); };
     d.reportError = [&main](const QString& text) { main.applicationError(text); };
+    d.service = [&main] {
+        return MakeDirectoryPluginService(DirectoryClient::shared(), main.globalConfig().value(QStringLiteral("appUID")));
+    };
     return new AppSetupWindow(std::move(d));
 }
 

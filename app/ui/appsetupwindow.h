@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class DirectoryClient;
 class MainWindow;
 class QCheckBox;
 class QComboBox;
@@ -102,6 +103,11 @@ private:
     QList<appsetup::PluginVersion> m_versions;
     bool m_saved = false;
 };
+
+// The plugin list and downloads through the directory client: "ts3plugin.php" with action
+// SHOW-NEW and "download.php" with action DOWNLOAD, plugVERS and plugFILE, each with the
+// installation's appUID. Without a client every request fails.
+std::unique_ptr<appsetup::PluginUpdateService> MakeDirectoryPluginService(DirectoryClient* client, const QString& appUid);
 
 // The window for the main window's child factory.
 AppSetupWindow* CreateAppSetupWindow(MainWindow& main);

@@ -198,6 +198,8 @@ void BeepEditorWindow::showModel()
     m_b3->setChecked(f.b3);
     m_name->setText(m_model->name());
     m_name->setReadOnly(m_model->nameReadOnly());
+    // A read-only field looks like one: the name of a stored design cannot be changed.
+    m_name->setStyleSheet(m_model->nameReadOnly() ? QStringLiteral("QLineEdit { background: palette(window); }") : QString());
     m_delete->setEnabled(m_model->deleteEnabled());
     m_b3->setEnabled(m_model->tone3CheckEnabled());
     for (QLineEdit* e : {m_freq[1], m_dur[1], m_pause[1]})

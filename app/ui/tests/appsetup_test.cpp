@@ -2,6 +2,8 @@
 // saving on close, the plugin version list, installing the plugin into a folder and
 // fetching new versions from the directory service.
 #include "app/config/texts.h"
+#include "app/directory/directoryclient.h"
+#include "app/directory/tests/standin.h"
 #include "app/ui/appsetup_model.h"
 #include "app/ui/appsetupwindow.h"
 
@@ -413,6 +415,64 @@ TEST_F(AppSetupTest, CheckForUpdatesWithoutTheDirectoryServiceFailsWithAMessage)
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("E: "))) << messages[0].toStdString();
     EXPECT_EQ(reported.size(), 1);
     EXPECT_FALSE(QFileInfo::exists(path("ts3plugin")));
+}
+
+// The whole path over HTTP: list and download from a local stand-in of the service, the
+// new version offered for installation afterwards; an unreachable service is an error.
+TEST_F(AppSetupTest, UpdatesThroughTheDirectoryClient)
+{
+    QByteArray plugin(6000, '\0');
+    for (int i = 0; i < plugin.size(); ++i)
+        plugin[i] = char(i * 7);
+    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(plugin, QCryptographicHash::Md5).toHex().toUpper());
+    DirectoryStandIn service;
+    service.answer("/_apis/relayd4/_updates/ts3plugin.php",
+                   {200, "<relayd4><plugin><ident>4.1.0-beta</ident><md5>" + md5.toStdString()
+                             + "</md5><sha1>-</sha1><file>Setup.so</file></plugin></relayd4>", ""});
+    service.answer("/_apis/relayd4/_updates/download.php", {200, plugin.toBase64().toStdString(), ""});
+    DirectoryClient client;
+    client.setServiceUrl(service.url());
+    client.setLogSink([](const QString&) {});
+
+    AppSetupWindow::Deps d = deps();
+    d.service = [&client] { return MakeDirectoryPluginService(&client, QStringLiteral("{APP-UID}")); };
+    AppSetupWindow w(std::move(d));
+    w.showPage(AppSetupWindow::PluginPage);
+    EXPECT_EQ(w.pluginList()->topLevelItemCount(), 0);
+    w.checkUpdatesButton()->click();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("I: 1 => Download successfully")});
+    EXPECT_EQ(readFile(path("ts3plugin/4.1.0-beta/Setup.so")), plugin);
+    ASSERT_EQ(w.pluginList()->topLevelItemCount(), 1);
+    EXPECT_EQ(w.pluginList()->topLevelItem(0)->text(0), QStringLiteral("4.1.0-beta"));
+    EXPECT_EQ(w.pluginList()->topLevelItem(0)->text(2), QStringLiteral("5 KB"));
+
+    const std::vector<SeenRequest> seen = service.seen();
+    ASSERT_EQ(seen.size(), 2u);
+    auto form = [](const SeenRequest& r, const char* key) {
+        const auto it = r.form.find(key);
+        return it == r.form.end() ? std::string("<none>") : it->second;
+    };
+    EXPECT_EQ(form(seen[0], "action"), QByteArray("SHOW-NEW").toBase64().toStdString());
+    EXPECT_EQ(form(seen[0], "appUID"), "{APP-UID}");
+    EXPECT_EQ(form(seen[1], "action"), QByteArray("DOWNLOAD").toBase64().toStdString());
+    EXPECT_EQ(form(seen[1], "plugVERS"), "4.1.0-beta");
+    EXPECT_EQ(form(seen[1], "plugFILE"), "Setup.so");
+
+    // Asked again: the intact file is not fetched a second time.
+    messages.clear();
+    w.checkUpdatesButton()->click();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("I: No new Updates available")});
+    EXPECT_EQ(service.count(), 3u);
+
+    // Nobody listening: an error box and the error hook, nothing else changes.
+    messages.clear();
+    client.setServiceUrl(QStringLiteral("http://127.0.0.1:%1/").arg(service.port() == 1 ? 2 : 1));
+    client.setTimeout(3000);
+    w.checkUpdatesButton()->click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("E: Directory service: "))) << messages[0].toStdString();
+    EXPECT_EQ(reported.size(), 1);
+    EXPECT_EQ(w.pluginList()->topLevelItemCount(), 1);
 }
 
 TEST_F(AppSetupTest, Screenshot)
