@@ -26,10 +26,10 @@ class DirectoryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        coreApp();
         client.setServiceUrl(service.url());
         client.setLogSink([this](const QString& line) { logLines << line; });
     }
+    bool appFirst = (coreApp(), true);   // network objects need the application
     DirectoryStandIn service;
     DirectoryClient client;
     QStringList logLines;
