@@ -40,7 +40,9 @@ ROOT = os.path.dirname(HERE)
 # clientsim lines worth showing to a person watching (everything with --verbose).
 INTERESTING = [
     (re.compile(r"CALL guiConnect\("), "TeamSpeak: the gateway opens its server connection"),
-    (re.compile(r"CALL setClientSelfVariableAsInt\(\d+, 9, 1\)|CALL setClientSelfVariableAsInt\(\d+, 6, 0\)"), None),
+    # SETPTT status=1: the gateway's microphone path opens (input deactivated := 0).
+    (re.compile(r"CALL setClientSelfVariableAsInt\(\d+, 10, 0\)"), None),
+    (re.compile(r"CALL setClientSelfVariableAsInt\(\d+, 10, 1\)"), "TeamSpeak: the gateway releases its microphone path"),
     (re.compile(r"CALL playWaveFile"), "TeamSpeak: a tone/announcement is played to the radio"),
     (re.compile(r"CALL requestSendChannelTextMsg|CALL requestSendPrivateTextMsg"), "TeamSpeak: the gateway writes a message"),
     (re.compile(r"CALL setClientSelfVariableAsString\(\d+, 1,"), "TeamSpeak: the gateway sets its nickname"),
@@ -234,8 +236,11 @@ class Demo:
 
     def verdict(self):
         radio_ptt = any(w == "radio" and "PTT ON" in l for w, l in self.seen)
-        ts_ptt = any(w == "teamspeak" and re.search(r"setClientSelfVariableAsInt\(\d+, (9, 1|6, 0)\)", l)
-                     for w, l in self.seen)
+        # Only a microphone opening after the radio's squelch opened counts.
+        opened = next((i for i, (w, l) in enumerate(self.seen) if w == "radio" and "SQUELCH OPEN" in l), None)
+        ts_ptt = opened is not None and any(
+            w == "teamspeak" and re.search(r"setClientSelfVariableAsInt\(\d+, 10, 0\)", l)
+            for w, l in self.seen[opened:])
         log("demo", f"radio keyed by TeamSpeak speech: {'yes' if radio_ptt else 'no'}; "
                     f"TeamSpeak keyed by the radio's squelch: {'yes' if ts_ptt else 'no'}")
         if self.args.check and not (radio_ptt and ts_ptt):
