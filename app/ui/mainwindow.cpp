@@ -8,6 +8,7 @@
 #include "app/ui/artwork.h"
 #include "app/ui/gatewaylistwindow.h"
 #include "app/ui/linkmonitorwindow.h"
+#include "app/ui/windowlistwindow.h"
 #include "app/web/webinterface.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -136,6 +138,9 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     setChildFactory(ChildKind::LinkMonitor, [](MainWindow& main, const QString&, const SettingsList&) -> QWidget* {
         return new LinkMonitorWindow(main);
     });
+    setChildFactory(ChildKind::WindowList, [](MainWindow& main, const QString&, const SettingsList&) -> QWidget* {
+        return new WindowListWindow(main);
+    });
 
     m_tickTimer = new QTimer(this);
     m_tickTimer->setInterval(1000);
@@ -220,9 +225,43 @@ void MainWindow::buildMenus()
             [this] { OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true); });
     connect(help->addAction(menuText("0016")), &QAction::triggered, this, [this] { showAbout(); });
 
+    // The developer entry is the menu title itself.
     QMenu* dev = bar->addMenu(QStringLiteral("&Debug"));
     connect(dev->addAction(QStringLiteral("Link &monitor")), &QAction::triggered, this,
-            [this] { OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true); });
+            [this] { guarded([this] { openDeveloperEntry(); }); });
+}
+
+QString MainWindow::developerAccessCode()
+{
+    static constexpr char kCode[] = "Rx7#tQ2m-Lk9@Vz4!Wd8$Hn";
+    static_assert(sizeof(kCode) - 1 == 23, "the access code has 23 characters");
+    return QString::fromLatin1(kCode);
+}
+
+void MainWindow::openDeveloperEntry()
+{
+    const QString code = developerAccessCode();
+    if (m_settings.value(QStringLiteral("devPW")) != code) {
+        const QString caption = QStringLiteral("Enter Developer-Password");
+        const QString prompt = QStringLiteral("Please enter the Developer-Password!!");
+        std::optional<QString> entry;
+        if (askAccessCode) {
+            entry = askAccessCode(caption, prompt);
+        } else {
+            bool ok = false;
+            const QString text = QInputDialog::getText(this, caption, prompt, QLineEdit::Password, QString(), &ok);
+            if (ok)
+                entry = text;
+        }
+        if (!entry)
+            return;   // Cancel
+        if (entry->size() <= 5 || *entry != code) {
+            showMessage(MessageKind::Error, GetText(QStringLiteral("0705")));
+            return;
+        }
+        m_settings.setValue(QStringLiteral("devPW"), *entry);
+    }
+    OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true);
 }
 
 void MainWindow::rebuildWindowMenu()

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QMdiArea;
@@ -76,6 +77,13 @@ public:
 
     // Quitting without the question dialog answers (tests): the answer to give.
     std::function<bool(const QString& question)> askQuit;
+
+    // The developer entry of the Debug menu: the link monitor behind the built-in access
+    // code (asked once; a correct entry is remembered in devPW).
+    static QString developerAccessCode();
+    void openDeveloperEntry();
+    // Answers the access code prompt instead of the input box (tests); nullopt = Cancel.
+    std::function<std::optional<QString>(const QString& caption, const QString& prompt)> askAccessCode;
 
     // Texts the status bar and toolbar show (for tests and the screenshot).
     QString statusText(int panel) const;

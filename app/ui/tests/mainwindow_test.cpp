@@ -6,6 +6,7 @@
 #include "app/ui/childwindows.h"
 #include "app/ui/linkmonitorwindow.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/windowlistwindow.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTemporaryDir>
 
 namespace {
@@ -345,6 +347,101 @@ TEST_F(MainWindowTest, EveryMenuWindowKindHasItsWindow)
         EXPECT_EQ(dynamic_cast<ChildWindow*>(w)->childKind(), kind);
         EXPECT_EQ(main->OpenNewChildWindow(kind, QStringLiteral("caption"), SettingsList(), true), w) << int(kind);
     }
+}
+
+TEST_F(MainWindowTest, DeveloperEntryAsksForTheAccessCodeUntilItWasEnteredOnce)
+{
+    const QString code = MainWindow::developerAccessCode();
+    ASSERT_EQ(code.size(), 23);
+    const struct {
+        const char* name;
+        QString storedCode;                 // devPW in main.cfg
+        std::optional<QString> answer;      // nullopt: Cancel
+        bool asked;
+        bool opens;
+        bool invalidShown;
+    } cases[] = {
+        {"remembered", code, std::nullopt, false, true, false},
+        {"cancel", QString(), std::nullopt, true, false, false},
+        {"wrong", QString(), QStringLiteral("letmein123"), true, false, true},
+        {"too short", QString(), code.left(5), true, false, true},
+        {"stale devPW, right answer", QStringLiteral("old-code"), code, true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList lines{QStringLiteral("appLang=en_US")};
+        if (!c.storedCode.isEmpty())
+            lines << QStringLiteral("devPW=") + c.storedCode;
+        writeMainCfg(lines);
+        create();
+        QStringList prompts;
+        main->askAccessCode = [&](const QString& caption, const QString& prompt) {
+            prompts << caption + QLatin1Char('|') + prompt;
+            return c.answer;
+        };
+        main->openDeveloperEntry();
+        EXPECT_EQ(!prompts.isEmpty(), c.asked);
+        if (c.asked) {
+            EXPECT_EQ(prompts.first(), QStringLiteral("Enter Developer-Password|Please enter the Developer-Password!!"));
+        }
+        const bool open = !main->childWindows().isEmpty()
+                          && dynamic_cast<LinkMonitorWindow*>(main->childWindows().first()) != nullptr;
+        EXPECT_EQ(open, c.opens);
+        if (open) {
+            EXPECT_EQ(main->childWindows().first()->windowTitle(), QStringLiteral("DEBUG"));
+        }
+        bool invalid = false;
+        for (QMessageBox* box : main->findChildren<QMessageBox*>())
+            invalid = invalid || box->text() == QStringLiteral("Input invalid!!");
+        EXPECT_EQ(invalid, c.invalidShown);
+        EXPECT_EQ(main->globalConfig().value(QStringLiteral("devPW")), c.opens ? code : c.storedCode);
+        // Once entered, the code is not asked again.
+        if (c.opens) {
+            prompts.clear();
+            main->openDeveloperEntry();
+            EXPECT_TRUE(prompts.isEmpty());
+        }
+        main.reset();
+    }
+}
+
+TEST_F(MainWindowTest, WindowListGroupsTheOpenWindowsAndRefreshesEveryFiveSeconds)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US")});
+    create();
+    openGateway(kUid1, 5);
+    for (ChildKind kind : {ChildKind::ComStatus, ChildKind::GatewaySetup, ChildKind::LinkMonitor}) {
+        main->setChildFactory(kind, [kind](MainWindow&, const QString&, const SettingsList&) -> QWidget* { return new PlainChild(kind); });
+        main->OpenNewChildWindow(kind, QStringLiteral("K%1").arg(int(kind)), SettingsList(), false);
+    }
+    auto* list = qobject_cast<WindowListWindow*>(
+        main->OpenNewChildWindow(ChildKind::WindowList, GetText(QStringLiteral("0501")), SettingsList(), true));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->windowTitle(), QStringLiteral("available Window"));
+    EXPECT_EQ(list->rows(WindowListWindow::GatewayGroup).size(), 1);
+    EXPECT_TRUE(list->rows(WindowListWindow::GatewayGroup).first().startsWith(kUid1 + QLatin1Char('\t')));
+    EXPECT_EQ(list->rows(WindowListWindow::ComPortGroup).size(), 1);
+    EXPECT_EQ(list->rows(WindowListWindow::SetupGroup).size(), 1);
+    // The link monitor; the list itself was not open yet while it loaded.
+    EXPECT_EQ(list->rows(WindowListWindow::OtherGroup).size(), 1);
+
+    // Countdown 5..1, then "(+)" with a reload, then 5 again.
+    main->OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("second"), SettingsList(), false);
+    list->setAutoRefresh(true);
+    QStringList captions{list->autoRefreshCaption()};
+    for (int i = 0; i < 6; ++i) {
+        list->countdownTick();
+        captions << list->autoRefreshCaption();
+        if (i == 3) {
+            EXPECT_EQ(list->rows(WindowListWindow::OtherGroup).size(), 1);   // not reloaded yet
+        }
+    }
+    const QString t = QStringLiteral("Auto Refresh");
+    EXPECT_EQ(captions, (QStringList{t + " (5)", t + " (4)", t + " (3)", t + " (2)", t + " (1)", t + " (+)", t + " (5)"}));
+    EXPECT_EQ(list->rows(WindowListWindow::OtherGroup).size(), 3);   // two monitors and the list
+    list->setAutoRefresh(false);
+    list->countdownTick();
+    EXPECT_EQ(list->autoRefreshCaption(), t);
 }
 
 // Sends "GET / HTTP/1.0" and returns what came back within a few seconds.
