@@ -70,8 +70,12 @@ WindowListWindow::WindowListWindow(MainWindow& main, QWidget* parent)
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(bar);
     layout->addWidget(m_tree);
-    resize(380, 320);
     reload();
+}
+
+QSize WindowListWindow::sizeHint() const
+{
+    return QSize(460, 320);
 }
 
 void WindowListWindow::showEvent(QShowEvent* event)

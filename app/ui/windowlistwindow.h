@@ -20,6 +20,7 @@ public:
     explicit WindowListWindow(MainWindow& main, QWidget* parent = nullptr);
 
     ChildKind childKind() const override { return ChildKind::WindowList; }
+    QSize sizeHint() const override;
 
     // The group a child window belongs to.
     static Group groupOf(QWidget* child);

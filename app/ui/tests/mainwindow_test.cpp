@@ -509,6 +509,15 @@ TEST_F(MainWindowTest, Screenshot)
     main->session().onBlock("RXVOICE scHandler=5 status=1 \rSTATUS scHandler=5 status=4 \r");
     QCoreApplication::processEvents();
     EXPECT_TRUE(main->grab().save(QStringLiteral("/tmp/relaydeck-main.png")));
+    // The window list over them, with the countdown running.
+    openGateway(kUid1, 5);
+    auto* list = qobject_cast<WindowListWindow*>(
+        main->OpenNewChildWindow(ChildKind::WindowList, GetText(QStringLiteral("0501")), SettingsList(), true));
+    ASSERT_NE(list, nullptr);
+    list->setAutoRefresh(true);
+    list->countdownTick();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(main->grab().save(QStringLiteral("/tmp/relaydeck-windowlist.png")));
 }
 
 } // namespace
