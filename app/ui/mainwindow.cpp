@@ -8,6 +8,7 @@
 #include "app/ui/artwork.h"
 #include "app/ui/gatewaylistwindow.h"
 #include "app/ui/linkmonitorwindow.h"
+#include "app/ui/supportformwindow.h"
 #include "app/ui/windowlistwindow.h"
 #include "app/web/webinterface.h"
 
@@ -141,6 +142,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     setChildFactory(ChildKind::WindowList, [](MainWindow& main, const QString&, const SettingsList&) -> QWidget* {
         return new WindowListWindow(main);
     });
+    RegisterSupportForm(*this);
 
     m_tickTimer = new QTimer(this);
     m_tickTimer->setInterval(1000);

@@ -6,6 +6,7 @@
 #include "app/ui/childwindows.h"
 #include "app/ui/linkmonitorwindow.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/supportformwindow.h"
 #include "app/ui/windowlistwindow.h"
 
 #include <QApplication>
@@ -14,7 +15,9 @@
 #include <QTcpSocket>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 
@@ -341,7 +344,7 @@ TEST_F(MainWindowTest, EveryMenuWindowKindHasItsWindow)
     create();
     RegisterChildWindows(*main);
     for (ChildKind kind : {ChildKind::GatewayList, ChildKind::ComPortEditor, ChildKind::AppSetup, ChildKind::RogerBeepEditor,
-                           ChildKind::LinkMonitor}) {
+                           ChildKind::LinkMonitor, ChildKind::WindowList, ChildKind::SupportForm}) {
         QWidget* w = main->OpenNewChildWindow(kind, QStringLiteral("caption"), SettingsList(), true);
         ASSERT_NE(w, nullptr) << int(kind);
         EXPECT_EQ(dynamic_cast<ChildWindow*>(w)->childKind(), kind);
@@ -442,6 +445,79 @@ TEST_F(MainWindowTest, WindowListGroupsTheOpenWindowsAndRefreshesEveryFiveSecond
     list->setAutoRefresh(false);
     list->countdownTick();
     EXPECT_EQ(list->autoRefreshCaption(), t);
+}
+
+TEST_F(MainWindowTest, SupportFormChecksItsFieldsInOrderAndClosesOnlyOnAnAnswer)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("MySupportAddr=old@example.net")});
+    create();
+    const auto messages = [&] {
+        QStringList out;
+        for (QMessageBox* box : main->findChildren<QMessageBox*>()) {
+            out << box->text();
+            delete box;
+        }
+        return out;
+    };
+    QList<QStringList> sent;
+    DirectoryReply reply;
+    auto* form = new SupportFormWindow(*main, [&](const QString& subject, const QString& email, const QString& message) {
+        sent << QStringList{subject, email, message};
+        return reply;
+    });
+    main->setChildFactory(ChildKind::SupportForm, [form](MainWindow&, const QString&, const SettingsList&) -> QWidget* { return form; });
+    ASSERT_EQ(main->OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true), form);
+    EXPECT_EQ(form->addressEdit()->text(), QStringLiteral("old@example.net"));
+    EXPECT_EQ(form->counterText(), QStringLiteral("0 / 4000"));
+
+    // The first empty field (subject, address, message) is the one reported.
+    const struct {
+        const char* subject;
+        const char* email;
+        const char* message;
+        const char* text;
+    } refusals[] = {
+        {"", "", "", "Please only enter a Subject for your message"},
+        {"Hello", "", "", "Without an email address we can not answer your question, unfortunately"},
+        {"Hello", "me@example.net", "", "Please only enter a text for your message"},
+    };
+    for (const auto& r : refusals) {
+        form->subjectEdit()->setText(QString::fromLatin1(r.subject));
+        form->addressEdit()->setText(QString::fromLatin1(r.email));
+        form->messageEdit()->setPlainText(QString::fromLatin1(r.message));
+        form->send();
+        EXPECT_EQ(messages(), QStringList{QString::fromLatin1(r.text)});
+    }
+    EXPECT_TRUE(sent.isEmpty());
+
+    // Limits and the counter.
+    form->subjectEdit()->setText(QString(80, QLatin1Char('s')));
+    EXPECT_EQ(form->subjectEdit()->text().size(), 55);
+    form->messageEdit()->setPlainText(QString(4100, QLatin1Char('m')));
+    EXPECT_EQ(form->messageEdit()->toPlainText().size(), 4000);
+    EXPECT_EQ(form->counterText(), QStringLiteral("4000 / 4000"));
+    form->subjectEdit()->setText(QStringLiteral("PTT stuck"));
+    form->messageEdit()->setPlainText(QStringLiteral("Radio keyed forever"));
+    EXPECT_EQ(form->counterText(), QStringLiteral("19 / 4000"));
+
+    // No answer text (service unreachable): the address is kept, the error shown, the form stays.
+    reply.error = QStringLiteral("Support: host not found");
+    form->send();
+    EXPECT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent.last(), (QStringList{QStringLiteral("PTT stuck"), QStringLiteral("me@example.net"), QStringLiteral("Radio keyed forever")}));
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("MySupportAddr")), QStringLiteral("me@example.net"));
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_TRUE(main->statusText(1).contains(QStringLiteral("Support: host not found")));
+    EXPECT_EQ(main->childWindows().size(), 1);
+
+    // An answer: shown, and the form closes.
+    reply = DirectoryReply{true, QByteArray("Thank you, ticket 4711"), 200, QString()};
+    QPointer<SupportFormWindow> guard(form);
+    form->send();
+    EXPECT_EQ(messages(), QStringList{QStringLiteral("Thank you, ticket 4711")});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_TRUE(main->childWindows().isEmpty());
 }
 
 // Sends "GET / HTTP/1.0" and returns what came back within a few seconds.

@@ -1,0 +1,52 @@
+// The support form: subject, reply address and a message for the maker's support team,
+// posted through the directory client. The reply address is remembered in MySupportAddr.
+#pragma once
+#include "app/directory/directoryclient.h"
+#include "app/session/childwindow.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class MainWindow;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+class SupportFormWindow : public QWidget, public ChildWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMaxSubject = 55;
+    static constexpr int kMaxAddress = 100;
+    static constexpr int kMaxMessage = 4000;
+
+    // Posts the form and waits for the answer (default: the shared directory client).
+    using Sender = std::function<DirectoryReply(const QString& subject, const QString& email, const QString& message)>;
+
+    explicit SupportFormWindow(MainWindow& main, Sender sender = {}, QWidget* parent = nullptr);
+
+    ChildKind childKind() const override { return ChildKind::SupportForm; }
+
+    QLineEdit* subjectEdit() const { return m_subject; }
+    QLineEdit* addressEdit() const { return m_address; }
+    QPlainTextEdit* messageEdit() const { return m_message; }
+    QString counterText() const;
+    // The Send button: checks the fields, stores the address, sends; closes when the
+    // service answered with a text (shown in a message box).
+    void send();
+
+private:
+    void closeForm();
+    void updateCounter();
+
+    MainWindow& m_main;
+    Sender m_sender;
+    QLineEdit* m_subject = nullptr;
+    QLineEdit* m_address = nullptr;
+    QPlainTextEdit* m_message = nullptr;
+    QLabel* m_counter = nullptr;
+    QPushButton* m_send = nullptr;
+};
+
+void RegisterSupportForm(MainWindow& main);
