@@ -333,11 +333,18 @@ void AppSetupWindow::showMessage(bool error, const QString& text)
 
 // ------------------------------------------------------------------------- closing
 
+bool AppSetupWindow::saveSettings()
+{
+    m_saved = true;
+    if (!m_deps.save || m_deps.save())
+        return true;
+    showMessage(true, QStringLiteral("main.cfg could not be written."));
+    return false;
+}
+
 void AppSetupWindow::saveAndClose()
 {
-    if (m_deps.save)
-        m_deps.save();
-    m_saved = true;
+    saveSettings();
     if (QWidget* frame = parentWidget())
         frame->close();
     else
@@ -346,9 +353,8 @@ void AppSetupWindow::saveAndClose()
 
 void AppSetupWindow::closeEvent(QCloseEvent* event)
 {
-    if (!m_saved && m_deps.save)
-        m_deps.save();
-    m_saved = true;
+    if (!m_saved)
+        saveSettings();
     event->accept();
 }
 

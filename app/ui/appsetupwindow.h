@@ -84,6 +84,7 @@ private:
     QWidget* buildPlugin();
     QWidget* buildProgram();
     void showMessage(bool error, const QString& text);
+    bool saveSettings();   // false (reported) when main.cfg could not be written
     void markPort(QLineEdit* edit, bool valid);
 
     Deps m_deps;

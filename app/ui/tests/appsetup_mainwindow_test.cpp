@@ -60,7 +60,7 @@ TEST_F(AppSetupInMainWindowTest, SetupOpensOnceAndClosingWritesMainCfg)
 {
     auto* w = dynamic_cast<AppSetupWindow*>(
         main->OpenNewChildWindow(ChildKind::AppSetup, GetText(QStringLiteral("0015")), SettingsList(), true));
-    ASSERT_NE(w, nullptr);
+    ASSERT_NE(w, nullptr) << main->statusText(1).toStdString() << " children " << main->childWindows().size();
     EXPECT_EQ(main->OpenNewChildWindow(ChildKind::AppSetup, GetText(QStringLiteral("0015")), SettingsList(), true), w);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("general Settings"));
 
@@ -96,6 +96,10 @@ TEST_F(AppSetupInMainWindowTest, BeepEditorSavesIntoTheConfigurationFolder)
     EXPECT_EQ(ini.readString(QStringLiteral("Call"), QStringLiteral("D1")), QStringLiteral("250"));
     // The preview renders into the program's temporary folder.
     EXPECT_EQ(w->model().previewFile(), home.path() + QStringLiteral("/_tmp/_ROGER[preview].wav"));
+    main->resize(1100, 720);
+    main->show();
+    w->parentWidget()->resize(760, 440);
+    main->grab().save(QDir::tempPath() + QStringLiteral("/rd_beepeditor_main.png"));
     w->parentWidget()->close();
     QCoreApplication::processEvents();
     EXPECT_TRUE(main->childWindows().isEmpty());

@@ -22,7 +22,6 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace appsetup;
 
@@ -234,6 +233,15 @@ TEST_F(AppSetupTest, ClosingSavesOnceAndTheSaveButtonCloses)
         EXPECT_EQ(saves, 2);
         EXPECT_FALSE(w.isVisible());
     }
+    EXPECT_TRUE(messages.isEmpty());
+    {
+        AppSetupWindow::Deps d = deps();
+        d.save = [] { return false; };
+        AppSetupWindow w(std::move(d));
+        w.show();
+        w.close();
+        EXPECT_EQ(messages, QStringList{QStringLiteral("E: main.cfg could not be written.")});
+    }
 }
 
 TEST_F(AppSetupTest, PluginVersionListShowsDateAndSize)
@@ -339,15 +347,16 @@ TEST_F(AppSetupTest, InstallReportsMissingFilesAndFoldersAndAPluginInUse)
     }
     EXPECT_FALSE(IsFileInUse(target));
 
-    // A folder that cannot be written.
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    r = InstallPlugin(source, folder, [](const QString&) { return false; });
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (getuid() != 0) {   // root writes anyway
-        EXPECT_EQ(r.status, InstallStatus::CopyFailed);
-        EXPECT_TRUE(r.message.startsWith(QStringLiteral("ERROR [CODE:1]")));
-        EXPECT_EQ(readFile(target), QByteArray("old plugin, loaded"));
-    }
+    // A copy that cannot be completed (here: a folder stands where the file goes; also as
+    // root) reports the reason and leaves what was there.
+    const QString blocked = path("blocked");
+    ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/Relaydeck_Link.so/keep")));
+    r = InstallPlugin(source, blocked, [](const QString&) { return false; });
+    EXPECT_EQ(r.status, InstallStatus::CopyFailed);
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("ERROR [CODE:1]\n\n"))) << r.message.toStdString();
+    EXPECT_GT(r.message.size(), 16) << "the reason follows the code";
+    EXPECT_TRUE(QFileInfo(blocked + QStringLiteral("/Relaydeck_Link.so/keep")).isDir());
+    EXPECT_EQ(QDir(blocked).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Relaydeck_Link.so")});
     r = InstallPlugin(source, folder);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(readFile(target), QByteArray("new plugin"));

@@ -221,6 +221,20 @@ TEST_F(BeepEditorTest, InvalidInputIsRefusedAndChangesNothing)
     EXPECT_TRUE(questions.isEmpty());
 }
 
+TEST_F(BeepEditorTest, AFailedWriteIsReportedAndKeepsTheInput)
+{
+    BeepEditorModel::Deps d = deps();
+    d.cfgFile = dir.path() + QStringLiteral("/missing/folder/rogerbeep.cfg");
+    BeepEditorModel m(std::move(d));
+    m.fields() = fields("1000", "100");
+    m.setName(QStringLiteral("Lost"));
+    EXPECT_EQ(m.save(), BeepEditorModel::SaveResult::WriteFailed);
+    EXPECT_EQ(errors, QStringList{QStringLiteral("rogerbeep.cfg could not be written.")});
+    EXPECT_TRUE(m.fields() == fields("1000", "100"));
+    EXPECT_EQ(m.name(), QStringLiteral("Lost"));
+    EXPECT_TRUE(m.designs().isEmpty());
+}
+
 TEST_F(BeepEditorTest, PreviewLeavesOutInvalidFollowingTones)
 {
     BeepEditorModel m(deps());
