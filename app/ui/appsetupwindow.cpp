@@ -47,6 +47,11 @@ QString messageText(QString text)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
+bool AppSetupModelPort(const QString& text)
+{
+    return appsetup::AppSetupModel::portNumber(text) > 0;
+}
+
 QLineEdit* portEdit(int maxDigits, QWidget* parent)
 {
     auto* e = new QLineEdit(parent);
@@ -96,6 +101,8 @@ AppSetupWindow::AppSetupWindow(Deps deps, QWidget* parent) : QWidget(parent), m_
     m_stack->addWidget(buildWeb());
     m_stack->addWidget(buildPlugin());
     m_stack->addWidget(buildProgram());
+    markPort(m_linkPort, AppSetupModelPort(m_linkPort->text()));
+    markPort(m_httpPort, AppSetupModelPort(m_httpPort->text()));
     connect(group, &QButtonGroup::idClicked, this, [this](int id) { showPage(id); });
     showPage(GeneralPage);
     resize(640, 380);
@@ -213,7 +220,8 @@ QWidget* AppSetupWindow::buildWeb()
     auto* form = new QFormLayout(group);
     m_httpActive = new QCheckBox(tx("0034"), group);
     m_httpActive->setChecked(m_model->httpActive());
-    m_httpPort = portEdit(4, group);
+    // Five digits like the plugin port: a stored port above 9999 is shown as it is.
+    m_httpPort = portEdit(5, group);
     m_httpPort->setText(m_model->httpPort());
     form->addRow(m_httpActive);
     form->addRow(tx("0035"), m_httpPort);
