@@ -5,9 +5,39 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
+// Termination signals (kill, logout, Ctrl-C) end the program through its ordered quit, so
+// the gateways send GW_STOP and save, main.cfg is written and the ports are released. The
+// handler only writes a byte; the main loop reads it.
+int g_signalPipe[2] = {-1, -1};
+
+void onQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool installQuitSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
+        return false;
+    struct sigaction sa = {};
+    sa.sa_handler = onQuitSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+    return true;
+}
+
 // Errors raised in any event handler end in the main window's error hook instead of
 // unwinding through Qt.
 class RelaydeckApplication : public QApplication {
@@ -53,15 +83,30 @@ int main(int argc, char* argv[])
     parser.addOption(open);
     parser.process(app);
 
+    const bool signalsToQuit = installQuitSignals();
     MainWindow::Options options;
     options.home = parser.value(home);
-    auto* main = new MainWindow(std::move(options));
+    QPointer<MainWindow> main = new MainWindow(std::move(options));
     main->setAttribute(Qt::WA_DeleteOnClose);
+    std::unique_ptr<QSocketNotifier> quitNotifier;
+    if (signalsToQuit) {
+        quitNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, [&main] {
+            char buf[16];
+            while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+            }
+            if (main)
+                main->quitWithoutQuestion();
+        });
+    }
     RegisterChildWindows(*main);
     main->show();
     if (parser.isSet(open)) {
         const QString file = parser.value(open);
-        QTimer::singleShot(0, main, [main, file] { main->openGatewayFile(file); });
+        QTimer::singleShot(0, main, [main, file] {
+            if (main)
+                main->openGatewayFile(file);
+        });
     }
     return app.exec();
 }

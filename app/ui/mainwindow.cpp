@@ -596,6 +596,19 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
+void MainWindow::quitWithoutQuestion()
+{
+    m_quitWithoutQuestion = true;
+    // A modal dialog runs its own event loop; it is answered with Cancel/No so the loops
+    // unwind, and the window closes from the main loop afterwards.
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->close())
+            break;
+    }
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
 bool MainWindow::CloseQuery()
 {
     if (m_quitting)
@@ -606,10 +619,10 @@ bool MainWindow::CloseQuery()
         ~Reset() { flag = false; }
     } reset{m_closeQueryExecuting};
 
-    // 1. The question.
-    if (m_settings.boolValue(QStringLiteral("appExitDlg"))) {
+    // 1. The question (not for a quit without question, even one that came while it was open).
+    if (m_settings.boolValue(QStringLiteral("appExitDlg")) && !m_quitWithoutQuestion) {
         const QString q = GetText(QStringLiteral("0019"));
-        if (!(askQuit ? askQuit(q) : askYesNo(q)))
+        if (!(askQuit ? askQuit(q) : askYesNo(q)) && !m_quitWithoutQuestion)
             return false;
     }
     m_quitting = true;

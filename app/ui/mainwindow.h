@@ -77,6 +77,9 @@ public:
 
     // Quitting without the question dialog answers (tests): the answer to give.
     std::function<bool(const QString& question)> askQuit;
+    // The ordered quit without the quit question (termination signal, logout): open modal
+    // dialogs are dismissed first, then the window closes as through File/Exit.
+    void quitWithoutQuestion();
 
     // The developer entry of the Debug menu: the link monitor behind the built-in access
     // code (asked once; a correct entry is remembered in devPW).
@@ -157,6 +160,7 @@ private:
     bool m_checkAppAbuse = false;
     bool m_firstShow = true;
     bool m_quitting = false;
+    bool m_quitWithoutQuestion = false;
     bool m_creating = true;
     SettingsList m_parArray;   // scratch list for opening child windows
 };

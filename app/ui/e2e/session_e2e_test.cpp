@@ -16,6 +16,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -202,6 +203,41 @@ TEST_F(SessionEndToEnd, TheProgramStartsWithAFreshHomeAndGreetsThePlugin)
     EXPECT_TRUE(QDir(fresh.filePath(QStringLiteral("sounds"))).exists());
     relaydeck.kill();
     relaydeck.waitForFinished(5000);
+}
+
+TEST_F(SessionEndToEnd, TerminationSignalsEndTheProgramThroughItsOrderedQuit)
+{
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        QTemporaryDir fresh;
+        const QString cfg = fresh.filePath(QStringLiteral("config/main.cfg"));
+        QDir().mkpath(fresh.filePath(QStringLiteral("config")));
+        // The quit question is on: a signal must not wait for an answer.
+        ASSERT_TRUE(SaveSettingsFile(cfg, SettingsList({QStringLiteral("LINK_PORT=%1").arg(port), QStringLiteral("appExitDlg=True"),
+                                                        QStringLiteral("LINK_EXIT=False")})));
+        client.clearTrace();
+        QProcess relaydeck;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        relaydeck.setProcessEnvironment(env);
+        relaydeck.start(QStringLiteral(RD_RELAYDECK_PATH), {QStringLiteral("--home"), fresh.path()});
+        ASSERT_TRUE(relaydeck.waitForStarted(5000));
+        ASSERT_TRUE(pluginCalled("getProfileList", 15000)) << "the program runs and greeted the plugin";
+        ASSERT_TRUE(QFile::remove(cfg));
+        ::kill(pid_t(relaydeck.processId()), sig);
+        EXPECT_TRUE(waitFor([&] { return relaydeck.state() == QProcess::NotRunning; }, 10000));
+        if (relaydeck.state() != QProcess::NotRunning) {
+            relaydeck.kill();
+            relaydeck.waitForFinished(5000);
+            continue;
+        }
+        EXPECT_EQ(relaydeck.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(relaydeck.exitCode(), 0);
+        // The quit saved the settings again.
+        const auto saved = LoadSettingsFile(cfg);
+        ASSERT_TRUE(saved.has_value());
+        EXPECT_EQ(saved->value(QStringLiteral("LINK_PORT")), QString::number(port));
+    }
 }
 
 } // namespace

@@ -275,6 +275,37 @@ TEST_F(MainWindowTest, QuittingWithoutLinkOrExitClientAndTheQuestion)
     EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/config/main.cfg")));
 }
 
+TEST_F(MainWindowTest, QuitWithoutQuestionRunsTheOrderedQuitEvenWhileTheQuestionIsOpen)
+{
+    for (const bool questionOpen : {false, true}) {
+        SCOPED_TRACE(questionOpen ? "signal while the question is open" : "signal");
+        log.clear();
+        QFile::remove(home.path() + QStringLiteral("/config/main.cfg"));
+        writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
+        create();
+        QFile::remove(home.path() + QStringLiteral("/config/main.cfg"));
+        openGateway(kUid1, 5);
+        int asked = 0;
+        main->askQuit = [&](const QString&) {
+            ++asked;
+            main->quitWithoutQuestion();   // as the signal handler would, then the box says No
+            return false;
+        };
+        main->show();
+        if (questionOpen)
+            main->close();
+        else
+            main->quitWithoutQuestion();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(asked, questionOpen ? 1 : 0);
+        EXPECT_FALSE(main->isVisible());
+        ASSERT_FALSE(log.isEmpty());
+        EXPECT_EQ(log.first(), QStringLiteral("saved ") + kUid1);   // GW_STOP and save
+        EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/config/main.cfg")));
+        main.reset();
+    }
+}
+
 TEST_F(MainWindowTest, NormalGeometryIsStoredButNotTheMaximizedOne)
 {
     writeMainCfg({QStringLiteral("appMAXWin=False")});
