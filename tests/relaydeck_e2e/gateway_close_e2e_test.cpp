@@ -27,13 +27,12 @@ int g_argc = 1;
 char g_arg0[] = "relaydeck_e2e_tests";
 char* g_argv[] = {g_arg0, nullptr};
 
-QApplication& app()
+void app()
 {
-    static QApplication* a = [] {
+    if (!QApplication::instance()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(g_argc, g_argv);
-    }();
-    return *a;
+        new QApplication(g_argc, g_argv);
+    }
 }
 
 quint16 freePort()

@@ -6,7 +6,8 @@
   * the radio's squelch opens -> SETPTT status=1 on the link and the plugin opens the
     microphone path (input deactivated := 0, flushed); it closes -> status=0;
   * the TeamSpeak client dies while the user talks -> the radio's PTT is released;
-  * the program is ended while the radio is keyed -> the port closes, the PTT line drops.
+  * the program is ended (SIGTERM, the ordered quit) while the radio is keyed -> GW_STOP is
+    sent, the port closes, the PTT line drops.
 """
 
 import re
@@ -105,10 +106,14 @@ def body(args):
         rmark = radio.log.mark()
         rig.ts_cmd("talk S1 8 start")
         radio.log.wait(r" PTT ON ", 3, rmark)
-        rmark = radio.log.mark()
-        rig.rd.stop(signal.SIGTERM)
+        rmark, mark = radio.log.mark(), rig.link.mark()
+        code = rig.rd.stop(signal.SIGTERM, timeout=10)
         _, gone = radio.log.wait(r"PTT OFF|port closed", 5, rmark)
         check.expect(True, "program ended -> radio released (%s)" % gone.text)
+        # SIGTERM runs the ordered quit: the gateway stops its server connection first.
+        check.expect(code == 0, "relaydeck exit code %s after SIGTERM" % code)
+        check.expect(rig.link.find(r"^GW_STOP .*scHandler=%d\b" % h2, mark, ">") is not None,
+                     "GW_STOP for handler %d sent while quitting" % h2)
         return check.finish()
 
 
