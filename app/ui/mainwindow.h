@@ -36,7 +36,8 @@ public:
                                                      // (or the per-user folder if read-only)
         std::unique_ptr<LinkTransport> transport;    // nullptr: TCP to the plugin
         const Clock* clock = nullptr;                // nullptr: the system clock
-        bool startTimers = true;                     // tests drive the ticks themselves
+        bool startTimers = true;                     // false: tests drive the ticks themselves
+                                                     // (and the directory client is not shared)
     };
     explicit MainWindow(Options options, QWidget* parent = nullptr);
     ~MainWindow() override;

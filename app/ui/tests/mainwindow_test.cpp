@@ -1,5 +1,6 @@
 #include "app/config/globalfunct.h"
 #include "app/config/texts.h"
+#include "app/directory/directoryclient.h"
 #include "app/session/tests/sessionfakes.h"
 #include "app/gateway/gatewaywindow.h"
 #include "app/gateway/remoteregisterwindow.h"
@@ -130,6 +131,8 @@ TEST_F(MainWindowTest, CreationShowsCaptionPanelsAndMenusInTheSettingsLanguage)
     EXPECT_EQ(main->geometry().size(), QSize(900, 600));
     EXPECT_FALSE(main->isMaximized());
     EXPECT_FALSE(main->globalConfig().value(QStringLiteral("appUID")).isEmpty());
+    // Ticks driven by hand: nothing reports to the directory service.
+    EXPECT_EQ(DirectoryClient::shared(), nullptr);
 }
 
 TEST_F(MainWindowTest, UnreadableMainCfgIsKeptAsBackupAndReportedWhileTheDefaultsRun)
