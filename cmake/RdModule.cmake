@@ -46,7 +46,7 @@ function(rd_tests target)
     set(A_LABEL ${target})
   endif()
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${A_LABEL} TIMEOUT 300
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;RELAYDECK_DIRECTORY_URL=http://127.0.0.1:9/")
 endfunction()
 
 # rd_benchmarks(TARGET DEPS ...): one Google Benchmark program of every bench/*.cpp.

@@ -9,6 +9,8 @@ bash scripts/deps.sh
 BUILD=${RD_BUILD_DIR:-build/ci}
 JOBS=${RD_JOBS:-$(nproc)}
 export QT_QPA_PLATFORM=offscreen
+# Tests never talk to the real directory service: a loopback port where nothing listens.
+export RELAYDECK_DIRECTORY_URL=${RELAYDECK_DIRECTORY_URL:-http://127.0.0.1:9/}
 
 echo "== build and test (RelWithDebInfo, -Werror)"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRD_WERROR=ON >/dev/null

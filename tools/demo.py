@@ -153,6 +153,8 @@ class Demo:
             self.ts3(cmd)
 
         env = dict(os.environ)
+        # The demo stays on this PC: directory reports go to a loopback port nobody serves.
+        env.setdefault("RELAYDECK_DIRECTORY_URL", "http://127.0.0.1:9/")
         env["XDG_RUNTIME_DIR"] = os.path.join(self.home, "runtime")
         os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         if not env.get("DISPLAY") and not env.get("WAYLAND_DISPLAY"):
