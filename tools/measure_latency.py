@@ -61,6 +61,7 @@ def main():
         rig.connected(h, 20, k)
         rig.wire(r"^SETINFO scHandler=%d" % h, 10, k)
         radio.log.wait(r"connected to ", 10)
+        rig.radio_settled(radio, h, k)
         rig.ts_cmd("join S1 7 Alice channel=1")
 
         ts_on, ts_off, sq_on, sq_off = [], [], [], []

@@ -460,6 +460,19 @@ class Rig:
     def connected(self, handler, timeout=20.0, start=0):
         return self.wire(r"^CONNECT scHandler=%d .*status=4" % handler, timeout, start, "<")
 
+    def radio_settled(self, radio, handler, start=0):
+        """Waits until the radio is unkeyed after the gateway connected.
+
+        The answer to GETSPEAKER on connect (SPEAKERS speakers=0) is handled as the end of
+        TeamSpeak speech, so the radio is keyed for the release delay right after connecting.
+        """
+        self.wire(r"^SPEAKERS scHandler=%d " % handler, 10, start, "<")
+        try:
+            i, _ = radio.log.wait(r" PTT ON ", 1.0)
+        except TimeoutError:
+            return
+        radio.log.wait(r" PTT OFF |port closed", 5, i)
+
     def own_client_id(self, handler):
         start = self.ts_cmd("state %d" % handler)
         _, e = self.ts.log.wait(r"^INFO handler %d .*own=(\d+)" % handler, 5, start)

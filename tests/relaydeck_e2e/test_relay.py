@@ -39,6 +39,7 @@ def body(args):
         rig.connected(h, 15, k)
         rig.wire(r"^SETINFO scHandler=%d" % h, 10, k)
         radio.log.wait(r"connected to ", 10)
+        rig.radio_settled(radio, h, k)
         rig.ts_cmd("join S1 7 Alice channel=1 uid=alice-uid-0001")
 
         # ---- TeamSpeak speech keys the radio -------------------------------------------
@@ -102,6 +103,13 @@ def body(args):
         rig.start_clientsim()
         k2, h2 = rig.handler_of(uid, 30, rig.link.mark())
         rig.connected(h2, 15, k2)
+        rmark = radio.log.mark()
+        rig.wire(r"^SPEAKERS scHandler=%d " % h2, 10, k2, "<")
+        try:
+            i, _ = radio.log.wait(r" PTT ON ", 1.0, rmark)
+            radio.log.wait(r" PTT OFF ", 5, i)
+        except TimeoutError:
+            pass
         rig.ts_cmd("join S1 8 Bob channel=1")
         rmark = radio.log.mark()
         rig.ts_cmd("talk S1 8 start")
