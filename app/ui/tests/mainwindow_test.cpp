@@ -416,7 +416,7 @@ TEST_F(MainWindowTest, DeveloperEntryAsksForTheAccessCodeUntilItWasEnteredOnce)
             prompts << caption + QLatin1Char('|') + prompt;
             return c.answer;
         };
-        main->openDeveloperEntry();
+        main->mainMenu()->findChild<QAction*>(QStringLiteral("developerEntry"))->trigger();
         EXPECT_EQ(!prompts.isEmpty(), c.asked);
         if (c.asked) {
             EXPECT_EQ(prompts.first(), QStringLiteral("Enter Developer-Password|Please enter the Developer-Password!!"));
