@@ -442,6 +442,39 @@ TEST_F(MainWindowTest, DeveloperEntryAsksForTheAccessCodeUntilItWasEnteredOnce)
     }
 }
 
+TEST_F(MainWindowTest, WindowMenuListsTheOpenWindowsEachTimeItOpens)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US")});
+    create();
+    QMenu* menu = nullptr;
+    for (QAction* a : main->mainMenu()->actions())
+        if (a->text() == QStringLiteral("&Window"))
+            menu = a->menu();
+    ASSERT_NE(menu, nullptr);
+    const auto items = [&] {
+        emit menu->aboutToShow();
+        QStringList out;
+        for (QAction* a : menu->actions())
+            out << (a->isSeparator() ? QStringLiteral("--") : a->text());
+        return out;
+    };
+    EXPECT_EQ(items(), (QStringList{QStringLiteral("&List Window"), QStringLiteral("--")}));
+    openGateway(kUid1, 5);
+    openGateway(kUid2, 6);
+    EXPECT_EQ(items(), (QStringList{QStringLiteral("&List Window"), QStringLiteral("--"), kUid2, kUid1}));
+
+    // An item whose window closed after the menu was built does nothing.
+    const QList<QAction*> actions = menu->actions();
+    delete main->childWindows().last()->parentWidget();   // kUid1's frame
+    actions.last()->trigger();
+    EXPECT_EQ(main->childWindows().size(), 1);
+    // Clicking an item brings that window to the front.
+    openGateway(kUid1, 7);
+    items();
+    menu->actions().last()->trigger();
+    EXPECT_EQ(main->childWindows().first()->windowTitle(), kUid2);
+}
+
 TEST_F(MainWindowTest, WindowListGroupsTheOpenWindowsAndRefreshesEveryFiveSeconds)
 {
     writeMainCfg({QStringLiteral("appLang=en_US")});
