@@ -124,7 +124,9 @@ MainWindow::MainWindow(Options options, QWidget* parent)
         applicationError(m_settings.loadProblem());
     // 12. Web interface (screenshot server) when HTTP_ACTIVE; a busy port goes to the
     // error panel.
-    if (QString webError; !StartWebInterface(this, m_settings.list(), &webError) && !webError.isEmpty())
+    QString webError;
+    m_web = StartWebInterface(this, m_settings.list(), &webError);
+    if (!m_web && !webError.isEmpty())
         applicationError(webError);
     // 13. The directory client (shared with the gateways) and this installation's block
     // check every 5 s until the service has answered. A main window whose ticks are driven
@@ -163,6 +165,8 @@ MainWindow::~MainWindow()
         g_errorTarget = nullptr;
     if (DirectoryClient::shared() == m_directory)
         DirectoryClient::setShared(nullptr);
+    // The screenshot server goes first: its threads must not capture a window being torn down.
+    delete m_web.data();
     // Child windows go first: gateway windows still talk to the session while closing.
     // They close without asking, as during quitting.
     m_closeQueryExecuting = true;

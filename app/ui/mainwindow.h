@@ -154,6 +154,7 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_tickTimer = nullptr;
     QTimer* m_pingTimer = nullptr;
+    QPointer<QObject> m_web;   // the web interface while it runs
     DirectoryClient* m_directory = nullptr;
     BlockCheck* m_abuseCheck = nullptr;
     QString m_lastBalloon;
