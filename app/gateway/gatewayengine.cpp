@@ -499,7 +499,11 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
                 PlayRxStartBeep();
         }
     } else if (cmd == QLatin1String("SPEAKERS")) {
-        if (forThisGateway(items)) {
+        // The count answers GETSPEAKER (sent on every connect). "Nobody talks" ends a
+        // reception only when one was being relayed; otherwise every connect would key the
+        // radio for the release delay and send the end and roger beeps with nobody speaking.
+        const bool nobodyTalks = val("speakers") == QLatin1String("0");
+        if (forThisGateway(items) && !(nobodyTalks && !SPEAKERS.contains(QStringLiteral("TS3-RX")))) {
             RxVoiceChanged(val("speakers") != QLatin1String("0"), QStringLiteral("0"), StrToIntDef(val("speakers"), 0),
                            QString());
             if (val("status") == QLatin1String("0"))

@@ -386,3 +386,28 @@ TEST_F(RelayTest, SendsThatDisconnectFromInsideAreSurvived)
     EXPECT_FALSE(host->held(1, QStringLiteral("RTS")));
     dropping.engine = nullptr;
 }
+
+// The talker count that answers GETSPEAKER on every connect: "nobody talks" ends a
+// reception only when one was being relayed, so a connect never keys the radio or sends
+// the end and roger beeps by itself; a count above 0 keys it, and 0 then ends it.
+TEST_F(RelayTest, TalkerCountAfterConnectKeysTheRadioOnlyForRealSpeech)
+{
+    settings.setValue(QStringLiteral("HF-ROGER-BEEP"), QStringLiteral("True"));
+    openConnected();
+
+    line("SPEAKERS", {"scHandler=3", "speakers=0", "users=2", "status=0"});
+    EXPECT_TRUE(engine->SPEAKERS.isEmpty());
+    EXPECT_TRUE(engine->hooks.isEmpty());
+    ticks(30);
+    EXPECT_FALSE(ptt());
+    EXPECT_TRUE(engine->hooks.isEmpty());
+
+    line("SPEAKERS", {"scHandler=3", "speakers=1", "users=2", "status=1"});
+    EXPECT_EQ(engine->SPEAKERS.value(QStringLiteral("TS3-RX")), QStringLiteral("-1"));
+    ticks(1);
+    EXPECT_TRUE(ptt());
+    engine->hooks.clear();
+    line("SPEAKERS", {"scHandler=3", "speakers=0", "users=2", "status=0"});
+    EXPECT_EQ(engine->SPEAKERS.value(QStringLiteral("TS3-RX")), QStringLiteral("3"));
+    EXPECT_EQ(engine->hooks, QStringList{QStringLiteral("PlayRxEndBeep")});
+}
