@@ -1,5 +1,7 @@
 #include "app/gateway/gatewaywindow.h"
 
+#include <algorithm>
+
 #include "app/config/texts.h"
 
 #include <QCloseEvent>
@@ -177,6 +179,13 @@ GatewayWindow::GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* par
     tsl->addWidget(new QLabel(QStringLiteral("RX"), ts), 2, 1);
     tsl->addWidget(m_rxLabel, 2, 2);
     tsl->setColumnStretch(2, 1);
+    // The transmit and receive labels change their text while the gateway runs: leave room
+    // for the longest one so "receive Audio" is never cut off.
+    int labelWidth = 0;
+    for (const char* id : {"0104", "0106", "0107", "0108"})
+        labelWidth = std::max(labelWidth, m_rxLabel->fontMetrics().horizontalAdvance(t(id)));
+    m_txLabel->setMinimumWidth(labelWidth + 4);
+    m_rxLabel->setMinimumWidth(labelWidth + 4);
     row1->addWidget(ts, 3);
 
     QGroupBox* com = group("0103", this);
