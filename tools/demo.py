@@ -84,6 +84,7 @@ class Demo:
         self.tsdir = os.path.join(self.home, "ts3client")
         self.sock = os.path.join(self.home, "vcom", "COM7.sock")
         self.port = args.port or free_port()
+        self.http_port = free_port()
         self.uid = "{" + str(uuid.uuid4()).upper() + "}"
 
     # --- set-up -------------------------------------------------------------------------
@@ -97,6 +98,7 @@ class Demo:
             f.write(encode_settings([
                 f"appLang={lang}", f"LINK_PORT={self.port}", "appExitDlg=False",
                 "LINK_EXIT=False", "appMAXWin=False", "winWIDTH=1100", "winHEIGHT=760",
+                "HTTP_ACTIVE=True", f"HTTP_PORT={self.http_port}",
             ]))
         with open(os.path.join(cfg, "comport.cfg"), "w", encoding="latin-1") as f:
             f.write(f"[COM7]\r\nident=7\r\nactiv=1\r\nstatus=1\r\ntop=420\r\nleft=10\r\n"
@@ -131,6 +133,7 @@ class Demo:
     def run(self):
         self.prepare()
         log("demo", f"home folder {self.home}, link port {self.port}")
+        log("demo", f"Relaydeck's window as a picture: http://127.0.0.1:{self.http_port}/screen.jpg")
         verbose = self.args.verbose
 
         def ts_echo(line):
@@ -160,7 +163,8 @@ class Demo:
         if not env.get("DISPLAY") and not env.get("WAYLAND_DISPLAY"):
             env.setdefault("QT_QPA_PLATFORM", "offscreen")
         self.start("relaydeck", [os.path.join(self.bin, "relaydeck"), "--home", self.home], env=env,
-                   echo=lambda line: verbose or not line.startswith(("ALSA", "Cannot connect", "jack", "This plugin does not support")))
+                   echo=lambda line: verbose or not line.startswith(("ALSA", "Cannot connect", "jack", "This plugin does not support",
+                                                                        "Directory service")))
 
         self.start("radio", [sys.executable, os.path.join(HERE, "vradio.py"),
                              "--socket", self.sock, "--squelch", "CTS", "--every", "0"],
