@@ -461,10 +461,10 @@ class Rig:
         return self.wire(r"^CONNECT scHandler=%d .*status=4" % handler, timeout, start, "<")
 
     def radio_settled(self, radio, handler, start=0):
-        """Waits until the radio is unkeyed after the gateway connected.
+        """Waits until the gateway has its talker count and the radio is unkeyed.
 
-        The answer to GETSPEAKER on connect (SPEAKERS speakers=0) is handled as the end of
-        TeamSpeak speech, so the radio is keyed for the release delay right after connecting.
+        The answer to GETSPEAKER on connect must not key the radio by itself; should it
+        ever do so again, the measurements wait for the radio to drop before they start.
         """
         self.wire(r"^SPEAKERS scHandler=%d " % handler, 10, start, "<")
         try:
