@@ -209,6 +209,7 @@ private:
     void setFlagButton(const QString& flag);
     void toggleFlag(const QString& flag, const char* command);
     void driveOutput(OutKind kind, bool on);
+    void outputOff(OutKind kind);
     void startRadioTxTime();
     void releaseOutputs();
     QString text(const char* id) const;

@@ -185,38 +185,32 @@ void GatewayEngine::TxOutputOn()
 
 void GatewayEngine::RadioPttOff()
 {
-    const SettingsList& d = DATARRAY;
-    const bool available = d.boolValue(QStringLiteral("COM-OUT-ON")) && m_host.COMPortIsOpen(d.intValue(QStringLiteral("COM-OUT-NUM"), 0));
-    if (!available) {
-        driveOutput(OutKind::Ptt, false);
-        return;
-    }
-    if (m_connected && TS3FLAGS.value(QStringLiteral("57")) == QLatin1String("1") && !TS_TX_STATUS && !TS_RX_STATUS &&
-        d.boolValue(QStringLiteral("TS3-CMDR-ON-RX")) && d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
-        send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
-    driveOutput(OutKind::Ptt, false);
-    if (d.boolValue(QStringLiteral("HF-TX-MAX-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-HF-OFF"))) {
-        COUNTER.remove(QStringLiteral("TXTIME-HF-ON"));
-        if (m_display.hfBar.pos != 0 || m_display.hfLimitLamp.color != GwColor::Green) {
-            m_display.hfBar.pos = 0;
-            m_display.hfLimitLamp.color = GwColor::Green;
-            changed();
-        }
-    }
+    outputOff(OutKind::Ptt);
 }
 
 void GatewayEngine::TxOutputOff()
 {
+    outputOff(OutKind::Tx);
+}
+
+// The off step shared by the PTT output and the second (TeamSpeak transmit) output: the
+// channel commander goes off when nothing is transmitted any more, the line is released and
+// the radio's transmit time count ends unless a block is running.
+void GatewayEngine::outputOff(OutKind kind)
+{
     const SettingsList& d = DATARRAY;
-    const bool available = d.boolValue(QStringLiteral("COM-OUT-TX-ON")) && m_host.COMPortIsOpen(d.intValue(QStringLiteral("COM-OUT-TX-NUM"), 0));
+    const bool tx = kind == OutKind::Tx;
+    const bool available = d.boolValue(tx ? QStringLiteral("COM-OUT-TX-ON") : QStringLiteral("COM-OUT-ON")) &&
+                           m_host.COMPortIsOpen(d.intValue(tx ? QStringLiteral("COM-OUT-TX-NUM") : QStringLiteral("COM-OUT-NUM"), 0));
     if (!available) {
-        driveOutput(OutKind::Tx, false);
+        driveOutput(kind, false);
         return;
     }
     if (m_connected && TS3FLAGS.value(QStringLiteral("57")) == QLatin1String("1") && !TS_TX_STATUS && !TS_RX_STATUS &&
-        d.boolValue(QStringLiteral("TS3-CMDR-ON-TX")) && d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
+        d.boolValue(tx ? QStringLiteral("TS3-CMDR-ON-TX") : QStringLiteral("TS3-CMDR-ON-RX")) &&
+        d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
         send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
-    driveOutput(OutKind::Tx, false);
+    driveOutput(kind, false);
     if (d.boolValue(QStringLiteral("HF-TX-MAX-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-HF-OFF"))) {
         COUNTER.remove(QStringLiteral("TXTIME-HF-ON"));
         if (m_display.hfBar.pos != 0 || m_display.hfLimitLamp.color != GwColor::Green) {
