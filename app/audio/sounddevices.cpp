@@ -145,6 +145,19 @@ std::vector<std::string> listDevices(Direction d)
     return names;
 }
 
+// Stops and closes a stream at once (pending buffers dropped) and forgets it.
+void closeStream(PaStream*& stream)
+{
+    if (!stream)
+        return;
+    std::lock_guard lk(paMutex());
+    quietly([stream] {
+        Pa_AbortStream(stream);
+        return Pa_CloseStream(stream);
+    });
+    stream = nullptr;
+}
+
 } // namespace
 
 std::vector<std::string> ListWaveOutDevices() { return listDevices(Direction::Out); }
@@ -168,17 +181,7 @@ struct WaveInDevice::Impl {
         return paContinue;
     }
 
-    void close()
-    {
-        if (!stream)
-            return;
-        std::lock_guard lk(paMutex());
-        quietly([this] {
-            Pa_AbortStream(stream);
-            return Pa_CloseStream(stream);
-        });
-        stream = nullptr;
-    }
+    void close() { closeStream(stream); }
 };
 
 WaveInDevice::WaveInDevice() = default;
@@ -356,17 +359,7 @@ struct WavePlayer::Impl {
         return self->position >= self->frames.size() ? paComplete : paContinue;
     }
 
-    void close()
-    {
-        if (!stream)
-            return;
-        std::lock_guard lk(paMutex());
-        quietly([this] {
-            Pa_AbortStream(stream);
-            return Pa_CloseStream(stream);
-        });
-        stream = nullptr;
-    }
+    void close() { closeStream(stream); }
     ~Impl() { close(); }
 };
 
