@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -80,6 +81,29 @@ inline std::string readUntil(int fd, const std::string& until, int timeoutMs = 5
         got.append(buf, size_t(n));
     }
     return got;
+}
+
+// Reads from fd into pending until a whole line starting with prefix has arrived; takes
+// everything up to and including that line out of pending and returns it. On time-out
+// returns nothing and leaves what was read in pending.
+inline std::optional<std::string> takeThroughLine(int fd, std::string& pending, const std::string& prefix, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        size_t at = pending.rfind(prefix, 0) == 0 ? 0 : pending.find("\r" + prefix);
+        if (at != std::string::npos) {
+            size_t end = pending.find('\r', at + 1);
+            if (end != std::string::npos) {
+                std::string out = pending.substr(0, end + 1);
+                pending.erase(0, end + 1);
+                return out;
+            }
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return std::nullopt;
+        pending += readUntil(fd, "\r", int(left.count()));
+    }
 }
 
 // Lines as written by the plugin, each with its CR.
@@ -196,25 +220,11 @@ protected:
     // up to and including that line and keeps the rest for the next call.
     std::string waitFor(const std::string& prefix, int timeoutMs = 5000)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            size_t at = pending.rfind(prefix, 0) == 0 ? 0 : pending.find("\r" + prefix);
-            if (at != std::string::npos) {
-                size_t end = pending.find('\r', at + 1);
-                if (end != std::string::npos) {
-                    std::string out = pending.substr(0, end + 1);
-                    pending.erase(0, end + 1);
-                    return out;
-                }
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                std::string out;
-                out.swap(pending);
-                return out;
-            }
-            pending += readUntil(fd, "\r", int(left.count()));
-        }
+        if (auto line = takeThroughLine(fd, pending, prefix, timeoutMs))
+            return *line;
+        std::string out;
+        out.swap(pending);
+        return out;
     }
 
     // Sends PING with a unique stamp and returns every line that arrived before its PONG.

@@ -48,22 +48,7 @@ protected:
     // up to and including that line and keeps the rest for the next call.
     std::string waitFor(const std::string& prefix, int timeoutMs = 5000)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            size_t at = pending.rfind(prefix, 0) == 0 ? 0 : pending.find("\r" + prefix);
-            if (at != std::string::npos) {
-                size_t end = pending.find('\r', at + 1);
-                if (end != std::string::npos) {
-                    std::string out = pending.substr(0, end + 1);
-                    pending.erase(0, end + 1);
-                    return out;
-                }
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return pending;
-            pending += readUntil(fd, "\r", int(left.count()));
-        }
+        return e2e::takeThroughLine(fd, pending, prefix, timeoutMs).value_or(pending);
     }
 
     std::string pending;
