@@ -9,6 +9,8 @@ PKGS=(
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
   espeak-ng sox xvfb xauth multimon-ng clang libclang-rt-14-dev
   python3 procps ccache
+  mingw-w64 wine64 wine qtbase5-dev libgpiod-dev gpiod chromium lintian dpkg-dev fakeroot
+  clang-format clang-tidy file zip unzip
 )
 missing=()
 for p in "${PKGS[@]}"; do
