@@ -282,6 +282,11 @@ void DtmfDetector::trackBlock(DtmfBlock& cur)
                 onCode(best_.digit(), static_cast<float>(best_.quality));
             best_.total = 0;
             state_ = 2;
+        } else if (cur.total < t) {
+            // What rose above the threshold was no clean pair (a single tone near a DTMF
+            // frequency, speech) and has gone: wait for the next onset. Staying here would
+            // need a block louder than that signal before any key press could count.
+            state_ = 0;
         }
         break;
     default:

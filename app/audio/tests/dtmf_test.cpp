@@ -101,6 +101,44 @@ TEST(DtmfDetector, GapsLevelsAndNonDtmfTones)
         EXPECT_EQ(decode(c.signal).digits, c.expect) << c.what;
 }
 
+// A loud single tone near a DTMF frequency (a one-tone beep, a CW identification) starts a
+// detection that never becomes a clean pair. Once the level falls below the threshold the
+// tracker must wait again: a softer key press afterwards is heard.
+TEST(DtmfDetector, LoudSingleToneDoesNotDeafenTheDecoder)
+{
+    auto afterTone = [](int rate, int channels, double hz, double amplitude) {
+        SignalBuilder s(rate, channels);
+        return s.silence(100).tone(hz, 400, amplitude).silence(300).digit('5', 100, 4000).silence(200);
+    };
+    auto afterCw = [] {
+        // "CQ" keyed at 700 Hz (dit 60 ms), then two key presses.
+        SignalBuilder s(44100, 2);
+        s.silence(100);
+        for (const char* letter : {"-.-.", "--.-"}) {
+            for (const char* e = letter; *e; ++e)
+                s.tone(700, *e == '-' ? 180 : 60, 16000).silence(60);
+            s.silence(120);
+        }
+        return s.silence(300).digit('5', 100, 4000).silence(100).digit('2', 100, 4000).silence(200);
+    };
+    struct Case {
+        const char* what;
+        SignalBuilder signal;
+        std::string expect;
+    };
+    const Case cases[] = {
+        {"697 Hz beep", afterTone(8000, 1, 697, 16000), "5"},
+        {"700 Hz beep, 44.1 kHz stereo", afterTone(44100, 2, 700, 16000), "5"},
+        {"941 Hz beep", afterTone(8000, 1, 941, 12000), "5"},
+        {"1209 Hz beep, 44.1 kHz stereo", afterTone(44100, 2, 1209, 16000), "5"},
+        {"CW identification at 700 Hz", afterCw(), "52"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(decode(c.signal).digits, c.expect) << c.what;
+        EXPECT_EQ(decode(c.signal, 100000).digits, c.expect) << c.what << ", large writes";
+    }
+}
+
 TEST(DtmfDetector, ChunksSmallerThanABlockAreBuffered)
 {
     DtmfDetector det;
@@ -180,6 +218,26 @@ TEST(DtmfDetector, TrackerEdgesAtTheThreshold)
     det.trackBlock(b);
     b = block(100, 9.0);
     det.trackBlock(b);
+    EXPECT_EQ(got, "5");
+
+    // An unclean peak is given up once a block falls below the threshold (exactly at it
+    // is not below); the next onset starts afresh and a softer clean peak is reported.
+    b = block(899, 9.0);
+    det.trackBlock(b);
+    ASSERT_EQ(det.state(), 0);
+    got.clear();
+    for (auto [total, quality] : {std::pair{8000.0, 1.0}, {9000.0, 1.0}, {2000.0, 1.0}, {900.0, 1.0}}) {
+        b = block(total, quality);
+        det.trackBlock(b);
+    }
+    EXPECT_EQ(det.state(), 1);
+    b = block(899.999, 9.0);
+    det.trackBlock(b);
+    EXPECT_EQ(det.state(), 0);
+    for (auto [total, quality] : {std::pair{1500.0, 5.0}, {3000.0, 5.0}, {2000.0, 5.0}}) {
+        b = block(total, quality);
+        det.trackBlock(b);
+    }
     EXPECT_EQ(got, "5");
 }
 
