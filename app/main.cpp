@@ -1,7 +1,9 @@
-// The Relaydeck program: options --home DIR (base folder for config/, sounds/, _tmp/) and
-// --open GATEWAYFILE (opens that gateway once the main window is shown).
-#include "app/ui/mainwindow.h"
+// The Relaydeck program: options --home DIR (base folder for config/, sounds/, _tmp/),
+// --open GATEWAYFILE (opens that gateway once the main window is shown) and --verbose
+// (the diagnostic log of every module on standard error).
+#include "app/config/logging.h"
 #include "app/ui/childwindows.h"
+#include "app/ui/mainwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -79,9 +81,13 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Base folder (config/, sounds/, _tmp/)."), QStringLiteral("DIR"));
     const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Open a gateway file after start."), QStringLiteral("GATEWAYFILE"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Diagnostic log of every module on standard error."));
     parser.addOption(home);
     parser.addOption(open);
+    parser.addOption(verbose);
     parser.process(app);
+    if (parser.isSet(verbose))
+        rdlog::enableVerbose();
 
     const bool signalsToQuit = installQuitSignals();
     MainWindow::Options options;
