@@ -81,7 +81,34 @@ bool AppPaths::prepare(QString* error) const
     QDir tmp(tmpPath);
     for (const QString& name : tmp.entryList(QDir::Files | QDir::Hidden | QDir::System))
         tmp.remove(name);
+    const QString shipped = shippedSounds();
+    if (!shipped.isEmpty()) {
+        const QDir from(shipped);
+        for (const QString& lang : from.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QDir langDir(from.filePath(lang));
+            const QString target = sndPath + lang + QLatin1Char('/');
+            for (const QString& name : langDir.entryList({QStringLiteral("*.wav")}, QDir::Files)) {
+                if (QFileInfo::exists(target + name) || !d.mkpath(target))
+                    continue;
+                QFile::copy(langDir.filePath(name), target + name);
+            }
+        }
+    }
     return true;
+}
+
+QString AppPaths::shippedSounds() const
+{
+    const QString here = QDir::cleanPath(sndPath);
+    for (const QString& candidate : {programDir + QStringLiteral("sounds"), programDir + QStringLiteral("../share/relaydeck/sounds")}) {
+        const QFileInfo fi(candidate);
+        if (!fi.isDir())
+            continue;
+        if (QDir::cleanPath(fi.absoluteFilePath()) == here)
+            return QString();
+        return withSlash(QDir::cleanPath(fi.absoluteFilePath()));
+    }
+    return QString();
 }
 
 const QList<QPair<QString, QString>>& AppSettings::defaults()

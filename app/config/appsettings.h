@@ -33,7 +33,15 @@ struct AppPaths {
     // Creates config/ and sounds/ if missing; empties _tmp/ (files that cannot be deleted
     // stay) or creates it. False with a message when a folder cannot be created.
     // (A hidden attribute does not exist on this platform; the folder keeps its name.)
+    // Announcement files the program ships (shippedSounds()) that the base folder's
+    // sounds/<language>/ lacks are copied there; files already there are never replaced,
+    // so an operator's own recordings stay.
     bool prepare(QString* error = nullptr) const;
+
+    // The announcements that come with the program: sounds/ beside the program file (a
+    // build tree, a portable folder) or ../share/relaydeck/sounds/ (an installed program).
+    // Empty when there are none, or when they are the base folder's own sounds/.
+    QString shippedSounds() const;
 
     QString mainCfg() const { return cfgPath + QStringLiteral("main.cfg"); }
     QString pluginPath() const { return appPath + QStringLiteral("ts3plugin/"); }

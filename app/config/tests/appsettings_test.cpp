@@ -132,3 +132,40 @@ TEST(AppPaths, BaseFolderChoice)
     EXPECT_EQ(p.appPath, QDir::cleanPath(AppPaths::userDataDir()) + "/");
     EXPECT_EQ(p.tmpPath, p.appPath + "_tmp/");
 }
+
+// An installed program finds its announcements in share/relaydeck/sounds beside bin/ and
+// gives a base folder the files it lacks; the operator's own files stay as they are.
+TEST(AppPaths, ShippedAnnouncementsFillTheBaseFolderWithoutReplacingOwnFiles)
+{
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath("usr");
+    QDir().mkpath(prefix + "/bin");
+    for (const char* lang : {"de_DE", "en_US"}) {
+        QDir().mkpath(prefix + "/share/relaydeck/sounds/" + lang);
+        for (const char* name : {"S0001.wav", "S0002.wav"}) {
+            QFile f(prefix + "/share/relaydeck/sounds/" + lang + "/" + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("shipped ") + name);
+        }
+    }
+    const AppPaths p = AppPaths::resolve({"relaydeck", "--home", dir.filePath("home")}, prefix + "/bin");
+    EXPECT_EQ(p.shippedSounds(), prefix + "/share/relaydeck/sounds/");
+    QDir().mkpath(p.sndPath + "en_US");
+    {
+        QFile own(p.sndPath + "en_US/S0001.wav");
+        ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+        own.write("my own recording");
+    }
+    ASSERT_TRUE(p.prepare());
+    auto read = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    };
+    EXPECT_EQ(read(p.sndPath + "en_US/S0001.wav"), "my own recording");
+    EXPECT_EQ(read(p.sndPath + "en_US/S0002.wav"), "shipped S0002.wav");
+    EXPECT_EQ(read(p.sndPath + "de_DE/S0001.wav"), "shipped S0001.wav");
+
+    // A portable folder whose sounds/ is the program's own: nothing to copy from.
+    const AppPaths portable = AppPaths::forBase(prefix + "/share/relaydeck", prefix + "/share/relaydeck");
+    EXPECT_EQ(portable.shippedSounds(), QString());
+}
