@@ -19,6 +19,7 @@
 #include "plugin/escaping.h"
 #include "plugin/ini_file.h"
 #include "plugin/line_builder.h"
+#include "plugin/web_guard.h"
 
 namespace rdplugin {
 
@@ -724,7 +725,11 @@ void LinkPlugin::sessionThread(int fd)
             continue;
         if (n <= 0)
             break;
-        assembler.feed(std::string_view(buf, size_t(n)), [this](std::string_view line) {
+        bool webRequest = false;
+        assembler.feed(std::string_view(buf, size_t(n)), [&](std::string_view line) {
+            // Nothing after an HTTP line runs, the rest of this block included.
+            if (webRequest || (webRequest = isWebRequestLine(line)))
+                return;
             rdlink::SplitLine split = rdlink::splitLine(line);
             if (!split.hasBlank)
                 return;
@@ -734,6 +739,11 @@ void LinkPlugin::sessionThread(int fd)
                 logError(e.what(), 300);
             }
         });
+        if (webRequest) {
+            if (m_haveFunctions)
+                ts3().logMessage(kWebRequestRefused, LogLevel_WARNING, kLogChannel, 0);
+            break;
+        }
     }
     {
         std::lock_guard<std::mutex> lock(m_sendMutex);

@@ -106,6 +106,28 @@ inline std::optional<std::string> takeThroughLine(int fd, std::string& pending, 
     }
 }
 
+// Connects until the plugin greets the connection as its session (a session that was just
+// closed may still be ending, and then the new connection is refused with QUIT 88).
+// Returns the socket after the greeting, or -1.
+inline int greetedConnection(int port, int timeoutMs = 5000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int fd = connectTo(port);
+        if (fd < 0)
+            return -1;
+        const std::string hello(std::string("<HELLO>\r\0", 9));
+        const std::string got = readUntil(fd, std::string("\r\0", 2), 2000);
+        if (got == hello)
+            return fd;
+        ::close(fd);
+        if (got != "QUIT errorID=88")
+            return -1;
+        ::poll(nullptr, 0, 10);
+    }
+    return -1;
+}
+
 // Lines as written by the plugin, each with its CR.
 inline std::vector<std::string> splitLines(const std::string& bytes)
 {
