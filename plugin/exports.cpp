@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "plugin/dialog/config_dialog_host.h"
 #include "plugin/link_plugin.h"
 #include "plugin/ts3_abi.h"
 
@@ -76,7 +77,11 @@ void ts3plugin_setFunctionPointers(const struct TS3Functions funcs)
 
 int ts3plugin_init(void)
 {
-    return plugin().init();
+    const int result = plugin().init();
+    std::string why;
+    if (!rdplugin::configDialogAvailable(&why))
+        plugin().logErrorText("Configuration dialog not available: " + why, 100);
+    return result;
 }
 
 void ts3plugin_shutdown(void)
@@ -86,12 +91,13 @@ void ts3plugin_shutdown(void)
 
 int ts3plugin_offersConfigure(void)
 {
-    return PLUGIN_OFFERS_CONFIGURE_QT_THREAD;
+    return rdplugin::configDialogAvailable(nullptr) ? PLUGIN_OFFERS_CONFIGURE_QT_THREAD : PLUGIN_OFFERS_NO_CONFIGURE;
 }
 
 void ts3plugin_configure(void* handle, void* qParentWidget)
 {
-    plugin().configure(handle, qParentWidget);
+    rdplugin::setDialogPresenter(rdplugin::showConfigDialog);
+    guarded([&] { plugin().configure(handle, qParentWidget); });
 }
 
 void ts3plugin_registerPluginID(const char* id)

@@ -430,7 +430,7 @@ bool ConfigDialog::save()
     return true;
 }
 
-void LinkPlugin::configure(void*, void*)
+void LinkPlugin::configure(void*, void* qParentWidget)
 {
     DialogPresenter presenter;
     {
@@ -440,7 +440,9 @@ void LinkPlugin::configure(void*, void*)
     if (!presenter)
         return;
     ConfigDialog dialog(m_opt.settingsPath);
-    presenter(dialog);
+    const std::string why = presenter(dialog, qParentWidget);
+    if (!why.empty())
+        logError("Configuration dialog: " + why, 300);
 }
 
 // ---------------------------------------------------------------------------------

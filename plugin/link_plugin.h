@@ -268,8 +268,9 @@ private:
     bool m_closed = false;
 };
 
-// Shows a configuration dialog; the plugin calls it from ts3plugin_configure.
-using DialogPresenter = std::function<void(ConfigDialog&)>;
+// Shows a configuration dialog over the client's parent widget; the plugin calls it from
+// ts3plugin_configure. Returns "" once shown, otherwise why it could not be (logged).
+using DialogPresenter = std::function<std::string(ConfigDialog&, void* parent)>;
 void setDialogPresenter(DialogPresenter presenter);
 
 } // namespace rdplugin

@@ -131,12 +131,24 @@ TEST_F(SettingsFile, ConfigurationDialogSavesOnlyNumbers)
     rdplugin::ConfigDialog reopened(settings);
     EXPECT_EQ(reopened.portText(), "26010");
 
-    // ts3plugin_configure shows the dialog through the presenter.
+    // ts3plugin_configure shows the dialog through the presenter, over the client's
+    // widget; a dialog that cannot be shown says why in the client log.
     std::string shown;
-    rdplugin::setDialogPresenter([&](rdplugin::ConfigDialog& d) { shown = d.portText(); });
+    void* parentSeen = nullptr;
+    int parentWidget = 0;
+    rdplugin::setDialogPresenter([&](rdplugin::ConfigDialog& d, void* parent) {
+        shown = d.portText();
+        parentSeen = parent;
+        return std::string();
+    });
+    plugin->configure(nullptr, &parentWidget);
+    EXPECT_EQ(shown, "26010");
+    EXPECT_EQ(parentSeen, &parentWidget);
+    rdplugin::setDialogPresenter([](rdplugin::ConfigDialog&, void*) { return std::string("no Qt here"); });
+    fake::model().log.clear();
     plugin->configure(nullptr, nullptr);
     rdplugin::setDialogPresenter(nullptr);
-    EXPECT_EQ(shown, "26010");
+    EXPECT_EQ(fake::model().log, V {"3|Relaydeck[LINK]|Configuration dialog: no Qt here"});
 }
 
 TEST_F(SettingsFile, ChatConsoleCommands)
