@@ -1,10 +1,13 @@
 #include "app/audio/dtmf.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <numbers>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <numbers>
+#include <type_traits>
 
 namespace rdaudio {
 namespace {
@@ -25,14 +28,125 @@ const Coefficients& coefficients()
     return c;
 }
 
-// A sample of `bytesPerSample` little-endian bytes brought to 16 bits: 8-bit is unsigned
-// and centred on 128, wider samples keep their most significant 16 bits.
-inline int sampleTo16(const unsigned char* p, int bytesPerSample)
+// A sample of B little-endian bytes brought to 16 bits: 8-bit is unsigned and centred on
+// 128, wider samples keep their most significant 16 bits. B = 0: the width is given at run
+// time (`bytes`).
+template <int B>
+inline int sampleTo16(const unsigned char* p, int bytes = B)
 {
-    if (bytesPerSample == 1)
+    const int n = B ? B : bytes;
+    if (n == 1)
         return (int(p[0]) - 128) * 256;
-    return static_cast<std::int16_t>(std::uint16_t(p[bytesPerSample - 2]) | std::uint16_t(p[bytesPerSample - 1]) << 8);
+    return static_cast<std::int16_t>(std::uint16_t(p[n - 2]) | std::uint16_t(p[n - 1]) << 8);
 }
+
+// Output sample j of a chunk is the channel average of source frame plan[j] (j for a
+// chunk that needs no rate conversion): a gather without a branch per sample.
+// C = 0: the channel count is given at run time.
+template <int B, int C, bool Direct>
+void gather(const unsigned char* data, const std::uint32_t* plan, std::size_t first, std::size_t n,
+            std::int16_t* out, int bytes, int channels)
+{
+    const int b = B ? B : bytes;
+    const int c = C ? C : channels;
+    const std::size_t frameBytes = std::size_t(b) * std::size_t(c);
+    for (std::size_t j = 0; j < n; ++j) {
+        const unsigned char* frame = data + (Direct ? first + j : plan[first + j]) * frameBytes;
+        std::conditional_t<C == 0, long long, int> acc = 0; // any channel count fits
+        for (int ch = 0; ch < c; ++ch)
+            acc += sampleTo16<B>(frame + ch * b, b);
+        out[j] = static_cast<std::int16_t>(acc / c);
+    }
+}
+
+using GatherFn = void (*)(const unsigned char*, const std::uint32_t*, std::size_t, std::size_t, std::int16_t*, int,
+                          int);
+
+template <int B, bool Direct>
+GatherFn gatherFor(int channels)
+{
+    switch (channels) {
+    case 1: return &gather<B, 1, Direct>;
+    case 2: return &gather<B, 2, Direct>;
+    default: return &gather<B, 0, Direct>;
+    }
+}
+
+template <bool Direct>
+GatherFn gatherFor(int bytes, int channels)
+{
+    switch (bytes) {
+    case 1: return gatherFor<1, Direct>(channels);
+    case 2: return gatherFor<2, Direct>(channels);
+    case 3: return gatherFor<3, Direct>(channels);
+    case 4: return gatherFor<4, Direct>(channels);
+    default: return gatherFor<0, Direct>(channels);
+    }
+}
+
+// The Goertzel filter bank over N blocks that start kBlockStep samples apart, all eight
+// filters of a block in one pass over its samples, the blocks interleaved so that their
+// independent recurrences overlap in the pipeline. Every filter step and the energy sum
+// are evaluated in the same order and precision as the plain formula (the file is built
+// without contraction into fused multiply-adds), so the results are the same to the bit.
+using V4 = double __attribute__((vector_size(32)));
+
+template <int N>
+inline __attribute__((always_inline)) void goertzel(const std::int16_t* x, DtmfBlock* out)
+{
+    const double* k = coefficients().k;
+    const V4 kLow = {k[0], k[1], k[2], k[3]};
+    const V4 kHigh = {k[4], k[5], k[6], k[7]};
+    V4 low1[N], low2[N], high1[N], high2[N];
+    double energy[N];
+    for (int b = 0; b < N; ++b) {
+        low1[b] = low2[b] = high1[b] = high2[b] = V4{};
+        energy[b] = 0;
+    }
+    for (int i = 0; i < DtmfDetector::kBlockLength; ++i) {
+        for (int b = 0; b < N; ++b) {
+            const double v = x[b * DtmfDetector::kBlockStep + i];
+            energy[b] += v * v;
+            const V4 vv = {v, v, v, v};
+            const V4 l = kLow * low1[b] + vv - low2[b];
+            low2[b] = low1[b];
+            low1[b] = l;
+            const V4 h = kHigh * high1[b] + vv - high2[b];
+            high2[b] = high1[b];
+            high1[b] = h;
+        }
+    }
+    for (int b = 0; b < N; ++b) {
+        DtmfBlock& o = out[b];
+        double low = 0, high = 0;
+        for (int f = 0; f < 8; ++f) {
+            const double s1 = f < 4 ? low1[b][f] : high1[b][f - 4];
+            const double s2 = f < 4 ? low2[b][f] : high2[b][f - 4];
+            const double p = s1 * s1 + s2 * s2 - k[f] * s1 * s2;
+            const double m = std::sqrt(p < 0 ? 0 : p) / DtmfDetector::kBlockLength;
+            o.m[std::size_t(f)] = m;
+            (f < 4 ? low : high) += m * m;
+        }
+        o.low = std::sqrt(low);
+        o.high = std::sqrt(high);
+        o.total = std::sqrt(o.low * o.low + o.high * o.high);
+        o.level = std::sqrt(energy[b]) / DtmfDetector::kBlockLength;
+        o.row = o.column = 0;
+        o.r = {};
+        o.quality = 0;
+    }
+}
+
+#if defined(__x86_64__) && defined(__ELF__) && !defined(__AVX2__)
+// Wider registers where the processor has them, chosen once at load time.
+#define RD_DTMF_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define RD_DTMF_CLONES
+#endif
+
+RD_DTMF_CLONES void goertzel1(const std::int16_t* x, DtmfBlock* out) { goertzel<1>(x, out); }
+RD_DTMF_CLONES void goertzel2(const std::int16_t* x, DtmfBlock* out) { goertzel<2>(x, out); }
+RD_DTMF_CLONES void goertzel4(const std::int16_t* x, DtmfBlock* out) { goertzel<4>(x, out); }
 
 } // namespace
 
@@ -91,6 +205,7 @@ AudioResult DtmfDetector::setFormat(int samplingRate, int bitsPerSample, int num
     samplingRate_ = samplingRate;
     bitsPerSample_ = bitsPerSample;
     numChannels_ = numChannels;
+    planFrames_ = 0;
     sampleCount_ = 0;
     blockStart_ = 0;
     state_ = 0;
@@ -147,40 +262,64 @@ int DtmfDetector::blockStart() const
     return blockStart_;
 }
 
+void DtmfDetector::makePlan(std::size_t frames)
+{
+    // Each source frame adds 8000 / rate to a running sum that starts at 0 for every chunk;
+    // the frame's average is emitted as often as needed to bring the number of emitted
+    // samples up to the sum rounded to nearest. The sequence depends only on the rate, so
+    // a chunk of any length up to planFrames_ uses a prefix of this plan.
+    if (frames <= planFrames_)
+        return;
+    const double step = 8000.0 / double(samplingRate_);
+    plan_.clear();
+    plan_.reserve(static_cast<std::size_t>(double(frames) * step) + 2);
+    double sum = 0;
+    std::size_t emitted = 0;
+    for (std::size_t f = 0; f < frames; ++f) {
+        sum += step;
+        const auto target = static_cast<std::size_t>(std::llround(sum));
+        for (; emitted < target; ++emitted)
+            plan_.push_back(std::uint32_t(f));
+    }
+    planFrames_ = frames;
+}
+
 void DtmfDetector::convert(const void* data, std::size_t bytes, int samplingRate, int bitsPerSample,
                            int numChannels, std::vector<std::int16_t>& out)
 {
+    DtmfDetector det;
+    det.samplingRate_ = samplingRate;
+    det.bitsPerSample_ = bitsPerSample;
+    det.numChannels_ = numChannels;
     out.clear();
-    const int bytesPerSample = (bitsPerSample + 7) / 8;
-    const std::size_t frameBytes = std::size_t(bytesPerSample) * std::size_t(numChannels);
+    det.convertChunk(data, bytes, [&](const auto& fill, std::size_t n) {
+        out.resize(n);
+        fill(out.data(), 0, n);
+    });
+}
+
+template <class Sink>
+void DtmfDetector::convertChunk(const void* data, std::size_t bytes, Sink&& sink)
+{
+    const int bytesPerSample = (bitsPerSample_ + 7) / 8;
+    const std::size_t frameBytes = std::size_t(bytesPerSample) * std::size_t(numChannels_);
     const std::size_t frames = bytes / frameBytes;
     const auto* p = static_cast<const unsigned char*>(data);
-
-    if (samplingRate == 8000 && numChannels == 1 && (bitsPerSample == 16 || bitsPerSample == 8)) {
-        out.resize(frames);
-        for (std::size_t i = 0; i < frames; ++i)
-            out[i] = static_cast<std::int16_t>(sampleTo16(p + i * bytesPerSample, bytesPerSample));
+    const int channels = numChannels_;
+    if (samplingRate_ == 8000 && numChannels_ == 1 && (bitsPerSample_ == 16 || bitsPerSample_ == 8)) {
+        const GatherFn g = gatherFor<true>(bytesPerSample, 1);
+        sink([&](std::int16_t* out, std::size_t first, std::size_t n) { g(p, nullptr, first, n, out, bytesPerSample, 1); },
+             frames);
         return;
     }
-
-    // Average the channels, then emit each averaged frame as often as needed to bring the
-    // number of emitted samples up to the running sum of 8000 / rate, rounded to nearest.
-    // The sum starts at 0 for every chunk. No low-pass filter.
-    const double step = 8000.0 / double(samplingRate);
-    out.reserve(static_cast<std::size_t>(double(frames) * step) + 2);
-    double sum = 0;
-    long long emitted = 0;
-    for (std::size_t f = 0; f < frames; ++f) {
-        const unsigned char* frame = p + f * frameBytes;
-        long long acc = 0;
-        for (int c = 0; c < numChannels; ++c)
-            acc += sampleTo16(frame + std::size_t(c) * bytesPerSample, bytesPerSample);
-        const auto sample = static_cast<std::int16_t>(acc / numChannels);
-        sum += step;
-        const long long target = std::llround(sum);
-        for (; emitted < target; ++emitted)
-            out.push_back(sample);
-    }
+    if (frames > std::numeric_limits<std::uint32_t>::max())
+        throw std::bad_alloc();
+    makePlan(frames);
+    const std::size_t n = std::size_t(std::lower_bound(plan_.begin(), plan_.end(), std::uint32_t(frames)) - plan_.begin());
+    const GatherFn g = gatherFor<false>(bytesPerSample, channels);
+    const std::uint32_t* plan = plan_.data();
+    sink([&](std::int16_t* out, std::size_t first, std::size_t m) { g(p, plan, first, m, out, bytesPerSample, channels); },
+         n);
 }
 
 AudioResult DtmfDetector::write(const void* data, std::ptrdiff_t bytes)
@@ -192,24 +331,21 @@ AudioResult DtmfDetector::write(const void* data, std::ptrdiff_t bytes)
     if (!lk.try_lock_for(100ms))
         return AudioResult::Fail;
     try {
-        convert(data, std::size_t(bytes), samplingRate_, bitsPerSample_, numChannels_, converted_);
+        // The converted samples go straight into the sample buffer, a buffer-full at a time,
+        // each followed by a processing pass.
+        convertChunk(data, std::size_t(bytes), [this](const auto& fill, std::size_t n) {
+            for (std::size_t done = 0; done < n;) {
+                const std::size_t take = std::min<std::size_t>(n - done, std::size_t(kBufferSize - sampleCount_));
+                fill(samples_.data() + sampleCount_, done, take);
+                sampleCount_ += int(take);
+                done += take;
+                processPass();
+            }
+        });
     } catch (const std::bad_alloc&) {
         return AudioResult::NotImplemented;
     }
-    feed(converted_.data(), converted_.size());
     return AudioResult::Success;
-}
-
-void DtmfDetector::feed(const std::int16_t* x, std::size_t n)
-{
-    while (n > 0) {
-        const std::size_t take = std::min<std::size_t>(n, std::size_t(kBufferSize - sampleCount_));
-        std::memcpy(samples_.data() + sampleCount_, x, take * sizeof(std::int16_t));
-        sampleCount_ += int(take);
-        x += take;
-        n -= take;
-        processPass();
-    }
 }
 
 void DtmfDetector::processPass()
@@ -218,11 +354,26 @@ void DtmfDetector::processPass()
     // starts). A capture chunk of 1/50 s makes passes of one or two blocks; forgetting
     // the best block at every pass made a key press count only when its maximum fell
     // inside a two-block pass, so clean presses were lost depending on the chunk size.
-    current_ = DtmfBlock{};
-    while (sampleCount_ - blockStart_ >= kBlockLength) {
-        analyseBlock(samples_.data() + blockStart_, current_);
-        trackBlock(current_);
-        blockStart_ += kBlockStep;
+    // Blocks are analysed up to four at a time and then tracked in order.
+    DtmfBlock blocks[4];
+    for (;;) {
+        const int avail = sampleCount_ - blockStart_;
+        if (avail < kBlockLength)
+            break;
+        const std::int16_t* x = samples_.data() + blockStart_;
+        int n = 1;
+        if (avail >= kBlockLength + 3 * kBlockStep) {
+            goertzel4(x, blocks);
+            n = 4;
+        } else if (avail >= kBlockLength + kBlockStep) {
+            goertzel2(x, blocks);
+            n = 2;
+        } else {
+            goertzel1(x, blocks);
+        }
+        for (int b = 0; b < n; ++b)
+            trackBlock(blocks[b]);
+        blockStart_ += n * kBlockStep;
     }
     if (sampleCount_ > 0 && blockStart_ > 0) {
         const int rest = sampleCount_ - blockStart_;
@@ -233,34 +384,7 @@ void DtmfDetector::processPass()
     }
 }
 
-void DtmfDetector::analyseBlock(const std::int16_t* x, DtmfBlock& out)
-{
-    const double* k = coefficients().k;
-    double s1[8] = {}, s2[8] = {};
-    double energy = 0;
-    for (int i = 0; i < kBlockLength; ++i) {
-        const double v = x[i];
-        energy += v * v;
-        for (int f = 0; f < 8; ++f) {
-            const double s = k[f] * s1[f] + v - s2[f];
-            s2[f] = s1[f];
-            s1[f] = s;
-        }
-    }
-    double low2 = 0, high2 = 0;
-    for (int f = 0; f < 8; ++f) {
-        const double p = s1[f] * s1[f] + s2[f] * s2[f] - k[f] * s1[f] * s2[f];
-        out.m[std::size_t(f)] = std::sqrt(p < 0 ? 0 : p) / kBlockLength;
-        (f < 4 ? low2 : high2) += out.m[std::size_t(f)] * out.m[std::size_t(f)];
-    }
-    out.low = std::sqrt(low2);
-    out.high = std::sqrt(high2);
-    out.total = std::sqrt(out.low * out.low + out.high * out.high);
-    out.level = std::sqrt(energy) / kBlockLength;
-    out.row = out.column = 0;
-    out.r = {};
-    out.quality = 0;
-}
+void DtmfDetector::analyseBlock(const std::int16_t* x, DtmfBlock& out) { goertzel1(x, &out); }
 
 void DtmfDetector::trackBlock(DtmfBlock& cur)
 {

@@ -5,6 +5,10 @@
 // bank of eight Goertzel filters and runs a three-state peak tracker: a digit is reported
 // once, after the tone's energy has passed its maximum, if the tone is clean enough
 // (quality > 2.5); a new report needs the level to drop below the threshold first.
+// A chunk is converted straight into the fixed 1000-sample buffer (the source frames the
+// rate conversion keeps are worked out once per rate), and blocks are analysed up to four
+// at a time: nothing is allocated per chunk and the results are those of the plain
+// formulas to the bit.
 //
 // DtmfDecoder is the component a capture device feeds (AudioConsumer): it hands the
 // device's format to the detector, writes every captured chunk and raises
@@ -111,7 +115,11 @@ public:
 
 private:
     void processPass();
-    void feed(const std::int16_t* x, std::size_t n);
+    void makePlan(std::size_t frames);
+    // Converts one chunk in the current format; calls sink(fill, n) with the number n of
+    // samples it gives, where fill(out, first, count) writes samples first..first+count-1.
+    template <class Sink>
+    void convertChunk(const void* data, std::size_t bytes, Sink&& sink);
 
     mutable std::timed_mutex lock_;
     int samplingRate_ = 8000;
@@ -122,9 +130,11 @@ private:
     std::array<std::int16_t, kBufferSize> samples_{};
     int levelThreshold_ = kDefaultThreshold;
     int state_ = 0;
-    DtmfBlock current_;
     DtmfBlock best_;
-    std::vector<std::int16_t> converted_;
+    // Source frame of every sample the rate conversion emits, for chunks of up to
+    // planFrames_ frames at the current rate (made once; capture chunks are all alike).
+    std::vector<std::uint32_t> plan_;
+    std::size_t planFrames_ = 0;
 };
 
 // The decoder component between a capture device and the gateway.

@@ -252,49 +252,93 @@ bool WaveInDevice::isActive() const { return impl_ && impl_->stream && Pa_IsStre
 
 // --- WAV file as a capture source ----------------------------------------------------
 
+struct WaveFileSource::File {
+    SNDFILE* f = nullptr;
+    ~File()
+    {
+        if (f)
+            sf_close(f);
+    }
+};
+
+// Chunks read from the file at a time (one second of 1/50 s chunks).
+constexpr std::size_t kReadChunks = 50;
+
+WaveFileSource::WaveFileSource() = default;
 WaveFileSource::~WaveFileSource() { stop(); }
 
 bool WaveFileSource::open(const std::string& fileName)
 {
     stop();
-    pcm_.clear();
+    file_.reset();
+    rate_ = channels_ = 0;
+    frames_ = 0;
     position_ = 0;
     SF_INFO info{};
-    SNDFILE* f = sf_open(fileName.c_str(), SFM_READ, &info);
-    if (!f) {
+    auto file = std::make_unique<File>();
+    file->f = sf_open(fileName.c_str(), SFM_READ, &info);
+    if (!file->f) {
         error_ = "cannot read " + fileName + ": " + sf_strerror(nullptr);
         return false;
     }
     if (info.channels < 1 || info.samplerate < 1) {
-        sf_close(f);
         error_ = "unusable format in " + fileName;
         return false;
     }
-    pcm_.resize(std::size_t(info.frames) * std::size_t(info.channels));
-    const sf_count_t got = sf_readf_short(f, pcm_.data(), info.frames);
-    sf_close(f);
-    pcm_.resize(std::size_t(std::max<sf_count_t>(got, 0)) * std::size_t(info.channels));
+    file_ = std::move(file);
     rate_ = info.samplerate;
     channels_ = info.channels;
+    frames_ = std::max<sf_count_t>(info.frames, 0);
+    buffer_.assign(kReadChunks * std::size_t(chunkFrames()) * std::size_t(channels_), 0);
+    bufferFrames_ = bufferAt_ = 0;
+    atEnd_ = false;
     error_.clear();
     return true;
 }
 
+void WaveFileSource::rewind()
+{
+    position_ = 0;
+    bufferFrames_ = bufferAt_ = 0;
+    atEnd_ = !file_ || sf_seek(file_->f, 0, SEEK_SET) != 0;
+}
+
 bool WaveFileSource::feedChunk()
 {
-    const std::int64_t total = frames();
-    const std::int64_t pos = position_;
-    if (pos >= total)
+    const std::size_t chunk = std::size_t(chunkFrames());
+    const std::size_t ch = std::size_t(channels_);
+    if (bufferFrames_ - bufferAt_ < chunk && !atEnd_) {
+        // Keep what is left at the front and fill the rest, so that every chunk but the
+        // file's last is whole.
+        const std::size_t rest = bufferFrames_ - bufferAt_;
+        std::copy(buffer_.begin() + std::ptrdiff_t(bufferAt_ * ch), buffer_.begin() + std::ptrdiff_t(bufferFrames_ * ch),
+                  buffer_.begin());
+        bufferFrames_ = rest;
+        bufferAt_ = 0;
+        const std::size_t capacity = buffer_.size() / ch;
+        while (bufferFrames_ < chunk && !atEnd_) {
+            const sf_count_t got = sf_readf_short(file_->f, buffer_.data() + bufferFrames_ * ch,
+                                                  sf_count_t(capacity - bufferFrames_));
+            if (got <= 0)
+                atEnd_ = true;
+            else
+                bufferFrames_ += std::size_t(got);
+        }
+    }
+    const std::size_t n = std::min(chunk, bufferFrames_ - bufferAt_);
+    if (n == 0)
         return false;
-    const std::int64_t n = std::min<std::int64_t>(chunkFrames(), total - pos);
     if (consumer_)
-        consumer_->audioData(pcm_.data() + pos * channels_, std::size_t(n * channels_) * sizeof(std::int16_t));
-    position_ = pos + n;
+        consumer_->audioData(buffer_.data() + bufferAt_ * ch, n * ch * sizeof(std::int16_t));
+    bufferAt_ += n;
+    position_ += std::int64_t(n);
     return true;
 }
 
 void WaveFileSource::runToEnd()
 {
+    if (!file_)
+        return;
     if (consumer_ && position_ == 0)
         consumer_->audioFormat(rate_, 16, channels_);
     while (feedChunk()) {
@@ -304,11 +348,11 @@ void WaveFileSource::runToEnd()
 bool WaveFileSource::start()
 {
     stop();
-    if (channels_ == 0)
+    if (!file_)
         return false;
+    rewind();
     if (consumer_)
         consumer_->audioFormat(rate_, 16, channels_);
-    position_ = 0;
     stopRequested_ = false;
     running_ = true;
     thread_ = std::thread([this] {

@@ -61,39 +61,49 @@ private:
 
 // A WAV file (any PCM libsndfile reads) fed to a consumer like a capture device: format
 // (file rate, 16 bits, file channels), then chunks of 1/50 s of frames. Either as fast as
-// possible on the caller's thread, or paced in real time on its own thread.
+// possible on the caller's thread, or paced in real time on its own thread. The file is
+// read as it is fed, about a second at a time: memory does not grow with its length.
 class WaveFileSource {
 public:
-    WaveFileSource() = default;
+    WaveFileSource();
     ~WaveFileSource();
     WaveFileSource(const WaveFileSource&) = delete;
     WaveFileSource& operator=(const WaveFileSource&) = delete;
 
-    // Loads the file; false with lastError when it cannot be read.
+    // Opens the file; false with lastError when it cannot be read.
     bool open(const std::string& fileName);
     void setConsumer(AudioConsumer* consumer) { consumer_ = consumer; }
 
     int samplingRate() const { return rate_; }
     int channels() const { return channels_; }
-    std::int64_t frames() const { return channels_ ? std::int64_t(pcm_.size()) / channels_ : 0; }
+    // Frames the file holds, as its header says.
+    std::int64_t frames() const { return frames_; }
     int chunkFrames() const { return rate_ >= 50 ? rate_ / 50 : 1; }
     // Frames handed to the consumer so far.
     std::int64_t position() const { return position_; }
 
-    // Feeds the whole file now, on this thread.
+    // Feeds the rest of the file now, on this thread.
     void runToEnd();
-    // Feeds the file in real time on its own thread; stop() or the end ends it.
+    // Feeds the file from its start in real time on its own thread; stop() or the end
+    // ends it.
     bool start();
     void stop();
     bool isActive() const { return running_; }
     std::string lastError() const { return error_; }
 
 private:
+    struct File;
     bool feedChunk();
+    void rewind();
 
-    std::vector<std::int16_t> pcm_;
+    std::unique_ptr<File> file_;
+    std::vector<std::int16_t> buffer_; // read ahead: whole chunks, interleaved
+    std::size_t bufferFrames_ = 0;     // frames in buffer_
+    std::size_t bufferAt_ = 0;         // frames of buffer_ already fed
+    bool atEnd_ = false;
     int rate_ = 0;
     int channels_ = 0;
+    std::int64_t frames_ = 0;
     std::atomic<std::int64_t> position_{0};
     AudioConsumer* consumer_ = nullptr;
     std::thread thread_;

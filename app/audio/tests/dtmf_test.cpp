@@ -1,10 +1,17 @@
 #include "app/audio/dtmf.h"
 #include "app/audio/signalgen.h"
+#include "app/audio/sounddevices.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 
 using namespace rdaudio;
 
@@ -169,6 +176,17 @@ TEST(DtmfDetector, ChunkSizeDoesNotDecideWhetherThePeakIsSeen)
 {
     for (std::size_t chunk : {1, 80, 99, 160, 400, 1000, 100000})
         EXPECT_EQ(decode(press(8000, 1, "5", 8000), chunk).digits, "5") << chunk;
+    // At 8000 Hz nothing is resampled, so however the blocks fall into passes (one, two or
+    // four analysed together) the qualities are the same to the bit.
+    SignalBuilder keys = press(8000, 1, "123A456B789C*0#D", 2500, 60, 50);
+    keys.noise(700);
+    const Decoded one = decode(keys, 1);
+    EXPECT_EQ(one.digits, "123A456B789C*0#D");
+    for (std::size_t chunk : {150, 160, 250, 399, 1000, 100000}) {
+        const Decoded d = decode(keys, chunk);
+        EXPECT_EQ(d.digits, one.digits) << chunk;
+        EXPECT_EQ(d.quality, one.quality) << chunk;
+    }
 }
 
 TEST(DtmfDetector, TrackerEdgesAtTheThreshold)
@@ -288,6 +306,34 @@ TEST(DtmfDetector, BlockAnalysisOfACleanPair)
     EXPECT_NEAR(b.level, 8000 / std::sqrt(200.0), 10); // sqrt(sum x^2) / 200
     EXPECT_NEAR(b.r[0], 10, 0.5);
     EXPECT_NEAR(b.quality, 5, 0.5);
+
+    // The filter bank gives exactly what the plain formula gives, evaluated in order:
+    // s = K s1 + x - s2 per sample, m = sqrt(s1^2 + s2^2 - K s1 s2) / 200.
+    SignalBuilder mixed(8000, 1);
+    mixed.digit('D', 25, 32000).tones(700, 20000, 1650, 12000, 25).silence(25).noise(3000, 7);
+    const std::vector<std::int16_t> y = mixed.samples();
+    for (std::size_t at = 0; at + 200 <= y.size(); at += 100) {
+        DtmfBlock got;
+        DtmfDetector::analyseBlock(y.data() + at, got);
+        double energy = 0, low2 = 0, high2 = 0;
+        for (int f = 0; f < 8; ++f) {
+            const double k = 2.0 * std::cos(2.0 * std::numbers::pi * DtmfDetector::kFrequencies[f] / 8000.0);
+            double s1 = 0, s2 = 0;
+            for (int i = 0; i < 200; ++i) {
+                const double s = k * s1 + double(y[at + std::size_t(i)]) - s2;
+                s2 = s1;
+                s1 = s;
+            }
+            const double m = std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - k * s1 * s2)) / 200;
+            EXPECT_EQ(got.m[std::size_t(f)], m) << at << " " << f;
+            (f < 4 ? low2 : high2) += m * m;
+        }
+        for (int i = 0; i < 200; ++i)
+            energy += double(y[at + std::size_t(i)]) * double(y[at + std::size_t(i)]);
+        EXPECT_EQ(got.level, std::sqrt(energy) / 200) << at;
+        EXPECT_EQ(got.low, std::sqrt(low2)) << at;
+        EXPECT_EQ(got.high, std::sqrt(high2)) << at;
+    }
 }
 
 TEST(DtmfDetector, FormatsAndResultCodes)
@@ -398,4 +444,117 @@ TEST(DtmfDecoder, ActivationAndSwitchingOff)
     for (std::size_t i = 0; i + 882 * 2 <= pcm.size(); i += 882 * 2)
         dec.audioData(pcm.data() + i, 882 * 4);
     EXPECT_EQ(got, "77");
+}
+
+namespace {
+
+// What a decoder reported and when: the frame at the end of the chunk that gave it.
+struct Report {
+    std::int64_t frame;
+    char digit;
+    float quality;
+    bool operator==(const Report&) const = default;
+};
+
+class ReportingConsumer : public AudioConsumer {
+public:
+    ReportingConsumer()
+    {
+        dec.setActive(true);
+        dec.onDTMFCodeDetected = [this](char d, float q) { reports.push_back({frames + chunk, d, q}); };
+    }
+    void audioFormat(int rate, int bits, int channels) override
+    {
+        frameBytes = std::size_t(bits / 8 * channels);
+        dec.audioFormat(rate, bits, channels);
+    }
+    bool audioData(const void* data, std::size_t bytes) override
+    {
+        chunk = std::int64_t(bytes / frameBytes);
+        const bool ok = dec.audioData(data, bytes);
+        frames += chunk;
+        return ok;
+    }
+    DtmfDecoder dec;
+    std::vector<Report> reports;
+    std::size_t frameBytes = 4;
+    std::int64_t frames = 0, chunk = 0;
+};
+
+long peakResidentKb()
+{
+    std::ifstream f("/proc/self/status");
+    for (std::string line; std::getline(f, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+} // namespace
+
+// A recording of several minutes read from disk in capture chunks: every minute gives the
+// same digits, qualities and times as that minute decoded from memory (no chunk lost or
+// repeated where the reader refills its buffer, the short last chunk included), and the
+// reader's memory does not grow with the file.
+TEST(DtmfDecoder, LongFileFromDiskIsDecodedMinuteByMinute)
+{
+    constexpr std::int64_t kMinute = 60 * 44100; // 3000 capture chunks
+    constexpr int kMinutes = 8;
+    SignalBuilder s(44100, 2);
+    const std::string keys = "123A456B789C*0#D";
+    for (int round = 0; s.frames() < std::size_t(kMinute - 3 * 44100); ++round) {
+        s.silence(300);
+        const double level = 1500.0 + 1000.0 * (round % 5);
+        for (char k : keys)
+            s.digit(k, 50 + 10 * (round % 6), level, level * (0.7 + 0.1 * (round % 7))).silence(60 + 15 * (round % 4));
+    }
+    s.silence(3000).noise(400);
+    std::vector<std::int16_t> minute = s.samples();
+    minute.resize(std::size_t(kMinute) * 2);
+
+    ReportingConsumer memory;
+    memory.audioFormat(44100, 16, 2);
+    for (std::size_t i = 0; i < minute.size(); i += 882 * 2)
+        ASSERT_TRUE(memory.audioData(minute.data() + i, 882 * 4));
+    ASSERT_GE(memory.reports.size(), 100u);
+
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("rd_dtmf_long_" + std::to_string(::getpid()) + ".wav")).string();
+    {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(file.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        for (int m = 0; m < kMinutes; ++m)
+            ASSERT_EQ(sf_writef_short(f, minute.data(), kMinute), kMinute);
+        const std::int16_t tail[100 * 2] = {};
+        ASSERT_EQ(sf_writef_short(f, tail, 100), 100);
+        sf_close(f);
+    }
+    minute = {};
+    s = SignalBuilder(44100, 2);
+
+    const long before = peakResidentKb();
+    ReportingConsumer disk;
+    WaveFileSource src;
+    ASSERT_TRUE(src.open(file)) << src.lastError();
+    ASSERT_EQ(src.frames(), kMinutes * kMinute + 100);
+    src.setConsumer(&disk);
+    src.runToEnd();
+    const long after = peakResidentKb();
+    std::filesystem::remove(file);
+
+    EXPECT_EQ(src.position(), src.frames());
+    EXPECT_EQ(disk.frames, src.frames());
+    std::vector<Report> expect;
+    for (int m = 0; m < kMinutes; ++m)
+        for (Report r : memory.reports)
+            expect.push_back({r.frame + m * kMinute, r.digit, r.quality});
+    EXPECT_EQ(disk.reports, expect);
+    // The file is 85 MB; reading it must not cost more than a few of them.
+    if (before > 0) {
+        EXPECT_LT(after - before, 8 * 1024) << before << " kB before, " << after << " kB after";
+    }
 }
