@@ -80,7 +80,7 @@ RenderResult RenderToneSequence(std::span<const int> frequenciesHz, std::span<co
 struct WaveInfo {
     bool valid = false;
     std::vector<std::uint8_t> format; // the "fmt " block, at least 18 bytes, zero-filled
-    std::uint32_t dataSize = 0;       // the "data" chunk's declared size
+    std::uint32_t dataSize = 0;       // the "data" chunk's declared size, at most the bytes present
     std::uint64_t dataOffset = 0;     // file position after the "data" chunk header
     std::uint32_t avgBytesPerSec() const;
     // 1000 x dataSize / avgBytesPerSec rounded to the nearest integer; 0 when invalid or

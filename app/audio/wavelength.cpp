@@ -111,7 +111,9 @@ WaveInfo ReadWaveInfo(const std::string& fileName)
     ChunkHeader data;
     if (!findChunk(f, nextChunk(fmt), riffEnd, "data", data))
         return WaveInfo{};
-    info.dataSize = data.size;
+    // Only the bytes really in the file play: a streaming header (0xFFFFFFFF) or a
+    // truncated copy must not announce hours of audio.
+    info.dataSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(data.size, fileEnd - data.dataPos));
     info.dataOffset = data.dataPos;
     info.valid = true;
     return info;

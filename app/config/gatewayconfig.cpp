@@ -192,6 +192,49 @@ void completeWithDefaults(SettingsList& list, const Clock& clock, const RandomFn
     }
 }
 
+const QList<KeyRange>& rangeTable()
+{
+    constexpr int kTenthsMax = 600;     // one minute of 100 ms ticks
+    constexpr int kSecondsMax = 86400;  // one day
+    constexpr int kDtmfTicksMax = 240;  // one minute of 250 ms ticks
+    static const QList<KeyRange> table = {
+        {QStringLiteral("TS3-VOX-DELAY"), 0, kTenthsMax},
+        {QStringLiteral("TS3-PTT-DELAY"), 0, kTenthsMax},
+        {QStringLiteral("TS3-RX-DELAY"), 0, kTenthsMax},
+        {QStringLiteral("TS3-TX-MAXTIME"), 1, kSecondsMax},
+        {QStringLiteral("TS3-TX-MAXRESET"), 0, kSecondsMax},
+        {QStringLiteral("HF-TX-MAXTIME"), 1, kSecondsMax},
+        {QStringLiteral("HF-TX-MAXRESET"), 0, kSecondsMax},
+        {QStringLiteral("HF-BAKE-TIME"), 1, kSecondsMax},
+        {QStringLiteral("DTMF-RESET-TIME"), 0, kDtmfTicksMax},
+        {QStringLiteral("DTMF-AKTIV-TIME"), 0, kDtmfTicksMax},
+        {QStringLiteral("DTMF-PROC-DELAY"), 0, kDtmfTicksMax},
+    };
+    return table;
+}
+
+QList<Replaced> replaceOutOfRange(SettingsList& list)
+{
+    QList<Replaced> out;
+    for (const KeyRange& r : rangeTable()) {
+        const QString v = list.value(r.key);
+        if (v.isEmpty())
+            continue;   // absent: the defaults fill it in
+        if (IsInteger(v)) {
+            const int n = StrToIntDef(v, 0);
+            if (n >= r.low && n <= r.high)
+                continue;
+        }
+        QString fallback;
+        for (const auto& [key, def] : keyTable())
+            if (key == r.key)
+                fallback = def;
+        list.setValue(r.key, fallback);
+        out.append({r.key, v, fallback});
+    }
+    return out;
+}
+
 SettingsList newGateway(const Clock& clock, const RandomFn& random)
 {
     SettingsList list;

@@ -32,6 +32,26 @@ using RandomFn = std::function<int(int low, int high)>;
 void completeWithDefaults(SettingsList& list, const Clock& clock = SystemClock::instance(),
                           const RandomFn& random = {});
 
+// Numeric settings with the values that can ever make sense; anything else (not a
+// number, a negative delay, a limit of 0 seconds) would key the radio for good, mute a
+// direction for good or flood the link.
+struct KeyRange {
+    QString key;
+    int low;
+    int high;
+};
+const QList<KeyRange>& rangeTable();
+
+// One setting replaced by its default.
+struct Replaced {
+    QString key;
+    QString value;      // as it was
+    QString fallback;   // the default now stored
+};
+// Replaces every value of the range table that is not an integer within its range by the
+// key's default; returns what was replaced, in table order.
+QList<Replaced> replaceOutOfRange(SettingsList& list);
+
 // A new gateway: a completed list with a fresh gateUID.
 SettingsList newGateway(const Clock& clock = SystemClock::instance(), const RandomFn& random = {});
 

@@ -135,6 +135,10 @@ bool GatewayEngine::StarteForm(const SettingsList& loadParams)
     DATARRAY = loaded;
     m_gateUID = DATARRAY.value(QStringLiteral("gateUID"));
     CompleteWithDefaults(DATARRAY);
+    for (const gatewayconfig::Replaced& r : gatewayconfig::replaceOutOfRange(DATARRAY))
+        WriteLog(text("0618") + QStringLiteral(": ") + r.key + QLatin1Char('=') + r.value + QStringLiteral(" -> ") +
+                     r.fallback,
+                 GwColor::DarkRed);
 
     m_display.dtmfLine = text("0111") + QLatin1Char(' ') + text("0122");
     if (DATARRAY.boolValue(QStringLiteral("DTMF-ON")) && DATARRAY.intValue(QStringLiteral("DTMF-INPUT-DEVICE"), -1) >= 0)
@@ -491,11 +495,12 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
             TxVoiceChanged(val("status") == QLatin1String("1"));
     } else if (cmd == QLatin1String("RXVOICE")) {
         if (forThisGateway(items)) {
-            RxVoiceChanged(val("speakers") != QLatin1String("0"), val("clientID"), StrToIntDef(val("speakers"), 0),
-                           LinkUnescape(val("clientUID")));
-            if (val("status") == QLatin1String("0"))
+            const bool relayed = RxVoiceChanged(val("speakers") != QLatin1String("0"), val("clientID"),
+                                                StrToIntDef(val("speakers"), 0), LinkUnescape(val("clientUID")));
+            // A blocked talker gets no beeps either.
+            if (relayed && val("status") == QLatin1String("0"))
                 PlayRxEndBeep();
-            else
+            else if (relayed)
                 PlayRxStartBeep();
         }
     } else if (cmd == QLatin1String("SPEAKERS")) {
@@ -636,7 +641,7 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
     // 1
     SPEAKERS.remove(QStringLiteral("TS3-RX"));
     TS3FLAGS.clear();
-    RadioPttOff();
+    radioPttOffUnlessHeld();
     // 2
     m_display.connLamp.color = GwColor::LightBlue;
     m_display.connLabel = {text("0105") + QStringLiteral(" [") + QString::number(m_scHandlerID) + QLatin1Char(']'),
@@ -727,13 +732,24 @@ void GatewayEngine::OnServerDisconnected(const SettingsList& items)
         if (!COUNTER.contains(QStringLiteral("TXTIME-TS3-OFF")))
             COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
     }
+    // TeamSpeak speech relayed to the radio ends with the connection too.
+    TS_RX_STATUS = false;
     // 6
     TS3FLAGS.clear();
-    RadioPttOff();
+    radioPttOffUnlessHeld();
     // 7
     SettingsList req;
     req.setValue(QStringLiteral("gateUID"), m_gateUID);
     DirectoryRequest(QStringLiteral("GATE-OFFLINE"), req);
+}
+
+// While a hold entry is left (the release delay of a running relay, a lamp held by hand)
+// the relay tick keeps the radio keyed and releases it once the holds are gone; switching
+// it off here would only key it again at the next tick.
+void GatewayEngine::radioPttOffUnlessHeld()
+{
+    if (SPEAKERS.isEmpty())
+        RadioPttOff();
 }
 
 void GatewayEngine::HandleGatewayError(const SettingsList& items, const QString& code)

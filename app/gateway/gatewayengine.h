@@ -66,7 +66,8 @@ public:
 
     // --- Voice relay ---------------------------------------------------------------------
     void TxVoiceChanged(bool on);
-    void RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID);
+    // False when the talker is blocked in the user register (nothing goes to the radio).
+    bool RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID);
     void RadioPttOn();
     void RadioPttOff();
     void TxOutputOn();
@@ -212,6 +213,7 @@ private:
     void outputOff(OutKind kind);
     void startRadioTxTime();
     void releaseOutputs();
+    void radioPttOffUnlessHeld();
     QString text(const char* id) const;
     QString bbcode(const char* colour, const QString& body) const;
     bool voxMode() const;

@@ -84,8 +84,11 @@ void GatewayEngine::relayTick()
     // 8. The radio PTT follows the hold list.
     if (!SPEAKERS.isEmpty()) {
         RadioPttOn();
-        if (vox && VOX_IST_AKTIV) {
+        // A pause that was still running ends here: voice activation may come back only
+        // its full delay after the radio has been released again.
+        if (vox)
             TS3_VOX_DELAY = -1;
+        if (vox && VOX_IST_AKTIV) {
             TS3_PTT_DELAY = -1;
             send(QStringLiteral("SETVOX"), scHandlerItem() + QStringLiteral(" status=0"));
             VOX_IST_AKTIV = false;
@@ -211,6 +214,9 @@ void GatewayEngine::outputOff(OutKind kind)
         d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
         send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
     driveOutput(kind, false);
+    // The radio-side transmission lasts while either output is keyed.
+    if (m_ptt.held || m_txOut.held)
+        return;
     if (d.boolValue(QStringLiteral("HF-TX-MAX-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-HF-OFF"))) {
         COUNTER.remove(QStringLiteral("TXTIME-HF-ON"));
         if (m_display.hfBar.pos != 0 || m_display.hfLimitLamp.color != GwColor::Green) {
@@ -273,24 +279,25 @@ void GatewayEngine::TxVoiceChanged(bool on)
             m_display.ts3LimitLamp.color = GwColor::Silver;
         }
     } else {
-        if (d.boolValue(QStringLiteral("COM-OUT-TX-ON")))
+        // A second output keyed earlier is released even when the settings no longer use it.
+        if (d.boolValue(QStringLiteral("COM-OUT-TX-ON")) || m_txOut.held)
             TxOutputOff();
         m_display.txLamp.color = GwColor::Green;
         m_display.txLabel = {text("0106"), GwColor::Grey};
-        if (!(d.boolValue(QStringLiteral("TS3-CMDR-ON-RX")) && !SPEAKERS.isEmpty())) {
-            if (cmdrTx && cmdrAct)
-                send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
-            if (maxOn) {
-                if (!COUNTER.contains(QStringLiteral("TXTIME-TS3-OFF"))) {
-                    COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
-                    m_display.ts3Bar.pos = 0;
-                    m_display.ts3LimitLamp.color = GwColor::Green;
-                }
-            } else {
+        // The commander stays while relayed TeamSpeak speech still holds the radio; the
+        // airtime count ends with the transmission in any case.
+        if (!(d.boolValue(QStringLiteral("TS3-CMDR-ON-RX")) && !SPEAKERS.isEmpty()) && cmdrTx && cmdrAct)
+            send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
+        if (maxOn) {
+            if (!COUNTER.contains(QStringLiteral("TXTIME-TS3-OFF"))) {
                 COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
                 m_display.ts3Bar.pos = 0;
-                m_display.ts3LimitLamp.color = GwColor::Silver;
+                m_display.ts3LimitLamp.color = GwColor::Green;
             }
+        } else {
+            COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
+            m_display.ts3Bar.pos = 0;
+            m_display.ts3LimitLamp.color = GwColor::Silver;
         }
         if (d.boolValue(QStringLiteral("HF-RXINFO-BEEP")))
             RXINFO_DELAY = d.intValue(QStringLiteral("HF-RXINFO-DELAY"), 5);
@@ -302,7 +309,7 @@ void GatewayEngine::TxVoiceChanged(bool on)
     flushDisplay();
 }
 
-void GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID)
+bool GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID)
 {
     const SettingsList& d = DATARRAY;
     UserRules rules;
@@ -382,4 +389,5 @@ void GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int spe
     TS_RX_STATUS = active;
     changed();
     flushDisplay();
+    return !rules.notp;
 }

@@ -87,7 +87,12 @@ void playBeep(GatewayEngine& e, const BeepKind& k)
                                         d.value(QLatin1String(k.designKey)), pre, post);
     const int volume = d.intValue(QLatin1String(k.volumeKey), 50);
     const QString file = signalFile(e, k.fileStem);
-    rdaudio::RenderToneSequence(a.frequencies, a.durations, volume, nativePath(file));
+    const rdaudio::RenderResult r = rdaudio::RenderToneSequence(a.frequencies, a.durations, volume, nativePath(file));
+    // A file left from an earlier render must not go on the air in place of this one.
+    if (!r.ok()) {
+        e.WriteLog(QString::fromStdString(r.message), GwColor::Red);
+        return;
+    }
     playSignalFile(e, file);
 }
 
@@ -108,8 +113,9 @@ void GatewayEngine::PlayCallTone()
         rdaudio::RenderTone(d.intValue(QStringLiteral("HF-CALL-FREQ"), 1750), d.intValue(QStringLiteral("HF-CALL-LENG"), 3000),
                             d.intValue(QStringLiteral("HF-CALL-VOLU"), 50), nativePath(file), true);
     if (!r.ok())
-        WriteLog(QString::fromStdString(r.message), GwColor::Red);
-    playSignalFile(*this, file);
+        WriteLog(QString::fromStdString(r.message), GwColor::Red);   // an older file stays off the air
+    else
+        playSignalFile(*this, file);
     flushDisplay();
 }
 

@@ -45,7 +45,10 @@ public:
             holders[key].insert(holder);
         else
             holders[key].remove(holder);
-        levels[key] = holders[key].isEmpty() ? invert : !invert;
+        const bool high = holders[key].isEmpty() ? invert : !invert;
+        if (!levels.contains(key) || levels[key] != high)
+            edges[key] << high;
+        levels[key] = high;
         ++writes;
     }
     bool GetCOMStatus(int port, const QString& pin, bool invert) override
@@ -78,6 +81,7 @@ public:
     QSet<int> openPorts;
     QMap<QString, QSet<QString>> holders;
     QMap<QString, bool> levels;
+    QMap<QString, QList<bool>> edges;   // every change of an output's level, in order
     QMap<QString, bool> inputs;
     int writes = 0;
     QStringList questions;

@@ -423,3 +423,71 @@ TEST_F(SignalsTest, OfflineAnnouncementWithoutASoundDeviceReleasesTheRadio)
     EXPECT_FALSE(engine->SPEAKERS.contains(QStringLiteral("HF-WAVE-PLAY")));
     EXPECT_FALSE(radioKeyed());
 }
+
+TEST_F(SignalsTest, BeaconRunsOnAfterTheConnectionWasLostDuringRelayedSpeech)
+{
+    const QString bake = makeWave(QStringLiteral("bake.wav"), 300);
+    set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("10")}});
+    const struct {
+        const char* name;
+        void (*drop)(SignalsTest&);
+    } cases[] = {
+        {"server connection lost", [](SignalsTest& t) { t.line("CONNECT", {"scHandler=3", "status=0"}); }},
+        {"link to the plugin lost", [](SignalsTest& t) { t.engine->TS3_Disconnect(); }},
+        {"plugin greets again", [](SignalsTest& t) { t.engine->ResetGateway(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        players.played.clear();
+        open();
+        connect(3);
+        line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=7"});
+        ticks(5);
+        c.drop(*this);
+        ticks(200);   // one interval of 100 ticks, the last 50 of them quiet
+        EXPECT_EQ(players.played.value(0), bake + QStringLiteral(" 0 100"));
+
+        // And on the connection that comes back.
+        players.playing = false;
+        ticks(2);
+        connect(3);
+        ticks(200);
+        EXPECT_FALSE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
+        players.playing = true;
+        engine.reset();
+    }
+}
+
+TEST_F(SignalsTest, FailedRenderPlaysNothingAndSaysWhy)
+{
+    // An older call tone of the same name lies in the temporary folder.
+    set({{"REM-CALL-ON", QStringLiteral("True")}, {"HF-CALL-FREQ", QStringLiteral("1750")}, {"HF-CALL-LENG", QStringLiteral("500")}});
+    open();
+    connect(3);
+    engine->releaseCallTone();
+    ASSERT_EQ(sent(QStringLiteral("PLAYWAVE")).size(), 1);
+    SettingsList edited = engine->DATARRAY;
+    edited.setValue(QStringLiteral("HF-CALL-FREQ"), QStringLiteral("30000"));
+    engine->WriteConfig(edited);
+    engine->releaseCallTone();
+    EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
+    ASSERT_FALSE(engine->log().isEmpty());
+    EXPECT_TRUE(engine->log().last().text.contains(QStringLiteral("30000")));
+    EXPECT_EQ(engine->log().last().color, GwColor::Red);
+
+    // A roger beep whose file cannot be written (a folder holds its name).
+    writeText(path(QStringLiteral("rogerbeep.cfg")), "[Std]\nF1=1000\nD1=100\n");
+    set({{"HF-ROGER-BEEP", QStringLiteral("True")}, {"HF-ROGER-DATA", QStringLiteral("Std")}});
+    ASSERT_TRUE(QDir(path(QStringLiteral("tmp"))).mkdir(QStringLiteral("_ROGER[3].wav")));
+    open();
+    connect(3);
+    line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
+    line("RXVOICE", {"scHandler=3", "status=0", "clientID=7", "speakers=0"});
+    link.take();
+    const int logged = int(engine->log().size());
+    ticks(10);
+    EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
+    ASSERT_EQ(engine->log().size(), logged + 1);
+    EXPECT_TRUE(engine->log().last().text.contains(QStringLiteral("_ROGER[3].wav"))) << engine->log().last().text.toStdString();
+    EXPECT_FALSE(radioKeyed());
+}
