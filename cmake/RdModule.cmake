@@ -45,8 +45,32 @@ function(rd_tests target)
   if(NOT A_LABEL)
     set(A_LABEL ${target})
   endif()
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${A_LABEL} TIMEOUT 300
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;RELAYDECK_DIRECTORY_URL=http://127.0.0.1:9/")
+  rd_discover_tests(${target} LABELS ${A_LABEL} TIMEOUT 300
+    ENVIRONMENT QT_QPA_PLATFORM=offscreen RELAYDECK_DIRECTORY_URL=http://127.0.0.1:9/)
+endfunction()
+
+# rd_discover_tests(TARGET [LABELS l...] [ENVIRONMENT VAR=value...] [TIMEOUT s]): register the
+# GoogleTest cases of TARGET with CTest. gtest_discover_tests() passes its PROPERTIES through a
+# generated script that splits lists, so a second label or variable would be lost there; the
+# list-valued properties are set instead by a small script CTest reads after the discovered tests.
+function(rd_discover_tests target)
+  cmake_parse_arguments(A "" "TIMEOUT" "LABELS;ENVIRONMENT" ${ARGN})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 TEST_LIST ${target}_TESTS PROPERTIES TIMEOUT ${A_TIMEOUT})
+  set(props "")
+  if(A_LABELS)
+    string(APPEND props " LABELS \"${A_LABELS}\"")
+  endif()
+  if(A_ENVIRONMENT)
+    string(APPEND props " ENVIRONMENT \"${A_ENVIRONMENT}\"")
+  endif()
+  if(props)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake)
+    file(WRITE ${script} "if(${target}_TESTS)\n  set_tests_properties(\${${target}_TESTS} PROPERTIES${props})\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+  endif()
 endfunction()
 
 # rd_benchmarks(TARGET DEPS ...): one Google Benchmark program of every bench/*.cpp.

@@ -25,7 +25,6 @@ if(TARGET relaydeck AND TARGET clientsim AND TARGET Relaydeck_Link)
     target_include_directories(relaydeck_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})
     add_dependencies(relaydeck_e2e_tests Relaydeck_Link)
     target_compile_definitions(relaydeck_e2e_tests PRIVATE RD_PLUGIN_PATH="$<TARGET_FILE:Relaydeck_Link>")
-    gtest_discover_tests(relaydeck_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "e2e" TIMEOUT 120
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    rd_discover_tests(relaydeck_e2e_tests LABELS e2e TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endif()
 endif()

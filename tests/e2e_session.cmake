@@ -10,7 +10,6 @@ if(TARGET Relaydeck_Link AND TARGET clientsim_lib AND TARGET rd_ui AND TARGET re
     add_dependencies(e2e_session_tests Relaydeck_Link relaydeck)
     target_compile_definitions(e2e_session_tests PRIVATE RD_PLUGIN_PATH="$<TARGET_FILE:Relaydeck_Link>"
       RD_RELAYDECK_PATH="$<TARGET_FILE:relaydeck>")
-    gtest_discover_tests(e2e_session_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "session;e2e" TIMEOUT 300
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    rd_discover_tests(e2e_session_tests LABELS session e2e TIMEOUT 300 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endif()
 endif()
