@@ -34,6 +34,29 @@ double omegaOf(int frequencyHz)
     return static_cast<double>(static_cast<long double>(h) * kTwoPi);
 }
 
+// The frequency index h that omegaOf() scaled by 2π.
+long double frequencyOf(double omega) { return std::round(static_cast<long double>(omega) / kTwoPi); }
+
+// sin(2π j / 44100) for j = 0 .. 44099, each value the double nearest the extended sine.
+// Built once from a quarter period; the other quarters follow by symmetry.
+const std::vector<double>& sineTable()
+{
+    static const std::vector<double> table = [] {
+        std::vector<double> t(44100);
+        for (int j = 0; j <= 11025; ++j) {
+            const double v = static_cast<double>(std::sin(kTwoPi * j / 44100.0L));
+            t[j] = v;
+            t[22050 - j] = v;
+            if (j > 0)
+                t[44100 - j] = -v;
+            t[22050 + j] = -v;
+        }
+        t[0] = t[22050] = 0.0;
+        return t;
+    }();
+    return table;
+}
+
 // One segment's bytes: k = 0 .. n + 1. `pause` renders the near-silence of the pause
 // frequency. `phaseFirst` selects sin(k x (ω / rate)) (sequences) instead of
 // sin(k x ω / rate) (single tones); the two round differently in the last bit.
@@ -71,19 +94,40 @@ void appendSegment(std::vector<std::uint8_t>& out, std::int64_t n, double omega,
         break;
     }
     case SinePrecision::Checked: {
+        // sin(k x ω / rate) is, up to a tiny drift, sin(2π x (k x h mod 44100) / 44100): the
+        // value comes from a table of one period, and the extended sine is evaluated only
+        // where the bound on the difference cannot rule out a different truncation.
+        const std::vector<double>& table = sineTable();
+        const std::int64_t h = static_cast<std::int64_t>(frequencyOf(omega));
+        const long double drift = std::fabs(w - static_cast<long double>(h) * kTwoPi) / 44100.0L;
+        const double driftPerSample = static_cast<double>(drift) * 4.0;
         const double scale = pause ? 1.0 : double(vol);
+        const int offset = pause ? 1 : kToneByteOffset;
+        const double dstep = std::fabs(omega) / 44100.0;
+        const std::int64_t hmod = ((h % 44100) + 44100) % 44100;
+        std::int64_t j = 0;
+        const std::size_t first = out.size();
+        out.resize(first + static_cast<std::size_t>(count));
+        std::uint8_t* dst = out.data() + first;
         for (std::int64_t k = 0; k < count; ++k) {
-            const long double a = argument(k);
-            const double x = scale * std::sin(static_cast<double>(a));
-            // Error bound of x against the extended result: the argument rounded to double
-            // (|a| x 2^-53) plus the sine's own error, with a wide safety factor.
-            const double tolerance = 16.0 * scale * (std::fabs(double(a)) + 2.0) * 1.12e-16 + 1e-12;
-            if (scale == 0 || std::fabs(x - std::nearbyint(x)) > tolerance) {
-                // x is vol x sine (or the sine itself for a pause), as byteOf would form it.
-                const long long v = static_cast<long long>(std::trunc(x)) + (pause ? 1 : kToneByteOffset);
-                out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-            } else
-                out.push_back(byteOf(std::sin(a)));
+            const double x = scale * table[static_cast<std::size_t>(j)];
+            const double kd = static_cast<double>(k);
+            // The drift of the rounded ω, the extended argument's own rounding and the
+            // table's rounding, each with a wide margin.
+            const double tolerance = scale * (kd * driftPerSample + kd * dstep * 1e-18 + 4e-15) + 1e-12;
+            const long long t = static_cast<long long>(x); // truncates toward zero
+            const double fraction = std::fabs(x - static_cast<double>(t));
+            if (fraction > tolerance && fraction < 1.0 - tolerance)
+                dst[k] = static_cast<std::uint8_t>((t + offset) & 0xFF);
+            else if (j == 0 || j == 22050)
+                // A zero of the sine: the extended value is within the tolerance (far below
+                // 1 / 255) of 0, so scaled and truncated it is 0 whatever its sign.
+                dst[k] = static_cast<std::uint8_t>(offset);
+            else
+                dst[k] = byteOf(std::sin(argument(k)));
+            j += hmod;
+            if (j >= 44100)
+                j -= 44100;
         }
         break;
     }

@@ -38,8 +38,8 @@ struct RenderResult {
 
 // Selects the sine evaluation. The bytes are defined by the extended-precision sine
 // (LongDouble: every byte through sinl). Checked, the default, gives the same bytes faster:
-// it evaluates in double and falls back to sinl wherever the double result lies so close
-// to an integer that the two could truncate differently. Double is plain double precision
+// it takes the sine from a table of one period and falls back to sinl wherever the table
+// value lies so close to an integer that the two could truncate differently. Double is plain double precision
 // (differs from the others at isolated bytes; kept to show where).
 enum class SinePrecision { Checked, LongDouble, Double };
 

@@ -306,7 +306,8 @@ TEST(ToneBytes, CheckedSineEqualsExtendedPrecision)
     };
     for (Tone t : {Tone{1750, 3000, 30}, Tone{1750, 200, 300}, Tone{26460, 500, 30}, Tone{1000, 500, 0},
                    Tone{1000, 500, 255}, Tone{440, 1000, 117}, Tone{2205, 1000, 100}, Tone{1750, 20000, 200},
-                   Tone{22050, 5000, 127}, Tone{-1000, 100, 30}}) {
+                   Tone{22050, 5000, 127}, Tone{-1000, 100, 30}, Tone{2999, 2000, 255}, Tone{997, 4000, 64},
+                   Tone{11, 1000, 30}}) {
         ASSERT_TRUE(ToneBytes(t.f, t.ms, t.vol, true, a, SinePrecision::Checked).ok());
         ASSERT_TRUE(ToneBytes(t.f, t.ms, t.vol, true, b, SinePrecision::LongDouble).ok());
         EXPECT_EQ(a, b) << t.f << " Hz " << t.ms << " ms vol " << t.vol;
