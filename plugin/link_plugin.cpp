@@ -1,14 +1,5 @@
 #include "plugin/link_plugin.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +8,10 @@
 #include <exception>
 
 #include "plugin/escaping.h"
+#include "plugin/host.h"
 #include "plugin/ini_file.h"
 #include "plugin/line_builder.h"
+#include "plugin/net.h"
 #include "plugin/web_guard.h"
 
 namespace rdplugin {
@@ -40,14 +33,6 @@ namespace {
 constexpr int kServerThreadLogId = 0;
 constexpr size_t kPathBuf = 512;
 
-void closeFd(int& fd)
-{
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
 } // namespace
 
 LinkPlugin::LinkPlugin() : LinkPlugin(Options {}) {}
@@ -57,7 +42,7 @@ LinkPlugin::LinkPlugin(Options options) : m_opt(std::move(options))
     if (!m_opt.sleepMs)
         m_opt.sleepMs = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     if (!m_opt.exitProcess)
-        m_opt.exitProcess = [](int code) { std::_Exit(code); };
+        m_opt.exitProcess = [](int code) { endProcess(code); };
 }
 
 LinkPlugin::~LinkPlugin()
@@ -69,9 +54,8 @@ LinkPlugin::~LinkPlugin()
         wake();
         {
             std::lock_guard<std::mutex> lock(m_sendMutex);
-            if (m_sessionFd >= 0)
-                ::shutdown(m_sessionFd, SHUT_RDWR);
-            m_sessionFd = -1;
+            rdnet::shutdownBoth(m_sessionFd);
+            m_sessionFd = rdnet::kNoSocket;
         }
         if (m_server.joinable())
             m_server.join();
@@ -79,8 +63,9 @@ LinkPlugin::~LinkPlugin()
             m_session.join();
         if (m_status.joinable())
             m_status.join();
-        closeFd(m_wakePipe[0]);
-        closeFd(m_wakePipe[1]);
+        m_waker.closeAll();
+        if (m_netStarted.exchange(false))
+            rdnet::stop();
     }
 }
 
@@ -149,8 +134,8 @@ int LinkPlugin::init()
         m_listening = false;
         m_serverDone = false;
         m_boundPort = 0;
-        if (::pipe(m_wakePipe) != 0)
-            throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+        if (!m_waker.open())
+            throw std::runtime_error("cannot create the wake-up for the link threads");
         m_running = true;
         m_server = std::thread(&LinkPlugin::serverThread, this);
         if (m_opt.runStatusThread)
@@ -177,9 +162,8 @@ void LinkPlugin::shutdown()
     // Nothing may follow the QUIT line: the session is closed for writers right here.
     {
         std::lock_guard<std::mutex> lock(m_sendMutex);
-        if (m_sessionFd >= 0)
-            ::shutdown(m_sessionFd, SHUT_RDWR);
-        m_sessionFd = -1;
+        rdnet::shutdownBoth(m_sessionFd);
+        m_sessionFd = rdnet::kNoSocket;
     }
     m_stop = true;
     wake();
@@ -192,8 +176,9 @@ void LinkPlugin::shutdown()
     }
     if (m_status.joinable())
         m_status.join();
-    closeFd(m_wakePipe[0]);
-    closeFd(m_wakePipe[1]);
+    m_waker.closeAll();
+    if (m_netStarted.exchange(false))
+        rdnet::stop(); // the socket library, started by the link server thread
     m_listening = false;
     m_running = false;
     std::lock_guard<std::mutex> lock(m_infoMutex);
@@ -578,7 +563,7 @@ void LinkPlugin::stopAllConnections(const char* quitMessage)
 // ---------------------------------------------------------------------------------
 // Send path
 
-void LinkPlugin::adoptSession(int fd)
+void LinkPlugin::adoptSession(rdnet::Socket fd)
 {
     std::lock_guard<std::mutex> lock(m_sendMutex);
     m_sessionFd = fd;
@@ -587,13 +572,11 @@ void LinkPlugin::adoptSession(int fd)
 int LinkPlugin::SendToSocket(std::string_view line)
 {
     std::lock_guard<std::mutex> lock(m_sendMutex);
-    if (m_sessionFd < 0)
+    if (m_sessionFd == rdnet::kNoSocket)
         return -1;
     size_t done = 0;
     while (done < line.size()) {
-        ssize_t n = ::send(m_sessionFd, line.data() + done, line.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = rdnet::sendSome(m_sessionFd, line.data() + done, line.size() - done);
         if (n <= 0)
             return -1;
         done += size_t(n);
@@ -606,10 +589,7 @@ int LinkPlugin::SendToSocket(std::string_view line)
 
 void LinkPlugin::wake()
 {
-    if (m_wakePipe[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wakePipe[1], &b, 1);
-    }
+    m_waker.raise();
     m_waitCv.notify_all();
 }
 
@@ -622,46 +602,36 @@ void LinkPlugin::serverThread()
         m_waitCv.notify_all();
     };
 
+    if (!rdnet::start()) {
+        giveUp("*ERROR* Listen 2!!!");
+        return;
+    }
+    m_netStarted = true;
     std::string port = iniRead(m_opt.settingsPath, "LINKSettings", "PORT", kDefaultPort).substr(0, 9);
     {
         std::lock_guard<std::mutex> lock(m_infoMutex);
         m_linkPort = port;
     }
-    addrinfo hints {};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* res = nullptr;
-    // Without AI_PASSIVE the address is the loopback address: only local programs reach
-    // the link.
-    if (::getaddrinfo(nullptr, port.c_str(), &hints, &res) != 0 || !res) {
-        giveUp("*ERROR* Listen 1!!!");
+    rdnet::ListenStep failed {};
+    rdnet::Socket fd = rdnet::listenLoopback(port, failed);
+    if (fd == rdnet::kNoSocket) {
+        switch (failed) {
+        case rdnet::ListenStep::Resolve:
+            giveUp("*ERROR* Listen 1!!!");
+            break;
+        case rdnet::ListenStep::Create:
+            giveUp("*ERROR* Listen!!!");
+            break;
+        case rdnet::ListenStep::Bind:
+            giveUp("*BIND* Gateway-Socket failed!!!");
+            break;
+        case rdnet::ListenStep::Listen:
+            giveUp("*LISTEN* Gateway-Socket failed!!!");
+            break;
+        }
         return;
     }
-    int fd = ::socket(res->ai_family, res->ai_socktype | SOCK_CLOEXEC, res->ai_protocol);
-    if (fd < 0) {
-        ::freeaddrinfo(res);
-        giveUp("*ERROR* Listen!!!");
-        return;
-    }
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(fd, res->ai_addr, res->ai_addrlen) != 0) {
-        ::freeaddrinfo(res);
-        ::close(fd);
-        giveUp("*BIND* Gateway-Socket failed!!!");
-        return;
-    }
-    ::freeaddrinfo(res);
-    if (::listen(fd, SOMAXCONN) != 0) {
-        ::close(fd);
-        giveUp("*LISTEN* Gateway-Socket failed!!!");
-        return;
-    }
-    sockaddr_in bound {};
-    socklen_t len = sizeof bound;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) == 0)
-        m_boundPort = ntohs(bound.sin_port);
+    m_boundPort = rdnet::localPort(fd);
     m_listenFd = fd;
     {
         std::lock_guard<std::mutex> lock(m_waitMutex);
@@ -670,21 +640,18 @@ void LinkPlugin::serverThread()
     }
 
     while (!stopping()) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        int r = ::poll(fds, 2, -1);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0 || stopping() || (fds[1].revents & POLLIN))
+        const rdnet::Wait w = rdnet::waitReadable(fd, &m_waker, -1);
+        if (w == rdnet::Wait::Failed || w == rdnet::Wait::Woken || stopping())
             break;
-        if (!(fds[0].revents & POLLIN))
+        if (w != rdnet::Wait::Ready)
             continue;
-        int conn = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (conn < 0)
+        rdnet::Socket conn = rdnet::accept(fd);
+        if (conn == rdnet::kNoSocket)
             continue;
         if (m_sessionActive.load()) {
             static const char kRefusal[] = "QUIT errorID=88";
-            [[maybe_unused]] ssize_t n = ::send(conn, kRefusal, sizeof kRefusal - 1, MSG_NOSIGNAL);
-            ::close(conn);
+            rdnet::sendSome(conn, kRefusal, sizeof kRefusal - 1);
+            rdnet::close(conn);
         } else {
             std::lock_guard<std::mutex> lock(m_sessionThreadMutex);
             if (m_session.joinable())
@@ -697,34 +664,29 @@ void LinkPlugin::serverThread()
                 std::lock_guard<std::mutex> sendLock(m_sendMutex);
                 m_sessionFd = conn;
                 static const char kHello[] = "<HELLO>\r";
-                [[maybe_unused]] ssize_t n = ::send(conn, kHello, sizeof kHello, MSG_NOSIGNAL); // with the NUL
+                rdnet::sendSome(conn, kHello, sizeof kHello); // with the NUL
             }
             m_session = std::thread(&LinkPlugin::sessionThread, this, conn);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    m_listenFd = -1;
-    ::close(fd);
+    m_listenFd = rdnet::kNoSocket;
+    rdnet::close(fd);
     m_serverDone = true;
     (void)kServerThreadLogId;
 }
 
-void LinkPlugin::sessionThread(int fd)
+void LinkPlugin::sessionThread(rdnet::Socket fd)
 {
     rdlink::LineAssembler assembler(511);
     char buf[512];
     while (!stopping()) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        int r = ::poll(fds, 2, -1);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0 || (fds[1].revents & POLLIN))
+        const rdnet::Wait w = rdnet::waitReadable(fd, &m_waker, -1);
+        if (w == rdnet::Wait::Failed || w == rdnet::Wait::Woken)
             break;
-        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+        if (w != rdnet::Wait::Ready)
             continue;
-        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = rdnet::receive(fd, buf, sizeof buf);
         if (n <= 0)
             break;
         bool webRequest = false;
@@ -750,9 +712,9 @@ void LinkPlugin::sessionThread(int fd)
     {
         std::lock_guard<std::mutex> lock(m_sendMutex);
         if (m_sessionFd == fd)
-            m_sessionFd = -1;
+            m_sessionFd = rdnet::kNoSocket;
     }
-    ::close(fd);
+    rdnet::close(fd);
     m_sessionActive = false;
 }
 

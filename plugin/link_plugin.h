@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "link/wire.h"
+#include "plugin/net.h"
 #include "plugin/ts3_abi.h"
 
 namespace rdplugin {
@@ -122,8 +123,9 @@ public:
     int64_t GetTimestamp() const;
 
     // Makes fd the session socket without the link server (fuzzing and benchmarks write
-    // the lines into a socket pair). The caller keeps owning fd; -1 detaches it.
-    void adoptSession(int fd);
+    // the lines into a socket pair). The caller keeps owning fd; rdnet::kNoSocket
+    // detaches it.
+    void adoptSession(rdnet::Socket fd);
 
     // Writes an error text to the client log (level 3, channel "Relaydeck[LINK]").
     void logErrorText(const std::string& text, uint64 logID) { logError(text, logID); }
@@ -206,7 +208,7 @@ private:
 
     // --- threads --------------------------------------------------------------------
     void serverThread();
-    void sessionThread(int fd);
+    void sessionThread(rdnet::Socket fd);
     void statusThread();
     bool stopping() const { return m_stop.load(); }
     void wake();
@@ -224,7 +226,7 @@ private:
     std::array<TS3StatusData, kTableSize> m_table {};
 
     mutable std::mutex m_sendMutex; // guards m_sessionFd and every write
-    int m_sessionFd = -1;
+    rdnet::Socket m_sessionFd = rdnet::kNoSocket;
     std::atomic<bool> m_sessionActive {false};
 
     std::atomic<bool> m_stop {false};
@@ -232,8 +234,9 @@ private:
     std::atomic<bool> m_listening {false};
     std::atomic<bool> m_serverDone {false};
     std::atomic<int> m_boundPort {0};
-    int m_wakePipe[2] = {-1, -1};
-    int m_listenFd = -1;
+    rdnet::Waker m_waker; // raised at stop: every blocked wait of the link threads returns
+    std::atomic<bool> m_netStarted {false}; // the socket library, started by the server thread
+    rdnet::Socket m_listenFd = rdnet::kNoSocket;
     std::thread m_server, m_session, m_status;
     std::mutex m_sessionThreadMutex;
     mutable std::mutex m_waitMutex;

@@ -1,0 +1,49 @@
+# The Windows cross-build (cmake/mingw-w64-x86_64.cmake): the plugin library
+# Relaydeck_Link.dll, the substitute client clientsim.exe and the wire format they share.
+# No Qt, no test programs (the tests run on Linux against these two under Wine).
+set(RD_BUILD_APP OFF CACHE BOOL "" FORCE)
+set(RD_BUILD_BENCHMARKS OFF CACHE BOOL "" FORCE)
+set(RD_FUZZ OFF CACHE BOOL "" FORCE)
+
+# Winsock 2.2, WSAPoll and the version calls need Windows 7 or later.
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+
+find_package(Threads REQUIRED)
+
+# Boost String Algorithms is header-only and the same for every target: take the host's
+# headers through a folder of their own, so no other host header is on the include path.
+set(rd_boost_stage ${CMAKE_BINARY_DIR}/host-headers)
+if(NOT EXISTS ${rd_boost_stage}/boost)
+  file(MAKE_DIRECTORY ${rd_boost_stage})
+  file(CREATE_LINK /usr/include/boost ${rd_boost_stage}/boost SYMBOLIC)
+endif()
+add_library(Boost::headers INTERFACE IMPORTED)
+target_include_directories(Boost::headers SYSTEM INTERFACE ${rd_boost_stage})
+set(Boost_FOUND TRUE)
+set(Boost_NO_BOOST_CMAKE ON)
+set(Boost_INCLUDE_DIR ${rd_boost_stage} CACHE PATH "" FORCE)
+
+include(cmake/RdModule.cmake)
+# Test and benchmark programs are Linux programs here: none in this build.
+function(rd_tests)
+endfunction()
+function(rd_benchmarks)
+endfunction()
+
+rd_add(link link)
+rd_add(plugin plugin)
+rd_add(clientsim clientsim)
+
+if(TARGET rd_plugin)
+  target_link_libraries(rd_plugin PUBLIC ws2_32 version)
+endif()
+if(TARGET Relaydeck_Link)
+  # Only the dllexport'ed ts3plugin_* entry points are exported, nothing of the runtimes
+  # linked in.
+  target_link_options(Relaydeck_Link PRIVATE -Wl,--exclude-all-symbols -Wl,--exclude-libs,ALL)
+endif()
+foreach(t clientsim_testplugin clientsim_badapiplugin)
+  if(TARGET ${t})
+    set_target_properties(${t} PROPERTIES EXCLUDE_FROM_ALL ON)
+  endif()
+endforeach()
