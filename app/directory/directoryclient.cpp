@@ -23,6 +23,14 @@ QString replyText(QNetworkReply* reply)
         text += QStringLiteral(" (HTTP %1)").arg(status);
     return text;
 }
+
+// A block check succeeds on an answer longer than 10 characters. The answer is text
+// (UTF-8), so it is counted in characters: "Grüße Süd" is 9 of them in 12 bytes. A byte
+// that is no UTF-8 counts as one character.
+bool answeredEnough(const DirectoryReply& r)
+{
+    return r.ok && QString::fromUtf8(r.body).toUcs4().size() > 10;
+}
 } // namespace
 
 QString DirectoryClient::defaultServiceUrl()
@@ -175,7 +183,7 @@ void DirectoryClient::SendeZuWavenestAsync(const QString& name, const DirectoryP
 {
     post(directoryUrl(name), params, context, [done = std::move(done)](const DirectoryReply& r) {
         if (done)
-            done(r.ok && r.body.size() > 10);
+            done(answeredEnough(r));
     });
 }
 
@@ -197,7 +205,7 @@ DirectoryReply DirectoryClient::postAndWait(const QUrl& url, const DirectoryPara
 bool DirectoryClient::SendeZuWavenest(const QString& name, const DirectoryParams& params)
 {
     const DirectoryReply r = postAndWait(directoryUrl(name), params);
-    return r.ok && r.body.size() > 10;
+    return answeredEnough(r);
 }
 
 PluginListReply DirectoryClient::parsePluginList(const QByteArray& xml)

@@ -88,6 +88,9 @@ TEST_F(DirectoryTest, AnswerLongerThanTenCharactersIsSuccess)
         {200, "", false},
         {200, "0123456789", false},   // exactly 10
         {200, "0123456789A", true},   // 11
+        // Characters, not bytes: 9 characters in 12 bytes, 11 characters in 14 bytes.
+        {200, "Gr\xC3\xBC\xC3\x9F" "e S\xC3\xBC" "d", false},
+        {200, "Gr\xC3\xBC\xC3\x9F" "e, S\xC3\xBC" "d!", true},
         {200, "BLACKLIST: no entry for this installation", true},
         {500, "Internal Server Error, long enough", false},
         {404, "Not Found: a long enough error page", false},
