@@ -1,7 +1,5 @@
 #include "clientsim/client.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 #include "clientsim/exports.h"
 #include "clientsim/format.h"
 #include "clientsim/invoke.h"
+#include "clientsim/library.h"
 
 namespace clientsim {
 
@@ -52,7 +51,8 @@ struct Client::Internal {
 namespace {
 
 std::string baseName(const std::string& path) {
-    std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    const size_t slash = path.find_last_of("/\\");
+    std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
     size_t dot = name.find('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
@@ -94,20 +94,21 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
     Client* other = activeClient();
     if (other && other != this) return fail("another client has a plugin loaded");
 
-    void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return fail(std::string("Plugin failed to load: ") + safe(dlerror()));
+    std::string loadError;
+    void* lib = openLibrary(path, loadError);
+    if (!lib) return fail("Plugin failed to load: " + loadError);
     Exports ex;
     std::string missing;
 #define CLIENTSIM_RESOLVE_REQ(n)                                                              \
-    ex.n = reinterpret_cast<decltype(ex.n)>(dlsym(lib, "ts3plugin_" #n));                     \
+    ex.n = reinterpret_cast<decltype(ex.n)>(librarySymbol(lib, "ts3plugin_" #n));                     \
     if (!ex.n) missing += (missing.empty() ? "" : ", ") + std::string("ts3plugin_" #n);
-#define CLIENTSIM_RESOLVE_OPT(n) ex.n = reinterpret_cast<decltype(ex.n)>(dlsym(lib, "ts3plugin_" #n));
+#define CLIENTSIM_RESOLVE_OPT(n) ex.n = reinterpret_cast<decltype(ex.n)>(librarySymbol(lib, "ts3plugin_" #n));
     CLIENTSIM_REQUIRED_EXPORTS(CLIENTSIM_RESOLVE_REQ)
     CLIENTSIM_OPTIONAL_EXPORTS(CLIENTSIM_RESOLVE_OPT)
 #undef CLIENTSIM_RESOLVE_REQ
 #undef CLIENTSIM_RESOLVE_OPT
     if (!missing.empty()) {
-        dlclose(lib);
+        closeLibrary(lib);
         return fail("Plugin failed to load: missing entry points: " + missing);
     }
 
@@ -146,7 +147,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
         setActiveClient(nullptr);
         library_ = nullptr;
         hasPlugin_ = false;
-        dlclose(lib);
+        closeLibrary(lib);
         return fail(message);
     }
     info.version = safe(ex.version());
@@ -160,7 +161,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
         setActiveClient(nullptr);
         library_ = nullptr;
         hasPlugin_ = false;
-        dlclose(lib);
+        closeLibrary(lib);
         note("identity read, plugin unloaded without init");
         return true;
     }
@@ -190,7 +191,7 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
         setActiveClient(nullptr);
         library_ = nullptr;
         hasPlugin_ = false;
-        dlclose(lib);
+        closeLibrary(lib);
         return fail(info_.initResult == -2 ? "plugin init failed silently (-2)"
                                            : "Plugin failed to load: init returned " + std::to_string(info_.initResult));
     }
@@ -279,7 +280,7 @@ void Client::unload() {
     loop_->waitIdle(std::chrono::seconds(10));
     setActiveClient(nullptr);
     hasPlugin_ = false;
-    dlclose(library_);
+    closeLibrary(library_);
     library_ = nullptr;
     *exports_ = Exports{};
     note("plugin unloaded");

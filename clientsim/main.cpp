@@ -4,15 +4,9 @@
 //
 //   clientsim --plugin PATH [--workdir DIR] [--script FILE] [--control SOCKET]
 //             [--register-after] [--plugin-id ID] [--no-load]
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +17,7 @@
 #include <thread>
 
 #include "clientsim/client.h"
+#include "clientsim/platform.h"
 #include "clientsim/script.h"
 
 namespace {
@@ -55,25 +50,6 @@ std::string runLine(clientsim::Script& script, const std::string& line) {
     bool more = script.execute(line);
     if (!more) requestQuit();
     return script.lastError();
-}
-
-void serveControlConnection(clientsim::Script& script, int fd) {
-    std::string pending;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        pending.append(buf, static_cast<size_t>(n));
-        size_t nl;
-        while ((nl = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, nl);
-            pending.erase(0, nl + 1);
-            std::string error = runLine(script, line);
-            std::string reply = error.empty() ? "OK\n" : "ERROR " + error + "\n";
-            if (::write(fd, reply.data(), reply.size()) < 0) break;
-        }
-    }
-    ::close(fd);
 }
 
 }  // namespace
@@ -117,18 +93,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    ::signal(SIGPIPE, SIG_IGN);
+    clientsim::ignoreBrokenPipes();
     if (!pluginPath.empty()) pluginPath = std::filesystem::absolute(pluginPath).string();
     if (!scriptFile.empty()) scriptFile = std::filesystem::absolute(scriptFile).string();
     if (!workdir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(workdir, ec);
-        if (::chdir(workdir.c_str()) != 0) {
+        std::filesystem::current_path(workdir, ec);
+        if (ec) {
             std::fprintf(stderr, "clientsim: cannot enter %s\n", workdir.c_str());
             return 2;
         }
     }
     std::string cwd = std::filesystem::current_path().string();
+    const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
 
     clientsim::Client client;
     clientsim::Script* scriptPtr = nullptr;
@@ -136,16 +114,17 @@ int main(int argc, char** argv) {
         std::lock_guard<std::mutex> lock(g_printMutex);
         std::fputs(line.c_str(), stdout);
         std::fputc('\n', stdout);
+        std::fflush(stdout);  // line buffering is full buffering in the Windows C library
         if (scriptPtr) scriptPtr->noteOutput(line);
     };
     clientsim::Script script(client, print);
     scriptPtr = &script;
     client.setListener([&](const clientsim::TraceEntry& e) { print(e.line()); });
     client.model().with([&](clientsim::State& s) {
-        s.appPath = cwd + "/";
-        s.resourcesPath = cwd + "/";
-        s.configPath = cwd + "/config/";
-        s.pluginPath = cwd + "/plugins/";
+        s.appPath = cwd + sep;
+        s.resourcesPath = cwd + sep;
+        s.configPath = cwd + sep + "config" + sep;
+        s.pluginPath = cwd + sep + "plugins" + sep;
     });
 
     clientsim::LoadOptions options;
@@ -167,33 +146,18 @@ int main(int argc, char** argv) {
         while (!script.quitRequested() && std::getline(in, line)) runLine(script, line);
     }
 
-    int listenFd = -1;
     if (!controlPath.empty() && !script.quitRequested()) {
-        listenFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        if (controlPath.size() >= sizeof addr.sun_path) {
-            print("ERROR control socket path too long");
-            return 2;
-        }
-        std::strcpy(addr.sun_path, controlPath.c_str());
-        ::unlink(controlPath.c_str());
-        if (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd, 8) != 0) {
-            print("ERROR cannot listen on " + controlPath);
+        std::string error;
+        if (!clientsim::serveControlSocket(
+                controlPath, [&script](const std::string& line) { return runLine(script, line); }, error)) {
+            print("ERROR " + error);
             return 2;
         }
         print("INFO control " + controlPath);
-        std::thread([&script, listenFd] {
-            for (;;) {
-                int fd = ::accept(listenFd, nullptr, nullptr);
-                if (fd < 0) return;
-                std::thread(serveControlConnection, std::ref(script), fd).detach();
-            }
-        }).detach();
     }
 
     if (!script.quitRequested()) {
-        bool useStdin = controlPath.empty() || !::isatty(0);
+        bool useStdin = controlPath.empty() || !clientsim::stdinIsTerminal();
         std::thread([&script, useStdin, hasControl = !controlPath.empty()] {
             if (useStdin) {
                 std::string line;
@@ -205,10 +169,8 @@ int main(int argc, char** argv) {
             // Without a control socket the end of the input ends the program.
             if (!hasControl) requestQuit();
         }).detach();
-        struct sigaction sa{};
-        sa.sa_handler = [](int sig) { g_signal = sig; };
-        ::sigaction(SIGTERM, &sa, nullptr);
-        ::sigaction(SIGINT, &sa, nullptr);
+        std::signal(SIGTERM, [](int sig) { g_signal = sig; });
+        std::signal(SIGINT, [](int sig) { g_signal = sig; });
         std::unique_lock<std::mutex> lock(g_quitMutex);
         while (!g_quit && !g_signal) g_quitCv.wait_for(lock, std::chrono::milliseconds(50));
     }
@@ -217,10 +179,7 @@ int main(int argc, char** argv) {
         std::lock_guard<std::mutex> lock(g_runMutex);
         if (client.loaded()) client.unload();
     }
-    if (listenFd >= 0) {
-        ::close(listenFd);
-        ::unlink(controlPath.c_str());
-    }
+    clientsim::closeControlSocket();
     std::fflush(stdout);
     // Reader threads may still sit in a blocking read: leave without joining them.
     std::_Exit(0);
