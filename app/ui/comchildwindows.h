@@ -1,7 +1,7 @@
 // The COM port editor and the COM status window as child windows of the main window, and
 // the main window's side of them: finding and opening the status window of a port.
 #pragma once
-#include "app/serial/comwindows.h"
+#include "app/ui/comwindows.h"
 #include "app/session/childwindow.h"
 
 class MainWindow;

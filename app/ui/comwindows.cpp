@@ -1,4 +1,4 @@
-#include "app/serial/comwindows.h"
+#include "app/ui/comwindows.h"
 
 #include "app/config/texts.h"
 #include "app/serial/comportmanager.h"

@@ -1,8 +1,8 @@
 #include "app/config/inifile.h"
 #include "app/config/texts.h"
 #include "app/serial/comportmanager.h"
-#include "app/serial/comwindows.h"
 #include "app/serial/memoryserial.h"
+#include "app/ui/comwindows.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ void ensureApp()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
-    static char name[] = "rd_serial_tests";
+    static char name[] = "rd_ui_tests";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);   // lives for the whole test program
 }
