@@ -47,3 +47,18 @@ foreach(t clientsim_testplugin clientsim_badapiplugin)
     set_target_properties(${t} PROPERTIES EXCLUDE_FROM_ALL ON)
   endif()
 endforeach()
+
+# clientsim.exe variants that carry the version resource of one client generation each
+# (clientsim-3.6.exe says 3.6.2.0, ...); clientsim.exe itself has none.
+if(TARGET clientsim)
+  enable_language(RC)
+  foreach(ver 3.1.10.0 3.3.2.0 3.5.6.0 3.6.2.0)
+    string(REGEX MATCH "^[0-9]+\\.[0-9]+" gen ${ver})
+    set(RD_VER ${ver})
+    string(REPLACE "." "," RD_VER_COMMAS ${ver})
+    set(rc ${CMAKE_BINARY_DIR}/clientsim-${gen}.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/clientsim/windows/version.rc.in ${rc} @ONLY)
+    add_executable(clientsim-${gen} ${PROJECT_SOURCE_DIR}/clientsim/main.cpp ${rc})
+    target_link_libraries(clientsim-${gen} PRIVATE clientsim_lib)
+  endforeach()
+endif()

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "plugin/dialog/config_dialog_host.h"
+#include "plugin/host.h"
 #include "plugin/link_plugin.h"
 #include "plugin/ts3_abi.h"
 
@@ -57,7 +58,12 @@ const char* ts3plugin_version(void)
 
 int ts3plugin_apiVersion(void)
 {
-    return RD_TS3_API_VERSION;
+    // Asked before the function table arrives, possibly more than once: computed once.
+    static const int api = [] {
+        const int host = rdplugin::hostClientApiFromVersionResource();
+        return host ? host : RD_TS3_API_VERSION;
+    }();
+    return api;
 }
 
 const char* ts3plugin_author(void)
