@@ -821,7 +821,21 @@ u64 Client::connect(const std::string& address, const std::string& nickname, con
     return id;
 }
 
-void Client::startConnectSteps(u64 handler) {
+void Client::startGuiConnectSteps(u64 handler) {
+    if (!statusInsideConnect_) {
+        startConnectSteps(handler);
+        return;
+    }
+    // Post the steps at once, without delay and past the caller's deferral, and wait
+    // until the event thread has delivered them.
+    auto* held = g_deferred;
+    g_deferred = nullptr;
+    startConnectSteps(handler, 0);
+    g_deferred = held;
+    runOnLoop([] {});
+}
+
+void Client::startConnectSteps(u64 handler, int stepMs) {
     // The tab counts as connecting from now on (so the next connect takes another tab);
     // the callbacks follow from the event thread.
     unsigned gen = model_.with([&](State& s) {
@@ -831,7 +845,7 @@ void Client::startConnectSteps(u64 handler) {
         return ++h->generation;
     });
     if (!gen) return;
-    auto step = std::chrono::milliseconds(connectStepMs_.load());
+    auto step = std::chrono::milliseconds(stepMs >= 0 ? stepMs : connectStepMs_.load());
     auto statusStep = [this, handler, gen](int status) {
         return [this, handler, gen, status] {
             bool ok = model_.with([&](State& s) {

@@ -134,6 +134,10 @@ public:
     void setOkServerErrors(bool on) { okServerErrors_ = on; }
     // The sender also receives its own text messages and plugin commands (default on).
     void setEcho(bool on) { echo_ = on; }
+    // guiConnect and guiConnectBookmark deliver the whole connection (status 1 to 4)
+    // before they return, as a real client may when the server answers quickly
+    // (default off).
+    void setStatusInsideConnect(bool on) { statusInsideConnect_ = on; }
 
     // ---- memory handed to the plugin ----------------------------------------
     size_t outstandingBlocks() const;    // blocks not yet given back through freeMemory
@@ -235,7 +239,10 @@ public:
     bool hasPlugin() const { return hasPlugin_.load(); }
 
     // Event-thread parts of the simulation, shared with the function table.
-    void startConnectSteps(u64 handler);
+    // stepMs < 0: the configured delay between the steps.
+    void startConnectSteps(u64 handler, int stepMs = -1);
+    // The connection started by a GUI connect call (guiConnect, guiConnectBookmark).
+    void startGuiConnectSteps(u64 handler);
     void stopConnectionNow(u64 handler, unsigned error, const std::string& message, bool local);
     // Moves client `id` (own or simulated) and fires the move callbacks on every handler
     // that sees it. by = 0: a move of its own.
@@ -260,6 +267,7 @@ private:
     std::atomic<int> connectStepMs_{20};
     std::atomic<bool> okServerErrors_{true};
     std::atomic<bool> echo_{true};
+    std::atomic<bool> statusInsideConnect_{false};
 };
 
 // The function table handed to plugins; every member set. Calls reach the Client that

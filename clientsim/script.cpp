@@ -216,6 +216,8 @@ void Script::run(const std::vector<std::string>& args, const std::vector<std::pa
             client_.setConnectStepDelay(std::chrono::milliseconds(number(value, "milliseconds")));
         else if (name == "echo")
             client_.setEcho(onOff(value));
+        else if (name == "statusinconnect")
+            client_.setStatusInsideConnect(onOff(value));
         else if (name == "okerrors")
             client_.setOkServerErrors(onOff(value));
         else if (name == "sync")

@@ -1246,7 +1246,7 @@ unsigned f_guiConnect(Client& c, int connectTab, const char* label, const char* 
         if (!hd.phonetic.empty()) hd.self[prop::NicknamePhonetic] = hd.phonetic;
     });
     *handler = h;
-    c.startConnectSteps(h);
+    c.startGuiConnectSteps(h);
     return ERROR_ok;
 }
 
@@ -1272,7 +1272,7 @@ unsigned f_guiConnectBookmark(Client& c, int connectTab, const char* uuid, uint6
         hd.identity = found->identity;
     });
     *handler = h;
-    c.startConnectSteps(h);
+    c.startGuiConnectSteps(h);
     return ERROR_ok;
 }
 

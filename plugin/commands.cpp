@@ -287,23 +287,46 @@ void LinkPlugin::cmdGwConnect(const rdlink::Items& items)
                                   servPass.c_str(), nick.c_str(), channel.c_str(), chanPass.c_str(), sndIn.c_str(),
                                   sndOut.c_str(), "", "", ident.c_str(), "", "Relaydeck", &newHandler);
     }
-    if (result == ERROR_ok) {
-        const int64_t now = GetTimestamp();
-        withEntry(newHandler, [&](TS3StatusData& e) {
-            e.isGateway = true;
-            e.isConnected = true;
-            e.lastPingTime = static_cast<int32_t>(now);
-        });
-        SendToSocket(LineBuilder("GW_CONNECT", kReplyLimit)
-                         .field("gateUID", rawSafe(gateUIDRaw))
-                         .id("scHandler", newHandler)
-                         .finish());
-    } else {
-        SendToSocket(LineBuilder("GW_ERROR", kReplyLimit)
-                         .field("gateUID", rawSafe(gateUIDRaw))
-                         .field("errorCode", "1")
-                         .finish());
+    auto refuse = [&] {
+        SendToSocket(
+            LineBuilder("GW_ERROR", kReplyLimit).field("gateUID", rawSafe(gateUIDRaw)).field("errorCode", "1").finish());
+    };
+    if (result != ERROR_ok) {
+        refuse();
+        return;
     }
+    if (newHandler == 0 || newHandler >= kTableSize) {
+        // Without a table entry no event, status line or watchdog would follow this
+        // connection: stop it, and Relaydeck tries again.
+        logError("GW_CONNECT: server connection handler " + std::to_string(newHandler) +
+                     " is beyond the plugin's table; connection stopped",
+                 300);
+        if (newHandler != 0)
+            ts3().stopConnection(newHandler, "*** Relaydeck / QRT ***");
+        refuse();
+        return;
+    }
+    // The entry is a gateway from here on. The client may already have reported the
+    // connection as established (a fast server answers within guiConnect): then it is
+    // announced here, after the reply that tells Relaydeck the handler id.
+    const int64_t now = GetTimestamp();
+    withEntry(newHandler, [&](TS3StatusData& e) {
+        e.isGateway = true;
+        e.isConnected = true;
+        e.lastPingTime = static_cast<int32_t>(now);
+        e.replyPending = true;
+        e.announced = false;
+    });
+    SendToSocket(
+        LineBuilder("GW_CONNECT", kReplyLimit).field("gateUID", rawSafe(gateUIDRaw)).id("scHandler", newHandler).finish());
+    bool announce = false;
+    withEntry(newHandler, [&](TS3StatusData& e) {
+        e.replyPending = false;
+        if (e.isGateway && e.lastStatus == STATUS_CONNECTION_ESTABLISHED && !e.announced)
+            e.announced = announce = true;
+    });
+    if (announce)
+        connectionEstablished(newHandler, 0, true);
 }
 
 void LinkPlugin::cmdGwStop(const rdlink::Items& items)

@@ -23,10 +23,41 @@ std::string str(const char* s)
 
 void LinkPlugin::onConnectStatusChange(uint64 h, int newStatus, unsigned int errorNumber)
 {
-    const bool gateway = isGateway(h);
-    withEntry(h, [](TS3StatusData& e) { e.speakers = 0; });
+    bool gateway = false, announce = false;
+    withEntry(h, [&](TS3StatusData& e) {
+        e.speakers = 0;
+        e.lastStatus = newStatus;
+        gateway = e.isGateway;
+        // A gateway whose GW_CONNECT reply is still being written is announced by the
+        // command right after the reply (it sees lastStatus 4).
+        if (newStatus == STATUS_CONNECTION_ESTABLISHED && gateway && !e.replyPending)
+            e.announced = announce = true;
+    });
 
     if (newStatus == STATUS_CONNECTION_ESTABLISHED) {
+        connectionEstablished(h, errorNumber, announce);
+    } else if (newStatus == STATUS_DISCONNECTED) {
+        withEntry(h, [](TS3StatusData& e) {
+            e.ownClientID = 0;
+            e.ownChannelID = 0;
+            e.users = 0;
+            e.speakers = 0;
+            e.pingMisses = 0;
+            e.isConnected = false;
+        });
+        if (gateway) {
+            SendToSocket(LineBuilder("CONNECT", kEventLimit, kBlankCr)
+                             .id("scHandler", h)
+                             .field("status", "0")
+                             .number("error", errorNumber)
+                             .finish());
+        }
+    }
+}
+
+void LinkPlugin::connectionEstablished(uint64 h, unsigned int errorNumber, bool gateway)
+{
+    {
         if (gateway) {
             for (const char* ident : {"vad", "denoise", "agc", "echo_canceling", "vad"})
                 ts3().setPreProcessorConfigValue(h, ident, "false");
@@ -102,22 +133,6 @@ void LinkPlugin::onConnectStatusChange(uint64 h, int newStatus, unsigned int err
         }
         SendToSocket(connect.finish());
         SendToSocket(info.finish());
-    } else if (newStatus == STATUS_DISCONNECTED) {
-        withEntry(h, [](TS3StatusData& e) {
-            e.ownClientID = 0;
-            e.ownChannelID = 0;
-            e.users = 0;
-            e.speakers = 0;
-            e.pingMisses = 0;
-            e.isConnected = false;
-        });
-        if (gateway) {
-            SendToSocket(LineBuilder("CONNECT", kEventLimit, kBlankCr)
-                             .id("scHandler", h)
-                             .field("status", "0")
-                             .number("error", errorNumber)
-                             .finish());
-        }
     }
 }
 

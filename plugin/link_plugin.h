@@ -47,6 +47,14 @@ struct TS3StatusData {
     anyID ownClientID = 0;
     uint64_t prevChannelID = 0;
     int32_t pingMisses = 0;
+    // The last connection status the client reported for this handler.
+    int32_t lastStatus = 0;
+    // GW_CONNECT has marked the handler but not yet written its reply: the established
+    // connection is announced only after that reply (Relaydeck learns the handler id
+    // from it).
+    bool replyPending = false;
+    // CONNECT status=4 and SERVERINFO have been written for the current connection.
+    bool announced = false;
 };
 
 constexpr size_t kTableSize = 200;
@@ -176,6 +184,9 @@ private:
     bool setSelfInt(uint64 h, size_t flag, int value);
     void flush(uint64 h);
     void stopAllConnections(const char* quitMessage);
+    // The established connection: the entry follows it; for a gateway also the closed
+    // microphone path, the pre-processor settings and CONNECT and SERVERINFO.
+    void connectionEstablished(uint64 h, unsigned int errorNumber, bool gateway);
     void moveEvent(uint64 h, anyID clientID, uint64 oldCh, uint64 newCh, int visibility, const char* moveMessage,
                    bool byOther, anyID moverID, const char* moverName, const char* moverUID);
 

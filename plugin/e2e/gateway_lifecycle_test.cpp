@@ -1,0 +1,87 @@
+// A gateway's server connection from GW_CONNECT to the end of the Relaydeck session, the
+// way a real client can deliver it: a server that answers before guiConnect returns,
+// handler ids the plugin's table cannot hold, and a Relaydeck that stops reading.
+#include "plugin/e2e/link_session.h"
+
+namespace {
+
+using clientsim::u64;
+
+class GatewayLifecycle : public e2e::LinkSession {
+protected:
+    // The handler id of a "GW_CONNECT gateUID=... scHandler=N" reply, or 0.
+    static u64 handlerOfReply(const std::string& bytes, const std::string& gateUID)
+    {
+        const std::string key = "GW_CONNECT gateUID=" + gateUID + " scHandler=";
+        const size_t at = bytes.find(key);
+        return at == std::string::npos ? 0 : std::stoull(bytes.substr(at + key.size()));
+    }
+};
+
+// Every connection is announced once, after the reply that names its handler, and starts
+// with the microphone path closed, whether the client reports status 4 long after
+// guiConnect, right after it or before it returns.
+TEST_F(GatewayLifecycle, EveryConnectionIsAnnouncedAfterItsReplyHoweverFastTheServer)
+{
+    struct Mode {
+        const char* name;
+        int delayMs;
+        bool insideConnect;
+    };
+    for (const Mode& m : {Mode {"status 4 inside guiConnect", 0, true}, Mode {"no connect delay", 0, false},
+                          Mode {"20 ms connect delay", 20, false}}) {
+        SCOPED_TRACE(m.name);
+        client.setConnectStepDelay(std::chrono::milliseconds(m.delayMs));
+        client.setStatusInsideConnect(m.insideConnect);
+        const int rounds = m.delayMs > 0 ? 3 : 25;
+        for (int round = 0; round < rounds; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            const std::string uid = "{R" + std::to_string(round) + "}";
+            send("GW_CONNECT type=gui gateUID=" + uid + " host=radio.example.org nick=Fast");
+            std::string got = waitFor("GW_CONNECT", 3000);
+            const u64 h = handlerOfReply(got, uid);
+            ASSERT_NE(h, 0u) << got;
+            const std::string hs = std::to_string(h);
+            // Nothing about the new handler comes before the reply.
+            EXPECT_EQ(got.find("scHandler=" + hs + " status="), std::string::npos) << got;
+            got = waitFor("SERVERINFO scHandler=" + hs, 3000);
+            ASSERT_NE(got.find("SERVERINFO scHandler=" + hs), std::string::npos) << got;
+            EXPECT_NE(got.find("CONNECT scHandler=" + hs + " status=4 error=0 serverName=Radio^sNet "), std::string::npos)
+                << got;
+            ASSERT_TRUE(client.waitIdle());
+            EXPECT_EQ(client.model().selfVariable(h, 10).value_or("?"), "1");
+            EXPECT_EQ(client.model().preProcessor(h, "vad").value_or("?"), "false");
+            send("GW_STOP scHandler=" + hs + " gateUID=" + uid);
+            got = waitFor("GW_STOP", 3000);
+            // Announced once: no second CONNECT status=4 for the handler.
+            EXPECT_EQ(got.find("CONNECT scHandler=" + hs + " status=4"), std::string::npos) << got;
+            ASSERT_TRUE(client.waitIdle());
+            pending.clear();
+            sentinel();
+        }
+    }
+}
+
+// A handler id the table cannot hold: the connection is stopped and Relaydeck hears that
+// it failed (it tries again), instead of a connection nobody watches.
+TEST_F(GatewayLifecycle, HandlerBeyondTheTableIsStoppedAndRefused)
+{
+    const Gateway first = openGateway("{A}", "GateA"); // the first tab is taken
+    ASSERT_EQ(first.h, 1u);
+    const u64 id = 200; // the first id without an entry
+    client.model().with([&](clientsim::State& s) { s.nextHandlerId = id; });
+    const e2e::Outcome o = run("GW_CONNECT type=gui gateUID={B} host=radio.example.org nick=GateB");
+    EXPECT_EQ(o.reply, "GW_ERROR gateUID={B} errorCode=1\r");
+    ASSERT_FALSE(o.calls.empty());
+    EXPECT_EQ(o.calls.back(), "stopConnection(" + std::to_string(id) + ", \"*** Relaydeck / QRT ***\")");
+    EXPECT_EQ(o.events, std::vector<std::string> {});
+    EXPECT_EQ(client.model().connectionStatus(id), 0);
+    bool logged = false;
+    for (const auto& l : client.model().log())
+        logged = logged || l.message.find("handler " + std::to_string(id) + " is beyond") != std::string::npos;
+    EXPECT_TRUE(logged);
+    // The gateway that fits goes on as before.
+    EXPECT_EQ(run("GW_PING scHandler=1 timestamp=5").reply, "GW_PONG scHandler=1 timestamp=5\r");
+}
+
+} // namespace
