@@ -8,7 +8,7 @@ PKGS=(
   portaudio19-dev libsndfile1-dev libcpp-httplib-dev libjpeg62-turbo-dev libssl-dev
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
   espeak-ng sox xvfb xauth multimon-ng clang libclang-rt-14-dev
-  python3 procps ccache
+  python3 procps ccache time
   mingw-w64 wine64 wine qtbase5-dev libgpiod-dev gpiod chromium lintian dpkg-dev fakeroot
   clang-format clang-tidy file zip unzip
 )
