@@ -3,7 +3,6 @@
 TcpLinkTransport::TcpLinkTransport(QObject* parent)
     : QObject(parent)
 {
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
         const QByteArray block = m_socket.readAll();
         if (!block.isEmpty())
@@ -16,8 +15,12 @@ bool TcpLinkTransport::connectTo(const QString& host, quint16 port, int timeoutM
 {
     m_socket.abort();
     m_socket.connectToHost(host, port);
-    if (m_socket.waitForConnected(timeoutMs))
+    if (m_socket.waitForConnected(timeoutMs)) {
+        // Without TCP_NODELAY the second command of a burst (SETPTT 0 then SETVOX 0) waits
+        // for the first one's acknowledgement. The option only reaches a socket that is open.
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         return true;
+    }
     if (error)
         *error = m_socket.state() == QAbstractSocket::ConnectedState ? QString() : m_socket.errorString();
     m_socket.abort();

@@ -16,6 +16,8 @@ public:
     bool isConnected() const override;
     bool write(const QByteArray& bytes) override;
     void disconnect(bool graceful) override;
+    // The connected socket's descriptor (-1 when none), for checks of its options.
+    qintptr socketDescriptor() const { return m_socket.socketDescriptor(); }
 
 signals:
     void blockArrived(const QByteArray& block);
