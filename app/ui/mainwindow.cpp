@@ -165,16 +165,31 @@ MainWindow::~MainWindow()
         g_errorTarget = nullptr;
     if (DirectoryClient::shared() == m_directory)
         DirectoryClient::setShared(nullptr);
+    // Teardown runs in the order of what calls what: nothing may outlive what it calls.
     // The screenshot server goes first: its threads must not capture a window being torn down.
     delete m_web.data();
-    // Child windows go first: gateway windows still talk to the session while closing.
-    // They close without asking, as during quitting.
+    // The transport's socket reports its end when it is destroyed (after this body); by
+    // then the session is gone, so nothing of the transport reaches this window any more.
+    if (m_tcp)
+        QObject::disconnect(m_tcp, nullptr, this, nullptr);
+    m_tickTimer->stop();
+    m_pingTimer->stop();
+    m_abuseCheck->stop();
+    // Child windows next, while the session still exists: gateway windows still talk to it
+    // while closing and the link monitor unhooks itself from it. They close without asking,
+    // as during quitting. A window closed earlier with its deletion still pending is no
+    // longer in the area's list but still a child: every sub-window is deleted here.
     m_closeQueryExecuting = true;
     m_mdi->closeAllSubWindows();
-    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+    while (QMdiSubWindow* sub = m_mdi->findChild<QMdiSubWindow*>())
         delete sub;
     m_session->stop();
     m_session->setMonitor(nullptr);
+    // The directory clients go before the session and the settings they were handed.
+    delete m_abuseCheck;
+    m_abuseCheck = nullptr;
+    delete m_directory;
+    m_directory = nullptr;
 }
 
 // ------------------------------------------------------------------ frame parts
