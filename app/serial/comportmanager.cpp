@@ -5,12 +5,19 @@
 #include "app/serial/serialport.h"
 
 #include <QDir>
+#include <QTimer>
 
 namespace {
 
 QString sectionName(int n)
 {
     return QStringLiteral("COM") + QString::number(n);
+}
+
+// Messages of the serial module in the current language.
+QString say(const char* de, const char* en)
+{
+    return QString::fromUtf8(AppLang() == QLatin1String("en_US") ? en : de);
 }
 
 }   // namespace
@@ -29,6 +36,15 @@ ComPortManager::ComPortManager(QString comportCfgPath, BackendFactory factory)
 ComPortManager::~ComPortManager()
 {
     StoppeCOMPorts();
+}
+
+void ComPortManager::startWatch(int intervalMs)
+{
+    if (!m_watch) {
+        m_watch = std::make_unique<QTimer>();
+        QObject::connect(m_watch.get(), &QTimer::timeout, [this] { tick(); });
+    }
+    m_watch->start(std::max(intervalMs, kWatchIntervalMs));
 }
 
 ComPortManager::Entry* ComPortManager::entry(int n) const
@@ -70,7 +86,10 @@ void ComPortManager::StarteCOMPort(int n)
         p.setBREAKState(false);
         p.setActive(false);
     }
+    e.lost = false;
+    e.lostDevice.clear();
     p.setDevice(device);
+    p.setOptions(optionsForPort(n));
     p.setCommPort(sectionName(n));
     p.setActive(true);
     if (p.Active()) {
@@ -78,7 +97,9 @@ void ComPortManager::StarteCOMPort(int n)
         p.setRTSState(false);
         p.setDTRState(false);
         p.setBREAKState(false);
+        m_failures[n] = {};
     } else {
+        m_failures[n] = p.lastFailure();
         m_table[n].reset();
     }
 }
@@ -104,7 +125,70 @@ void ComPortManager::StoppeCOMPorts()
 bool ComPortManager::COMPortIsOpen(int n) const
 {
     const Entry* e = entry(n);
-    return e && e->port && e->port->Active();
+    return e && e->port && e->port->Active() && !e->lost && !e->port->lost();
+}
+
+bool ComPortManager::COMPortIsLost(int n) const
+{
+    const Entry* e = entry(n);
+    return e && (e->lost || (e->port && e->port->lost()));
+}
+
+QString ComPortManager::lostDevice(int n) const
+{
+    const Entry* e = entry(n);
+    if (!e || !COMPortIsLost(n))
+        return QString();
+    return e->lost ? e->lostDevice : e->port->device();
+}
+
+void ComPortManager::tick()
+{
+    for (int n = 1; n <= kMaxPorts; ++n) {
+        Entry* e = m_table[n].get();
+        if (!e || !e->port)
+            continue;
+        if (!e->lost && e->port->lost())
+            markLost(n, *e);
+        else if (e->lost)
+            tryReopen(n, *e);
+    }
+}
+
+void ComPortManager::markLost(int n, Entry& e)
+{
+    e.lost = true;
+    e.lostDevice = e.port->device();
+    // Closed: nothing is driven, the outputs read released, the inputs low. The holders
+    // stay for the return.
+    e.port->dropLostDevice();
+    if (m_listener)
+        m_listener(n, PortEvent::Lost, sectionName(n) + say(" verloren: ", " lost: ") + e.lostDevice);
+}
+
+void ComPortManager::tryReopen(int n, Entry& e)
+{
+    const bool present = m_probe ? m_probe(e.lostDevice) : probeSystemDevice(e.lostDevice.toStdString());
+    if (!present)
+        return;
+    SerialPort& p = *e.port;
+    p.setDevice(e.lostDevice);
+    p.setOptions(optionsForPort(n));
+    p.setActive(true);
+    if (!p.Active())
+        return;   // not ready yet (permissions are set a moment after the node appears)
+    e.lost = false;
+    applyHolders(e);
+    if (m_listener)
+        m_listener(n, PortEvent::Reopened, sectionName(n) + say(" wieder geöffnet: ", " reopened: ") + e.lostDevice);
+}
+
+void ComPortManager::applyHolders(Entry& e)
+{
+    SerialPort& p = *e.port;
+    p.setRTSState(e.rts.isEmpty() == e.invRts);
+    p.setDTRState(e.dtr.isEmpty() == e.invDtr);
+    p.setBREAKState(e.brk.isEmpty() == e.invBrk);
 }
 
 void ComPortManager::SaveCOMPortSetup()
@@ -114,8 +198,9 @@ void ComPortManager::SaveCOMPortSetup()
         for (int n = 1; n <= kMaxPorts; ++n) {
             const Entry* e = entry(n);
             if (e && e->port) {
+                // A lost port is still wanted: it reopens when its device comes back.
                 doc.setValue(sectionName(n), QStringLiteral("ident"), QString::number(n));
-                doc.setValue(sectionName(n), QStringLiteral("activ"), e->port->Active() ? QStringLiteral("1") : QStringLiteral("0"));
+                doc.setValue(sectionName(n), QStringLiteral("activ"), e->port->Active() || e->lost ? QStringLiteral("1") : QStringLiteral("0"));
             } else {
                 // Keep the user's device choice for a port that is not open now; the
                 // rest of the section (status, top, left) goes.
@@ -144,19 +229,25 @@ void ComPortManager::SetCOMStatus(const QString& holder, int n, const QString& p
         list->removeAll(holder);
     }
     const bool level = list->isEmpty() == invert;
-    if (list == &e->rts)
+    // A lost port keeps the holders; the level is written when its device is back.
+    if (list == &e->rts) {
+        e->invRts = invert;
         e->port->setRTSState(level);
-    else if (list == &e->dtr)
+    } else if (list == &e->dtr) {
+        e->invDtr = invert;
         e->port->setDTRState(level);
-    else
+    } else {
+        e->invBrk = invert;
         e->port->setBREAKState(level);
+    }
 }
 
 bool ComPortManager::GetCOMStatus(int n, const QString& pin, bool invert) const
 {
     const Entry* e = entry(n);
     bool raw = false;
-    if (e && e->port) {
+    // Lost: the outputs count as released, the inputs read low.
+    if (e && e->port && !COMPortIsLost(n)) {
         const SerialPort& p = *e->port;
         if (pin == QLatin1String("RTS"))
             raw = p.RTSState();
@@ -177,7 +268,7 @@ bool ComPortManager::GetCOMStatus(int n, const QString& pin, bool invert) const
 bool ComPortManager::carrierDetect(int n) const
 {
     const Entry* e = entry(n);
-    return e && e->port && e->port->RLSDState();
+    return e && e->port && !COMPortIsLost(n) && e->port->RLSDState();
 }
 
 QStringList ComPortManager::holders(int n, const QString& pin) const
@@ -217,6 +308,80 @@ QString ComPortManager::deviceForPort(int n) const
     if (device.startsWith(QLatin1String("virtual:"), Qt::CaseInsensitive))
         return QStringLiteral("virtual:") + device.mid(8);
     return device;
+}
+
+PortOptions ComPortManager::optionsForPort(int n) const
+{
+    PortOptions o;
+    if (n < 1 || n > kMaxPorts)
+        return o;
+    const IniDocument doc = IniFile(m_cfgPath).read();
+    for (const QString& key : doc.keys(sectionName(n)))
+        o[key.toLower().toStdString()] = doc.value(sectionName(n), key).trimmed().toStdString();
+    return o;
+}
+
+QString ComPortManager::describeFailure(const OpenFailure& f)
+{
+    const QString node = QString::fromStdString(f.node);
+    const QString detail = QString::fromStdString(f.detail);
+    switch (f.kind) {
+    case OpenFailure::Kind::None:
+        return QString();
+    case OpenFailure::Kind::Missing:
+        return detail.isEmpty() ? say("nicht gefunden: ", "not found: ") + node : detail;
+    case OpenFailure::Kind::Busy:
+        if (!detail.isEmpty())
+            return detail;
+        return say("%1 wird von einem anderen Programm benutzt", "%1 is in use by another program").arg(node);
+    case OpenFailure::Kind::Refused:
+        return detail;
+    case OpenFailure::Kind::Failed:
+        return node + QStringLiteral(": ") + detail;
+    case OpenFailure::Kind::NoPermission:
+        break;
+    }
+    // The group that may open the node: its own group, or the one the installed rule gives.
+    QString group = QString::fromStdString(f.group);
+    QString rule;
+    if (node.contains(QLatin1String("hidraw"))) {
+        if (group.isEmpty()) {
+            group = QStringLiteral("audio");
+            rule = QStringLiteral("70-relaydeck-radio.rules");
+        }
+    } else if (node.contains(QLatin1String("gpiochip"))) {
+        if (group.isEmpty()) {
+            group = QStringLiteral("gpio");
+            rule = QStringLiteral("70-relaydeck-radio.rules");
+        }
+    } else if (group.isEmpty()) {
+        group = QStringLiteral("dialout");
+    }
+    if (!rule.isEmpty())
+        return say("keine Berechtigung für %1: die udev-Regel %2 installieren (Gruppe %3), den Benutzer in die Gruppe %3 "
+                   "aufnehmen und neu anmelden",
+                   "no permission for %1: install the udev rule %2 (group %3), add the user to the %3 group and log in "
+                   "again")
+            .arg(node, rule, group);
+    return say("keine Berechtigung für %1: den Benutzer in die Gruppe %2 aufnehmen und neu anmelden",
+               "no permission for %1: add the user to the %2 group and log in again")
+        .arg(node, group);
+}
+
+QString ComPortManager::openProblem(int n) const
+{
+    if (n < 1 || n > kMaxPorts)
+        return QString();
+    if (COMPortIsLost(n))
+        return sectionName(n) + say(" verloren: ", " lost: ") + lostDevice(n);
+    if (const Entry* e = entry(n))
+        return e->port ? e->port->notice() : QString();
+    return describeFailure(m_failures[n]);
+}
+
+bool ComPortManager::openFailedMissing(int n) const
+{
+    return n >= 1 && n <= kMaxPorts && !entry(n) && m_failures[n].kind == OpenFailure::Kind::Missing;
 }
 
 void ComPortManager::setDeviceForPort(int n, const QString& device)

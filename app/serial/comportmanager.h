@@ -11,8 +11,16 @@
 // side output), "STKLICK" + n (hand keying in the status window).
 // Pin names: outputs "RTS", "DTR", "BREAK"; inputs "CTS", "DSR", "RING" (exact, upper case).
 //
+// Adapters that come and go: when an open port's device disappears the port is *lost*:
+// COMPortIsOpen reads false, every output reads released and every input low, the
+// holders stay registered. tick() (once a second, startWatch) looks for the same device
+// again and reopens it; the lines are then driven to what their holders want. Listeners
+// hear of both.
+//
 // Plain class without any window; lives on the main thread. Port numbers 1..50.
 #pragma once
+
+#include "app/serial/serialbackend.h"
 
 #include <QList>
 #include <QString>
@@ -20,10 +28,11 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 
+class QTimer;
 class SerialPort;
-class SerialBackend;
 
 class ComPortManager {
 public:
@@ -113,16 +122,54 @@ public:
     // The port object of an open port (nullptr when closed). For diagnostics and tests.
     SerialPort* port(int n) const;
 
+    // The keys of section "COM"+n, lower case (handed to the backend: pin mapping).
+    PortOptions optionsForPort(int n) const;
+
+    // --- lost devices and reasons ---------------------------------------------------------
+    // True while port n is lost (its device went away and is looked for again).
+    bool COMPortIsLost(int n) const;
+    // The device port n lost ("" when it is not lost).
+    QString lostDevice(int n) const;
+    // Why port n is not usable, for the editor and the start log: the last failed open
+    // (permission, refused pins, not found...), the lost device, or a remark about the open
+    // device. Empty when there is nothing to say.
+    QString openProblem(int n) const;
+    // True when the last open of port n failed only because the device is not there (the
+    // quiet case).
+    bool openFailedMissing(int n) const;
+    // The text for a failed open ("no permission for /dev/ttyUSB0: add the user to ...").
+    static QString describeFailure(const OpenFailure& f);
+
+    enum class PortEvent { Lost, Reopened };
+    // Called on the main thread, from tick(): "COM7 lost: <device>" / "COM7 reopened: <device>".
+    using Listener = std::function<void(int n, PortEvent event, const QString& text)>;
+    void setListener(Listener l) { m_listener = std::move(l); }
+    // One pass of the watch: lost devices are closed, lost ports whose device is back are
+    // reopened. startWatch runs it every intervalMs (never faster than 1 s) on the main
+    // thread's event loop.
+    void tick();
+    static constexpr int kWatchIntervalMs = 1000;
+    void startWatch(int intervalMs = kWatchIntervalMs);
+
 private:
     struct Entry {
         std::unique_ptr<SerialPort> port;
         QStringList rts, dtr, brk;
+        bool invRts = false, invDtr = false, invBrk = false;   // invert of the last write
+        bool lost = false;
+        QString lostDevice;
     };
     Entry* entry(int n) const;
     QStringList* holderList(Entry& e, const QString& pin) const;
+    void markLost(int n, Entry& e);
+    void tryReopen(int n, Entry& e);
+    void applyHolders(Entry& e);
 
     QString m_cfgPath;
     BackendFactory m_factory;
     std::function<bool(const QString&)> m_probe;
     std::array<std::unique_ptr<Entry>, kMaxPorts + 1> m_table;   // index 1..50
+    std::array<OpenFailure, kMaxPorts + 1> m_failures;            // last failed open
+    Listener m_listener;
+    std::unique_ptr<QTimer> m_watch;
 };

@@ -13,7 +13,15 @@ public:
     {
         std::lock_guard lk(m_s->mutex);
         auto it = m_s->devices.find(device);
-        if (it == m_s->devices.end() || it->second.busy || it->second.open)
+        m_failure = {};
+        m_failure.node = device;
+        if (it == m_s->devices.end() || it->second.unplugged)
+            m_failure.kind = OpenFailure::Kind::Missing;
+        else if (it->second.denied)
+            m_failure.kind = OpenFailure::Kind::NoPermission;
+        else if (it->second.busy || it->second.open)
+            m_failure.kind = OpenFailure::Kind::Busy;
+        if (m_failure.kind != OpenFailure::Kind::None)
             return false;
         m_name = device;
         auto& d = it->second;
@@ -43,6 +51,13 @@ public:
     }
 
     bool isOpen() const override { return !m_name.empty(); }
+    OpenFailure failure() const override { return m_failure; }
+    bool lost() const override
+    {
+        std::lock_guard lk(m_s->mutex);
+        auto it = m_s->devices.find(m_name);
+        return !m_name.empty() && (it == m_s->devices.end() || it->second.unplugged);
+    }
     bool setRts(bool on) override { return write(&MemorySerialHub::Device::rts, "RTS", on); }
     bool setDtr(bool on) override { return write(&MemorySerialHub::Device::dtr, "DTR", on); }
     bool setBreak(bool on) override { return write(&MemorySerialHub::Device::brk, "BREAK", on); }
@@ -78,7 +93,7 @@ private:
     {
         std::lock_guard lk(m_s->mutex);
         auto it = m_s->devices.find(m_name);
-        if (it == m_s->devices.end() || it->second.failWrites)
+        if (it == m_s->devices.end() || it->second.failWrites || it->second.unplugged)
             return false;
         it->second.*field = on;
         it->second.writes.push_back(std::string(name) + (on ? " 1" : " 0"));
@@ -87,6 +102,7 @@ private:
 
     std::shared_ptr<MemorySerialHub::Shared> m_s;
     std::string m_name;
+    OpenFailure m_failure;
 };
 
 }   // namespace
@@ -115,7 +131,35 @@ MemorySerialHub::Device MemorySerialHub::device(const QString& device) const
 bool MemorySerialHub::exists(const QString& device) const
 {
     std::lock_guard lk(m_shared->mutex);
-    return m_shared->devices.count(device.toStdString()) != 0;
+    auto it = m_shared->devices.find(device.toStdString());
+    return it != m_shared->devices.end() && !it->second.unplugged;
+}
+
+void MemorySerialHub::setDenied(const QString& device, bool denied)
+{
+    std::lock_guard lk(m_shared->mutex);
+    m_shared->devices[device.toStdString()].denied = denied;
+}
+
+void MemorySerialHub::unplug(const QString& device)
+{
+    {
+        std::lock_guard lk(m_shared->mutex);
+        auto& d = m_shared->devices[device.toStdString()];
+        d.unplugged = true;
+        d.rts = d.dtr = d.brk = false;
+        d.inputs = {};
+        ++m_shared->changes;
+    }
+    m_shared->cv.notify_all();
+}
+
+void MemorySerialHub::replug(const QString& device)
+{
+    std::lock_guard lk(m_shared->mutex);
+    auto& d = m_shared->devices[device.toStdString()];
+    d.unplugged = false;
+    d.open = false;
 }
 
 void MemorySerialHub::setBusy(const QString& device, bool busy)

@@ -19,6 +19,8 @@ class MemorySerialHub {
 public:
     struct Device {
         bool busy = false;        // in use by another program: open fails
+        bool denied = false;      // the user may not open it
+        bool unplugged = false;   // gone: an open port on it is lost, opens fail
         bool failWrites = false;  // line writes fail (the port still stores the level)
         bool open = false;
         bool rts = false, dtr = false, brk = false;
@@ -33,6 +35,10 @@ public:
     void removeDevice(const QString& device);
     Device device(const QString& device) const;
     void setBusy(const QString& device, bool busy);
+    void setDenied(const QString& device, bool denied);
+    // The adapter is pulled out (an open port on it notices) and plugged in again.
+    void unplug(const QString& device);
+    void replug(const QString& device);
     void setFailWrites(const QString& device, bool fail);
     void setInputs(const QString& device, const ModemInputs& in);
     void clearWrites(const QString& device);

@@ -17,7 +17,11 @@
 #include <mutex>
 #include <thread>
 
+#include <cstring>
+
 #include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -51,16 +55,22 @@ public:
     {
         if (m_fd >= 0)
             return true;
+        m_failure = {};
+        m_lost = false;
         const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            m_failure = failureFromErrno(errno, device);
             return false;
+        }
         // Exclusive use: other programs that lock the device (or open it later) are kept out.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            m_failure = failureFromErrno(EBUSY, device);
             ::close(fd);
             return false;
         }
         termios tio {};
         if (::tcgetattr(fd, &tio) != 0) {
+            m_failure = {OpenFailure::Kind::Failed, device, {}, "not a serial port"};
             ::close(fd);
             return false;
         }
@@ -75,6 +85,7 @@ public:
         cfsetispeed(&tio, B9600);
         cfsetospeed(&tio, B9600);
         if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+            m_failure = {OpenFailure::Kind::Failed, device, {}, std::strerror(errno)};
             ::close(fd);
             return false;
         }
@@ -102,6 +113,8 @@ public:
     }
 
     bool isOpen() const override { return m_fd >= 0; }
+    OpenFailure failure() const override { return m_failure; }
+    bool lost() const override { return m_lost.load(); }
     bool setRts(bool on) override { return setBits(TIOCM_RTS, on); }
     bool setDtr(bool on) override { return setBits(TIOCM_DTR, on); }
     bool setBreak(bool on) override { return m_fd >= 0 && ::ioctl(m_fd, on ? TIOCSBRK : TIOCCBRK) == 0; }
@@ -116,6 +129,7 @@ public:
             // squelch that was open does not stay open for ever; other failures keep the
             // last values.
             if (errno == EIO || errno == ENODEV || errno == ENXIO) {
+                m_lost = true;
                 out = {};
                 return true;
             }
@@ -177,9 +191,19 @@ private:
 
     void drainInput()
     {
+        if (m_fd < 0)
+            return;
+        // A hung-up tty (adapter pulled out, the far side of a pseudo terminal closed)
+        // reports POLLHUP, or POLLERR, and fails its reads with EIO.
+        pollfd p {m_fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            m_lost = true;
         char buf[512];
-        while (m_fd >= 0 && ::read(m_fd, buf, sizeof buf) > 0) {
+        ssize_t n;
+        while ((n = ::read(m_fd, buf, sizeof buf)) > 0) {
         }
+        if (n < 0 && (errno == EIO || errno == ENODEV || errno == ENXIO))
+            m_lost = true;
     }
 
     void watch()
@@ -234,6 +258,8 @@ private:
     }
 
     int m_fd = -1;
+    OpenFailure m_failure;
+    std::atomic<bool> m_lost{false};
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_woken = false;
@@ -267,12 +293,54 @@ bool sysfsSaysPresent(const std::string& name, bool& known)
 }   // namespace
 
 std::unique_ptr<SerialBackend> makeVirtualBackend();
+std::unique_ptr<SerialBackend> makeCm108Backend();
+std::unique_ptr<SerialBackend> makeGpioBackend();
+bool probeCm108Device(const std::string& device);
+bool probeGpioDevice(const std::string& device);
 
 std::unique_ptr<SerialBackend> makeSystemBackend(const std::string& device)
 {
     if (device.rfind("virtual:", 0) == 0)
         return makeVirtualBackend();
+    if (device.rfind("cm108:", 0) == 0)
+        return makeCm108Backend();
+    if (device.rfind("gpio:", 0) == 0)
+        return makeGpioBackend();
     return std::make_unique<LinuxTtyBackend>();
+}
+
+OpenFailure failureFromErrno(int err, const std::string& node)
+{
+    OpenFailure f;
+    f.node = node;
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(node, ec);
+    if (!ec)
+        f.node = real.string();
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        f.kind = OpenFailure::Kind::Missing;
+        break;
+    case EACCES:
+    case EPERM: {
+        f.kind = OpenFailure::Kind::NoPermission;
+        struct stat st {};
+        if (::stat(f.node.c_str(), &st) == 0 && st.st_gid != 0)
+            if (const group* g = ::getgrgid(st.st_gid))
+                f.group = g->gr_name;
+        break;
+    }
+    case EBUSY:
+        f.kind = OpenFailure::Kind::Busy;
+        break;
+    default:
+        f.kind = OpenFailure::Kind::Failed;
+        f.detail = std::strerror(err);
+        break;
+    }
+    return f;
 }
 
 bool probeSystemDevice(const std::string& device)
@@ -280,6 +348,10 @@ bool probeSystemDevice(const std::string& device)
     namespace fs = std::filesystem;
     if (device.rfind("virtual:", 0) == 0)
         return true;
+    if (device.rfind("cm108:", 0) == 0)
+        return probeCm108Device(device);
+    if (device.rfind("gpio:", 0) == 0)
+        return probeGpioDevice(device);
     struct stat st {};
     if (::stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
         return false;

@@ -43,11 +43,25 @@ void SerialPort::open()
 {
     const QString dev = device();
     std::unique_ptr<SerialBackend> be = m_factory ? m_factory(dev) : nullptr;
-    if (!be || !be->open(dev.toStdString()))
-        return;   // missing or busy: stays closed, flags unchanged
-    // Opening raised DTR and RTS; the device starts out of break.
-    m_dtr = true;
-    m_rts = true;
+    m_notice.clear();
+    if (!be) {
+        m_failure = {OpenFailure::Kind::Failed, dev.toStdString(), {}, "no driver for this device"};
+        return;
+    }
+    be->setOptions(m_options);
+    if (!be->open(dev.toStdString())) {
+        // Missing, busy or refused: stays closed, flags unchanged.
+        m_failure = be->failure();
+        if (m_failure.kind == OpenFailure::Kind::None)
+            m_failure.kind = OpenFailure::Kind::Failed;
+        return;
+    }
+    m_failure = {};
+    m_notice = QString::fromStdString(be->notice());
+    m_lost.store(false);
+    // A serial port raised DTR and RTS; GPIO pins start unkeyed. Never in break.
+    m_dtr = be->raisesLinesOnOpen();
+    m_rts = be->raisesLinesOnOpen();
     m_break = false;
     ModemInputs in;
     if (be->readInputs(in))
@@ -78,6 +92,16 @@ void SerialPort::close()
     }
     if (be)
         be->close();
+}
+
+void SerialPort::dropLostDevice()
+{
+    if (!m_lost.load())
+        return;
+    close();
+    // Gone with the device: nothing is driven, nothing is read.
+    m_rts = m_dtr = m_break = false;
+    applyInputs({});
 }
 
 void SerialPort::setRTSState(bool v)
@@ -133,11 +157,17 @@ void SerialPort::workerLoop()
         lk.unlock();
 
         ModemInputs in;
-        if (be->readInputs(in))
+        if (be->readInputs(in) && !be->lost())
             applyInputs(in);
         be->waitForChange(75);
-        if (be->readInputs(in))
+        const bool read = be->readInputs(in);
+        if (be->lost()) {
+            // A squelch that was open must not stay open with the adapter gone.
+            applyInputs({});
+            m_lost.store(true);
+        } else if (read) {
             applyInputs(in);
+        }
         m_passes.fetch_add(1);
 
         lk.lock();

@@ -41,6 +41,19 @@ public:
     bool Active() const { return m_active; }
     void setActive(bool on);
 
+    // The keys of the port's comport.cfg section, handed to the backend before each open.
+    void setOptions(PortOptions options) { m_options = std::move(options); }
+    // Why the last open failed (Kind::None after a successful one).
+    const OpenFailure& lastFailure() const { return m_failure; }
+    // The backend's remark about the open device (empty: none).
+    QString notice() const { return m_notice; }
+
+    // True once the worker saw the open device disappear (unplugged, hung up): its inputs
+    // read low from then on. dropLostDevice() closes it on the main thread; the outputs
+    // then read released.
+    bool lost() const { return m_lost.load(); }
+    void dropLostDevice();
+
     bool RTSState() const { return m_rts; }
     bool DTRState() const { return m_dtr; }
     bool BREAKState() const { return m_break; }
@@ -67,6 +80,10 @@ private:
     BackendFactory m_factory;
     QString m_commPort = QStringLiteral("COM2");
     QString m_device;
+    PortOptions m_options;
+    OpenFailure m_failure;
+    QString m_notice;
+    std::atomic<bool> m_lost{false};
     bool m_active = false;
     bool m_rts = true;
     bool m_dtr = true;
