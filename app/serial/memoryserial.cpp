@@ -19,6 +19,8 @@ public:
             m_failure.kind = OpenFailure::Kind::Missing;
         else if (it->second.denied)
             m_failure.kind = OpenFailure::Kind::NoPermission;
+        else if (!it->second.refused.empty())
+            m_failure = {OpenFailure::Kind::Refused, device, {}, it->second.refused};
         else if (it->second.busy || it->second.open)
             m_failure.kind = OpenFailure::Kind::Busy;
         if (m_failure.kind != OpenFailure::Kind::None)
@@ -139,6 +141,12 @@ void MemorySerialHub::setDenied(const QString& device, bool denied)
 {
     std::lock_guard lk(m_shared->mutex);
     m_shared->devices[device.toStdString()].denied = denied;
+}
+
+void MemorySerialHub::setRefused(const QString& device, const std::string& reason)
+{
+    std::lock_guard lk(m_shared->mutex);
+    m_shared->devices[device.toStdString()].refused = reason;
 }
 
 void MemorySerialHub::unplug(const QString& device)

@@ -21,6 +21,7 @@ public:
         bool busy = false;        // in use by another program: open fails
         bool denied = false;      // the user may not open it
         bool unplugged = false;   // gone: an open port on it is lost, opens fail
+        std::string refused;      // opening is refused with this reason (a GPIO pin the chip lacks)
         bool failWrites = false;  // line writes fail (the port still stores the level)
         bool open = false;
         bool rts = false, dtr = false, brk = false;
@@ -36,6 +37,7 @@ public:
     Device device(const QString& device) const;
     void setBusy(const QString& device, bool busy);
     void setDenied(const QString& device, bool denied);
+    void setRefused(const QString& device, const std::string& reason);
     // The adapter is pulled out (an open port on it notices) and plugged in again.
     void unplug(const QString& device);
     void replug(const QString& device);

@@ -1,8 +1,10 @@
 #include "app/ui/comwindows.h"
 
+#include "app/config/inifile.h"
 #include "app/config/texts.h"
 #include "app/serial/comportmanager.h"
 
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -20,6 +22,11 @@
 namespace {
 
 constexpr int kPortRole = Qt::UserRole + 1;
+
+QString say(const char* de, const char* en)
+{
+    return QString::fromUtf8(AppLang() == QLatin1String("en_US") ? en : de);
+}
 const char* const kOutputPins[3] = {"RTS", "DTR", "BREAK"};
 const char* const kInputPins[3] = {"DSR", "CTS", "RING"};
 
@@ -32,6 +39,7 @@ ComPortEditor::ComPortEditor(ComPortManager& manager, ComWindowHost* host, QWidg
     : QWidget(parent)
     , m_mgr(manager)
     , m_host(host)
+    , m_lister([] { return listSystemDevices(); })
 {
     setWindowTitle(GetText(QStringLiteral("0301")));
     auto* top = new QHBoxLayout;
@@ -44,9 +52,11 @@ ComPortEditor::ComPortEditor(ComPortManager& manager, ComWindowHost* host, QWidg
 
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
-    m_list->setColumnCount(3);
-    // The third column shows where each port name leads (comport.cfg key `device`).
-    m_list->setHeaderLabels({GetText(QStringLiteral("0303")), GetText(QStringLiteral("0304")), QStringLiteral("Device")});
+    m_list->setColumnCount(5);
+    // The third column shows where each port name leads (comport.cfg key `device`), the
+    // last why a port is not usable.
+    m_list->setHeaderLabels({GetText(QStringLiteral("0303")), GetText(QStringLiteral("0304")), QStringLiteral("Device"),
+                             say("Beschreibung", "Description"), say("Hinweis", "Note")});
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -81,27 +91,75 @@ QTreeWidgetItem* ComPortEditor::rowOfPort(int n) const
     return nullptr;
 }
 
+void ComPortEditor::setDeviceLister(std::function<QList<SystemDevice>()> lister)
+{
+    m_lister = std::move(lister);
+    rebuildList();
+}
+
+QString ComPortEditor::stableName(const QString& device) const
+{
+    const QString real = QFileInfo(device).canonicalFilePath();
+    for (const SystemDevice& d : m_devices)
+        if (d.device != d.node && (d.node == device || (!real.isEmpty() && d.node == real)))
+            return d.device;
+    return device;
+}
+
+void ComPortEditor::chooseDevice(int n, const QString& device)
+{
+    const QString stable = stableName(device);
+    // The default name of the port needs no key.
+    m_mgr.setDeviceForPort(n, stable == ComPortManager::defaultDeviceForPort(n) ? QString() : stable);
+    rebuildList();
+}
+
 void ComPortEditor::rebuildList()
 {
     const int selected = portOfRow(m_list->currentItem());
     m_list->clear();
+    m_devices = m_lister ? m_lister() : QList<SystemDevice>();
+    // Ports that comport.cfg names are listed also when their device is not there, so the
+    // reason can be read.
+    const QStringList configured = IniFile(m_mgr.configPath()).read().sections();
     for (int n = 1; n <= ComPortManager::kMaxPorts; ++n) {
-        if (!m_mgr.probePort(n))
+        const bool present = m_mgr.probePort(n);
+        const QString problem = m_mgr.openProblem(n);
+        const bool inConfig = configured.contains(QStringLiteral("COM") + QString::number(n), Qt::CaseInsensitive);
+        if (!present && !m_mgr.port(n) && !inConfig)
             continue;
         QString status;
-        if (!m_mgr.port(n))
+        if (m_mgr.COMPortIsLost(n))
+            status = say("verloren", "lost");
+        else if (!m_mgr.port(n))
             status = GetText(QStringLiteral("0306"));
         else if (m_mgr.COMPortIsOpen(n))
             status = GetText(QStringLiteral("0307"));
         else
             status = GetText(QStringLiteral("0308"));
+        const QString device = m_mgr.deviceForPort(n);
+        QString description;
+        const QString real = QFileInfo(device).canonicalFilePath();
+        for (const SystemDevice& d : m_devices)
+            if (d.device == device || d.node == device || (!real.isEmpty() && d.node == real))
+                description = d.description;
+        QString note = problem;
+        if (note.isEmpty() && !present)
+            note = say("nicht gefunden: ", "not found: ") + device;
         auto* row = new QTreeWidgetItem(m_list);
-        row->setText(0, QStringLiteral("COM") + QString::number(n));
-        row->setText(1, QStringLiteral(" - ") + status + QStringLiteral(" - "));
-        row->setText(2, m_mgr.deviceForPort(n));
+        row->setText(ColName, QStringLiteral("COM") + QString::number(n));
+        row->setText(ColStatus, QStringLiteral(" - ") + status + QStringLiteral(" - "));
+        row->setText(ColDevice, device);
+        row->setText(ColDescription, description);
+        row->setText(ColNote, note);
+        if (!note.isEmpty())
+            row->setForeground(ColNote, QColor(0xC0, 0x00, 0x00));
+        if (m_mgr.COMPortIsLost(n))
+            row->setForeground(ColStatus, QColor(0xC0, 0x00, 0x00));
         row->setData(0, kPortRole, n);
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-        row->setCheckState(0, m_mgr.COMPortIsOpen(n) ? Qt::Checked : Qt::Unchecked);
+        // A lost port is still part of the set: it reopens when its device returns.
+        row->setCheckState(0, m_mgr.COMPortIsOpen(n) || m_mgr.COMPortIsLost(n) ? Qt::Checked : Qt::Unchecked);
         if (n == selected)
             m_list->setCurrentItem(row);
     }
@@ -116,6 +174,14 @@ void ComPortEditor::saveAndOpen()
             ticked << portOfRow(row);
     }
     m_mgr.StoppeCOMPorts();
+    // A port on a plain node (/dev/ttyUSB0, whose number changes on every plug-in) gets
+    // the node's stable name when it has one.
+    for (int n : ticked) {
+        const QString device = m_mgr.deviceForPort(n);
+        const QString stable = stableName(device);
+        if (stable != device)
+            m_mgr.setDeviceForPort(n, stable);
+    }
     for (int n : ticked)
         m_mgr.StarteCOMPort(n);
     m_mgr.SaveCOMPortSetup();
@@ -158,8 +224,17 @@ QMenu* ComPortEditor::contextMenu()
                                       this, [this, n] { toggleOpen(n); });
     QAction* autorun = m_menu->addAction(GetText(has && m_mgr.statusOnAutorun(n) ? QStringLiteral("0315") : QStringLiteral("0314")),
                                          this, [this, n] { toggleAutorunStatus(n); });
-    for (QAction* a : {status, open, autorun})
+    QMenu* devices = m_menu->addMenu(say("Gerät", "Device"));
+    for (const SystemDevice& d : m_devices) {
+        QAction* a = devices->addAction(d.device + (d.description.isEmpty() ? QString() : QStringLiteral("  -  ") + d.description),
+                                        this, [this, n, dev = d.device] { chooseDevice(n, dev); });
+        a->setCheckable(true);
+        a->setChecked(has && m_mgr.deviceForPort(n) == d.device);
+    }
+    QAction* deviceMenu = devices->menuAction();
+    for (QAction* a : {status, open, autorun, deviceMenu})
         a->setEnabled(has);
+    deviceMenu->setEnabled(has && !m_devices.isEmpty());
     return m_menu;
 }
 

@@ -2,10 +2,14 @@
 // The main window hosts them as MDI children and implements ComWindowHost.
 #pragma once
 
+#include "app/serial/serialdevices.h"
+
 #include <QColor>
 #include <QFrame>
 #include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 class ComPortManager;
 class QLabel;
@@ -26,12 +30,21 @@ public:
 };
 
 // COM port editor: the machine's ports with their state and device, opening and closing,
-// the start-up set ("Save + Open") and the status window per port.
+// the start-up set ("Save + Open") and the status window per port. Ports configured in
+// comport.cfg are listed also when their device is missing, lost or refused, with the
+// reason; the device of a port is chosen from the machine's devices by stable name.
 class ComPortEditor : public QWidget {
     Q_OBJECT
 public:
     // Ports listed: 1..50 (the ports the manager can hold).
     ComPortEditor(ComPortManager& manager, ComWindowHost* host, QWidget* parent = nullptr);
+
+    // Columns of the list.
+    enum Column { ColName, ColStatus, ColDevice, ColDescription, ColNote };
+    // The machine's devices offered for a port (default: listSystemDevices()).
+    void setDeviceLister(std::function<QList<SystemDevice>()> lister);
+    // Stores the device of port n (its stable name when it has one) and rebuilds the list.
+    void chooseDevice(int n, const QString& device);
 
     // Re-probes the ports and rebuilds the list (F5, the refresh button).
     void rebuildList();
@@ -44,7 +57,7 @@ public:
     static int portOfRow(const QTreeWidgetItem* row);
     QTreeWidget* list() const { return m_list; }
     // The context menu for the current row, its actions in order (status window,
-    // open/close, status on autorun); disabled while no row is selected.
+    // open/close, status on autorun, the device submenu); disabled while no row is selected.
     QMenu* contextMenu();
 
 signals:
@@ -58,9 +71,12 @@ private:
     void toggleOpen(int n);
     void toggleAutorunStatus(int n);
     void updateMenu();
+    QString stableName(const QString& device) const;
 
     ComPortManager& m_mgr;
     ComWindowHost* m_host;
+    std::function<QList<SystemDevice>()> m_lister;
+    QList<SystemDevice> m_devices;
     QTreeWidget* m_list;
     QToolButton* m_refresh;
     QPushButton* m_save;

@@ -2,6 +2,7 @@
 #include "app/config/texts.h"
 #include "app/serial/comportmanager.h"
 #include "app/serial/memoryserial.h"
+#include "app/serial/tests/testutil.h"
 #include "app/ui/comwindows.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -112,7 +115,7 @@ TEST_F(ComWindowsTest, ContextMenuOpensClosesAndTogglesAutorunStatus)
 {
     ComPortEditor ed(m, &host);
     QList<QAction*> acts = ed.contextMenu()->actions();
-    ASSERT_EQ(acts.size(), 3);
+    ASSERT_EQ(acts.size(), 4);   // status window, open/close, autorun status, device
     for (QAction* a : acts)
         EXPECT_FALSE(a->isEnabled()) << "no row selected";
 
@@ -140,6 +143,94 @@ TEST_F(ComWindowsTest, ContextMenuOpensClosesAndTogglesAutorunStatus)
     ed.contextMenu()->actions()[0]->trigger();   // already open: brought to front only
     ASSERT_EQ(host.opened.size(), 1);
     EXPECT_EQ(host.opened[0], (QList<int> {4, 40, 50}));
+}
+
+// The editor's view of the radio interfaces: stable names with descriptions, a lost
+// adapter, a refused CM108 pin and a configured device that this machine lacks, each with
+// its reason. Saves a picture of it (build/screenshots/comeditor.png).
+TEST_F(ComWindowsTest, EditorShowsStableNamesLostRefusedAndMissingPorts)
+{
+    const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    const QString byPath = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
+    hub.addDevice(dev(33));
+    hub.addDevice(byId);
+    hub.addDevice(byPath);
+    hub.addDevice("cm108:RadioA");
+    hub.setRefused("cm108:RadioA", "CM108B has no GPIO2 (its pins: GPIO1, GPIO3, GPIO4)");
+    m.setDeviceForPort(5, "cm108:RadioA");
+    m.setDeviceForPort(6, "gpio:gpiochip0");
+    for (const char* section : {"COM5", "COM6"}) {
+        IniFile(cfg).writeString(section, "ident", QString(section).mid(3));
+        IniFile(cfg).writeString(section, "activ", "1");
+    }
+    m.startFromConfig();
+    m.StarteCOMPort(3);
+    m.StarteCOMPort(4);
+    hub.unplug(dev(4));
+    ASSERT_TRUE(waitUntil([&] { return m.COMPortIsLost(4); }));
+    m.tick();
+
+    ComPortEditor ed(m, &host);
+    ed.setDeviceLister([&] {
+        return QList<SystemDevice> {{byId, dev(33), "FTDI FT232R USB UART (ttyUSB0)"},
+                                    {byPath, "/dev/ttyUSB1", "CP2102 USB to UART (ttyUSB1)"},
+                                    {dev(1), dev(1), ""},
+                                    {"cm108:1-1.2", "/dev/hidraw3", "C-Media USB Audio Device (card RadioA)"}};
+    });
+    struct {
+        int n;
+        const char* status;
+        QString device, description, note;
+    } const rows[] = {
+        {3, " - active - ", dev(3), "", ""},
+        {4, " - lost - ", dev(4), "", "COM4 lost: " + dev(4)},
+        {5, " - not used - ", "cm108:RadioA", "", "CM108B has no GPIO2 (its pins: GPIO1, GPIO3, GPIO4)"},
+        {6, " - not used - ", "gpio:gpiochip0", "", "not found: gpio:gpiochip0"},
+        {33, " - not used - ", dev(33), "FTDI FT232R USB UART (ttyUSB0)", ""},
+    };
+    for (const auto& r : rows) {
+        QTreeWidgetItem* row = ed.rowOfPort(r.n);
+        ASSERT_TRUE(row) << r.n;
+        EXPECT_EQ(row->text(ComPortEditor::ColStatus), r.status) << r.n;
+        EXPECT_EQ(row->text(ComPortEditor::ColDevice), r.device) << r.n;
+        EXPECT_EQ(row->text(ComPortEditor::ColDescription), r.description) << r.n;
+        EXPECT_EQ(row->text(ComPortEditor::ColNote), r.note) << r.n;
+    }
+
+    // The device menu offers the machine's devices by stable name.
+    ed.list()->setCurrentItem(ed.rowOfPort(1));
+    QMenu* devices = ed.contextMenu()->actions()[3]->menu();
+    ASSERT_TRUE(devices);
+    ASSERT_EQ(devices->actions().size(), 4);
+    EXPECT_EQ(devices->actions()[0]->text(), byId + "  -  FTDI FT232R USB UART (ttyUSB0)");
+    EXPECT_TRUE(devices->actions()[2]->isChecked()) << "the port's present device";
+    devices->actions()[3]->trigger();
+    EXPECT_EQ(m.deviceForPort(1), "cm108:1-1.2");
+    // Choosing a plain node writes its stable name.
+    ed.chooseDevice(1, dev(33));
+    EXPECT_EQ(m.deviceForPort(1), byId);
+    ed.chooseDevice(1, dev(1));
+    EXPECT_EQ(IniFile(cfg).readString("COM1", "device"), "") << "the default name needs no key";
+
+    // The picture: stable names, a lost port, a refused one, a missing one.
+    ed.chooseDevice(1, "/dev/ttyUSB1");
+    ed.chooseDevice(34, dev(33));
+    EXPECT_EQ(ed.rowOfPort(1)->text(ComPortEditor::ColDevice), byPath);
+    EXPECT_EQ(ed.rowOfPort(34)->text(ComPortEditor::ColDescription), "FTDI FT232R USB UART (ttyUSB0)");
+    const QString shot = QStringLiteral(RD_BINARY_DIR) + "/screenshots/comeditor.png";
+    QDir().mkpath(QFileInfo(shot).path());
+    ed.resize(1180, 260);
+    ed.show();
+    EXPECT_TRUE(ed.grab().save(shot));
+
+    // Save + Open writes the stable name of a ticked port on a plain node.
+    m.setDeviceForPort(34, "");
+    ed.rebuildList();
+    ed.rowOfPort(33)->setCheckState(0, Qt::Checked);
+    ed.saveAndOpen();
+    EXPECT_EQ(IniFile(cfg).readString("COM33", "device"), byId);
+    EXPECT_TRUE(m.COMPortIsOpen(33));
+    EXPECT_TRUE(hub.device(byId).open);
 }
 
 TEST_F(ComWindowsTest, StatusWindowShowsLinesAndKeysByHand)
