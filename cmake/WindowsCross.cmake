@@ -60,5 +60,6 @@ if(TARGET clientsim)
     configure_file(${PROJECT_SOURCE_DIR}/clientsim/windows/version.rc.in ${rc} @ONLY)
     add_executable(clientsim-${gen} ${PROJECT_SOURCE_DIR}/clientsim/main.cpp ${rc})
     target_link_libraries(clientsim-${gen} PRIVATE clientsim_lib)
+    target_link_options(clientsim-${gen} PRIVATE -s) # stand-ins: no debug information
   endforeach()
 endif()
