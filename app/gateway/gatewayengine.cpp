@@ -323,6 +323,7 @@ void GatewayEngine::secondTick()
 {
     if (m_ended)
         return;
+    comPortWatch();
     // Walk a snapshot from the last entry to the first: entries added by an action are
     // not visited in this pass, and an entry removed meanwhile is skipped.
     QStringList names;

@@ -12,6 +12,7 @@
 #include "app/session/gatewayendpoint.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 
 #include <memory>
@@ -63,6 +64,9 @@ public:
     void secondTick();   // 1 s, counters and time limits
     void pingTick();     // 5 s, gateway ping
     void blinkTick();    // 1 s, connection lamp
+    // 1 s (from secondTick): logs once when a serial port this gateway uses is lost and
+    // when it is back (gatewaycomwatch.cpp).
+    void comPortWatch();
 
     // --- Voice relay ---------------------------------------------------------------------
     void TxVoiceChanged(bool on);
@@ -237,6 +241,7 @@ private:
     bool m_connected = false;
     bool m_runTimerOn = false;
     bool m_ended = false;
+    QMap<int, QString> m_lostComPorts;   // port -> device, as logged
     bool m_started = false;
     int m_windowLeft = 10;
     int m_windowTop = 10;

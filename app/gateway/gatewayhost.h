@@ -15,6 +15,8 @@ public:
     virtual bool COMPortIsOpen(int port) = 0;
     virtual void SetCOMStatus(const QString& holder, int port, const QString& pin, bool on, bool invert) = 0;
     virtual bool GetCOMStatus(int port, const QString& pin, bool invert) = 0;
+    // The device a port lost (unplugged adapter) while it is looked for again; "" otherwise.
+    virtual QString COMPortLostDevice(int /*port*/) { return QString(); }
 
     // Folders, each ending with a path separator.
     virtual QString configFolder() const = 0;   // gateway files and user registers

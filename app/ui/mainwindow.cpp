@@ -104,6 +104,8 @@ MainWindow::MainWindow(Options options, QWidget* parent)
                                            : AppPaths::forBase(options.home, programDir));
     m_session->setAppLang(AppLang());
     m_comPorts = std::make_unique<ComPortManager>(folders().cfgPath + QStringLiteral("comport.cfg"));
+    // Adapters that are pulled out are looked for again once a second.
+    m_comPorts->startWatch();
     // 8. Tray icon.
     setWindowIcon(AppIcon());
     buildTrayIcon();
@@ -586,6 +588,7 @@ void MainWindow::SetCOMStatus(const QString& holder, int port, const QString& pi
     m_comPorts->SetCOMStatus(holder, port, pin, on, invert);
 }
 bool MainWindow::GetCOMStatus(int port, const QString& pin, bool invert) { return m_comPorts->GetCOMStatus(port, pin, invert); }
+QString MainWindow::COMPortLostDevice(int port) { return m_comPorts->lostDevice(port); }
 QString MainWindow::appLang() const { return AppLang(); }
 
 bool MainWindow::askYesNo(const QString& question)

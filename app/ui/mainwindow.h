@@ -112,6 +112,7 @@ public:
     bool COMPortIsOpen(int port) override;
     void SetCOMStatus(const QString& holder, int port, const QString& pin, bool on, bool invert) override;
     bool GetCOMStatus(int port, const QString& pin, bool invert) override;
+    QString COMPortLostDevice(int port) override;
     QString configFolder() const override { return folders().cfgPath; }
     QString soundFolder() const override { return folders().sndPath; }
     QString tempFolder() const override { return folders().tmpPath; }

@@ -54,10 +54,15 @@ void StartSequence::shown()
         for (const ComPortManager::StartupEntry& e : entries) {
             // The manager keeps a port that failed to open closed without a word; the
             // operator learns it here instead of from a radio that never keys.
-            if (!m_ports->COMPortIsOpen(e.ident))
+            if (!m_ports->COMPortIsOpen(e.ident)) {
                 log(arrow(GetText(QStringLiteral("0129"))) + QStringLiteral("... [ COM") + QString::number(e.ident)
                         + QStringLiteral(" ") + m_ports->deviceForPort(e.ident) + QStringLiteral(" ]"),
                     StartLogStyle::Error);
+                // Why, when it is more than a device that is not there (no permission, a
+                // refused pin): the fix is in the text.
+                if (!m_ports->openFailedMissing(e.ident) && !m_ports->openProblem(e.ident).isEmpty())
+                    log(arrow(m_ports->openProblem(e.ident)), StartLogStyle::Error);
+            }
             if (e.status && m_hooks.openComStatus)
                 m_hooks.openComStatus(e.ident, e.top, e.left);
         }

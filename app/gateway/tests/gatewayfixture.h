@@ -64,6 +64,7 @@ public:
         return !holders.value(QStringLiteral("COM%1/%2").arg(port).arg(pin)).isEmpty();
     }
     void setInput(int port, const QString& pin, bool high) { inputs[QStringLiteral("COM%1/%2").arg(port).arg(pin)] = high; }
+    QString COMPortLostDevice(int port) override { return lostDevices.value(port); }
 
     QString configFolder() const override { return m_folder + QLatin1Char('/'); }
     QString soundFolder() const override { return m_folder + QStringLiteral("/sound/"); }
@@ -79,6 +80,7 @@ public:
     bool appIsClosing() const override { return closing; }
 
     QSet<int> openPorts;
+    QMap<int, QString> lostDevices;   // port -> device, while lost
     QMap<QString, QSet<QString>> holders;
     QMap<QString, bool> levels;
     QMap<QString, QList<bool>> edges;   // every change of an output's level, in order

@@ -152,6 +152,18 @@ TEST_F(StartSequenceTest, APortThatStaysClosedIsLoggedAndTheStartGoesOn)
     EXPECT_EQ(events, expected);
 }
 
+TEST_F(StartSequenceTest, APortTheUserMayNotOpenSaysHowToFixIt)
+{
+    hub.addDevice(ComPortManager::defaultDeviceForPort(33));
+    hub.setDenied(ComPortManager::defaultDeviceForPort(33), true);
+    writeComportCfg("[COM33]\r\nident=33\r\nactiv=1\r\n");
+    auto s = make();
+    s->shown();
+    EXPECT_FALSE(ports.COMPortIsOpen(33));
+    EXPECT_TRUE(events.contains(QStringLiteral("error| -> no permission for /dev/ttyUSB0: add the user to the dialout group and log in again")))
+        << events.join('\n').toStdString();
+}
+
 TEST_F(StartSequenceTest, FilesThatCannotBeUsedArePassedOverAndTheStartFinishes)
 {
     writeGateway(kUidB, QStringLiteral("Relay Good"), QStringLiteral("true"));
