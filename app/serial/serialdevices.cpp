@@ -66,9 +66,9 @@ QList<SystemDevice> listSystemDevices(const QString& devRoot, const QString& sys
             covered << node;
             const QString tty = QFileInfo(node).fileName();
             QString desc = ttyDescription(sysRoot, tty);
-            if (desc.isEmpty())
-                desc = QLatin1String(kind) == QLatin1String("by-id") ? descriptionFromById(link.fileName()) : tty;
-            out.append({link.absoluteFilePath(), node, desc + QStringLiteral(" (") + tty + QLatin1Char(')')});
+            if (desc.isEmpty() && QLatin1String(kind) == QLatin1String("by-id"))
+                desc = descriptionFromById(link.fileName());
+            out.append({link.absoluteFilePath(), node, desc.isEmpty() ? tty : desc + QStringLiteral(" (") + tty + QLatin1Char(')')});
         }
     }
     const QDir dev(devRoot);

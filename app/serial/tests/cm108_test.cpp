@@ -335,6 +335,31 @@ TEST_F(Cm108Port, KillNineThenUnkeyWithinASecond)
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(unkeyed - died).count(), 1000);
 }
 
+// SIGTERM (how the service stops it) ends the keying program through its ordinary way
+// out, which unkeys by itself.
+TEST_F(Cm108Port, TerminatedKeyerUnkeysOnItsWayOut)
+{
+    const std::string cli = std::string(RD_BINARY_DIR) + "/bin/relaydeck-cli";
+    ASSERT_TRUE(fs::exists(cli)) << cli;
+    fs::create_directories(dir.filePath("config").toStdString());
+    cfgPath = dir.filePath("config/comport.cfg");
+    writeCfg("chip=CM108\n");
+    const std::string home = dir.path().toStdString();
+    const pid_t keyer = fork();
+    if (keyer == 0) {
+        execl(cli.c_str(), cli.c_str(), "key", "COM5", "RTS", "60", "--home", home.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(keyer, 0);
+    ASSERT_TRUE(waitUntil([&] { return !standin.reports().empty() && standin.reports().back() == Report {0, 0, 4, 4, 0}; }, 10000));
+    kill(keyer, SIGTERM);
+    int status = 0;
+    waitpid(keyer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(standin.waitForDisconnect());
+    EXPECT_EQ(standin.reports().back(), (Report {0, 0, 0, 4, 0}));
+}
+
 TEST(Cm108Unkey, ConfiguredPortsOnAMachineWithoutThem)
 {
     SetAppLang("en_US");
