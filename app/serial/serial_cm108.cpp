@@ -6,7 +6,9 @@
 // as SOCK_SEQPACKET messages.
 //
 // Opening sets the mapped outputs as output pins driven low; closing drives them low
-// again before the node is released. The chip keeps its last state when the program dies,
+// again before the node is released. A write is a USB control transfer that the kernel
+// may wait up to 5 s for, so line changes are written in order by a writer thread of the
+// port, never on the caller's (the main) thread. The chip keeps its last state when the program dies,
 // which `relaydeck-cli unkey` (unkeyOutputs below) covers.
 #include "app/serial/cm108.h"
 #include "app/serial/unkey.h"
@@ -15,6 +17,9 @@
 #include <cstring>
 #include <filesystem>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <thread>
 #include <mutex>
 #include <optional>
 
@@ -181,6 +186,8 @@ public:
         if (!socket && ::ioctl(m_fd, HIDIOCGINPUT(5), buf) == 5)
             m_in.apply(buf + 1, 4);
         grabVolumeKeys(t);
+        m_writerStop = false;
+        m_writer = std::thread([this] { writeQueued(); });
         return true;
     }
 
@@ -189,9 +196,14 @@ public:
         if (m_fd < 0)
             return;
         {
-            std::lock_guard lk(m_mutex);
-            writeReport(m_fd, cm108::outputReport(m_map, m_chip, false, false, false));
+            std::lock_guard lk(m_writeMutex);
+            m_writerStop = true;
         }
+        m_writeCv.notify_all();
+        if (m_writer.joinable())
+            m_writer.join();
+        // Whatever was queued, the chip is left with every output low.
+        writeReport(m_fd, cm108::outputReport(m_map, m_chip, false, false, false));
         if (m_input >= 0)
             ::close(m_input);   // also ends the grab
         ::close(m_fd);
@@ -251,17 +263,37 @@ public:
     }
 
 private:
+    // Queues the report of the new levels; false once the device is known to be gone.
     bool set(bool& field, bool on)
     {
         if (m_fd < 0)
             return false;
-        std::lock_guard lk(m_mutex);
-        field = on;
-        if (writeReport(m_fd, cm108::outputReport(m_map, m_chip, m_rts, m_dtr, m_brk)))
-            return true;
-        if (errno == ENODEV || errno == EPIPE || errno == ENOTCONN || errno == ECONNRESET)
-            m_lost = true;
-        return false;
+        {
+            std::lock_guard lk(m_writeMutex);
+            field = on;
+            // Each report carries every pin: behind a stalled device only the newest ones count.
+            if (m_queue.size() >= 64)
+                m_queue.pop_front();
+            m_queue.push_back(cm108::outputReport(m_map, m_chip, m_rts, m_dtr, m_brk));
+        }
+        m_writeCv.notify_all();
+        return !m_lost;
+    }
+
+    void writeQueued()
+    {
+        std::unique_lock lk(m_writeMutex);
+        for (;;) {
+            m_writeCv.wait(lk, [&] { return m_writerStop || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;   // stopped, all written
+            const auto report = m_queue.front();
+            m_queue.pop_front();
+            lk.unlock();
+            if (!writeReport(m_fd, report) && (errno == ENODEV || errno == EPIPE || errno == ENOTCONN || errno == ECONNRESET))
+                m_lost = true;
+            lk.lock();
+        }
     }
 
     // A squelch on the volume-down line would turn the desktop's volume down: hold the
@@ -292,7 +324,12 @@ private:
     cm108::Chip m_chip;
     cm108::Mapping m_map;
     cm108::InputState m_in;
-    std::mutex m_mutex;
+    std::mutex m_mutex;   // the input state
+    std::mutex m_writeMutex;   // the output levels and the queue of reports
+    std::condition_variable m_writeCv;
+    std::deque<std::array<uint8_t, 5>> m_queue;
+    bool m_writerStop = false;
+    std::thread m_writer;
     int m_fd = -1;
     int m_input = -1;
     int m_wake[2] = {-1, -1};
