@@ -18,7 +18,8 @@ namespace {
 }
 
 // A name or value the program could write: printable, no line break, no bracket or
-// equals sign in names, no surrounding blanks or quotes (reading trims and unquotes).
+// equals sign in names, no surrounding blanks, no quotes in values (reading trims and
+// unquotes).
 QString cleanName(const QByteArray& raw)
 {
     QString out;
@@ -39,12 +40,9 @@ QString cleanValue(const QByteArray& raw)
     QString out;
     for (char c : raw) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F)
+        if (u >= 0x20 && u != 0x7F && c != '"' && c != '\'')
             out += QChar(u);
     }
-    out = out.trimmed();
-    if (out.size() >= 2 && (out.front() == QLatin1Char('"') || out.front() == QLatin1Char('\'')))
-        out.remove(0, 1);
     return out.trimmed();
 }
 
