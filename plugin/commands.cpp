@@ -344,6 +344,7 @@ void LinkPlugin::cmdGwStop(const rdlink::Items& items)
     withEntry(h, [](TS3StatusData& e) {
         e.isGateway = false;
         e.isConnected = false;
+        e.micOpenByPtt = false;
     });
     if (status > STATUS_DISCONNECTED)
         ts3().stopConnection(h, "*** Relaydeck / QRT ***");
@@ -358,14 +359,18 @@ void LinkPlugin::cmdSetPtt(uint64 h, const rdlink::Items& items)
     for (const char* ident : {"vad", "denoise", "agc", "echo_canceling"})
         ts3().setPreProcessorConfigValue(h, ident, "false");
     const int deactivated = items.getInt("status") == 0 ? 1 : 0;
-    if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, deactivated))
+    if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, deactivated)) {
+        withEntry(h, [&](TS3StatusData& e) { e.micOpenByPtt = deactivated == 0; });
         flush(h);
+    }
 }
 
 void LinkPlugin::cmdSetVox(uint64 h, const rdlink::Items& items)
 {
     const long long status = items.getInt("status");
     const std::string level = items.get("level");
+    if (status == 0 || (status == 1 && !level.empty()))
+        withEntry(h, [](TS3StatusData& e) { e.micOpenByPtt = false; }); // voice activation takes over
     if (status == 0) {
         if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, 1)) {
             flush(h);
@@ -702,7 +707,7 @@ void LinkPlugin::cmdExitClient()
     stopAllConnections("*** QRT ***");
     m_opt.sleepMs(2000);
     SendToSocket("QUIT errorID=0 \r");
-    m_opt.sleepMs(2000);
+    m_opt.sleepMs(2000); // the writer sends what the socket did not take at once
     m_opt.exitProcess(0);
 }
 

@@ -27,6 +27,8 @@ void LinkPlugin::onConnectStatusChange(uint64 h, int newStatus, unsigned int err
     withEntry(h, [&](TS3StatusData& e) {
         e.speakers = 0;
         e.lastStatus = newStatus;
+        if (newStatus == STATUS_DISCONNECTED || newStatus == STATUS_CONNECTION_ESTABLISHED)
+            e.micOpenByPtt = false; // gone, or about to start closed
         gateway = e.isGateway;
         // A gateway whose GW_CONNECT reply is still being written is announced by the
         // command right after the reply (it sees lastStatus 4).

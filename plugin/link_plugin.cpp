@@ -32,6 +32,8 @@ namespace {
 
 constexpr int kServerThreadLogId = 0;
 constexpr size_t kPathBuf = 512;
+constexpr const char* kStalled = "Relaydeck does not read its output for the stall time; session ended";
+constexpr const char* kQueueFull = "Relaydeck does not read its output (queue full); session ended";
 
 } // namespace
 
@@ -56,6 +58,7 @@ LinkPlugin::~LinkPlugin()
             std::lock_guard<std::mutex> lock(m_sendMutex);
             rdnet::shutdownBoth(m_sessionFd);
             m_sessionFd = rdnet::kNoSocket;
+            m_sendCv.notify_all();
         }
         if (m_server.joinable())
             m_server.join();
@@ -159,11 +162,14 @@ void LinkPlugin::shutdown()
     } catch (const std::exception& e) {
         logError(e.what(), 200);
     }
+    flushOutbox(1000); // a peer that reads gets everything up to QUIT
     // Nothing may follow the QUIT line: the session is closed for writers right here.
     {
         std::lock_guard<std::mutex> lock(m_sendMutex);
         rdnet::shutdownBoth(m_sessionFd);
         m_sessionFd = rdnet::kNoSocket;
+        m_outbox.clear();
+        m_sendCv.notify_all();
     }
     m_stop = true;
     wake();
@@ -494,6 +500,12 @@ bool LinkPlugin::sessionActive() const
     return m_sessionActive.load();
 }
 
+size_t LinkPlugin::queuedBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_sendMutex);
+    return m_outbox.size();
+}
+
 bool LinkPlugin::waitListening(int timeoutMs) const
 {
     std::unique_lock<std::mutex> lock(m_waitMutex);
@@ -560,6 +572,22 @@ void LinkPlugin::stopAllConnections(const char* quitMessage)
     }
 }
 
+void LinkPlugin::closeOpenMicrophones()
+{
+    std::vector<uint64> open;
+    {
+        std::lock_guard<std::mutex> lock(m_tableMutex);
+        for (uint64 h = 0; h < kTableSize; ++h)
+            if (m_table[h].micOpenByPtt) {
+                m_table[h].micOpenByPtt = false;
+                open.push_back(h);
+            }
+    }
+    for (uint64 h : open)
+        if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, 1))
+            flush(h);
+}
+
 // ---------------------------------------------------------------------------------
 // Send path
 
@@ -567,21 +595,117 @@ void LinkPlugin::adoptSession(rdnet::Socket fd)
 {
     std::lock_guard<std::mutex> lock(m_sendMutex);
     m_sessionFd = fd;
+    m_outbox.clear();
+    if (fd != rdnet::kNoSocket)
+        rdnet::setNonBlocking(fd, true);
 }
 
+// Nothing here waits on Relaydeck: the client's threads, the session thread and the
+// status thread all write through this, and a peer that stops reading must not hold any
+// of them. What the socket does not take at once waits in the queue for the writer.
 int LinkPlugin::SendToSocket(std::string_view line)
 {
-    std::lock_guard<std::mutex> lock(m_sendMutex);
-    if (m_sessionFd == rdnet::kNoSocket)
-        return -1;
-    size_t done = 0;
-    while (done < line.size()) {
-        const long n = rdnet::sendSome(m_sessionFd, line.data() + done, line.size() - done);
-        if (n <= 0)
+    const char* ended = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_sendMutex);
+        if (m_sessionFd == rdnet::kNoSocket)
             return -1;
+        if (m_outbox.size() + line.size() > kOutboxLimit) {
+            ended = kQueueFull;
+        } else {
+            if (m_outbox.empty())
+                m_lastProgress = std::chrono::steady_clock::now();
+            m_outbox.append(line);
+            if (!drainOutboxLocked()) {
+                endSessionLocked();
+                return -1;
+            }
+            if (m_outbox.empty())
+                return int(line.size());
+            if (std::chrono::steady_clock::now() - m_lastProgress <= std::chrono::milliseconds(m_opt.stallTimeoutMs)) {
+                m_sendCv.notify_all(); // the writer sends the rest
+                return int(line.size());
+            }
+            ended = kStalled;
+        }
+        endSessionLocked();
+    }
+    logWarning(ended);
+    return -1;
+}
+
+bool LinkPlugin::drainOutboxLocked()
+{
+    size_t done = 0;
+    while (done < m_outbox.size()) {
+        const long n = rdnet::sendSome(m_sessionFd, m_outbox.data() + done, m_outbox.size() - done);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
         done += size_t(n);
     }
-    return int(done);
+    if (done > 0) {
+        m_outbox.erase(0, done);
+        m_lastProgress = std::chrono::steady_clock::now();
+        m_sendCv.notify_all();
+    }
+    return true;
+}
+
+void LinkPlugin::endSessionLocked()
+{
+    if (m_sessionFd == rdnet::kNoSocket)
+        return;
+    // The session thread sees the connection end and finishes the session as for a
+    // peer that closed it.
+    rdnet::shutdownBoth(m_sessionFd);
+    m_sessionFd = rdnet::kNoSocket;
+    m_outbox.clear();
+    m_sendCv.notify_all();
+}
+
+void LinkPlugin::logWarning(const char* text)
+{
+    if (m_haveFunctions)
+        ts3().logMessage(text, LogLevel_WARNING, kLogChannel, 0);
+}
+
+void LinkPlugin::flushOutbox(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_sendMutex);
+    m_sendCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                      [this] { return m_outbox.empty() || m_sessionFd == rdnet::kNoSocket; });
+}
+
+void LinkPlugin::writerThread(rdnet::Socket fd)
+{
+    std::unique_lock<std::mutex> lock(m_sendMutex);
+    const auto stall = std::chrono::milliseconds(m_opt.stallTimeoutMs);
+    for (;;) {
+        m_sendCv.wait(lock, [&] { return m_sessionFd != fd || !m_outbox.empty(); });
+        if (m_sessionFd != fd)
+            return;
+        if (!drainOutboxLocked()) {
+            endSessionLocked();
+            return;
+        }
+        if (m_outbox.empty())
+            continue;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(m_lastProgress + stall - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            endSessionLocked();
+            lock.unlock();
+            logWarning(kStalled);
+            return;
+        }
+        lock.unlock();
+        const rdnet::Wait w = rdnet::waitWritable(fd, &m_waker, int(left.count()));
+        lock.lock();
+        if (w == rdnet::Wait::Woken || w == rdnet::Wait::Failed)
+            return; // the plugin stops, or the socket is gone
+    }
 }
 
 // ---------------------------------------------------------------------------------
@@ -662,7 +786,9 @@ void LinkPlugin::serverThread()
                 // The greeting is the first thing on the session: set and write under the
                 // send lock so no event line can come before it.
                 std::lock_guard<std::mutex> sendLock(m_sendMutex);
+                rdnet::setNonBlocking(conn, true); // writes never wait for the peer
                 m_sessionFd = conn;
+                m_outbox.clear();
                 static const char kHello[] = "<HELLO>\r";
                 rdnet::sendSome(conn, kHello, sizeof kHello); // with the NUL
             }
@@ -678,6 +804,7 @@ void LinkPlugin::serverThread()
 
 void LinkPlugin::sessionThread(rdnet::Socket fd)
 {
+    std::thread writer(&LinkPlugin::writerThread, this, fd);
     rdlink::LineAssembler assembler(511);
     char buf[512];
     while (!stopping()) {
@@ -711,10 +838,18 @@ void LinkPlugin::sessionThread(rdnet::Socket fd)
     }
     {
         std::lock_guard<std::mutex> lock(m_sendMutex);
-        if (m_sessionFd == fd)
+        if (m_sessionFd == fd) {
             m_sessionFd = rdnet::kNoSocket;
+            m_outbox.clear();
+        }
+        m_sendCv.notify_all();
     }
+    writer.join();
     rdnet::close(fd);
+    // Nobody is left to release a transmission Relaydeck keyed (closed, stalled or
+    // dropped alike); at unload the connections are stopped anyway.
+    if (!stopping())
+        closeOpenMicrophones();
     m_sessionActive = false;
 }
 

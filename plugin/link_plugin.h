@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -53,6 +54,8 @@ struct TS3StatusData {
     // connection is announced only after that reply (Relaydeck learns the handler id
     // from it).
     bool replyPending = false;
+    // SETPTT opened the microphone path (input deactivated 0) and nothing closed it since.
+    bool micOpenByPtt = false;
     // CONNECT status=4 and SERVERINFO have been written for the current connection.
     bool announced = false;
 };
@@ -71,6 +74,9 @@ public:
         // Starts the status thread at init; tests that call statusPass() themselves
         // switch it off.
         bool runStatusThread = true;
+        // A session whose peer takes no byte of waiting output for this long ends as if
+        // the peer had closed it.
+        int stallTimeoutMs = 5000;
         // The waits of EXITCLIENT and the end of the client process. Tests replace them.
         std::function<void(int ms)> sleepMs;
         std::function<void(int code)> exitProcess;
@@ -121,9 +127,13 @@ public:
     void onMenuItem(uint64 h, PluginMenuType type, int menuItemID, uint64 selectedItemID);
 
     // --- link -------------------------------------------------------------------
-    // Writes one complete line to the session; bytes written, or -1 without a session
-    // or when the write failed.
+    // Hands one complete line to the session: written at once as far as the socket
+    // takes it, the rest queued for the session's writer. Never waits for the peer.
+    // The line's size, or -1 without a session, when the connection failed, or when the
+    // session had to end (output queue full, or the peer stalled).
     int SendToSocket(std::string_view line);
+    // Most output a session may have waiting for its peer.
+    static constexpr size_t kOutboxLimit = 256 * 1024;
     // The command handler: one received line, split into command word and parameters.
     void ProcessRecvCommand(std::string_view command, std::string_view params);
     // One pass of the status thread.
@@ -142,6 +152,8 @@ public:
     std::optional<TS3StatusData> entry(uint64 h) const;
     void setEntry(uint64 h, const TS3StatusData& data);
     bool sessionActive() const;
+    // Output waiting for the session's peer, in bytes.
+    size_t queuedBytes() const;
     // True once the link server thread has reached its accept loop.
     bool listening() const { return m_listening.load(); }
     // The port actually bound (0 before listening); the setting text is linkPort().
@@ -170,6 +182,8 @@ private:
     }
     bool isGateway(uint64 h) const;
     bool isGatewayHandler(uint64 h) const; // isGateway and isConnected
+    // Closes the microphone path of every connection SETPTT opened (the session ended).
+    void closeOpenMicrophones();
     TS3StatusData snapshot(uint64 h) const;
 
     // Counts the clients of the own channel except the own client: false when the list
@@ -220,6 +234,16 @@ private:
     // --- threads --------------------------------------------------------------------
     void serverThread();
     void sessionThread(rdnet::Socket fd);
+    // Writes what SendToSocket queued for session fd, until the session ends.
+    void writerThread(rdnet::Socket fd);
+    // Under m_sendMutex: writes as much of the queue as the socket takes now; false when
+    // the connection failed.
+    bool drainOutboxLocked();
+    // Under m_sendMutex: the session ends as if the peer had closed it.
+    void endSessionLocked();
+    void logWarning(const char* text); // client log, level warning
+    // Waits (bounded) until the queued output is written or the session is gone.
+    void flushOutbox(int timeoutMs);
     void statusThread();
     bool stopping() const { return m_stop.load(); }
     void wake();
@@ -236,8 +260,11 @@ private:
     mutable std::mutex m_tableMutex;
     std::array<TS3StatusData, kTableSize> m_table {};
 
-    mutable std::mutex m_sendMutex; // guards m_sessionFd and every write
+    mutable std::mutex m_sendMutex; // guards m_sessionFd, the queue and every write
     rdnet::Socket m_sessionFd = rdnet::kNoSocket;
+    std::string m_outbox; // output the socket did not take yet, in order
+    std::chrono::steady_clock::time_point m_lastProgress; // the queue last shrank or filled
+    std::condition_variable m_sendCv; // the queue changed or the session ended
     std::atomic<bool> m_sessionActive {false};
 
     std::atomic<bool> m_stop {false};

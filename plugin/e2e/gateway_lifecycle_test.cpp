@@ -84,4 +84,43 @@ TEST_F(GatewayLifecycle, HandlerBeyondTheTableIsStoppedAndRefused)
     EXPECT_EQ(run("GW_PING scHandler=1 timestamp=5").reply, "GW_PONG scHandler=1 timestamp=5\r");
 }
 
+// A Relaydeck that keeps its socket open but stops reading holds no thread of the
+// plugin: the session ends as if it had closed, the microphone path SETPTT opened is
+// closed at once, the client's callbacks go on, and the next Relaydeck is greeted.
+TEST_F(GatewayLifecycle, RelaydeckThatStopsReadingEndsItsSessionAndReleasesTheMicrophone)
+{
+    const Gateway g = openGateway("{A}", "GateA");
+    run("SETPTT scHandler=" + g.hs + " status=1");
+    ASSERT_EQ(client.model().selfVariable(g.h, 10).value_or("?"), "0");
+
+    // Commands keep coming, their replies are never read.
+    const std::string ping = "PING timestamp=" + std::string(480, 'x') + "\r";
+    const auto start = std::chrono::steady_clock::now();
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+        const ssize_t n = ::send(fd, ping.data(), ping.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EPIPE || errno == ECONNRESET))
+            ended = true;
+        else if (n < 0)
+            ::poll(nullptr, 0, 5); // the plugin is not taking input (it should be)
+    }
+    ::close(fd); // unblocks a plugin stuck in a write, so a failure here ends cleanly
+    fd = -1;
+    ASSERT_TRUE(ended) << "the session did not end";
+
+    ASSERT_TRUE(client.waitIdle());
+    EXPECT_EQ(client.model().selfVariable(g.h, 10).value_or("?"), "1");
+    bool logged = false;
+    for (const auto& l : client.model().log())
+        logged = logged || l.message.find("does not read") != std::string::npos;
+    EXPECT_TRUE(logged);
+    client.userJoin("S1", 9, "Bob", 2);
+    EXPECT_TRUE(client.waitIdle(std::chrono::seconds(2)));
+
+    fd = e2e::greetedConnection(port);
+    ASSERT_GE(fd, 0);
+    send("GW_PING scHandler=" + g.hs + " timestamp=7");
+    EXPECT_NE(waitFor("GW_PONG").find("GW_PONG scHandler=" + g.hs + " timestamp=7\r"), std::string::npos);
+}
+
 } // namespace

@@ -48,6 +48,46 @@ TEST_F(LinkServer, OverlongLineIsDroppedAndTheSessionGoesOn)
     EXPECT_EQ(exchange("PING " + std::string(600, 'x') + "\r\r\nSTARTING "), "STARTING \r");
 }
 
+// A peer that keeps the connection but takes no byte: every write still returns at once,
+// and once nothing moved for the stall time the session ends. (A socket pair: its buffer
+// does not grow as a loopback TCP connection's does.)
+TEST_F(LinkServer, PeerThatStopsReadingEndsTheSessionAfterTheStallTime)
+{
+    ::close(fd);
+    fd = -1;
+    plugin.reset();
+    stallTimeoutMs = 300;
+    start(false);
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    plugin->adoptSession(pair[0]);
+    const std::string line = "STATUS  scHandler=1 connected=1 users=0 speakers=0\r";
+    while (plugin->queuedBytes() == 0)
+        ASSERT_EQ(plugin->SendToSocket(line), int(line.size()));
+    const auto queued = std::chrono::steady_clock::now();
+    int result = 0;
+    while (result >= 0 && std::chrono::steady_clock::now() - queued < std::chrono::seconds(3)) {
+        const auto before = std::chrono::steady_clock::now();
+        result = plugin->SendToSocket(line);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100)); // never waits
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto took = std::chrono::steady_clock::now() - queued;
+    EXPECT_EQ(result, -1);
+    EXPECT_GE(took, std::chrono::milliseconds(300));
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+    EXPECT_EQ(plugin->SendToSocket("STATUS \r"), -1); // the session is over
+    {
+        std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
+        const auto& log = fake::model().log;
+        EXPECT_NE(std::find_if(log.begin(), log.end(),
+                               [](const std::string& t) { return t.find("does not read its output for") != std::string::npos; }),
+                  log.end());
+    }
+    ::close(pair[0]);
+    ::close(pair[1]);
+}
+
 TEST_F(LinkServer, SecondConnectionGetsExactlyTheRefusalWhileTheFirstKeepsWorking)
 {
     int second = connectTo(port);

@@ -111,6 +111,7 @@ protected:
         o.settingsPath = settings;
         o.clock = [this] { return now.load(); };
         o.runStatusThread = false;
+        o.stallTimeoutMs = stallTimeoutMs;
         o.sleepMs = [this](int ms) { slept += ms; };
         o.exitProcess = [this](int code) { exitCode = code; };
         plugin = std::make_unique<rdplugin::LinkPlugin>(o);
@@ -174,6 +175,7 @@ protected:
     std::atomic<int64_t> now {1700000000};
     std::atomic<int> slept {0};
     std::atomic<int> exitCode {-1};
+    int stallTimeoutMs = 5000;
     std::unique_ptr<rdplugin::LinkPlugin> plugin;
     int port = 0;
     int fd = -1;
