@@ -244,38 +244,6 @@ SplitLine splitLine(std::string_view line)
     return s;
 }
 
-namespace {
-template <class Range>
-std::string writeLineImpl(std::string_view command, const Range& fields, std::string_view lineEnd)
-{
-    size_t size = command.size() + lineEnd.size();
-    for (const auto& f : fields)
-        size += std::string_view(f.first).size() + std::string_view(f.second).size() + 2;
-    std::string out;
-    out.reserve(size);
-    out.append(command);
-    for (const auto& f : fields) {
-        out.push_back(' ');
-        out.append(f.first);
-        out.push_back('=');
-        out.append(f.second);
-    }
-    out.append(lineEnd);
-    return out;
-}
-} // namespace
-
-std::string writeLine(std::string_view command, std::initializer_list<Field> fields, std::string_view lineEnd)
-{
-    return writeLineImpl(command, fields, lineEnd);
-}
-
-std::string writeLine(std::string_view command, const std::vector<std::pair<std::string, std::string>>& fields,
-                      std::string_view lineEnd)
-{
-    return writeLineImpl(command, fields, lineEnd);
-}
-
 std::string_view cutEscaped(std::string_view escaped, size_t maxBytes)
 {
     if (escaped.size() <= maxBytes)

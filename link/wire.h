@@ -1,6 +1,6 @@
 // The text format of the link between Relaydeck and the TeamSpeak plugin: escaping of
-// values, the item reader of the plugin side, the line writer and a line assembler for
-// the byte stream. Plain C++ (no Qt): the plugin links this too.
+// values, the item reader of the plugin side, line splitting and cutting, and a line
+// assembler for the byte stream. Plain C++ (no Qt): the plugin links this too.
 #pragma once
 #include <cstddef>
 #include <initializer_list>
@@ -59,17 +59,6 @@ struct SplitLine {
     bool hasBlank = false;
 };
 SplitLine splitLine(std::string_view line);
-
-// The command word, then " key=value" for each field in the given order, then lineEnd.
-// Values are written as given: escape them first where needed. With no fields nothing
-// follows the command word but lineEnd; a sender that must keep the blank of an
-// item-less command passes it in lineEnd (" \r").
-using Field = std::pair<std::string_view, std::string_view>;
-std::string writeLine(std::string_view command, std::initializer_list<Field> fields,
-                      std::string_view lineEnd = "\r");
-std::string writeLine(std::string_view command,
-                      const std::vector<std::pair<std::string, std::string>>& fields,
-                      std::string_view lineEnd = "\r");
 
 // Cuts an escaped value to at most maxBytes without splitting a caret code and without
 // splitting a UTF-8 character.

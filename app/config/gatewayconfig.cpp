@@ -1,6 +1,7 @@
 #include "app/config/gatewayconfig.h"
 
 #include "app/config/appsettings.h"
+#include "app/config/gatewaykeys.h"
 #include "app/config/globalfunct.h"
 #include "app/config/texts.h"
 
@@ -18,148 +19,148 @@ const QList<QPair<QString, QString>>& keyTable()
 {
     static const QList<QPair<QString, QString>> table = [] {
         QList<QPair<QString, QString>> t;
-        auto add = [&t](const char* key, const QString& def) { t.append({QString::fromLatin1(key), def}); };
+        auto add = [&t](const QString& key, const QString& def) { t.append({key, def}); };
         auto text = [](const char* v) { return QString::fromLatin1(v); };
         // General and window
-        add("gateUID", QString());
-        add("gateName", QString());
-        add("activTime", QString());
-        add("windowTPos", text("10"));
-        add("windowLPos", text("10"));
-        add("gateAutorun", kFalse);
-        add("gateExitDlg", kTrue);
-        add("SHOW-WINDOW", kTrue);
-        add("WINDOW-TYPE", text("KSTATUS"));
-        add("SPRACHE", text("de_DE"));
-        add("AUTO-AUS-ON", kFalse);
-        add("AUTO-AUS-TIME", text("00:00"));
-        add("AUTO-AUS-ACTION", text("TS3-OFF"));
+        add(gwkey::gateUID, QString());
+        add(gwkey::gateName, QString());
+        add(gwkey::activTime, QString());
+        add(gwkey::windowTPos, text("10"));
+        add(gwkey::windowLPos, text("10"));
+        add(gwkey::gateAutorun, kFalse);
+        add(gwkey::gateExitDlg, kTrue);
+        add(gwkey::SHOW_WINDOW, kTrue);
+        add(gwkey::WINDOW_TYPE, text("KSTATUS"));
+        add(gwkey::SPRACHE, text("de_DE"));
+        add(gwkey::AUTO_AUS_ON, kFalse);
+        add(gwkey::AUTO_AUS_TIME, text("00:00"));
+        add(gwkey::AUTO_AUS_ACTION, text("TS3-OFF"));
         // Levels
-        add("AUDIO-USER-VOLUME", text("0"));
-        add("AUDIO-WAVE-VOLUME", text("-20"));
-        add("WAVE-REDUZIERUNG", text("-40"));
+        add(gwkey::AUDIO_USER_VOLUME, text("0"));
+        add(gwkey::AUDIO_WAVE_VOLUME, text("-20"));
+        add(gwkey::WAVE_REDUZIERUNG, text("-40"));
         // TeamSpeak connection and relay
-        add("TS3-CONNECT-TYPE", text("0"));
-        add("TS3-BOOK-NAME", QString());
-        add("TS3-BOOK-UID", QString());
-        add("TS3-NICK", text("Relaydeck 4.0.x"));
-        add("TS3-INFO-TXT", text("Relaydeck 4.0.x"));
-        add("TS3-NICK-WRITE", kTrue);
-        add("TS3-HOST", text(kDefaultHost));
-        add("TS3-START-CHANNEL", QString());
-        add("TS3-START-CHAN-ID", text("0"));
-        add("TS3-IDENTIS-PROF", text("Default"));
-        add("TS3-SND-IN-PROF", text("Default"));
-        add("TS3-SND-OUT-PROF", text("Default"));
-        add("TS3-SERV-PASSWD", QString());
-        add("TS3-CHAN-PASSWD", QString());
-        add("TS3-CMDR-ON-ON", kTrue);
-        add("TS3-CMDR-ON-ACT", kFalse);
-        add("TS3-CMDR-ON-TX", kFalse);
-        add("TS3-CMDR-ON-RX", kFalse);
-        add("TS3-TX-VOX-LV", text("-10"));
-        add("TS3-VOX-DELAY", text("3"));
-        add("TS3-PTT-DELAY", text("3"));
-        add("TS3-RX-DELAY", text("3"));
-        add("TS3-MOVING-CLIENT", kFalse);
-        add("TS3-DOPPEL-RX", kFalse);
-        add("TS3-TX-MAX-ON", kFalse);
-        add("TS3-TX-MAXTIME", text("300"));
-        add("TS3-TX-MAXRESET", text("30"));
-        add("TS3-TX-PIN", text("VOX"));
-        add("TS3-SPAM-COUNT", text("4"));
-        add("TS3-SPAM-DELAY", text("300"));
+        add(gwkey::TS3_CONNECT_TYPE, text("0"));
+        add(gwkey::TS3_BOOK_NAME, QString());
+        add(gwkey::TS3_BOOK_UID, QString());
+        add(gwkey::TS3_NICK, text("Relaydeck 4.0.x"));
+        add(gwkey::TS3_INFO_TXT, text("Relaydeck 4.0.x"));
+        add(gwkey::TS3_NICK_WRITE, kTrue);
+        add(gwkey::TS3_HOST, text(kDefaultHost));
+        add(gwkey::TS3_START_CHANNEL, QString());
+        add(gwkey::TS3_START_CHAN_ID, text("0"));
+        add(gwkey::TS3_IDENTIS_PROF, text("Default"));
+        add(gwkey::TS3_SND_IN_PROF, text("Default"));
+        add(gwkey::TS3_SND_OUT_PROF, text("Default"));
+        add(gwkey::TS3_SERV_PASSWD, QString());
+        add(gwkey::TS3_CHAN_PASSWD, QString());
+        add(gwkey::TS3_CMDR_ON_ON, kTrue);
+        add(gwkey::TS3_CMDR_ON_ACT, kFalse);
+        add(gwkey::TS3_CMDR_ON_TX, kFalse);
+        add(gwkey::TS3_CMDR_ON_RX, kFalse);
+        add(gwkey::TS3_TX_VOX_LV, text("-10"));
+        add(gwkey::TS3_VOX_DELAY, text("3"));
+        add(gwkey::TS3_PTT_DELAY, text("3"));
+        add(gwkey::TS3_RX_DELAY, text("3"));
+        add(gwkey::TS3_MOVING_CLIENT, kFalse);
+        add(gwkey::TS3_DOPPEL_RX, kFalse);
+        add(gwkey::TS3_TX_MAX_ON, kFalse);
+        add(gwkey::TS3_TX_MAXTIME, text("300"));
+        add(gwkey::TS3_TX_MAXRESET, text("30"));
+        add(gwkey::TS3_TX_PIN, text("VOX"));
+        add(gwkey::TS3_SPAM_COUNT, text("4"));
+        add(gwkey::TS3_SPAM_DELAY, text("300"));
         // Serial lines
-        add("COM-OUT-NUM", text("0"));
-        add("COM-OUT-ON", kFalse);
-        add("COM-OUT-PIN", text("RTS"));
-        add("COM-OUT-INVERT", kFalse);
-        add("COM-OUT-TX-NUM", text("0"));
-        add("COM-OUT-TX-ON", kFalse);
-        add("COM-OUT-TX-PIN", text("DTR"));
-        add("COM-OUT-TX-INVERT", kFalse);
-        add("COM-IN-NUM", text("0"));
-        add("COM-IN-ON", kFalse);
-        add("COM-IN-PIN", text("DSR"));
-        add("COM-IN-INVERT", kFalse);
+        add(gwkey::COM_OUT_NUM, text("0"));
+        add(gwkey::COM_OUT_ON, kFalse);
+        add(gwkey::COM_OUT_PIN, text("RTS"));
+        add(gwkey::COM_OUT_INVERT, kFalse);
+        add(gwkey::COM_OUT_TX_NUM, text("0"));
+        add(gwkey::COM_OUT_TX_ON, kFalse);
+        add(gwkey::COM_OUT_TX_PIN, text("DTR"));
+        add(gwkey::COM_OUT_TX_INVERT, kFalse);
+        add(gwkey::COM_IN_NUM, text("0"));
+        add(gwkey::COM_IN_ON, kFalse);
+        add(gwkey::COM_IN_PIN, text("DSR"));
+        add(gwkey::COM_IN_INVERT, kFalse);
         // Radio side, tone signals and announcements
-        add("HF-TX-DELAY", text("3"));
-        add("HF-TX-MAX-ON", kTrue);
-        add("HF-TX-MAXTIME", text("300"));
-        add("HF-TX-MAXRESET", text("30"));
-        add("HF-ROGER-BEEP", kFalse);
-        add("HF-ROGER-DATA", QString());
-        add("HF-ROGER-VOLUME", text("50"));
-        add("HF-ROGER-WAIT", text("2"));
-        add("HF-CALL-FREQ", text("1750"));
-        add("HF-CALL-LENG", text("3000"));
-        add("HF-CALL-VOLU", text("30"));
-        add("HF-CALL-TPWR", kFalse);
-        add("HF-BAKE-ON", kFalse);
-        add("HF-BAKE-TIME", text("600"));
-        add("HF-BAKE-AFRX", text("0"));
-        add("HF-BAKE-AFTX", text("0"));
-        add("HF-BAKE-VOLU", text("50"));
-        add("HF-BAKE-FILE", QString());
-        add("HF-BAKE-WAIT", kTrue);
-        add("HF-BAKE-CALL", kFalse);
-        add("HF-BAKE-USER", kFalse);
-        add("HF-RXINFO-BEEP", kFalse);
-        add("HF-RXINFO-VOLUME", text("50"));
-        add("HF-RXINFO-DATA", QString());
-        add("HF-RXINFO-DELAY", text("5"));
-        add("HF-RXEND-BEEP", kFalse);
-        add("HF-RXEND-VOLUME", text("20"));
-        add("HF-RXEND-DATA", QString());
-        add("HF-RXSTART-BEEP", kFalse);
-        add("HF-RXSTART-VOLUME", text("20"));
-        add("HF-RXSTART-DATA", QString());
-        add("HF-ZEIT-INFO", text("0"));
-        add("HF-ZEIT-INFOCALL", kFalse);
-        add("HF-OFFLINE-DEVICE", text("0"));
-        add("HF-OFFLINE-VOLUME", text("100"));
-        add("HF-WAVE-VORLAUF", text("1"));
-        add("HF-WAVE-NACHLAUF", text("1"));
-        add("HF-WAVE-USERIN", kFalse);
-        add("HF-WAVE-USEROUT", kFalse);
-        add("TS-CONNECT-WAVE", QString());
-        add("TS-DISCONNECT-WAVE", QString());
-        add("TS-CONNECT-CALLINFO", text("0"));
+        add(gwkey::HF_TX_DELAY, text("3"));
+        add(gwkey::HF_TX_MAX_ON, kTrue);
+        add(gwkey::HF_TX_MAXTIME, text("300"));
+        add(gwkey::HF_TX_MAXRESET, text("30"));
+        add(gwkey::HF_ROGER_BEEP, kFalse);
+        add(gwkey::HF_ROGER_DATA, QString());
+        add(gwkey::HF_ROGER_VOLUME, text("50"));
+        add(gwkey::HF_ROGER_WAIT, text("2"));
+        add(gwkey::HF_CALL_FREQ, text("1750"));
+        add(gwkey::HF_CALL_LENG, text("3000"));
+        add(gwkey::HF_CALL_VOLU, text("30"));
+        add(gwkey::HF_CALL_TPWR, kFalse);
+        add(gwkey::HF_BAKE_ON, kFalse);
+        add(gwkey::HF_BAKE_TIME, text("600"));
+        add(gwkey::HF_BAKE_AFRX, text("0"));
+        add(gwkey::HF_BAKE_AFTX, text("0"));
+        add(gwkey::HF_BAKE_VOLU, text("50"));
+        add(gwkey::HF_BAKE_FILE, QString());
+        add(gwkey::HF_BAKE_WAIT, kTrue);
+        add(gwkey::HF_BAKE_CALL, kFalse);
+        add(gwkey::HF_BAKE_USER, kFalse);
+        add(gwkey::HF_RXINFO_BEEP, kFalse);
+        add(gwkey::HF_RXINFO_VOLUME, text("50"));
+        add(gwkey::HF_RXINFO_DATA, QString());
+        add(gwkey::HF_RXINFO_DELAY, text("5"));
+        add(gwkey::HF_RXEND_BEEP, kFalse);
+        add(gwkey::HF_RXEND_VOLUME, text("20"));
+        add(gwkey::HF_RXEND_DATA, QString());
+        add(gwkey::HF_RXSTART_BEEP, kFalse);
+        add(gwkey::HF_RXSTART_VOLUME, text("20"));
+        add(gwkey::HF_RXSTART_DATA, QString());
+        add(gwkey::HF_ZEIT_INFO, text("0"));
+        add(gwkey::HF_ZEIT_INFOCALL, kFalse);
+        add(gwkey::HF_OFFLINE_DEVICE, text("0"));
+        add(gwkey::HF_OFFLINE_VOLUME, text("100"));
+        add(gwkey::HF_WAVE_VORLAUF, text("1"));
+        add(gwkey::HF_WAVE_NACHLAUF, text("1"));
+        add(gwkey::HF_WAVE_USERIN, kFalse);
+        add(gwkey::HF_WAVE_USEROUT, kFalse);
+        add(gwkey::TS_CONNECT_WAVE, QString());
+        add(gwkey::TS_DISCONNECT_WAVE, QString());
+        add(gwkey::TS_CONNECT_CALLINFO, text("0"));
         // Remote control by TeamSpeak users
-        add("REM-MOVE-ON", kTrue);
-        add("REM-MOVE-REG", kTrue);
-        add("REM-MUTE-ON", kTrue);
-        add("REM-MUTE-REG", kFalse);
-        add("REM-REST-ON", kTrue);
-        add("REM-REST-REG", kFalse);
-        add("REM-CALL-ON", kTrue);
-        add("REM-CALL-REG", kFalse);
-        add("REM-AWAY-ON", kTrue);
-        add("REM-AWAY-REG", kTrue);
-        add("REM-DTMF-ON", kFalse);
-        add("REM-DTMF-REG", kFalse);
-        add("REM-ZVEI-ON", kFalse);
-        add("REM-ZVEI-REG", kFalse);
-        add("REM-TRX-ON", kFalse);
-        add("REM-TRX-REG", kFalse);
-        add("REM-TRX-IP", text("127.0.0.1"));
-        add("REM-TRX-PORT", text("6001"));
-        add("REM-TRX-KEY", QString());
-        add("REM-SENDER-PWD", QString());
-        add("REM-ADMIN-PWD", QString());
-        add("SET-SENDER-OFF", kFalse);
-        add("FROM-SUPPORT-MAIL", QString());
+        add(gwkey::REM_MOVE_ON, kTrue);
+        add(gwkey::REM_MOVE_REG, kTrue);
+        add(gwkey::REM_MUTE_ON, kTrue);
+        add(gwkey::REM_MUTE_REG, kFalse);
+        add(gwkey::REM_REST_ON, kTrue);
+        add(gwkey::REM_REST_REG, kFalse);
+        add(gwkey::REM_CALL_ON, kTrue);
+        add(gwkey::REM_CALL_REG, kFalse);
+        add(gwkey::REM_AWAY_ON, kTrue);
+        add(gwkey::REM_AWAY_REG, kTrue);
+        add(gwkey::REM_DTMF_ON, kFalse);
+        add(gwkey::REM_DTMF_REG, kFalse);
+        add(gwkey::REM_ZVEI_ON, kFalse);
+        add(gwkey::REM_ZVEI_REG, kFalse);
+        add(gwkey::REM_TRX_ON, kFalse);
+        add(gwkey::REM_TRX_REG, kFalse);
+        add(gwkey::REM_TRX_IP, text("127.0.0.1"));
+        add(gwkey::REM_TRX_PORT, text("6001"));
+        add(gwkey::REM_TRX_KEY, QString());
+        add(gwkey::REM_SENDER_PWD, QString());
+        add(gwkey::REM_ADMIN_PWD, QString());
+        add(gwkey::SET_SENDER_OFF, kFalse);
+        add(gwkey::FROM_SUPPORT_MAIL, QString());
         // DTMF control
-        add("DTMF-ON", kFalse);
-        add("DTMF-INFO-ON", kTrue);
-        add("DTMF-MOVE-ON", kFalse);
-        add("DTMF-RUFE-ON", kFalse);
-        add("DTMF-INPUT-DEVICE", text("-1"));
-        add("DTMF-RESET-TIME", text("2"));
-        add("DTMF-AKTIV-TIME", text("10"));
-        add("DTMF-PROC-DELAY", text("5"));
-        add("DTMF-INFO-WAVE", QString());
-        add("DTMF-INFO-WAVE-2", QString());
+        add(gwkey::DTMF_ON, kFalse);
+        add(gwkey::DTMF_INFO_ON, kTrue);
+        add(gwkey::DTMF_MOVE_ON, kFalse);
+        add(gwkey::DTMF_RUFE_ON, kFalse);
+        add(gwkey::DTMF_INPUT_DEVICE, text("-1"));
+        add(gwkey::DTMF_RESET_TIME, text("2"));
+        add(gwkey::DTMF_AKTIV_TIME, text("10"));
+        add(gwkey::DTMF_PROC_DELAY, text("5"));
+        add(gwkey::DTMF_INFO_WAVE, QString());
+        add(gwkey::DTMF_INFO_WAVE_2, QString());
         return t;
     }();
     return table;
@@ -167,7 +168,8 @@ const QList<QPair<QString, QString>>& keyTable()
 
 bool isComputedKey(const QString& key)
 {
-    static const QStringList computed = {"gateUID", "gateName", "activTime", "REM-TRX-KEY", "REM-SENDER-PWD", "REM-ADMIN-PWD"};
+    static const QStringList computed = {gwkey::gateUID,     gwkey::gateName,       gwkey::activTime,
+                                         gwkey::REM_TRX_KEY, gwkey::REM_SENDER_PWD, gwkey::REM_ADMIN_PWD};
     return computed.contains(key, Qt::CaseInsensitive);
 }
 
@@ -178,15 +180,15 @@ void completeWithDefaults(SettingsList& list, const Clock& clock, const RandomFn
         if (list.contains(key))
             continue;
         QString v = def;
-        if (key == QLatin1String("gateUID"))
+        if (key == gwkey::gateUID)
             v = NewGuidText();
-        else if (key == QLatin1String("gateName"))
+        else if (key == gwkey::gateName)
             v = GetText(QStringLiteral("0101"));
-        else if (key == QLatin1String("activTime"))
+        else if (key == gwkey::activTime)
             v = DateTimeText(clock.now());
-        else if (key == QLatin1String("REM-TRX-KEY"))
+        else if (key == gwkey::REM_TRX_KEY)
             v = QString::number(draw(111111, 999999));  // 111111 ... 999998
-        else if (key == QLatin1String("REM-SENDER-PWD") || key == QLatin1String("REM-ADMIN-PWD"))
+        else if (key == gwkey::REM_SENDER_PWD || key == gwkey::REM_ADMIN_PWD)
             v = QString::number(draw(10000, 99999));    // 10000 ... 99998
         list.setValue(key, v);  // an empty default adds nothing
     }
@@ -198,17 +200,17 @@ const QList<KeyRange>& rangeTable()
     constexpr int kSecondsMax = 86400;  // one day
     constexpr int kDtmfTicksMax = 240;  // one minute of 250 ms ticks
     static const QList<KeyRange> table = {
-        {QStringLiteral("TS3-VOX-DELAY"), 0, kTenthsMax},
-        {QStringLiteral("TS3-PTT-DELAY"), 0, kTenthsMax},
-        {QStringLiteral("TS3-RX-DELAY"), 0, kTenthsMax},
-        {QStringLiteral("TS3-TX-MAXTIME"), 1, kSecondsMax},
-        {QStringLiteral("TS3-TX-MAXRESET"), 0, kSecondsMax},
-        {QStringLiteral("HF-TX-MAXTIME"), 1, kSecondsMax},
-        {QStringLiteral("HF-TX-MAXRESET"), 0, kSecondsMax},
-        {QStringLiteral("HF-BAKE-TIME"), 1, kSecondsMax},
-        {QStringLiteral("DTMF-RESET-TIME"), 0, kDtmfTicksMax},
-        {QStringLiteral("DTMF-AKTIV-TIME"), 0, kDtmfTicksMax},
-        {QStringLiteral("DTMF-PROC-DELAY"), 0, kDtmfTicksMax},
+        {gwkey::TS3_VOX_DELAY, 0, kTenthsMax},
+        {gwkey::TS3_PTT_DELAY, 0, kTenthsMax},
+        {gwkey::TS3_RX_DELAY, 0, kTenthsMax},
+        {gwkey::TS3_TX_MAXTIME, 1, kSecondsMax},
+        {gwkey::TS3_TX_MAXRESET, 0, kSecondsMax},
+        {gwkey::HF_TX_MAXTIME, 1, kSecondsMax},
+        {gwkey::HF_TX_MAXRESET, 0, kSecondsMax},
+        {gwkey::HF_BAKE_TIME, 1, kSecondsMax},
+        {gwkey::DTMF_RESET_TIME, 0, kDtmfTicksMax},
+        {gwkey::DTMF_AKTIV_TIME, 0, kDtmfTicksMax},
+        {gwkey::DTMF_PROC_DELAY, 0, kDtmfTicksMax},
     };
     return table;
 }
@@ -258,7 +260,7 @@ LoadResult load(const QString& path, const Clock& clock)
         r.error = LoadError::Unreadable;
         return r;
     }
-    if (list->value(QStringLiteral("gateUID")).isEmpty() || list->value(QStringLiteral("gateName")).isEmpty()) {
+    if (list->value(gwkey::gateUID).isEmpty() || list->value(gwkey::gateName).isEmpty()) {
         r.error = LoadError::MissingIdentity;
         return r;
     }
@@ -269,7 +271,7 @@ LoadResult load(const QString& path, const Clock& clock)
 
 LoadResult loadFromParams(const SettingsList& params, const Clock& clock)
 {
-    return load(params.value(QStringLiteral("CFG_FILE")), clock);
+    return load(params.value(gwkey::CFG_FILE), clock);
 }
 
 QString loadErrorText()
@@ -279,9 +281,9 @@ QString loadErrorText()
 
 void stampForSave(SettingsList& list, int windowTop, int windowLeft, const Clock& clock)
 {
-    list.setValue(QStringLiteral("activTime"), DateTimeText(clock.now()));
-    list.setInt(QStringLiteral("windowTPos"), windowTop);
-    list.setInt(QStringLiteral("windowLPos"), windowLeft);
+    list.setValue(gwkey::activTime, DateTimeText(clock.now()));
+    list.setInt(gwkey::windowTPos, windowTop);
+    list.setInt(gwkey::windowLPos, windowLeft);
 }
 
 bool save(const QString& path, const SettingsList& list)

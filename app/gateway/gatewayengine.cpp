@@ -1,10 +1,14 @@
 #include "app/gateway/gatewayengine.h"
 
 #include "app/config/gatewayconfig.h"
+#include "app/config/gatewaykeys.h"
 #include "app/config/texts.h"
-#include "app/gateway/gatewaywire.h"
+#include "app/gateway/gatewaynames.h"
+#include "app/gateway/remotecommands.h"
+#include "link/qt/linkqt.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 #include <exception>
 
@@ -64,8 +68,7 @@ QString GatewayEngine::text(const char* id) const
 
 QString GatewayEngine::bbcode(const char* colour, const QString& body) const
 {
-    return LinkEscape(QStringLiteral("[b][color=#") + QLatin1String(colour) + QStringLiteral("]") + body +
-                      QStringLiteral("[/color][/b]"));
+    return LinkEscape(remote::BBCode(colour, body));
 }
 
 QString GatewayEngine::scHandlerItem() const
@@ -80,7 +83,7 @@ void GatewayEngine::send(const QString& command, const QString& params)
 
 bool GatewayEngine::voxMode() const
 {
-    return DATARRAY.value(QStringLiteral("TS3-TX-PIN")) == QLatin1String("VOX");
+    return DATARRAY.value(gwkey::TS3_TX_PIN) == QLatin1String("VOX");
 }
 
 void GatewayEngine::flushDisplay()
@@ -127,13 +130,13 @@ bool GatewayEngine::StarteForm(const SettingsList& loadParams)
     WriteLog(text("0131") + QStringLiteral(": ") + QFileInfo(file).fileName(), GwColor::Grey, GwStyle::Italic);
 
     SettingsList loaded;
-    if (!LoadGatewayFile(file, loaded) || loaded.value(QStringLiteral("gateUID")).isEmpty() ||
-        loaded.value(QStringLiteral("gateName")).isEmpty()) {
+    if (!LoadGatewayFile(file, loaded) || loaded.value(gwkey::gateUID).isEmpty() ||
+        loaded.value(gwkey::gateName).isEmpty()) {
         m_host.showError(text("0060"));
         return false;
     }
     DATARRAY = loaded;
-    m_gateUID = DATARRAY.value(QStringLiteral("gateUID"));
+    m_gateUID = DATARRAY.value(gwkey::gateUID);
     CompleteWithDefaults(DATARRAY);
     for (const gatewayconfig::Replaced& r : gatewayconfig::replaceOutOfRange(DATARRAY))
         WriteLog(text("0618") + QStringLiteral(": ") + r.key + QLatin1Char('=') + r.value + QStringLiteral(" -> ") +
@@ -141,7 +144,7 @@ bool GatewayEngine::StarteForm(const SettingsList& loadParams)
                  GwColor::DarkRed);
 
     m_display.dtmfLine = text("0111") + QLatin1Char(' ') + text("0122");
-    if (DATARRAY.boolValue(QStringLiteral("DTMF-ON")) && DATARRAY.intValue(QStringLiteral("DTMF-INPUT-DEVICE"), -1) >= 0)
+    if (DATARRAY.boolValue(gwkey::DTMF_ON) && DATARRAY.intValue(gwkey::DTMF_INPUT_DEVICE, -1) >= 0)
         OpenDtmf();
     PrepareLocalPlayer();
 
@@ -152,9 +155,9 @@ bool GatewayEngine::StarteForm(const SettingsList& loadParams)
     m_display.txOutLamp = {GwColor::Silver, {}};
     UpdateSquelchLamp();
 
-    m_display.title = DATARRAY.value(QStringLiteral("gateName"));
-    m_windowLeft = DATARRAY.intValue(QStringLiteral("windowLPos"), 10);
-    m_windowTop = DATARRAY.intValue(QStringLiteral("windowTPos"), 10);
+    m_display.title = DATARRAY.value(gwkey::gateName);
+    m_windowLeft = DATARRAY.intValue(gwkey::windowLPos, 10);
+    m_windowTop = DATARRAY.intValue(gwkey::windowTPos, 10);
     StartDirectoryChecks();
     m_started = true;
     changed();
@@ -171,33 +174,33 @@ void GatewayEngine::StarteGateway(int n)
     if (n < 1)
         send(QStringLiteral("GW_START"), LinkItems({{QStringLiteral("gateUID"), m_gateUID}}));
     else
-        COUNTER.setInt(QStringLiteral("TS3-START-CONNECT-WAIT"), 5 * qint64(n));
+        COUNTER.setInt(counter::TS3_START_CONNECT_WAIT, 5 * qint64(n));
 }
 
 void GatewayEngine::sendGwConnect()
 {
     const SettingsList& d = DATARRAY;
-    if (d.value(QStringLiteral("TS3-CONNECT-TYPE")) == QLatin1String("1")) {
+    if (d.value(gwkey::TS3_CONNECT_TYPE) == QLatin1String("1")) {
         // The plugin unescapes bookUID, so it is escaped like every other value (a UID is
         // normally a plain GUID and goes out unchanged).
         send(QStringLiteral("GW_CONNECT"),
              LinkItems({{QStringLiteral("type"), QStringLiteral("bookmark")},
                         {QStringLiteral("gateUID"), LinkEscape(m_gateUID)},
-                        {QStringLiteral("bookUID"), LinkEscape(d.value(QStringLiteral("TS3-BOOK-UID")))}}));
+                        {QStringLiteral("bookUID"), LinkEscape(d.value(gwkey::TS3_BOOK_UID))}}));
         return;
     }
-    auto e = [&d](const char* key) { return LinkEscape(d.value(QLatin1String(key))); };
+    auto e = [&d](const QString& key) { return LinkEscape(d.value(key)); };
     send(QStringLiteral("GW_CONNECT"),
          LinkItems({{QStringLiteral("type"), QStringLiteral("gui")},
                     {QStringLiteral("gateUID"), LinkEscape(m_gateUID)},
-                    {QStringLiteral("nick"), e("TS3-NICK")},
-                    {QStringLiteral("host"), e("TS3-HOST")},
-                    {QStringLiteral("SndIn"), e("TS3-SND-IN-PROF")},
-                    {QStringLiteral("SndOut"), e("TS3-SND-OUT-PROF")},
-                    {QStringLiteral("channel"), e("TS3-START-CHANNEL")},
-                    {QStringLiteral("ident"), e("TS3-IDENTIS-PROF")},
-                    {QStringLiteral("servPass"), e("TS3-SERV-PASSWD")},
-                    {QStringLiteral("chanPass"), e("TS3-CHAN-PASSWD")}}));
+                    {QStringLiteral("nick"), e(gwkey::TS3_NICK)},
+                    {QStringLiteral("host"), e(gwkey::TS3_HOST)},
+                    {QStringLiteral("SndIn"), e(gwkey::TS3_SND_IN_PROF)},
+                    {QStringLiteral("SndOut"), e(gwkey::TS3_SND_OUT_PROF)},
+                    {QStringLiteral("channel"), e(gwkey::TS3_START_CHANNEL)},
+                    {QStringLiteral("ident"), e(gwkey::TS3_IDENTIS_PROF)},
+                    {QStringLiteral("servPass"), e(gwkey::TS3_SERV_PASSWD)},
+                    {QStringLiteral("chanPass"), e(gwkey::TS3_CHAN_PASSWD)}}));
 }
 
 void GatewayEngine::StoppeGateway()
@@ -221,7 +224,7 @@ void GatewayEngine::ResetGateway()
     OnServerDisconnected(SettingsList());
     m_scHandlerID = 0;
     m_connected = false;
-    SPEAKERS.remove(QStringLiteral("TS3-RX"));
+    SPEAKERS.remove(hold::TS3_RX);
     flushDisplay();
 }
 
@@ -258,7 +261,7 @@ bool GatewayEngine::CloseQuery()
 {
     if (m_ended || m_host.appIsClosing())
         return true;
-    if (!DATARRAY.boolValue(QStringLiteral("gateExitDlg")) ||
+    if (!DATARRAY.boolValue(gwkey::gateExitDlg) ||
         m_host.askYesNo(m_display.title + QLatin1Char(' ') + text("0126"))) {
         StoppeGateway();
         BeendeForm(0);
@@ -309,9 +312,9 @@ void GatewayEngine::pingTick()
         return;
     send(QStringLiteral("GW_PING"), LinkItems({{kSched, QString::number(m_scHandlerID)},
                                                {QStringLiteral("timestamp"), QString::number(m_clock.nowMs())},
-                                               {QStringLiteral("err"), QString::number(PiPoErrors)}}));
-    PiPoErrors += 1;
-    if (PiPoErrors > 7) {
+                                               {QStringLiteral("err"), QString::number(m_ping.PiPoErrors)}}));
+    m_ping.PiPoErrors += 1;
+    if (m_ping.PiPoErrors > 7) {
         SettingsList items;
         items.setValue(QStringLiteral("cmd"), QStringLiteral("RESET_CONNECTION"));
         OnServerDisconnected(items);
@@ -334,39 +337,43 @@ void GatewayEngine::secondTick()
         const QString& name = names[i];
         if (!COUNTER.contains(name))
             continue;
-        const int v = COUNTER.intValue(name, -1);
-        if (v >= 1) {
-            COUNTER.setInt(name, v - 1);
-            showCounterProgress(name, v - 1);
-        } else if (v < 0) {
-            COUNTER.remove(name);
-        } else {
+        int v = COUNTER.intValue(name, -1);
+        switch (countDown(v)) {
+        case Countdown::Running:
+            COUNTER.setInt(name, v);
+            showCounterProgress(name, v);
+            break;
+        case Countdown::Fired:
             // Removed before its action, so an action may arm the same entry again.
             COUNTER.remove(name);
             counterAction(name);
+            break;
+        case Countdown::Idle:   // not a number or below 0: nothing to count
+            COUNTER.remove(name);
+            break;
         }
     }
-    if (SPAM_COUNT_VAR > 0)
-        SPAM_COUNT_VAR -= 1;
+    if (m_relay.SPAM_COUNT_VAR > 0)
+        m_relay.SPAM_COUNT_VAR -= 1;
     flushDisplay();
 }
 
 void GatewayEngine::showCounterProgress(const QString& name, int left)
 {
     const SettingsList& d = DATARRAY;
-    if (name == QLatin1String("TXTIME-TS3-ON")) {
-        const int max = d.intValue(QStringLiteral("TS3-TX-MAXTIME"), 0);
+    if (name == counter::TXTIME_TS3_ON) {
+        const int max = d.intValue(gwkey::TS3_TX_MAXTIME, 0);
         m_display.ts3Bar = {max, max - left, GwColor::Green};
         m_display.ts3LimitLamp.color = GwColor::BrightGreen;
-    } else if (name == QLatin1String("TXTIME-TS3-OFF")) {
-        m_display.ts3Bar = {d.intValue(QStringLiteral("TS3-TX-MAXRESET"), 0), left, GwColor::Red};
+    } else if (name == counter::TXTIME_TS3_OFF) {
+        m_display.ts3Bar = {d.intValue(gwkey::TS3_TX_MAXRESET, 0), left, GwColor::Red};
         m_display.ts3LimitLamp.color = GwColor::Red;
-    } else if (name == QLatin1String("TXTIME-HF-ON")) {
-        const int max = d.intValue(QStringLiteral("HF-TX-MAXTIME"), 0);
+    } else if (name == counter::TXTIME_HF_ON) {
+        const int max = d.intValue(gwkey::HF_TX_MAXTIME, 0);
         m_display.hfBar = {max, max - left, GwColor::Green};
         m_display.hfLimitLamp.color = GwColor::BrightGreen;
-    } else if (name == QLatin1String("TXTIME-HF-OFF")) {
-        m_display.hfBar = {d.intValue(QStringLiteral("HF-TX-MAXRESET"), 0), left, GwColor::Red};
+    } else if (name == counter::TXTIME_HF_OFF) {
+        m_display.hfBar = {d.intValue(gwkey::HF_TX_MAXRESET, 0), left, GwColor::Red};
         m_display.hfLimitLamp.color = GwColor::Red;
     } else {
         return;
@@ -376,75 +383,143 @@ void GatewayEngine::showCounterProgress(const QString& name, int left)
 
 void GatewayEngine::counterAction(const QString& name)
 {
-    const SettingsList& d = DATARRAY;
     auto status = [this](const char* cmd, int s) {
         send(QLatin1String(cmd), LinkItems({{kSched, QString::number(m_scHandlerID)}, {QStringLiteral("status"), QString::number(s)}}));
     };
-    auto chanMsg = [this](const QString& escaped) {
-        send(QStringLiteral("MSGTOCHAN"), LinkItems({{kSched, QString::number(m_scHandlerID)}, {QStringLiteral("message"), escaped}}));
-    };
     const QString n = name.toUpper();
-    if (n == QLatin1String("TS3-MUTE-0")) status("SETMUTE", 0);
-    else if (n == QLatin1String("TS3-MUTE-1")) status("SETMUTE", 1);
-    else if (n == QLatin1String("TS3-RUHE-0")) status("SETRUHE", 0);
-    else if (n == QLatin1String("TS3-RUHE-1")) status("SETRUHE", 1);
-    else if (n == QLatin1String("TS3-AWAY-0")) status("SETAFK", 0);
-    else if (n == QLatin1String("TS3-AWAY-1")) status("SETAFK", 1);
-    else if (n == QLatin1String("TXTIME-TS3-ON")) {
-        const QString reset = d.value(QStringLiteral("TS3-TX-MAXRESET"));
-        COUNTER.setValue(QStringLiteral("TXTIME-TS3-OFF"), reset);
-        const int r = StrToIntDef(reset, 0);
-        m_display.ts3LimitLamp.color = GwColor::Red;
-        m_display.ts3Bar = {r, r, GwColor::Red};
-        changed();
-        status("SETRUHE", 1);
-        chanMsg(bbcode("FF0000", text("0607") + QStringLiteral(" >> ") + reset + QLatin1Char(' ') + text("0609")));
-    } else if (n == QLatin1String("TXTIME-TS3-OFF")) {
-        m_display.ts3LimitLamp.color = d.boolValue(QStringLiteral("TS3-TX-MAX-ON")) ? GwColor::Green : GwColor::Silver;
-        m_display.ts3Bar.pos = 0;
-        m_display.ts3Bar.color = GwColor::Green;
-        changed();
-        status("SETRUHE", 0);
-        chanMsg(bbcode("008000", text("0608")));
-    } else if (n == QLatin1String("TXTIME-HF-ON")) {
-        const QString reset = d.value(QStringLiteral("HF-TX-MAXRESET"));
-        COUNTER.setValue(QStringLiteral("TXTIME-HF-OFF"), reset);
-        const int r = StrToIntDef(reset, 0);
-        m_display.hfLimitLamp.color = GwColor::Red;
-        m_display.hfBar = {r, r, GwColor::Red};
-        changed();
-        status("SETMUTE", 1);
-        chanMsg(bbcode("FF0000", text("0607") + QStringLiteral(" >> ") + reset + QLatin1Char(' ') + text("0609")));
-    } else if (n == QLatin1String("TXTIME-HF-OFF")) {
-        m_display.hfLimitLamp.color = d.boolValue(QStringLiteral("HF-TX-MAX-ON")) ? GwColor::Green : GwColor::Silver;
-        m_display.hfBar.pos = 0;
-        m_display.hfBar.color = GwColor::Green;
-        changed();
-        status("SETMUTE", 0);
-        chanMsg(bbcode("008000", text("0608")));
-    } else if (n == QLatin1String("TS3-RECONNECT")) {
-        sendGwConnect();
-    } else if (n == QLatin1String("TS3-START-CONNECT-WAIT")) {
+    if (n == counter::TS3_MUTE_0) status("SETMUTE", 0);
+    else if (n == counter::TS3_MUTE_1) status("SETMUTE", 1);
+    else if (n == counter::TS3_RUHE_0) status("SETRUHE", 0);
+    else if (n == counter::TS3_RUHE_1) status("SETRUHE", 1);
+    else if (n == counter::TS3_AWAY_0) status("SETAFK", 0);
+    else if (n == counter::TS3_AWAY_1) status("SETAFK", 1);
+    else if (n == counter::TXTIME_TS3_ON) airtimeBlocked(ts3Limit());
+    else if (n == counter::TXTIME_TS3_OFF) airtimeFree(ts3Limit());
+    else if (n == counter::TXTIME_HF_ON) airtimeBlocked(hfLimit());
+    else if (n == counter::TXTIME_HF_OFF) airtimeFree(hfLimit());
+    else if (n == counter::TS3_RECONNECT) sendGwConnect();
+    else if (n == counter::TS3_START_CONNECT_WAIT)
         send(QStringLiteral("GW_START"), LinkItems({{QStringLiteral("gateUID"), m_gateUID}}));
-    }
+}
+
+// The two transmit time limits: the TeamSpeak side blocks the client's microphone
+// (SETRUHE), the radio side mutes the playback that goes to the radio (SETMUTE).
+GatewayEngine::AirtimeLimit GatewayEngine::ts3Limit()
+{
+    return {gwkey::TS3_TX_MAX_ON, gwkey::TS3_TX_MAXRESET, counter::TXTIME_TS3_OFF, m_display.ts3LimitLamp,
+            m_display.ts3Bar, "SETRUHE"};
+}
+
+GatewayEngine::AirtimeLimit GatewayEngine::hfLimit()
+{
+    return {gwkey::HF_TX_MAX_ON, gwkey::HF_TX_MAXRESET, counter::TXTIME_HF_OFF, m_display.hfLimitLamp, m_display.hfBar,
+            "SETMUTE"};
+}
+
+// The airtime ran out: the block counts down and the channel is told for how long.
+void GatewayEngine::airtimeBlocked(const AirtimeLimit& l)
+{
+    const QString reset = DATARRAY.value(l.resetKey);
+    COUNTER.setValue(l.blockCounter, reset);
+    const int r = StrToIntDef(reset, 0);
+    l.lamp.color = GwColor::Red;
+    l.bar = {r, r, GwColor::Red};
+    changed();
+    send(QLatin1String(l.command), scHandlerItem() + QStringLiteral(" status=1"));
+    channelMessage(bbcode("FF0000", text("0607") + QStringLiteral(" >> ") + reset + QLatin1Char(' ') + text("0609")));
+}
+
+// The block is over.
+void GatewayEngine::airtimeFree(const AirtimeLimit& l)
+{
+    l.lamp.color = DATARRAY.boolValue(l.onKey) ? GwColor::Green : GwColor::Silver;
+    l.bar.pos = 0;
+    l.bar.color = GwColor::Green;
+    changed();
+    send(QLatin1String(l.command), scHandlerItem() + QStringLiteral(" status=0"));
+    channelMessage(bbcode("008000", text("0608")));
+}
+
+void GatewayEngine::channelMessage(const QString& escaped)
+{
+    send(QStringLiteral("MSGTOCHAN"), LinkItems({{kSched, QString::number(m_scHandlerID)}, {QStringLiteral("message"), escaped}}));
 }
 
 void GatewayEngine::refreshLimitLamps()
 {
     // Only the "off" state is decided here; a running count or block keeps its colour.
-    auto refresh = [this](const char* key, GwLamp& lamp) {
-        if (!DATARRAY.boolValue(QLatin1String(key)))
+    auto refresh = [this](const QString& key, GwLamp& lamp) {
+        if (!DATARRAY.boolValue(key))
             lamp.color = GwColor::Silver;
         else if (lamp.color == GwColor::Silver)
             lamp.color = GwColor::Green;
     };
-    refresh("TS3-TX-MAX-ON", m_display.ts3LimitLamp);
-    refresh("HF-TX-MAX-ON", m_display.hfLimitLamp);
+    refresh(gwkey::TS3_TX_MAX_ON, m_display.ts3LimitLamp);
+    refresh(gwkey::HF_TX_MAX_ON, m_display.hfLimitLamp);
     changed();
 }
 
 // ---------------------------------------------------------------------------------------
 // Incoming lines
+
+namespace {
+
+// The words the plugin sends to a gateway, and which lines of a word concern this gateway.
+enum class In {
+    GwPong, Connect, ServerInfo, TxVoice, RxVoice, Speakers, GwStart, GwConnect, GwError, PluginCmd,
+    SelfVar, Moved, UserIn, UserOut, ErrorMsg, PermError, Remote, ChannelPath, Channels, WavePlayer
+};
+enum class For {
+    Anyone,    // no test (or the handler tests the gateUID itself)
+    Handler,   // the line's scHandler (not a number: 0) is this gateway's
+};
+struct Route {
+    In what;
+    For target;
+};
+
+const QHash<QString, Route>& routes()
+{
+    static const QHash<QString, Route> table = {
+        {QStringLiteral("GW_PONG"), {In::GwPong, For::Anyone}},
+        {QStringLiteral("CONNECT"), {In::Connect, For::Anyone}},
+        {QStringLiteral("SERVERINFO"), {In::ServerInfo, For::Handler}},
+        {QStringLiteral("TXVOICE"), {In::TxVoice, For::Handler}},
+        {QStringLiteral("RXVOICE"), {In::RxVoice, For::Handler}},
+        {QStringLiteral("SPEAKERS"), {In::Speakers, For::Handler}},
+        {QStringLiteral("GW_START"), {In::GwStart, For::Anyone}},
+        {QStringLiteral("GW_CONNECT"), {In::GwConnect, For::Anyone}},
+        {QStringLiteral("GW_ERROR"), {In::GwError, For::Handler}},
+        {QStringLiteral("PLUGINCMD"), {In::PluginCmd, For::Handler}},
+        {QStringLiteral("SELFVAR"), {In::SelfVar, For::Handler}},
+        {QStringLiteral("MOVED"), {In::Moved, For::Handler}},
+        {QStringLiteral("USERIN"), {In::UserIn, For::Handler}},
+        {QStringLiteral("USEROUT"), {In::UserOut, For::Handler}},
+        {QStringLiteral("ERRORMSG"), {In::ErrorMsg, For::Anyone}},
+        {QStringLiteral("PERMERROR"), {In::PermError, For::Anyone}},
+        {QStringLiteral("REMOTE"), {In::Remote, For::Handler}},
+        {QStringLiteral("CHANNELPATH"), {In::ChannelPath, For::Handler}},
+        {QStringLiteral("CHANNELS"), {In::Channels, For::Handler}},
+        {QStringLiteral("WAVEPLAYER"), {In::WavePlayer, For::Handler}},
+    };
+    return table;
+}
+
+// The numbers some words need are read before the line is matched to this gateway, so a
+// line that cannot be read is dropped before it does anything. False: the line is ignored.
+bool numbersAllow(In what, const SettingsList& items)
+{
+    auto val = [&items](const char* key) { return items.value(QLatin1String(key)); };
+    switch (what) {
+    case In::ErrorMsg:
+    case In::PermError: return needInt(val("error")) > 0;
+    case In::Remote: return needInt(val("fromID")) > 0;
+    case In::WavePlayer: return StrToIntDef(val("len"), 0) > 0 && needInt(val("status")) == 1;
+    default: return true;
+    }
+}
+
+} // namespace
 
 bool GatewayEngine::forThisGateway(const SettingsList& items) const
 {
@@ -457,153 +532,155 @@ void GatewayEngine::ParseIncomingTS3Data(const QString& command, const SettingsL
         return;
     try {
         dispatch(command, items);
-    } catch (...) {
-        // A line that cannot be handled is dropped; what was done stays done.
+    } catch (const LineError&) {
+        // A line without a number where one is needed is dropped; what was done stays
+        // done. Any other error goes on to the program's error hook.
     }
     flushDisplay();
 }
 
 void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
 {
-    auto has = [&items](const char* key) { return items.contains(QLatin1String(key)); };
+    const auto route = routes().constFind(cmd);
+    if (route == routes().constEnd())
+        return;
+    if (!numbersAllow(route->what, items) || (route->target == For::Handler && !forThisGateway(items)))
+        return;
     auto val = [&items](const char* key) { return items.value(QLatin1String(key)); };
-
-    if (cmd == QLatin1String("GW_PONG")) {
-        const QString raw = val("timestamp");
-        const qint64 ts = needInt64(raw);
-        if (ts > 0) {
-            const qint64 rtt = m_clock.nowMs() - ts;
-            if (rtt >= 0 && rtt < 9999) {
-                m_display.pingLabel = QStringLiteral("Ping: ") + QString::number(rtt) + QStringLiteral(" ms");
-                changed();
-            }
-            send(QStringLiteral("GW_PQNG"), LinkItems({{kSched, QString::number(m_scHandlerID)},
-                                                       {QStringLiteral("timestamp"), raw},
-                                                       {QStringLiteral("err"), QString::number(PiPoErrors)}}));
-            LastPong = ts;
-            PiPoErrors = 0;
-        }
-    } else if (cmd == QLatin1String("CONNECT")) {
-        const QString status = val("status");
-        if (status == QLatin1String("4") && !m_connected)
-            OnServerConnected(items);
-        if (status != QLatin1String("4") && m_connected)
-            OnServerDisconnected(items);
-        else if (status != QLatin1String("4") && has("cmd"))
-            OnServerDisconnected(items);
-    } else if (cmd == QLatin1String("TXVOICE")) {
-        if (forThisGateway(items))
-            TxVoiceChanged(val("status") == QLatin1String("1"));
-    } else if (cmd == QLatin1String("RXVOICE")) {
-        if (forThisGateway(items)) {
-            const bool relayed = RxVoiceChanged(val("speakers") != QLatin1String("0"), val("clientID"),
-                                                StrToIntDef(val("speakers"), 0), LinkUnescape(val("clientUID")));
-            // A blocked talker gets no beeps either.
-            if (relayed && val("status") == QLatin1String("0"))
-                PlayRxEndBeep();
-            else if (relayed)
-                PlayRxStartBeep();
-        }
-    } else if (cmd == QLatin1String("SPEAKERS")) {
+    auto has = [&items](const char* key) { return items.contains(QLatin1String(key)); };
+    switch (route->what) {
+    case In::GwPong: onGwPong(val("timestamp")); break;
+    case In::Connect: onConnectionStatus(val("status"), items, has("cmd")); break;
+    case In::ServerInfo: onConnectionStatus(val("connected"), items, false); break;
+    case In::TxVoice: TxVoiceChanged(val("status") == QLatin1String("1")); break;
+    case In::RxVoice: onTalk(items, val("clientID"), LinkUnescape(val("clientUID"))); break;
+    case In::Speakers:
         // The count answers GETSPEAKER (sent on every connect). "Nobody talks" ends a
         // reception only when one was being relayed; otherwise every connect would key the
         // radio for the release delay and send the end and roger beeps with nobody speaking.
-        const bool nobodyTalks = val("speakers") == QLatin1String("0");
-        if (forThisGateway(items) && !(nobodyTalks && !SPEAKERS.contains(QStringLiteral("TS3-RX")))) {
-            RxVoiceChanged(val("speakers") != QLatin1String("0"), QStringLiteral("0"), StrToIntDef(val("speakers"), 0),
-                           QString());
-            if (val("status") == QLatin1String("0"))
-                PlayRxEndBeep();
-            else
-                PlayRxStartBeep();
-        }
-    } else if (cmd == QLatin1String("GW_START")) {
+        if (val("speakers") != QLatin1String("0") || SPEAKERS.contains(hold::TS3_RX))
+            onTalk(items, QStringLiteral("0"), QString());
+        break;
+    case In::GwStart:
         if (has("gateUID") && val("gateUID") == m_gateUID)
             sendGwConnect();
-    } else if (cmd == QLatin1String("GW_CONNECT")) {
+        break;
+    case In::GwConnect:
         if (has("scHandler") && val("gateUID") == m_gateUID) {
             m_scHandlerID = needInt(val("scHandler"));
-            PiPoErrors = 0;
+            m_ping.PiPoErrors = 0;
         }
-    } else if (cmd == QLatin1String("GW_ERROR")) {
-        if (has("errorCode") && forThisGateway(items))
+        break;
+    case In::GwError:
+        if (has("errorCode"))
             HandleGatewayError(items, val("errorCode").trimmed());
-    } else if (cmd == QLatin1String("PLUGINCMD")) {
-        if (has("cmd") && has("fromID") && forThisGateway(items))
+        break;
+    case In::PluginCmd:
+        if (has("cmd") && has("fromID"))
             HandlePluginCommand(val("cmd"), items);
-    } else if (cmd == QLatin1String("SELFVAR")) {
-        if (forThisGateway(items)) {
-            const QString flag = val("flag");
-            const QString newValue = LinkUnescape(val("newValue"));
-            TS3FLAGS.setValue(flag, newValue);
-            if (flag == QLatin1String("1")) {
-                m_display.title = LinkText(val("newValue"));
-                changed();
-            } else if (flag == QLatin1String("57") || flag == QLatin1String("38") || flag == QLatin1String("5") ||
-                       flag == QLatin1String("6")) {
-                setFlagButton(flag);
-            }
-        }
-    } else if (cmd == QLatin1String("MOVED")) {
-        if (forThisGateway(items))
-            handleMoved(items);
-    } else if (cmd == QLatin1String("SERVERINFO")) {
-        if (forThisGateway(items)) {
-            const QString c = val("connected");
-            if (c == QLatin1String("4") && !m_connected)
-                OnServerConnected(items);
-            if (c != QLatin1String("4") && m_connected)
-                OnServerDisconnected(items);
-        }
-    } else if (cmd == QLatin1String("USEROUT") || cmd == QLatin1String("USERIN")) {
-        if (forThisGateway(items)) {
-            const bool in = cmd == QLatin1String("USERIN");
-            WriteLog(text(in ? "0127" : "0128") + QStringLiteral(": ") + LinkText(val("nickname")), GwColor::Green);
-            if (DATARRAY.boolValue(in ? QStringLiteral("HF-WAVE-USERIN") : QStringLiteral("HF-WAVE-USEROUT")))
-                PlayAnnouncement(m_host.soundFolder() + m_host.appLang() +
-                                     (in ? QStringLiteral("/S0001.wav") : QStringLiteral("/S0002.wav")),
-                                 true);
-        }
-    } else if (cmd == QLatin1String("ERRORMSG")) {
-        if (needInt(val("error")) > 0)
-            WriteLog(text("0129") + QStringLiteral(": ") + LinkText(val("errorMSG")) + QStringLiteral(" (") +
-                         LinkText(val("extraMSG")) + QLatin1Char(')'),
-                     GwColor::Red);
-    } else if (cmd == QLatin1String("PERMERROR")) {
-        if (needInt(val("error")) > 0)
-            WriteLog(text("0134") + QStringLiteral(": ") + LinkText(val("permID")), GwColor::Red);
-    } else if (cmd == QLatin1String("REMOTE")) {
-        if (needInt(val("fromID")) > 0 && forThisGateway(items)) {
-            QString up = val("cmd");
-            for (QChar& ch : up)
-                if (ch >= QLatin1Char('a') && ch <= QLatin1Char('z'))
-                    ch = QChar(ch.unicode() - 32);
-            HandleRemoteCommand(up, items);
-        }
-    } else if (cmd == QLatin1String("CHANNELPATH")) {
-        if (StrToIntDef(val("save"), 0) > 0 && forThisGateway(items)) {
-            DATARRAY.setValue(QStringLiteral("TS3-START-CHANNEL"), LinkText(val("path")));
-            DATARRAY.setInt(QStringLiteral("TS3-START-CHAN-ID"), StrToIntDef(val("channelID"), 0));
-            ConfigSpeichern();
-        }
-    } else if (cmd == QLatin1String("CHANNELS")) {
-        if (forThisGateway(items))
-            handleChannels(items);
-    } else if (cmd == QLatin1String("WAVEPLAYER")) {
-        const int len = StrToIntDef(val("len"), 0);
-        if (len > 0 && needInt(val("status")) == 1 && forThisGateway(items)) {
-            COUNT_WPLAY = len;
-            SPEAKERS.setValue(QStringLiteral("HF-TS3W-PLAY"), QStringLiteral("-1"));
-            if (DATARRAY.boolValue(QStringLiteral("TS3-CMDR-ON-RX")) && DATARRAY.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
-                send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=1"));
-        }
+        break;
+    case In::SelfVar: onSelfVar(val("flag"), val("newValue")); break;
+    case In::Moved: handleMoved(items); break;
+    case In::UserIn: onUserInOut(true, val("nickname")); break;
+    case In::UserOut: onUserInOut(false, val("nickname")); break;
+    case In::ErrorMsg:
+        WriteLog(text("0129") + QStringLiteral(": ") + LinkText(val("errorMSG")) + QStringLiteral(" (") +
+                     LinkText(val("extraMSG")) + QLatin1Char(')'), GwColor::Red);
+        break;
+    case In::PermError: WriteLog(text("0134") + QStringLiteral(": ") + LinkText(val("permID")), GwColor::Red); break;
+    case In::Remote: HandleRemoteCommand(remote::AsciiUpper(val("cmd")), items); break;
+    case In::ChannelPath: onChannelPath(items); break;
+    case In::Channels: handleChannels(items); break;
+    case In::WavePlayer: onWavePlayer(StrToIntDef(val("len"), 0)); break;
     }
+}
+
+// A start channel asked for with "save" (the window's button) is stored in the gateway file.
+void GatewayEngine::onChannelPath(const SettingsList& items)
+{
+    if (StrToIntDef(items.value(QStringLiteral("save")), 0) <= 0)
+        return;
+    DATARRAY.setValue(gwkey::TS3_START_CHANNEL, LinkText(items.value(QStringLiteral("path"))));
+    DATARRAY.setInt(gwkey::TS3_START_CHAN_ID, StrToIntDef(items.value(QStringLiteral("channelID")), 0));
+    ConfigSpeichern();
+}
+
+void GatewayEngine::onGwPong(const QString& raw)
+{
+    const qint64 ts = needInt64(raw);
+    if (ts <= 0)
+        return;
+    const qint64 rtt = m_clock.nowMs() - ts;
+    if (rtt >= 0 && rtt < 9999) {
+        m_display.pingLabel = QStringLiteral("Ping: ") + QString::number(rtt) + QStringLiteral(" ms");
+        changed();
+    }
+    send(QStringLiteral("GW_PQNG"), LinkItems({{kSched, QString::number(m_scHandlerID)},
+                                               {QStringLiteral("timestamp"), raw},
+                                               {QStringLiteral("err"), QString::number(m_ping.PiPoErrors)}}));
+    m_ping.LastPong = ts;
+    m_ping.PiPoErrors = 0;
+}
+
+// CONNECT (status) and SERVERINFO (connected) report the server connection's state; "4" is
+// up. A CONNECT with a reason (cmd) runs the on-disconnect handling even while already
+// disconnected.
+void GatewayEngine::onConnectionStatus(const QString& status, const SettingsList& items, bool withReason)
+{
+    const bool up = status == QLatin1String("4");
+    if (up && !m_connected)
+        OnServerConnected(items);
+    if (!up && (m_connected || withReason))
+        OnServerDisconnected(items);
+}
+
+// RXVOICE and SPEAKERS: somebody in the channel started or stopped talking.
+void GatewayEngine::onTalk(const SettingsList& items, const QString& clientID, const QString& clientUID)
+{
+    const QString speakers = items.value(QStringLiteral("speakers"));
+    const bool relayed = RxVoiceChanged(speakers != QLatin1String("0"), clientID, StrToIntDef(speakers, 0), clientUID);
+    // A blocked talker gets no beeps either.
+    if (!relayed)
+        return;
+    if (items.value(QStringLiteral("status")) == QLatin1String("0"))
+        PlayRxEndBeep();
+    else
+        PlayRxStartBeep();
+}
+
+void GatewayEngine::onSelfVar(const QString& flag, const QString& newValue)
+{
+    TS3FLAGS.setValue(flag, LinkUnescape(newValue));
+    if (flag == clientflag::NICKNAME) {
+        m_display.title = LinkText(newValue);
+        changed();
+    } else if (flag == clientflag::CHANNEL_COMMANDER || flag == clientflag::AWAY || flag == clientflag::INPUT_MUTED ||
+               flag == clientflag::OUTPUT_MUTED) {
+        setFlagButton(flag);
+    }
+}
+
+void GatewayEngine::onUserInOut(bool in, const QString& nickname)
+{
+    WriteLog(text(in ? "0127" : "0128") + QStringLiteral(": ") + LinkText(nickname), GwColor::Green);
+    if (DATARRAY.boolValue(in ? gwkey::HF_WAVE_USERIN : gwkey::HF_WAVE_USEROUT))
+        PlayAnnouncement(m_host.soundFolder() + m_host.appLang() +
+                             (in ? QStringLiteral("/S0001.wav") : QStringLiteral("/S0002.wav")),
+                         true);
+}
+
+void GatewayEngine::onWavePlayer(int len)
+{
+    m_relay.COUNT_WPLAY = len;
+    SPEAKERS.setValue(hold::HF_TS3W_PLAY, QStringLiteral("-1"));
+    if (DATARRAY.boolValue(gwkey::TS3_CMDR_ON_RX) && DATARRAY.boolValue(gwkey::TS3_CMDR_ON_ACT))
+        send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=1"));
 }
 
 void GatewayEngine::handleMoved(const SettingsList& items)
 {
     const QString moverID = items.value(QStringLiteral("moverID"));
-    if (!DATARRAY.boolValue(QStringLiteral("TS3-MOVING-CLIENT")) && StrToIntDef(moverID, 0) > 0) {
+    if (!DATARRAY.boolValue(gwkey::TS3_MOVING_CLIENT) && StrToIntDef(moverID, 0) > 0) {
         send(QStringLiteral("BACKTOCHAN"), scHandlerItem());
         WriteLog(text("0142"), GwColor::Red);
         send(QStringLiteral("MSGTOUSER"), LinkItems({{kSched, QString::number(m_scHandlerID)},
@@ -615,7 +692,7 @@ void GatewayEngine::handleMoved(const SettingsList& items)
     m_display.channelField = channel;
     changed();
     WriteLog(text("0130") + QStringLiteral(": ") + channel, GwColor::Green);
-    if (DATARRAY.boolValue(QStringLiteral("TS3-CMDR-ON-ON")) && TS3FLAGS.value(QStringLiteral("57")) != QLatin1String("1"))
+    if (DATARRAY.boolValue(gwkey::TS3_CMDR_ON_ON) && TS3FLAGS.value(clientflag::CHANNEL_COMMANDER) != QLatin1String("1"))
         send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=1"));
 }
 
@@ -640,44 +717,31 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
 {
     const SettingsList& d = DATARRAY;
     // 1
-    SPEAKERS.remove(QStringLiteral("TS3-RX"));
+    SPEAKERS.remove(hold::TS3_RX);
     TS3FLAGS.clear();
     radioPttOffUnlessHeld();
-    // 2
-    m_display.connLamp.color = GwColor::LightBlue;
-    m_display.connLabel = {text("0105") + QStringLiteral(" [") + QString::number(m_scHandlerID) + QLatin1Char(']'),
-                           GwColor::Navy};
+    // 2, 3
     m_connected = true;
-    m_display.txLabel = {text("0106"), GwColor::Grey};
-    m_display.rxLabel = {text("0106"), GwColor::Grey};
-    changed();
-    WriteLog(text("0132"), GwColor::Green);
-    // 3
-    if (items.contains(QStringLiteral("serverName")) && items.contains(QStringLiteral("channelName")) &&
-        items.contains(QStringLiteral("myNickname"))) {
-        m_display.serverField = LinkText(items.value(QStringLiteral("serverName")));
-        m_display.channelField = LinkText(items.value(QStringLiteral("channelName")));
-        m_display.title = LinkText(items.value(QStringLiteral("myNickname")));
-    }
+    showConnected(items);
     // 4
-    const QString nick = d.value(QStringLiteral("TS3-NICK"));
-    if (d.boolValue(QStringLiteral("TS3-NICK-WRITE")) && TS3FLAGS.value(QStringLiteral("1")) != nick)
+    const QString nick = d.value(gwkey::TS3_NICK);
+    if (d.boolValue(gwkey::TS3_NICK_WRITE) && TS3FLAGS.value(clientflag::NICKNAME) != nick)
         send(QStringLiteral("SETNICK"), scHandlerItem() + QStringLiteral(" nickname=") + LinkEscape(nick));
     // 5
     send(QStringLiteral("SETCHCOM"),
-         scHandlerItem() + (d.boolValue(QStringLiteral("TS3-CMDR-ON-ON")) ? QStringLiteral(" status=1") : QStringLiteral(" status=0")));
+         scHandlerItem() + (d.boolValue(gwkey::TS3_CMDR_ON_ON) ? QStringLiteral(" status=1") : QStringLiteral(" status=0")));
     // 6
     if (voxMode()) {
-        TS3_VOX_DELAY = d.intValue(QStringLiteral("TS3-VOX-DELAY"), 5);
-        TS3_PTT_DELAY = -1;
+        m_relay.TS3_VOX_DELAY = d.intValue(gwkey::TS3_VOX_DELAY, 5);
+        m_relay.TS3_PTT_DELAY = -1;
     } else {
-        TS3_PTT_DELAY = d.intValue(QStringLiteral("TS3-PTT-DELAY"), 5);
-        TS3_VOX_DELAY = -1;
+        m_relay.TS3_PTT_DELAY = d.intValue(gwkey::TS3_PTT_DELAY, 5);
+        m_relay.TS3_VOX_DELAY = -1;
     }
-    VOX_IST_AKTIV = false;
+    m_relay.VOX_IST_AKTIV = false;
     // 7
-    WAVE_LV_IST = d.intValue(QStringLiteral("AUDIO-WAVE-VOLUME"), -20);
-    send(QStringLiteral("SETWAVELEVEL"), scHandlerItem() + QStringLiteral(" level=") + QString::number(WAVE_LV_IST));
+    m_relay.WAVE_LV_IST = d.intValue(gwkey::AUDIO_WAVE_VOLUME, -20);
+    send(QStringLiteral("SETWAVELEVEL"), scHandlerItem() + QStringLiteral(" level=") + QString::number(m_relay.WAVE_LV_IST));
     // 8
     m_display.ts3Bar.pos = 0;
     m_display.hfBar.pos = 0;
@@ -689,7 +753,7 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
     send(QStringLiteral("SETMUTE"), scHandlerItem() + QStringLiteral(" status=0"));
     send(QStringLiteral("SETRUHE"), scHandlerItem() + QStringLiteral(" status=0"));
     send(QStringLiteral("GETSPEAKER"), scHandlerItem());
-    send(QStringLiteral("SETINFO"), scHandlerItem() + QStringLiteral(" text=") + LinkEscape(d.value(QStringLiteral("TS3-INFO-TXT"))));
+    send(QStringLiteral("SETINFO"), scHandlerItem() + QStringLiteral(" text=") + LinkEscape(d.value(gwkey::TS3_INFO_TXT)));
     // 11
     SettingsList req;
     req.setValue(QStringLiteral("gateUID"), m_gateUID);
@@ -698,13 +762,25 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
     DirectoryRequest(QStringLiteral("GATE-ONLINE"), req);
 }
 
-void GatewayEngine::OnServerDisconnected(const SettingsList& items)
+void GatewayEngine::showConnected(const SettingsList& items)
 {
-    // 1
-    if (m_connected)
-        WriteLog(text("0133"), GwColor::Red);
-    m_connected = false;
-    // 2
+    m_display.connLamp.color = GwColor::LightBlue;
+    m_display.connLabel = {text("0105") + QStringLiteral(" [") + QString::number(m_scHandlerID) + QLatin1Char(']'),
+                           GwColor::Navy};
+    m_display.txLabel = {text("0106"), GwColor::Grey};
+    m_display.rxLabel = {text("0106"), GwColor::Grey};
+    changed();
+    WriteLog(text("0132"), GwColor::Green);
+    if (items.contains(QStringLiteral("serverName")) && items.contains(QStringLiteral("channelName")) &&
+        items.contains(QStringLiteral("myNickname"))) {
+        m_display.serverField = LinkText(items.value(QStringLiteral("serverName")));
+        m_display.channelField = LinkText(items.value(QStringLiteral("channelName")));
+        m_display.title = LinkText(items.value(QStringLiteral("myNickname")));
+    }
+}
+
+void GatewayEngine::showDisconnected()
+{
     m_display.connLamp.color = GwColor::Blue;
     m_display.txLamp.color = GwColor::Green;
     m_display.rxLamp.color = GwColor::Green;
@@ -714,6 +790,16 @@ void GatewayEngine::OnServerDisconnected(const SettingsList& items)
     m_display.serverField = text("0124");
     m_display.channelField = text("0125");
     changed();
+}
+
+void GatewayEngine::OnServerDisconnected(const SettingsList& items)
+{
+    // 1
+    if (m_connected)
+        WriteLog(text("0133"), GwColor::Red);
+    m_connected = false;
+    // 2
+    showDisconnected();
     // 3
     if (items.value(QStringLiteral("cmd")) == QLatin1String("RESET_CONNECTION"))
         ResetGateway();
@@ -722,19 +808,19 @@ void GatewayEngine::OnServerDisconnected(const SettingsList& items)
     m_display.hfBar.pos = 0;
     setButtonsConnected(false);
     // 5
-    if (SPEAKERS.contains(QStringLiteral("TS3-RX")))
-        SPEAKERS.setValue(QStringLiteral("TS3-RX"), DATARRAY.value(QStringLiteral("TS3-RX-DELAY")));
+    if (SPEAKERS.contains(hold::TS3_RX))
+        SPEAKERS.setValue(hold::TS3_RX, DATARRAY.value(gwkey::TS3_RX_DELAY));
     // The client's own transmission ended with the connection, but no TXVOICE will say
     // so: drop the second output now rather than leave it keyed.
-    if (TS_TX_STATUS) {
-        TS_TX_STATUS = false;
+    if (m_relay.TS_TX_STATUS) {
+        m_relay.TS_TX_STATUS = false;
         driveOutput(OutKind::Tx, false);
         m_display.txLamp.color = GwColor::Green;
-        if (!COUNTER.contains(QStringLiteral("TXTIME-TS3-OFF")))
-            COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
+        if (!COUNTER.contains(counter::TXTIME_TS3_OFF))
+            COUNTER.remove(counter::TXTIME_TS3_ON);
     }
     // TeamSpeak speech relayed to the radio ends with the connection too.
-    TS_RX_STATUS = false;
+    m_relay.TS_RX_STATUS = false;
     // 6
     TS3FLAGS.clear();
     radioPttOffUnlessHeld();
@@ -757,7 +843,7 @@ void GatewayEngine::HandleGatewayError(const SettingsList& items, const QString&
 {
     if (code == QLatin1String("1")) {
         WriteLog(text("0141"), GwColor::DarkRed, GwStyle::Bold);
-        COUNTER.setValue(QStringLiteral("TS3-RECONNECT"), QStringLiteral("5"));
+        COUNTER.setValue(counter::TS3_RECONNECT, QStringLiteral("5"));
     } else if ((code == QLatin1String("101") || code == QLatin1String("102")) && items.contains(QStringLiteral("fromID"))) {
         send(QStringLiteral("MSGTOUSER"), LinkItems({{kSched, QString::number(m_scHandlerID)},
                                                      {QStringLiteral("userID"), items.value(QStringLiteral("fromID"))},
@@ -785,7 +871,7 @@ void GatewayEngine::setButtonsConnected(bool connected)
         v.playbackButton = {true, 8, text("0139")};
         v.recordingButton = {true, 6, text("0140")};
         v.callButton.enabled = true;
-        v.saveChannelButton.enabled = StrToIntDef(DATARRAY.value(QStringLiteral("TS3-CONNECT-TYPE")), 0) == 0;
+        v.saveChannelButton.enabled = StrToIntDef(DATARRAY.value(gwkey::TS3_CONNECT_TYPE), 0) == 0;
     } else {
         v.chcomButton = {false, 2, QString()};
         v.awayButton.enabled = false;
@@ -803,13 +889,13 @@ void GatewayEngine::setButtonsConnected(bool connected)
 void GatewayEngine::setFlagButton(const QString& flag)
 {
     const bool one = TS3FLAGS.value(flag) == QLatin1String("1");
-    if (flag == QLatin1String("57"))
+    if (flag == clientflag::CHANNEL_COMMANDER)
         m_display.chcomButton.glyph = one ? 1 : 0;
-    else if (flag == QLatin1String("38"))
+    else if (flag == clientflag::AWAY)
         m_display.awayButton.glyph = one ? 3 : 4;
-    else if (flag == QLatin1String("6"))
+    else if (flag == clientflag::OUTPUT_MUTED)
         m_display.playbackButton.glyph = one ? 7 : 8;
-    else if (flag == QLatin1String("5"))
+    else if (flag == clientflag::INPUT_MUTED)
         m_display.recordingButton.glyph = one ? 5 : 6;
     changed();
 }
@@ -822,10 +908,10 @@ void GatewayEngine::toggleFlag(const QString& flag, const char* command)
     send(QLatin1String(command), scHandlerItem() + (one ? QStringLiteral(" status=0") : QStringLiteral(" status=1")));
 }
 
-void GatewayEngine::pressChannelCommander() { toggleFlag(QStringLiteral("57"), "SETCHCOM"); }
-void GatewayEngine::pressAway() { toggleFlag(QStringLiteral("38"), "SETAFK"); }
-void GatewayEngine::pressPlayback() { toggleFlag(QStringLiteral("6"), "SETMUTE"); }
-void GatewayEngine::pressRecording() { toggleFlag(QStringLiteral("5"), "SETRUHE"); }
+void GatewayEngine::pressChannelCommander() { toggleFlag(clientflag::CHANNEL_COMMANDER, "SETCHCOM"); }
+void GatewayEngine::pressAway() { toggleFlag(clientflag::AWAY, "SETAFK"); }
+void GatewayEngine::pressPlayback() { toggleFlag(clientflag::OUTPUT_MUTED, "SETMUTE"); }
+void GatewayEngine::pressRecording() { toggleFlag(clientflag::INPUT_MUTED, "SETRUHE"); }
 
 void GatewayEngine::pressSaveStartChannel()
 {
@@ -846,11 +932,11 @@ void GatewayEngine::radioLampPressed()
 {
     if (m_ended)
         return;
-    SPEAKERS.setValue(QStringLiteral("KLICK-LED"), QStringLiteral("-1"));
+    SPEAKERS.setValue(hold::KLICK_LED, QStringLiteral("-1"));
 }
 
 void GatewayEngine::radioLampReleased()
 {
-    if (SPEAKERS.contains(QStringLiteral("KLICK-LED")))
-        SPEAKERS.setValue(QStringLiteral("KLICK-LED"), QStringLiteral("0"));
+    if (SPEAKERS.contains(hold::KLICK_LED))
+        SPEAKERS.setValue(hold::KLICK_LED, QStringLiteral("0"));
 }

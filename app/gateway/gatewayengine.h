@@ -6,9 +6,11 @@
 // second, pingTick() every 5 s. Everything runs on the main thread.
 #pragma once
 #include "app/config/clock.h"
+#include "app/config/gatewaykeys.h"
 #include "app/config/settingslist.h"
 #include "app/gateway/gatewaydisplay.h"
 #include "app/gateway/gatewayhost.h"
+#include "app/gateway/gatewaystate.h"
 #include "app/session/gatewayendpoint.h"
 
 #include <QList>
@@ -88,16 +90,6 @@ public:
     bool dtmfRunning() const { return m_dtmfInput != nullptr; }
     GatewayDtmfInput* dtmfInput() const { return m_dtmfInput.get(); }
     GatewayLocalPlayer* localPlayer() const { return OFFWAV.get(); }
-    int BAKE_WAIT = -1;
-    int BAKE_RX_COUNT = 0;
-    QChar DTMF_CHAR = QLatin1Char('X');
-    QString DTMF_CODE;
-    int DTMF_WAIT = -1;
-    bool DTMF_AKTIV = false;
-    int DTMF_AWAIT = -1;
-    int DTMF_DELAY = -1;
-    QString DTMF_DCODE;
-    bool DTMF_MUTED = false;   // the DTMF input muted the playback itself (only then is it unmuted)
 
     // --- Directory service (gatewaydirectory.cpp) ----------------------------------------
     // Block check, every 5 s from StarteForm until the service has answered (then
@@ -127,7 +119,7 @@ public:
     const QList<GwLogLine>& log() const { return m_log; }
     void WriteLog(const QString& text, GwColor color, GwStyle style = GwStyle::Normal);
     void clearLog();
-    QString cfgFile() const { return RDK3_LoadParams.value(QStringLiteral("CFG_FILE")); }
+    QString cfgFile() const { return RDK3_LoadParams.value(gwkey::CFG_FILE); }
     GatewayHost& host() { return m_host; }
     const Clock& clock() const { return m_clock; }
     // Sends one command through the session; items are already escaped.
@@ -140,22 +132,13 @@ public:
     SettingsList TS3FLAGS;
     SettingsList SPEAKERS;
     SettingsList COUNTER;
-    int PiPoErrors = 0;
-    qint64 LastPong = 0;
     bool CheckAppAbuse = false;
 
-    int TS3_VOX_DELAY = -1;
-    int TS3_PTT_DELAY = -1;
-    bool VOX_IST_AKTIV = false;
-    int TS3_ROG_DELAY = -1;
-    int RXINFO_DELAY = -1;
-    int COUNT_WPLAY = -1;
-    bool TS_TX_STATUS = false;
-    bool TS_RX_STATUS = false;
-    int WAVE_LV_IST = -20;
-    int SPAM_COUNT_VAR = 0;
-    int BAKE_TX_COUNT = 0;
-    bool WAR_TS3_RX = false;
+    // The engine's own state, grouped by what runs it (gatewaystate.h).
+    const RelayState& relay() const { return m_relay; }
+    const BeaconState& beacon() const { return m_beacon; }
+    const DtmfState& dtmf() const { return m_dtmf; }
+    const PingState& ping() const { return m_ping; }
 
 protected:
     // --- Hooks of the features built in their own files ----------------------------------
@@ -180,7 +163,7 @@ protected:
     virtual void DirectoryRequest(const QString& action, const SettingsList& items);
     virtual void StartDirectoryChecks();
 
-    // Rules of one TeamSpeak user from the gateway's user register (gatewayrules.cpp).
+    // Rules of one TeamSpeak user from the gateway's user register (gatewayfile.cpp).
     struct UserRules {
         int volume = 0;
         bool notp = false;
@@ -201,13 +184,49 @@ private:
         bool invert = false;
     };
     enum class OutKind { Ptt, Tx };
+    // What differs between the TeamSpeak-side and the radio-side transmit time limit.
+    struct AirtimeLimit {
+        const QString& onKey;          // the limit is switched on
+        const QString& resetKey;       // seconds of the block
+        const QString& blockCounter;   // COUNTER entry of the running block
+        GwLamp& lamp;
+        GwBar& bar;
+        const char* command;           // what blocks and frees the direction
+    };
 
+    // Incoming lines: the table and one handler per word that needs more than a line.
     void dispatch(const QString& command, const SettingsList& items);
     bool forThisGateway(const SettingsList& items) const;
-    void sendGwConnect();
+    void onGwPong(const QString& timestamp);
+    void onConnectionStatus(const QString& status, const SettingsList& items, bool withReason);
+    void onTalk(const SettingsList& items, const QString& clientID, const QString& clientUID);
+    void onSelfVar(const QString& flag, const QString& newValue);
+    void onUserInOut(bool in, const QString& nickname);
+    void onChannelPath(const SettingsList& items);
+    void onWavePlayer(int len);
     void handleMoved(const SettingsList& items);
     void handleChannels(const SettingsList& items);
+    void showConnected(const SettingsList& items);
+    void showDisconnected();
+    void sendGwConnect();
+    // Steps of the relay tick and of the talk events (gatewayrelay.cpp).
+    void squelchStep();
+    void holdStep();
+    void pttStep();
+    void ts3AirtimeFollows(bool transmitting);
+    void rxStarts(const QString& clientID, int speakers);
+    void rxEnds(int speakers);
+    // Beacon and DTMF input (gatewaysignals.cpp, gatewaydtmf.cpp).
+    void beaconCountRule(bool on);
+    void dtmfInputStarts();
+    void dtmfInputEnds();
+    // One-second counters and the transmit time limits.
     void counterAction(const QString& name);
+    AirtimeLimit ts3Limit();
+    AirtimeLimit hfLimit();
+    void airtimeBlocked(const AirtimeLimit& limit);
+    void airtimeFree(const AirtimeLimit& limit);
+    void channelMessage(const QString& escaped);
     void showCounterProgress(const QString& name, int left);
     void refreshLimitLamps();
     void setButtonsConnected(bool connected);
@@ -251,6 +270,11 @@ private:
     std::shared_ptr<GatewayDtmfInput> m_dtmfInput;
     std::shared_ptr<GatewayLocalPlayer> OFFWAV;
     std::shared_ptr<GatewayDirectoryChecks> m_directoryChecks;
+
+    RelayState m_relay;
+    BeaconState m_beacon;
+    DtmfState m_dtmf;
+    PingState m_ping;
 
     GatewayDisplay m_display;
     QList<GwLogLine> m_log;

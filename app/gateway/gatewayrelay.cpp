@@ -2,65 +2,80 @@
 // each direction waits for the other.
 #include "app/gateway/gatewayengine.h"
 
+#include "app/config/gatewaykeys.h"
 #include "app/config/texts.h"
-#include "app/gateway/gatewaywire.h"
-
-namespace {
-const QString kRx = QStringLiteral("TS3-RX");
-const QString kWavePlay = QStringLiteral("HF-TS3W-PLAY");
-} // namespace
+#include "app/gateway/gatewaynames.h"
+#include "link/qt/linkqt.h"
 
 void GatewayEngine::relayTick()
 {
     if (!runTimerActive())
         return;
-    const SettingsList& d = DATARRAY;
-    const bool vox = voxMode();
-
     // 1. Roger beep countdown.
-    if (TS3_ROG_DELAY > 0) {
-        --TS3_ROG_DELAY;
-    } else if (TS3_ROG_DELAY == 0) {
-        TS3_ROG_DELAY = -1;
+    if (countDown(m_relay.TS3_ROG_DELAY) == Countdown::Fired)
         PlayRogerBeep();
-    }
     // 2. Acknowledgement beep countdown.
-    if (RXINFO_DELAY > 0) {
-        --RXINFO_DELAY;
-    } else if (RXINFO_DELAY == 0) {
-        RXINFO_DELAY = -1;
-        if (SPEAKERS.isEmpty())
-            PlayRxInfoBeep();
-    }
+    if (countDown(m_relay.RXINFO_DELAY) == Countdown::Fired && SPEAKERS.isEmpty())
+        PlayRxInfoBeep();
     // 3. Local player.
     WavePlayUpkeep();
-    // 4. A wave the plugin plays holds the radio for its length.
-    if (COUNT_WPLAY > 0)
-        --COUNT_WPLAY;
-    if (COUNT_WPLAY == 0 && SPEAKERS.contains(kWavePlay)) {
-        SPEAKERS.remove(kWavePlay);
-        COUNT_WPLAY = -1;
+    // 4. A wave the plugin plays holds the radio for its length: released on the tick its
+    // count reaches 0.
+    if (m_relay.COUNT_WPLAY > 0)
+        --m_relay.COUNT_WPLAY;
+    if (m_relay.COUNT_WPLAY == 0 && SPEAKERS.contains(hold::HF_TS3W_PLAY)) {
+        SPEAKERS.remove(hold::HF_TS3W_PLAY);
+        m_relay.COUNT_WPLAY = -1;
     }
-    // 5. Pause after TeamSpeak speech before the squelch may key TeamSpeak.
-    if (TS3_PTT_DELAY > 0 && SPEAKERS.isEmpty())
-        --TS3_PTT_DELAY;
-    if (TS3_PTT_DELAY == 0)
-        TS3_PTT_DELAY = -1;
-    // 6. Squelch input keys the client's push-to-talk (COM mode).
-    if (!vox && d.boolValue(QStringLiteral("COM-IN-ON"))) {
-        const int port = d.intValue(QStringLiteral("COM-IN-NUM"), 0);
+    // 5. Pause after TeamSpeak speech before the squelch may key TeamSpeak; it is over on
+    // the tick it reaches 0.
+    if (m_relay.TS3_PTT_DELAY > 0 && SPEAKERS.isEmpty())
+        --m_relay.TS3_PTT_DELAY;
+    if (m_relay.TS3_PTT_DELAY == 0)
+        m_relay.TS3_PTT_DELAY = -1;
+    // 6. Squelch input keys the client's push-to-talk.
+    squelchStep();
+    // 7. Hold entries count down.
+    holdStep();
+    // 8. The radio PTT follows the hold list.
+    pttStep();
+    // 9. Beacon.
+    BeaconTick();
+    // 10. Voice activation comes back after the pause (held while the radio is keyed).
+    if (countDown(m_relay.TS3_VOX_DELAY, !SPEAKERS.isEmpty()) == Countdown::Fired) {
+        if (voxMode())
+            send(QStringLiteral("SETVOX"),
+                 scHandlerItem() + QStringLiteral(" status=1 level=") + DATARRAY.value(gwkey::TS3_TX_VOX_LV));
+        m_relay.VOX_IST_AKTIV = true;
+    }
+    flushDisplay();
+}
+
+// In COM mode the squelch line keys the client's push-to-talk, unless the radio is keyed
+// or the pause after TeamSpeak speech runs. The command repeats every tick until the
+// client's flag shows the new state.
+void GatewayEngine::squelchStep()
+{
+    const SettingsList& d = DATARRAY;
+    if (!voxMode() && d.boolValue(gwkey::COM_IN_ON)) {
+        const int port = d.intValue(gwkey::COM_IN_NUM, 0);
         const bool busy = m_host.COMPortIsOpen(port) &&
-                          m_host.GetCOMStatus(port, d.value(QStringLiteral("COM-IN-PIN")), d.boolValue(QStringLiteral("COM-IN-INVERT")));
-        const QString flag10 = TS3FLAGS.value(QStringLiteral("10"));
+                          m_host.GetCOMStatus(port, d.value(gwkey::COM_IN_PIN), d.boolValue(gwkey::COM_IN_INVERT));
+        const bool clientPtt = TS3FLAGS.value(clientflag::INPUT_DEACTIVATED) == QLatin1String("0");
         if (busy) {
-            if (m_connected && SPEAKERS.isEmpty() && TS3_PTT_DELAY < 0 && flag10 != QLatin1String("0"))
+            if (m_connected && SPEAKERS.isEmpty() && m_relay.TS3_PTT_DELAY < 0 && !clientPtt)
                 send(QStringLiteral("SETPTT"), scHandlerItem() + QStringLiteral(" status=1"));
-        } else if (m_connected && flag10 == QLatin1String("0")) {
+        } else if (m_connected && clientPtt) {
             send(QStringLiteral("SETPTT"), scHandlerItem() + QStringLiteral(" status=0"));
         }
     }
     UpdateSquelchLamp();
-    // 7. Hold entries count down.
+}
+
+// Every hold entry counts down; one that runs out goes, and with the last one the channel
+// commander the relay took.
+void GatewayEngine::holdStep()
+{
     for (int i = SPEAKERS.size() - 1; i >= 0; --i) {
         // A command sent below may come back into the engine (a failed send disconnects
         // every gateway), so the list is checked again on every step.
@@ -71,46 +86,43 @@ void GatewayEngine::relayTick()
             SPEAKERS.lines().removeAt(i);
             continue;
         }
-        const int n = StrToIntDef(v, 0);
-        if (n > 0) {
-            SPEAKERS.lines()[i] = SPEAKERS.nameAt(i) + QLatin1Char('=') + QString::number(n - 1);
-        } else if (n == 0) {
+        int n = StrToIntDef(v, 0);
+        switch (countDown(n)) {
+        case Countdown::Running:
+            SPEAKERS.lines()[i] = SPEAKERS.nameAt(i) + QLatin1Char('=') + QString::number(n);
+            break;
+        case Countdown::Fired:
             SPEAKERS.lines().removeAt(i);
-            if (m_connected && SPEAKERS.isEmpty() && d.boolValue(QStringLiteral("TS3-CMDR-ON-RX")) &&
-                d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
+            if (m_connected && SPEAKERS.isEmpty() && DATARRAY.boolValue(gwkey::TS3_CMDR_ON_RX) &&
+                DATARRAY.boolValue(gwkey::TS3_CMDR_ON_ACT))
                 send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
+            break;
+        case Countdown::Idle:   // -1: held until taken away
+            break;
         }
     }
-    // 8. The radio PTT follows the hold list.
+}
+
+void GatewayEngine::pttStep()
+{
+    const bool vox = voxMode();
     if (!SPEAKERS.isEmpty()) {
         RadioPttOn();
         // A pause that was still running ends here: voice activation may come back only
         // its full delay after the radio has been released again.
         if (vox)
-            TS3_VOX_DELAY = -1;
-        if (vox && VOX_IST_AKTIV) {
-            TS3_PTT_DELAY = -1;
+            m_relay.TS3_VOX_DELAY = -1;
+        if (vox && m_relay.VOX_IST_AKTIV) {
+            m_relay.TS3_PTT_DELAY = -1;
             send(QStringLiteral("SETVOX"), scHandlerItem() + QStringLiteral(" status=0"));
-            VOX_IST_AKTIV = false;
+            m_relay.VOX_IST_AKTIV = false;
         }
     } else {
         RadioPttOff();
         UpdateSquelchLamp();
-        if (vox && !VOX_IST_AKTIV && TS3_VOX_DELAY < 0)
-            TS3_VOX_DELAY = d.intValue(QStringLiteral("TS3-VOX-DELAY"), 5);
+        if (vox && !m_relay.VOX_IST_AKTIV && m_relay.TS3_VOX_DELAY < 0)
+            m_relay.TS3_VOX_DELAY = DATARRAY.intValue(gwkey::TS3_VOX_DELAY, 5);
     }
-    // 9. Beacon.
-    BeaconTick();
-    // 10. Voice activation comes back after the pause.
-    if (TS3_VOX_DELAY > 0 && SPEAKERS.isEmpty()) {
-        --TS3_VOX_DELAY;
-    } else if (TS3_VOX_DELAY == 0) {
-        if (vox)
-            send(QStringLiteral("SETVOX"), scHandlerItem() + QStringLiteral(" status=1 level=") + d.value(QStringLiteral("TS3-TX-VOX-LV")));
-        TS3_VOX_DELAY = -1;
-        VOX_IST_AKTIV = true;
-    }
-    flushDisplay();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -122,10 +134,10 @@ void GatewayEngine::driveOutput(OutKind kind, bool on)
     const bool ptt = kind == OutKind::Ptt;
     Output& out = ptt ? m_ptt : m_txOut;
     GwLamp& lamp = ptt ? m_display.pttLamp : m_display.txOutLamp;
-    const int port = d.intValue(ptt ? QStringLiteral("COM-OUT-NUM") : QStringLiteral("COM-OUT-TX-NUM"), 0);
-    const QString pin = d.value(ptt ? QStringLiteral("COM-OUT-PIN") : QStringLiteral("COM-OUT-TX-PIN"));
-    const bool invert = d.boolValue(ptt ? QStringLiteral("COM-OUT-INVERT") : QStringLiteral("COM-OUT-TX-INVERT"));
-    const bool enabled = d.boolValue(ptt ? QStringLiteral("COM-OUT-ON") : QStringLiteral("COM-OUT-TX-ON"));
+    const int port = d.intValue(ptt ? gwkey::COM_OUT_NUM : gwkey::COM_OUT_TX_NUM, 0);
+    const QString pin = d.value(ptt ? gwkey::COM_OUT_PIN : gwkey::COM_OUT_TX_PIN);
+    const bool invert = d.boolValue(ptt ? gwkey::COM_OUT_INVERT : gwkey::COM_OUT_TX_INVERT);
+    const bool enabled = d.boolValue(ptt ? gwkey::COM_OUT_ON : gwkey::COM_OUT_TX_ON);
     const bool available = enabled && m_host.COMPortIsOpen(port);
 
     // A line this gateway keyed earlier is released when it is no longer the configured
@@ -160,9 +172,9 @@ void GatewayEngine::releaseOutputs()
 
 void GatewayEngine::startRadioTxTime()
 {
-    if (DATARRAY.boolValue(QStringLiteral("HF-TX-MAX-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-HF-ON")) &&
-        !COUNTER.contains(QStringLiteral("TXTIME-HF-OFF"))) {
-        COUNTER.setValue(QStringLiteral("TXTIME-HF-ON"), DATARRAY.value(QStringLiteral("HF-TX-MAXTIME")));
+    if (DATARRAY.boolValue(gwkey::HF_TX_MAX_ON) && !COUNTER.contains(counter::TXTIME_HF_ON) &&
+        !COUNTER.contains(counter::TXTIME_HF_OFF)) {
+        COUNTER.setValue(counter::TXTIME_HF_ON, DATARRAY.value(gwkey::HF_TX_MAXTIME));
         m_display.hfLimitLamp.color = GwColor::BrightGreen;
         changed();
     }
@@ -170,8 +182,8 @@ void GatewayEngine::startRadioTxTime()
 
 void GatewayEngine::RadioPttOn()
 {
-    const bool available = DATARRAY.boolValue(QStringLiteral("COM-OUT-ON")) &&
-                           m_host.COMPortIsOpen(DATARRAY.intValue(QStringLiteral("COM-OUT-NUM"), 0));
+    const bool available = DATARRAY.boolValue(gwkey::COM_OUT_ON) &&
+                           m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_NUM, 0));
     driveOutput(OutKind::Ptt, true);
     if (available)
         startRadioTxTime();
@@ -179,8 +191,8 @@ void GatewayEngine::RadioPttOn()
 
 void GatewayEngine::TxOutputOn()
 {
-    const bool available = DATARRAY.boolValue(QStringLiteral("COM-OUT-TX-ON")) &&
-                           m_host.COMPortIsOpen(DATARRAY.intValue(QStringLiteral("COM-OUT-TX-NUM"), 0));
+    const bool available = DATARRAY.boolValue(gwkey::COM_OUT_TX_ON) &&
+                           m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_TX_NUM, 0));
     driveOutput(OutKind::Tx, true);
     if (available)
         startRadioTxTime();
@@ -203,22 +215,22 @@ void GatewayEngine::outputOff(OutKind kind)
 {
     const SettingsList& d = DATARRAY;
     const bool tx = kind == OutKind::Tx;
-    const bool available = d.boolValue(tx ? QStringLiteral("COM-OUT-TX-ON") : QStringLiteral("COM-OUT-ON")) &&
-                           m_host.COMPortIsOpen(d.intValue(tx ? QStringLiteral("COM-OUT-TX-NUM") : QStringLiteral("COM-OUT-NUM"), 0));
+    const bool available = d.boolValue(tx ? gwkey::COM_OUT_TX_ON : gwkey::COM_OUT_ON) &&
+                           m_host.COMPortIsOpen(d.intValue(tx ? gwkey::COM_OUT_TX_NUM : gwkey::COM_OUT_NUM, 0));
     if (!available) {
         driveOutput(kind, false);
         return;
     }
-    if (m_connected && TS3FLAGS.value(QStringLiteral("57")) == QLatin1String("1") && !TS_TX_STATUS && !TS_RX_STATUS &&
-        d.boolValue(tx ? QStringLiteral("TS3-CMDR-ON-TX") : QStringLiteral("TS3-CMDR-ON-RX")) &&
-        d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
+    if (m_connected && TS3FLAGS.value(clientflag::CHANNEL_COMMANDER) == QLatin1String("1") && !m_relay.TS_TX_STATUS && !m_relay.TS_RX_STATUS &&
+        d.boolValue(tx ? gwkey::TS3_CMDR_ON_TX : gwkey::TS3_CMDR_ON_RX) &&
+        d.boolValue(gwkey::TS3_CMDR_ON_ACT))
         send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
     driveOutput(kind, false);
     // The radio-side transmission lasts while either output is keyed.
     if (m_ptt.held || m_txOut.held)
         return;
-    if (d.boolValue(QStringLiteral("HF-TX-MAX-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-HF-OFF"))) {
-        COUNTER.remove(QStringLiteral("TXTIME-HF-ON"));
+    if (d.boolValue(gwkey::HF_TX_MAX_ON) && !COUNTER.contains(counter::TXTIME_HF_OFF)) {
+        COUNTER.remove(counter::TXTIME_HF_ON);
         if (m_display.hfBar.pos != 0 || m_display.hfLimitLamp.color != GwColor::Green) {
             m_display.hfBar.pos = 0;
             m_display.hfLimitLamp.color = GwColor::Green;
@@ -230,12 +242,12 @@ void GatewayEngine::outputOff(OutKind kind)
 void GatewayEngine::UpdateSquelchLamp()
 {
     const SettingsList& d = DATARRAY;
-    const int port = d.intValue(QStringLiteral("COM-IN-NUM"), 0);
+    const int port = d.intValue(gwkey::COM_IN_NUM, 0);
     GwLamp lamp;
-    if (d.boolValue(QStringLiteral("COM-IN-ON")) && d.value(QStringLiteral("TS3-TX-PIN")) == QLatin1String("COM") &&
+    if (d.boolValue(gwkey::COM_IN_ON) && d.value(gwkey::TS3_TX_PIN) == QLatin1String("COM") &&
         m_host.COMPortIsOpen(port)) {
-        const QString pin = d.value(QStringLiteral("COM-IN-PIN"));
-        if (m_host.GetCOMStatus(port, pin, d.boolValue(QStringLiteral("COM-IN-INVERT"))))
+        const QString pin = d.value(gwkey::COM_IN_PIN);
+        if (m_host.GetCOMStatus(port, pin, d.boolValue(gwkey::COM_IN_INVERT)))
             lamp = {GwColor::BrightGreen, QStringLiteral("COM") + QString::number(port) + QStringLiteral(" / ") + pin + QStringLiteral("-PIN")};
         else
             lamp = {GwColor::Green, {}};
@@ -247,7 +259,7 @@ void GatewayEngine::SetWaveLevel(int level)
 {
     if (m_scHandlerID > 0) {
         send(QStringLiteral("SETWAVELEVEL"), scHandlerItem() + QStringLiteral(" level=") + QString::number(level));
-        WAVE_LV_IST = level;
+        m_relay.WAVE_LV_IST = level;
     }
 }
 
@@ -257,137 +269,144 @@ void GatewayEngine::SetWaveLevel(int level)
 void GatewayEngine::TxVoiceChanged(bool on)
 {
     const SettingsList& d = DATARRAY;
-    const bool cmdrAct = d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT"));
-    const bool cmdrTx = d.boolValue(QStringLiteral("TS3-CMDR-ON-TX"));
-    const bool maxOn = d.boolValue(QStringLiteral("TS3-TX-MAX-ON"));
+    const bool cmdr = d.boolValue(gwkey::TS3_CMDR_ON_TX) && d.boolValue(gwkey::TS3_CMDR_ON_ACT);
     if (on) {
-        RXINFO_DELAY = -1;
-        if (d.boolValue(QStringLiteral("COM-OUT-TX-ON")))
+        m_relay.RXINFO_DELAY = -1;
+        if (d.boolValue(gwkey::COM_OUT_TX_ON))
             TxOutputOn();
         m_display.txLamp.color = GwColor::BrightGreen;
         m_display.txLabel = {text("0108"), GwColor::Green};
-        if (cmdrTx && cmdrAct)
+        if (cmdr)
             send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=1"));
-        if (maxOn) {
-            if (!COUNTER.contains(QStringLiteral("TXTIME-TS3-ON")) && !COUNTER.contains(QStringLiteral("TXTIME-TS3-OFF"))) {
-                COUNTER.setValue(QStringLiteral("TXTIME-TS3-ON"), d.value(QStringLiteral("TS3-TX-MAXTIME")));
-                m_display.ts3LimitLamp.color = GwColor::BrightGreen;
-            }
-        } else {
-            COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
-            m_display.ts3Bar.pos = 0;
-            m_display.ts3LimitLamp.color = GwColor::Silver;
-        }
     } else {
         // A second output keyed earlier is released even when the settings no longer use it.
-        if (d.boolValue(QStringLiteral("COM-OUT-TX-ON")) || m_txOut.held)
+        if (d.boolValue(gwkey::COM_OUT_TX_ON) || m_txOut.held)
             TxOutputOff();
         m_display.txLamp.color = GwColor::Green;
         m_display.txLabel = {text("0106"), GwColor::Grey};
-        // The commander stays while relayed TeamSpeak speech still holds the radio; the
-        // airtime count ends with the transmission in any case.
-        if (!(d.boolValue(QStringLiteral("TS3-CMDR-ON-RX")) && !SPEAKERS.isEmpty()) && cmdrTx && cmdrAct)
+        // The commander stays while relayed TeamSpeak speech still holds the radio.
+        if (!(d.boolValue(gwkey::TS3_CMDR_ON_RX) && !SPEAKERS.isEmpty()) && cmdr)
             send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
-        if (maxOn) {
-            if (!COUNTER.contains(QStringLiteral("TXTIME-TS3-OFF"))) {
-                COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
-                m_display.ts3Bar.pos = 0;
-                m_display.ts3LimitLamp.color = GwColor::Green;
-            }
-        } else {
-            COUNTER.remove(QStringLiteral("TXTIME-TS3-ON"));
-            m_display.ts3Bar.pos = 0;
-            m_display.ts3LimitLamp.color = GwColor::Silver;
-        }
-        if (d.boolValue(QStringLiteral("HF-RXINFO-BEEP")))
-            RXINFO_DELAY = d.intValue(QStringLiteral("HF-RXINFO-DELAY"), 5);
-        if (d.intValue(QStringLiteral("HF-BAKE-AFTX"), 0) > 4)
-            BAKE_TX_COUNT += 1;
+        if (d.boolValue(gwkey::HF_RXINFO_BEEP))
+            m_relay.RXINFO_DELAY = d.intValue(gwkey::HF_RXINFO_DELAY, 5);
+        if (d.intValue(gwkey::HF_BAKE_AFTX, 0) > 4)
+            m_beacon.BAKE_TX_COUNT += 1;
     }
-    TS_TX_STATUS = on;
+    ts3AirtimeFollows(on);
+    m_relay.TS_TX_STATUS = on;
     changed();
     flushDisplay();
 }
 
+// The TeamSpeak-side airtime counts while the own client transmits and ends with the
+// transmission, unless a block is running; with the limit off nothing counts.
+void GatewayEngine::ts3AirtimeFollows(bool transmitting)
+{
+    if (!DATARRAY.boolValue(gwkey::TS3_TX_MAX_ON)) {
+        COUNTER.remove(counter::TXTIME_TS3_ON);
+        m_display.ts3Bar.pos = 0;
+        m_display.ts3LimitLamp.color = GwColor::Silver;
+        return;
+    }
+    if (transmitting) {
+        if (!COUNTER.contains(counter::TXTIME_TS3_ON) && !COUNTER.contains(counter::TXTIME_TS3_OFF)) {
+            COUNTER.setValue(counter::TXTIME_TS3_ON, DATARRAY.value(gwkey::TS3_TX_MAXTIME));
+            m_display.ts3LimitLamp.color = GwColor::BrightGreen;
+        }
+    } else if (!COUNTER.contains(counter::TXTIME_TS3_OFF)) {
+        COUNTER.remove(counter::TXTIME_TS3_ON);
+        m_display.ts3Bar.pos = 0;
+        m_display.ts3LimitLamp.color = GwColor::Green;
+    }
+}
+
 bool GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID)
 {
-    const SettingsList& d = DATARRAY;
     UserRules rules;
     const bool rulesApply = clientUID.size() > 10 && StrToIntDef(clientID, 0) > 0;
     if (rulesApply)
         rules = ReadUserRules(clientUID);
-    const bool doppel = d.boolValue(QStringLiteral("TS3-DOPPEL-RX"));
-
-    if (active) {
-        if (rulesApply)
-            send(QStringLiteral("SETVOICEVOLUME"),
-                 LinkItems({{QStringLiteral("scHandler"), QString::number(m_scHandlerID)},
-                            {QStringLiteral("userID"), clientID},
-                            {QStringLiteral("block"), rules.notp ? QStringLiteral("1") : QStringLiteral("0")},
-                            {QStringLiteral("level"), QString::number(rules.volume) + QStringLiteral(".0")},
-                            {QStringLiteral("general"), QString::number(d.intValue(QStringLiteral("AUDIO-USER-VOLUME"), 0))}}));
-        if (!rules.notp) {
-            TS3_ROG_DELAY = -1;
-            m_display.rxLamp.color = GwColor::BrightGreen;
-            m_display.rxLabel = {text("0107"), GwColor::Green};
-            SPEAKERS.setValue(kRx, QStringLiteral("-1"));
-            if (d.boolValue(QStringLiteral("TS3-CMDR-ON-RX")) && d.boolValue(QStringLiteral("TS3-CMDR-ON-ACT")))
-                send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=1"));
-            if (!voxMode()) {
-                send(QStringLiteral("SETPTT"), scHandlerItem() + QStringLiteral(" status=0"));
-                TS3_PTT_DELAY = d.intValue(QStringLiteral("TS3-PTT-DELAY"), 5);
-            } else {
-                send(QStringLiteral("SETVOX"), scHandlerItem() + QStringLiteral(" status=0"));
-            }
-            VOX_IST_AKTIV = false;
-            const int reduced = d.intValue(QStringLiteral("WAVE-REDUZIERUNG"), -40);
-            if (reduced != WAVE_LV_IST)
-                SetWaveLevel(reduced);
-            const int id = StrToIntDef(clientID, 0);
-            if (!doppel && speakers > 1 && id > 0) {
-                if (SPAM_COUNT_VAR <= 30) {
-                    send(QStringLiteral("MSGTOUSER"),
-                         LinkItems({{QStringLiteral("scHandler"), QString::number(m_scHandlerID)},
-                                    {QStringLiteral("userID"), clientID},
-                                    {QStringLiteral("message"), bbcode("FF0000", text("0615"))}}));
-                    SPAM_COUNT_VAR += 3;
-                }
-                send(QStringLiteral("MUTECLIENT"), scHandlerItem() + QStringLiteral(" userID=") + clientID);
-            }
-        }
-    } else if (!rules.notp) {
-        m_display.rxLamp.color = GwColor::Green;
-        m_display.rxLabel = {text("0106"), GwColor::Grey};
-        SPEAKERS.setValue(kRx, d.boolValue(QStringLiteral("COM-OUT-ON")) ? d.value(QStringLiteral("TS3-RX-DELAY")) : QStringLiteral("0"));
-        if (!voxMode()) {
-            TS3_VOX_DELAY = -1;
-            TS3_PTT_DELAY = d.intValue(QStringLiteral("TS3-PTT-DELAY"), 5);
-        } else {
-            TS3_PTT_DELAY = -1;
-            TS3_VOX_DELAY = d.intValue(QStringLiteral("TS3-VOX-DELAY"), 5);
-        }
-        const int normal = d.intValue(QStringLiteral("AUDIO-WAVE-VOLUME"), -20);
-        if (normal != WAVE_LV_IST)
-            SetWaveLevel(normal);
-        if (d.boolValue(QStringLiteral("HF-ROGER-BEEP"))) {
-            int wait = d.intValue(QStringLiteral("HF-ROGER-WAIT"), 1);
-            if (wait <= 0)
-                wait = 1;
-            TS3_ROG_DELAY = wait;
-            SPEAKERS.setInt(QStringLiteral("ROGER-WAIT"), TS3_ROG_DELAY + 1);
-        }
-        if (d.intValue(QStringLiteral("HF-BAKE-AFRX"), 0) > 4)
-            WAR_TS3_RX = true;
-        if (!d.boolValue(QStringLiteral("HF-TX-MAX-ON"))) {
-            COUNTER.remove(QStringLiteral("TXTIME-HF-ON"));
-            m_display.hfBar.pos = 0;
-            m_display.hfLimitLamp.color = GwColor::Silver;
-        }
-        if (!doppel && speakers <= 0)
-            send(QStringLiteral("UNMUTEALL"), scHandlerItem());
+    if (active && rulesApply)
+        send(QStringLiteral("SETVOICEVOLUME"),
+             LinkItems({{QStringLiteral("scHandler"), QString::number(m_scHandlerID)},
+                        {QStringLiteral("userID"), clientID},
+                        {QStringLiteral("block"), rules.notp ? QStringLiteral("1") : QStringLiteral("0")},
+                        {QStringLiteral("level"), QString::number(rules.volume) + QStringLiteral(".0")},
+                        {QStringLiteral("general"), QString::number(DATARRAY.intValue(gwkey::AUDIO_USER_VOLUME, 0))}}));
+    // A blocked talker is not relayed: nothing goes to the radio.
+    if (!rules.notp) {
+        if (active)
+            rxStarts(clientID, speakers);
+        else
+            rxEnds(speakers);
     }
-    TS_RX_STATUS = active;
+    m_relay.TS_RX_STATUS = active;
     changed();
     flushDisplay();
     return !rules.notp;
+}
+
+// TeamSpeak speech starts: the radio is keyed (hold entry), the client stops sending, the
+// wave level goes down and a second talker is asked to wait.
+void GatewayEngine::rxStarts(const QString& clientID, int speakers)
+{
+    const SettingsList& d = DATARRAY;
+    m_relay.TS3_ROG_DELAY = -1;
+    m_display.rxLamp.color = GwColor::BrightGreen;
+    m_display.rxLabel = {text("0107"), GwColor::Green};
+    SPEAKERS.setValue(hold::TS3_RX, QStringLiteral("-1"));
+    if (d.boolValue(gwkey::TS3_CMDR_ON_RX) && d.boolValue(gwkey::TS3_CMDR_ON_ACT))
+        send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=1"));
+    if (!voxMode()) {
+        send(QStringLiteral("SETPTT"), scHandlerItem() + QStringLiteral(" status=0"));
+        m_relay.TS3_PTT_DELAY = d.intValue(gwkey::TS3_PTT_DELAY, 5);
+    } else {
+        send(QStringLiteral("SETVOX"), scHandlerItem() + QStringLiteral(" status=0"));
+    }
+    m_relay.VOX_IST_AKTIV = false;
+    const int reduced = d.intValue(gwkey::WAVE_REDUZIERUNG, -40);
+    if (reduced != m_relay.WAVE_LV_IST)
+        SetWaveLevel(reduced);
+    if (d.boolValue(gwkey::TS3_DOPPEL_RX) || speakers <= 1 || StrToIntDef(clientID, 0) <= 0)
+        return;
+    if (m_relay.SPAM_COUNT_VAR <= 30) {
+        send(QStringLiteral("MSGTOUSER"), LinkItems({{QStringLiteral("scHandler"), QString::number(m_scHandlerID)},
+                                                     {QStringLiteral("userID"), clientID},
+                                                     {QStringLiteral("message"), bbcode("FF0000", text("0615"))}}));
+        m_relay.SPAM_COUNT_VAR += 3;
+    }
+    send(QStringLiteral("MUTECLIENT"), scHandlerItem() + QStringLiteral(" userID=") + clientID);
+}
+
+// TeamSpeak speech ends: the radio stays keyed for the release delay (and the roger beep),
+// the pause before the client may send again starts, the wave level comes back.
+void GatewayEngine::rxEnds(int speakers)
+{
+    const SettingsList& d = DATARRAY;
+    m_display.rxLamp.color = GwColor::Green;
+    m_display.rxLabel = {text("0106"), GwColor::Grey};
+    SPEAKERS.setValue(hold::TS3_RX, d.boolValue(gwkey::COM_OUT_ON) ? d.value(gwkey::TS3_RX_DELAY) : QStringLiteral("0"));
+    if (!voxMode()) {
+        m_relay.TS3_VOX_DELAY = -1;
+        m_relay.TS3_PTT_DELAY = d.intValue(gwkey::TS3_PTT_DELAY, 5);
+    } else {
+        m_relay.TS3_PTT_DELAY = -1;
+        m_relay.TS3_VOX_DELAY = d.intValue(gwkey::TS3_VOX_DELAY, 5);
+    }
+    const int normal = d.intValue(gwkey::AUDIO_WAVE_VOLUME, -20);
+    if (normal != m_relay.WAVE_LV_IST)
+        SetWaveLevel(normal);
+    if (d.boolValue(gwkey::HF_ROGER_BEEP)) {
+        m_relay.TS3_ROG_DELAY = qMax(1, d.intValue(gwkey::HF_ROGER_WAIT, 1));
+        SPEAKERS.setInt(hold::ROGER_WAIT, m_relay.TS3_ROG_DELAY + 1);
+    }
+    if (d.intValue(gwkey::HF_BAKE_AFRX, 0) > 4)
+        m_beacon.WAR_TS3_RX = true;
+    if (!d.boolValue(gwkey::HF_TX_MAX_ON)) {
+        COUNTER.remove(counter::TXTIME_HF_ON);
+        m_display.hfBar.pos = 0;
+        m_display.hfLimitLamp.color = GwColor::Silver;
+    }
+    if (!d.boolValue(gwkey::TS3_DOPPEL_RX) && speakers <= 0)
+        send(QStringLiteral("UNMUTEALL"), scHandlerItem());
 }

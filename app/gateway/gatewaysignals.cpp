@@ -8,16 +8,16 @@
 #include "app/gateway/gatewayengine.h"
 
 #include "app/audio/tones.h"
+#include "app/config/gatewaykeys.h"
 #include "app/config/texts.h"
+#include "app/gateway/gatewaynames.h"
 #include "app/gateway/gatewaytones.h"
-#include "app/gateway/gatewaywire.h"
+#include "link/qt/linkqt.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-const QString kWavePlay = QStringLiteral("HF-WAVE-PLAY");
 
 std::string nativePath(const QString& path)
 {
@@ -26,32 +26,35 @@ std::string nativePath(const QString& path)
 
 // The design-driven beeps differ only in their keys, rolls and file.
 struct BeepKind {
-    const char* switchKey;
-    const char* designKey;
-    const char* volumeKey;
+    const QString& switchKey;
+    const QString& designKey;
+    const QString& volumeKey;
     const char* fileStem;
     // Pre- and post-roll: a fixed length in ms, or (key != nullptr) a count of 100 ms
     // taken from that setting.
     int preMs;
-    const char* preKey;
+    const QString* preKey;
     int postMs;
-    const char* postKey;
+    const QString* postKey;
 };
 
-const BeepKind kRoger{"HF-ROGER-BEEP", "HF-ROGER-DATA", "HF-ROGER-VOLUME", "_ROGER[", 0, "HF-WAVE-VORLAUF", 0, "HF-WAVE-NACHLAUF"};
-const BeepKind kRxEnd{"HF-RXEND-BEEP", "HF-RXEND-DATA", "HF-RXEND-VOLUME", "_RXEND[", 50, nullptr, 50, nullptr};
-const BeepKind kRxStart{"HF-RXSTART-BEEP", "HF-RXSTART-DATA", "HF-RXSTART-VOLUME", "_RXSTART[", 50, nullptr, 50, nullptr};
-const BeepKind kRxInfo{"HF-RXINFO-BEEP", "HF-RXINFO-DATA", "HF-RXINFO-VOLUME", "_RXINFO[", 100, nullptr, 0, "HF-WAVE-NACHLAUF"};
+const BeepKind kRoger{gwkey::HF_ROGER_BEEP, gwkey::HF_ROGER_DATA, gwkey::HF_ROGER_VOLUME, "_ROGER[", 0,
+                      &gwkey::HF_WAVE_VORLAUF, 0, &gwkey::HF_WAVE_NACHLAUF};
+const BeepKind kRxEnd{gwkey::HF_RXEND_BEEP, gwkey::HF_RXEND_DATA, gwkey::HF_RXEND_VOLUME, "_RXEND[", 50, nullptr, 50, nullptr};
+const BeepKind kRxStart{gwkey::HF_RXSTART_BEEP, gwkey::HF_RXSTART_DATA, gwkey::HF_RXSTART_VOLUME, "_RXSTART[", 50, nullptr,
+                        50, nullptr};
+const BeepKind kRxInfo{gwkey::HF_RXINFO_BEEP, gwkey::HF_RXINFO_DATA, gwkey::HF_RXINFO_VOLUME, "_RXINFO[", 100, nullptr, 0,
+                       &gwkey::HF_WAVE_NACHLAUF};
 
 // The length of a roll in ms, false when its setting is not a number (the signal is then
 // not sent at all rather than sent with a guessed length).
-bool rollMs(const SettingsList& d, int fixedMs, const char* key, int& out)
+bool rollMs(const SettingsList& d, int fixedMs, const QString* key, int& out)
 {
     if (!key) {
         out = fixedMs;
         return true;
     }
-    const QString v = d.value(QLatin1String(key));
+    const QString v = d.value(*key);
     if (!IsInteger(v))
         return false;
     out = StrToIntDef(v, 0) * 100;
@@ -69,7 +72,7 @@ void playSignalFile(GatewayEngine& e, const QString& file)
     if (!QFileInfo::exists(file))
         return;
     const int len = rdaudio::WavePlayTicks(nativePath(file), 0, 1);
-    e.send(QStringLiteral("PLAYWAVE"), e.scHandlerItem() + QStringLiteral(" level=") + QString::number(e.WAVE_LV_IST) +
+    e.send(QStringLiteral("PLAYWAVE"), e.scHandlerItem() + QStringLiteral(" level=") + QString::number(e.relay().WAVE_LV_IST) +
                                            QStringLiteral(" file=") + LinkEscape(file) + QStringLiteral(" len=") +
                                            QString::number(len));
 }
@@ -77,15 +80,15 @@ void playSignalFile(GatewayEngine& e, const QString& file)
 void playBeep(GatewayEngine& e, const BeepKind& k)
 {
     const SettingsList& d = e.DATARRAY;
-    if (e.TS3_scHandlerID() <= 0 || !d.boolValue(QLatin1String(k.switchKey)))
+    if (e.TS3_scHandlerID() <= 0 || !d.boolValue(k.switchKey))
         return;
     int pre = 0;
     int post = 0;
     if (!rollMs(d, k.preMs, k.preKey, pre) || !rollMs(d, k.postMs, k.postKey, post))
         return;
     const BeepArrays a = ReadBeepDesign(e.host().configFolder() + QStringLiteral("rogerbeep.cfg"),
-                                        d.value(QLatin1String(k.designKey)), pre, post);
-    const int volume = d.intValue(QLatin1String(k.volumeKey), 50);
+                                        d.value(k.designKey), pre, post);
+    const int volume = d.intValue(k.volumeKey, 50);
     const QString file = signalFile(e, k.fileStem);
     const rdaudio::RenderResult r = rdaudio::RenderToneSequence(a.frequencies, a.durations, volume, nativePath(file));
     // A file left from an earlier render must not go on the air in place of this one.
@@ -106,12 +109,12 @@ void GatewayEngine::PlayRxEndBeep() { playBeep(*this, kRxEnd); }
 void GatewayEngine::PlayCallTone()
 {
     const SettingsList& d = DATARRAY;
-    if (m_scHandlerID <= 0 || !d.boolValue(QStringLiteral("REM-CALL-ON")))
+    if (m_scHandlerID <= 0 || !d.boolValue(gwkey::REM_CALL_ON))
         return;
     const QString file = signalFile(*this, "_CALL[");
     const rdaudio::RenderResult r =
-        rdaudio::RenderTone(d.intValue(QStringLiteral("HF-CALL-FREQ"), 1750), d.intValue(QStringLiteral("HF-CALL-LENG"), 3000),
-                            d.intValue(QStringLiteral("HF-CALL-VOLU"), 50), nativePath(file), true);
+        rdaudio::RenderTone(d.intValue(gwkey::HF_CALL_FREQ, 1750), d.intValue(gwkey::HF_CALL_LENG, 3000),
+                            d.intValue(gwkey::HF_CALL_VOLU, 50), nativePath(file), true);
     if (!r.ok())
         WriteLog(QString::fromStdString(r.message), GwColor::Red);   // an older file stays off the air
     else
@@ -129,36 +132,36 @@ void GatewayEngine::PlayAnnouncement(const QString& file, bool reduced)
     const SettingsList& d = DATARRAY;
     if (m_connected && m_scHandlerID > 0) {
         // Under a voice that is being relayed the wave goes out at the reduced level.
-        const QString level = d.value(reduced && !SPEAKERS.isEmpty() ? QStringLiteral("WAVE-REDUZIERUNG")
-                                                                     : QStringLiteral("AUDIO-WAVE-VOLUME"));
-        const int len = rdaudio::WavePlayTicks(nativePath(file), d.intValue(QStringLiteral("HF-TX-DELAY"), 1),
-                                               d.intValue(QStringLiteral("HF-WAVE-VORLAUF"), 1));
+        const QString level = d.value(reduced && !SPEAKERS.isEmpty() ? gwkey::WAVE_REDUZIERUNG
+                                                                     : gwkey::AUDIO_WAVE_VOLUME);
+        const int len = rdaudio::WavePlayTicks(nativePath(file), d.intValue(gwkey::HF_TX_DELAY, 1),
+                                               d.intValue(gwkey::HF_WAVE_VORLAUF, 1));
         send(QStringLiteral("PLAYWAVE"), scHandlerItem() + QStringLiteral(" level=") + LinkEscape(level) +
                                              QStringLiteral(" file=") + LinkEscape(file) + QStringLiteral(" len=") +
                                              QString::number(len));
-        WAVE_LV_IST = StrToIntDef(level, -20);
+        m_relay.WAVE_LV_IST = StrToIntDef(level, -20);
         return;
     }
     // Offline: the radio still hears it, from a sound card of this PC.
     OFFWAV.reset();
     std::shared_ptr<GatewayLocalPlayer> player(MakeLocalPlayer());
     if (player)
-        player->play(file, d.intValue(QStringLiteral("HF-OFFLINE-DEVICE"), 0), d.intValue(QStringLiteral("HF-OFFLINE-VOLUME"), 100));
+        player->play(file, d.intValue(gwkey::HF_OFFLINE_DEVICE, 0), d.intValue(gwkey::HF_OFFLINE_VOLUME, 100));
     OFFWAV = std::move(player);
-    SPEAKERS.setValue(kWavePlay, QStringLiteral("-1"));
+    SPEAKERS.setValue(hold::HF_WAVE_PLAY, QStringLiteral("-1"));
 }
 
 void GatewayEngine::WavePlayUpkeep()
 {
     if (!OFFWAV) {
-        SPEAKERS.remove(kWavePlay);
+        SPEAKERS.remove(hold::HF_WAVE_PLAY);
         return;
     }
     if (OFFWAV->isPlaying()) {
-        SPEAKERS.setValue(kWavePlay, QStringLiteral("-1"));
-    } else if (SPEAKERS.contains(kWavePlay) && StrToIntDef(SPEAKERS.value(kWavePlay), 0) < 0) {
+        SPEAKERS.setValue(hold::HF_WAVE_PLAY, QStringLiteral("-1"));
+    } else if (SPEAKERS.contains(hold::HF_WAVE_PLAY) && StrToIntDef(SPEAKERS.value(hold::HF_WAVE_PLAY), 0) < 0) {
         // The hold countdown removes it on this tick, releasing the radio.
-        SPEAKERS.setValue(kWavePlay, QStringLiteral("0"));
+        SPEAKERS.setValue(hold::HF_WAVE_PLAY, QStringLiteral("0"));
     }
 }
 
@@ -171,7 +174,7 @@ void GatewayEngine::PrepareLocalPlayer()
 void GatewayEngine::ReleaseLocalPlayer()
 {
     OFFWAV.reset();
-    SPEAKERS.remove(kWavePlay);
+    SPEAKERS.remove(hold::HF_WAVE_PLAY);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -187,20 +190,37 @@ QString beaconOff()
 void GatewayEngine::SendBeacon()
 {
     const SettingsList& d = DATARRAY;
-    PlayAnnouncement(d.value(QStringLiteral("HF-BAKE-FILE")), true);
-    const QString time = d.value(QStringLiteral("HF-BAKE-TIME"));
+    PlayAnnouncement(d.value(gwkey::HF_BAKE_FILE), true);
+    const QString time = d.value(gwkey::HF_BAKE_TIME);
     // Without a usable interval the beacon goes idle instead of firing on every tick.
-    BAKE_WAIT = IsInteger(time) ? StrToIntDef(time, 0) * 10 : -1;
-    BAKE_TX_COUNT = 0;
-    BAKE_RX_COUNT = 0;
+    m_beacon.BAKE_WAIT = IsInteger(time) ? StrToIntDef(time, 0) * 10 : -1;
+    m_beacon.BAKE_TX_COUNT = 0;
+    m_beacon.BAKE_RX_COUNT = 0;
+}
+
+// A beacon after so many overs in either direction (5 or more): once reached, the beacon
+// goes out at the next tick.
+void GatewayEngine::beaconCountRule(bool on)
+{
+    const int afterTx = DATARRAY.intValue(gwkey::HF_BAKE_AFTX, 0);
+    const int afterRx = DATARRAY.intValue(gwkey::HF_BAKE_AFRX, 0);
+    if (!on || (afterTx < 5 && afterRx < 5))
+        return;
+    if (m_beacon.WAR_TS3_RX) {
+        m_beacon.WAR_TS3_RX = false;
+        m_beacon.BAKE_RX_COUNT += 1;
+    }
+    if ((afterTx >= 5 && m_beacon.BAKE_TX_COUNT >= afterTx) || (afterRx >= 5 && m_beacon.BAKE_RX_COUNT >= afterRx)) {
+        m_beacon.BAKE_TX_COUNT = 0;
+        m_beacon.BAKE_RX_COUNT = 0;
+        m_beacon.BAKE_WAIT = 1;
+    }
 }
 
 void GatewayEngine::BeaconTick()
 {
     const SettingsList& d = DATARRAY;
-    const bool on = d.boolValue(QStringLiteral("HF-BAKE-ON"));
-    const int afterTx = d.intValue(QStringLiteral("HF-BAKE-AFTX"), 0);
-    const int afterRx = d.intValue(QStringLiteral("HF-BAKE-AFRX"), 0);
+    const bool on = d.boolValue(gwkey::HF_BAKE_ON);
     auto setLine = [this](const QString& text) {
         if (m_display.beaconLine != text) {
             m_display.beaconLine = text;
@@ -208,51 +228,40 @@ void GatewayEngine::BeaconTick()
         }
     };
 
-    // Count rules: a beacon after so many overs in either direction (5 or more).
-    if (on && (afterTx >= 5 || afterRx >= 5)) {
-        if (WAR_TS3_RX) {
-            WAR_TS3_RX = false;
-            BAKE_RX_COUNT += 1;
-        }
-        if ((afterTx >= 5 && BAKE_TX_COUNT >= afterTx) || (afterRx >= 5 && BAKE_RX_COUNT >= afterRx)) {
-            BAKE_TX_COUNT = 0;
-            BAKE_RX_COUNT = 0;
-            BAKE_WAIT = 1;
-        }
-    }
+    beaconCountRule(on);
 
     // Countdown.
-    if (BAKE_WAIT <= -1) {
-        const QString file = d.value(QStringLiteral("HF-BAKE-FILE"));
-        const QString time = d.value(QStringLiteral("HF-BAKE-TIME"));
+    if (m_beacon.BAKE_WAIT <= -1) {
+        const QString file = d.value(gwkey::HF_BAKE_FILE);
+        const QString time = d.value(gwkey::HF_BAKE_TIME);
         if (on && !file.isEmpty() && QFileInfo::exists(file)) {
             if (IsInteger(time))
-                BAKE_WAIT = StrToIntDef(time, 0) * 10;
-        } else if (!on && BAKE_WAIT != -1) {
-            BAKE_WAIT = -1;
+                m_beacon.BAKE_WAIT = StrToIntDef(time, 0) * 10;
+        } else if (!on && m_beacon.BAKE_WAIT != -1) {
+            m_beacon.BAKE_WAIT = -1;
             setLine(beaconOff());
         }
         return;
     }
     if (!on) {
-        BAKE_WAIT = -1;
+        m_beacon.BAKE_WAIT = -1;
         setLine(beaconOff());
         return;
     }
-    if (!SPEAKERS.contains(kWavePlay))
-        setLine(QStringLiteral("[*] ") + text("0144") + QLatin1Char(' ') + QString::number(BAKE_WAIT / 10) +
+    if (!SPEAKERS.contains(hold::HF_WAVE_PLAY))
+        setLine(QStringLiteral("[*] ") + text("0144") + QLatin1Char(' ') + QString::number(m_beacon.BAKE_WAIT / 10) +
                 QLatin1Char(' ') + text("0145"));
-    if (BAKE_WAIT <= 0) {
+    if (m_beacon.BAKE_WAIT <= 0) {
         setLine(QStringLiteral("[+] ") + text("0146"));
         SendBeacon();
-    } else if (BAKE_WAIT > 50) {
-        --BAKE_WAIT;
+    } else if (m_beacon.BAKE_WAIT > 50) {
+        --m_beacon.BAKE_WAIT;
     } else {
         // The last five seconds run only while nobody talks.
-        const bool busy = (d.boolValue(QStringLiteral("HF-BAKE-WAIT")) && !SPEAKERS.isEmpty()) || TS_TX_STATUS || TS_RX_STATUS;
+        const bool busy = (d.boolValue(gwkey::HF_BAKE_WAIT) && !SPEAKERS.isEmpty()) || m_relay.TS_TX_STATUS || m_relay.TS_RX_STATUS;
         if (busy)
-            BAKE_WAIT = 50;
+            m_beacon.BAKE_WAIT = 50;
         else
-            --BAKE_WAIT;
+            --m_beacon.BAKE_WAIT;
     }
 }

@@ -1,10 +1,10 @@
 #include "app/gateway/remotecommands.h"
 
+#include "app/config/gatewaykeys.h"
 #include "app/config/texts.h"
+#include "app/gateway/gatewaynames.h"
 #include "app/gateway/remoteregister.h"
-#include "link/wire.h"
-
-#include <QStringDecoder>
+#include "link/qt/linkqt.h"
 
 namespace remote {
 
@@ -12,18 +12,6 @@ QString BBCode(const char* colour, const QString& text)
 {
     return QStringLiteral("[b][color=#") + QLatin1String(colour) + QLatin1Char(']') + text +
            QStringLiteral("[/color][/b]");
-}
-
-QString Escape(const QString& text)
-{
-    const QByteArray bytes = text.toLatin1();
-    return QString::fromLatin1(rdlink::escape(std::string_view(bytes.constData(), size_t(bytes.size()))));
-}
-
-QString Unescape(const QString& escaped)
-{
-    const QByteArray bytes = escaped.toLatin1();
-    return QString::fromLatin1(rdlink::unescape(std::string_view(bytes.constData(), size_t(bytes.size()))));
 }
 
 QString AsciiUpper(const QString& text)
@@ -40,18 +28,6 @@ QString AsciiUpper(const QString& text)
 namespace {
 
 using remote::BBCode;
-using remote::Escape;
-using remote::Unescape;
-
-// A name that travels as UTF-8 bytes: unescaped, then the bytes decoded as UTF-8 (kept as
-// it is when it is not valid UTF-8).
-QString NameText(const QString& escaped)
-{
-    const QString plain = Unescape(escaped);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8(plain.toLatin1());
-    return utf8.hasError() ? plain : decoded;
-}
 
 QString T(const char* id)
 {
@@ -61,17 +37,18 @@ QString T(const char* id)
 // The commands that switch one setting of the gateway's own client.
 struct Switch {
     const char* word;
-    const char* key;        // permission in the register
-    const char* regSwitch;  // gateway setting: the command needs registration
-    const char* flag;       // TS3FLAGS entry of the client setting
-    const char* command;    // link command
-    const char* action;     // delayed actions action + "-0" / "-1"
+    const char* key;             // permission in the register
+    const QString& regSwitch;    // gateway setting: the command needs registration
+    const QString& flag;         // TS3FLAGS entry of the client setting
+    const char* command;         // link command
+    const QString& actionOff;    // delayed actions (COUNTER) that switch it off and on
+    const QString& actionOn;
 };
 const Switch kSwitches[] = {
-    {"MUTE", RemoteRegister::kMute, "REM-MUTE-REG", "6", "SETMUTE", "TS3-MUTE"},
-    {"REST", RemoteRegister::kRest, "REM-REST-REG", "5", "SETRUHE", "TS3-RUHE"},
-    {"RUHE", RemoteRegister::kRest, "REM-REST-REG", "5", "SETRUHE", "TS3-RUHE"},
-    {"AWAY", RemoteRegister::kAway, "REM-AWAY-REG", "38", "SETAFK", "TS3-AWAY"},
+    {"MUTE", RemoteRegister::kMute, gwkey::REM_MUTE_REG, clientflag::OUTPUT_MUTED, "SETMUTE", counter::TS3_MUTE_0, counter::TS3_MUTE_1},
+    {"REST", RemoteRegister::kRest, gwkey::REM_REST_REG, clientflag::INPUT_MUTED, "SETRUHE", counter::TS3_RUHE_0, counter::TS3_RUHE_1},
+    {"RUHE", RemoteRegister::kRest, gwkey::REM_REST_REG, clientflag::INPUT_MUTED, "SETRUHE", counter::TS3_RUHE_0, counter::TS3_RUHE_1},
+    {"AWAY", RemoteRegister::kAway, gwkey::REM_AWAY_REG, clientflag::AWAY, "SETAFK", counter::TS3_AWAY_0, counter::TS3_AWAY_1},
 };
 
 class Handler {
@@ -82,9 +59,9 @@ public:
         // The engine upper-cases the escaped word; echo the word as it was typed (a "/"
         // in an unknown word travels as a caret code, which upper case would spoil).
         const QString raw = items.value(QStringLiteral("cmd"));
-        m_cmd = (!raw.isEmpty() && remote::AsciiUpper(raw) == cmd) ? remote::AsciiUpper(Unescape(raw)) : cmd;
+        m_cmd = (!raw.isEmpty() && remote::AsciiUpper(raw) == cmd) ? remote::AsciiUpper(LinkUnescape(raw)) : cmd;
         m_fromID = items.value(QStringLiteral("fromID"));
-        m_uid = Unescape(items.value(QStringLiteral("fromUID")));
+        m_uid = LinkUnescape(items.value(QStringLiteral("fromUID")));
         m_id = QString::number(host.scHandlerID());
     }
 
@@ -98,17 +75,17 @@ public:
         } else if (m_cmd == QLatin1String("VOLUME")) {
             doVolume();
         } else if (m_cmd == QLatin1String("MOVE")) {
-            if (permitted(RemoteRegister::kMove, "REM-MOVE-REG"))
+            if (permitted(RemoteRegister::kMove, gwkey::REM_MOVE_REG))
                 doMove();
         } else if (m_cmd == QLatin1String("BACK")) {
-            if (permitted(RemoteRegister::kMove, "REM-MOVE-REG"))
+            if (permitted(RemoteRegister::kMove, gwkey::REM_MOVE_REG))
                 m_host.sendToTS3(QStringLiteral("BACKTOCHAN"),
                                  sched() + QStringLiteral(" chanPWD=") + item("pp1"));
         } else if (const Switch* sw = findSwitch()) {
             if (permitted(sw->key, sw->regSwitch))
                 doSwitch(*sw);
         } else if (m_cmd == QLatin1String("CALL")) {
-            if (permitted(RemoteRegister::kCall, "REM-CALL-REG"))
+            if (permitted(RemoteRegister::kCall, gwkey::REM_CALL_REG))
                 doCall();
         } else if (m_cmd == QLatin1String("INFO")) {
             reply(remote::kDarkRed, T("0715") + QStringLiteral(": ") + m_cmd);
@@ -135,14 +112,14 @@ private:
         if (m_fromID.isEmpty())
             return;
         m_host.sendToTS3(QStringLiteral("MSGTOUSER"), sched() + QStringLiteral(" userID=") + m_fromID +
-                                                          QStringLiteral(" message=") + Escape(BBCode(colour, text)));
+                                                          QStringLiteral(" message=") + LinkEscape(BBCode(colour, text)));
     }
 
     // The permission gate: refused when the command needs registration and the sender is
     // not registered for its key.
-    bool permitted(const char* key, const char* regSwitch)
+    bool permitted(const char* key, const QString& regSwitch)
     {
-        if (!TextToBool(m_host.setting(QLatin1String(regSwitch))))
+        if (!TextToBool(m_host.setting(regSwitch)))
             return true;
         if (m_reg.IsRemoteAllowed(m_uid, QLatin1String(key)))
             return true;
@@ -161,7 +138,7 @@ private:
         // Without the sender's unique identifier there is nothing to store a request under.
         if (m_uid.trimmed().isEmpty())
             return;
-        switch (m_reg.registerRequest(m_uid, NameText(item("fromNick")))) {
+        switch (m_reg.registerRequest(m_uid, LinkText(item("fromNick")))) {
         case RemoteRegister::Request::Decided:
             return;
         case RemoteRegister::Request::Stored:
@@ -185,7 +162,7 @@ private:
         }
         if (m_uid.isEmpty())
             return;
-        const int v = StrToIntDef(Unescape(pp1), 99);
+        const int v = StrToIntDef(LinkUnescape(pp1), 99);
         if (v > RemoteRegister::kMaxVolume || v < RemoteRegister::kMinVolume) {
             reply(remote::kRed, T("0618") + QStringLiteral(": ") + QString::number(v) + QStringLiteral("  (-40 => +20) "));
             return;
@@ -220,17 +197,16 @@ private:
 
     void doSwitch(const Switch& sw)
     {
-        const QString action = QLatin1String(sw.action);
-        const QString off = action + QStringLiteral("-0");
-        const QString on = action + QStringLiteral("-1");
+        const QString& off = sw.actionOff;
+        const QString& on = sw.actionOn;
         const QString command = QLatin1String(sw.command);
-        const QString pp1 = Unescape(item("pp1"));
-        const QString pp2 = Unescape(item("pp2"));
+        const QString pp1 = LinkUnescape(item("pp1"));
+        const QString pp2 = LinkUnescape(item("pp2"));
 
         if (pp1 != QLatin1String("0") && pp1 != QLatin1String("1")) {
             m_host.setCounter(off, QString());
             m_host.setCounter(on, QString());
-            const bool set = m_host.ts3Flag(QLatin1String(sw.flag)) == QLatin1String("1");
+            const bool set = m_host.ts3Flag(sw.flag) == QLatin1String("1");
             m_host.sendToTS3(command, sched() + (set ? QStringLiteral(" status=0") : QStringLiteral(" status=1")));
             return;
         }
@@ -252,7 +228,7 @@ private:
 
     void doCall()
     {
-        if (!m_fromID.isEmpty() && TextToBool(m_host.setting(QStringLiteral("REM-CALL-ON")))) {
+        if (!m_fromID.isEmpty() && TextToBool(m_host.setting(gwkey::REM_CALL_ON))) {
             m_host.playCallTone();
             reply(remote::kGreen, T("0613"));
         } else {

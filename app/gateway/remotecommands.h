@@ -50,11 +50,6 @@ inline constexpr const char* kDarkRed = "800000";  // "#INFO"
 // "[b][color=#" + colour + "]" + text + "[/color][/b]", not yet escaped.
 QString BBCode(const char* colour, const QString& text);
 
-// The caret escaping of link values on QString (characters beyond ISO 8859-1 cannot
-// travel on the link and become "?").
-QString Escape(const QString& text);
-QString Unescape(const QString& escaped);
-
 // ASCII letters a-z made upper case; every other character stays.
 QString AsciiUpper(const QString& text);
 

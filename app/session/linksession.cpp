@@ -1,5 +1,7 @@
 #include "app/session/linksession.h"
 
+#include "link/qt/linkqt.h"
+
 namespace {
 const QLatin1String kHost("localhost");
 constexpr int kConnectTimeoutMs = 500;
@@ -449,15 +451,5 @@ SettingsList LinkSession::splitItems(QStringView paramText)
 
 QString LinkSession::unescape(const QString& value)
 {
-    static const struct {
-        const char* code;
-        char ch;
-    } table[] = {{"^s", ' '}, {"^p", '|'},  {"^r", '\r'}, {"^n", '\n'}, {"^t", '\t'}, {"^v", '\v'},
-                 {"^b", '\\'}, {"^c", '/'}, {"^f", '\f'}, {"^d", '\b'}, {"^a", '\a'}, {"^g", '='}};
-    if (!value.contains(QLatin1Char('^')))
-        return value;
-    QString out = value;
-    for (const auto& row : table)
-        out.replace(QLatin1String(row.code), QString(QLatin1Char(row.ch)));
-    return out;
+    return LinkUnescape(value);
 }

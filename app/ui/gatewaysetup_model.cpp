@@ -4,8 +4,8 @@
 #include "app/config/gatewayconfig.h"
 #include "app/config/inifile.h"
 #include "app/config/texts.h"
-#include "app/gateway/gatewaywire.h"
 #include "app/session/linksession.h"
+#include "link/qt/linkqt.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,8 @@
 // The handling of lines the plugin session routes to a gateway.
 #include "gatewayfixture.h"
 
+#include <stdexcept>
+
 TEST_F(GatewayTest, ConnectFourTwiceRunsTheOnConnectHandlingOnce)
 {
     open();
@@ -170,6 +172,36 @@ TEST_F(GatewayTest, EventsShownAndHandedOn)
                                QStringLiteral("GETCHANNELS scHandler=3 type=info chID=4"),
                                QStringLiteral("GETCHANNELS scHandler=3 type=info chID=9"),
                            }));
-    EXPECT_EQ(engine->COUNT_WPLAY, 12);
+    EXPECT_EQ(engine->relay().COUNT_WPLAY, 12);
     EXPECT_EQ(engine->SPEAKERS.value(QStringLiteral("HF-TS3W-PLAY")), QStringLiteral("-1"));
+}
+
+TEST_F(GatewayTest, ALineWithoutItsNumberIsDroppedAnyOtherErrorGoesOnToTheProgram)
+{
+    // A gateway whose chat command handler fails (for instance a register that cannot be read).
+    struct FailingEngine : ProbeEngine {
+        using ProbeEngine::ProbeEngine;
+        void HandleRemoteCommand(const QString&, const SettingsList&) override { throw std::runtime_error("register"); }
+    };
+    host->openPorts.insert(1);
+    ASSERT_TRUE(SaveSettingsFile(gatewayFile(), settings));
+    engine = std::make_unique<FailingEngine>(link, *host, clock);
+    SettingsList params;
+    params.setValue(QStringLiteral("CFG_FILE"), gatewayFile());
+    ASSERT_TRUE(engine->StarteForm(params));
+    connect(3);
+    link.take();
+
+    // The engine's own parse error ends the line quietly, whatever word it came with.
+    EXPECT_NO_THROW(line("GW_PONG", {"scHandler=3", "timestamp=soon"}));
+    EXPECT_NO_THROW(line("REMOTE", {"scHandler=3", "fromID=x", "cmd=#help"}));
+    EXPECT_NO_THROW(line("WAVEPLAYER", {"scHandler=3", "status=on", "len=12"}));
+    EXPECT_TRUE(link.take().isEmpty());
+    EXPECT_TRUE(engine->SPEAKERS.isEmpty());
+
+    // Anything else reaches the caller: the session hands it to the program's error hook.
+    EXPECT_THROW(line("REMOTE", {"scHandler=3", "fromID=12", "cmd=#help"}), std::runtime_error);
+    // The gateway goes on with the next line.
+    line("TXVOICE", {"scHandler=3", "status=1"});
+    EXPECT_TRUE(engine->relay().TS_TX_STATUS);
 }

@@ -5,7 +5,7 @@
 
 #include "app/audio/signalgen.h"
 #include "app/audio/sounddevices.h"
-#include "app/gateway/gatewaywire.h"
+#include "link/qt/linkqt.h"
 
 #include <thread>
 
@@ -76,11 +76,11 @@ TEST_F(DtmfTest, InformationCommandWhileConnectedMutesThenPlaysTheOnlineMessage)
     connect(3);
     keys("#");
     EXPECT_EQ(mutes(), QStringList{kMuteOn});
-    EXPECT_TRUE(engine->DTMF_AKTIV);
+    EXPECT_TRUE(engine->dtmf().DTMF_AKTIV);
     EXPECT_EQ(engine->display().dtmfLamp1.color, GwColor::BrightGreen);
     muteFlag("1");
     keys("0102*");
-    EXPECT_EQ(engine->DTMF_DCODE, QStringLiteral("#0102*"));
+    EXPECT_EQ(engine->dtmf().DTMF_DCODE, QStringLiteral("#0102*"));
     EXPECT_EQ(engine->display().dtmfLine, QStringLiteral("#0102*"));
     EXPECT_EQ(engine->display().dtmfColor, GwColor::Navy);
     ASSERT_FALSE(engine->log().isEmpty());
@@ -92,7 +92,7 @@ TEST_F(DtmfTest, InformationCommandWhileConnectedMutesThenPlaysTheOnlineMessage)
     EXPECT_TRUE(mutes().isEmpty());
     dtmfTicks(1);
     EXPECT_EQ(mutes(), QStringList{kMuteOff});
-    EXPECT_FALSE(engine->DTMF_AKTIV);
+    EXPECT_FALSE(engine->dtmf().DTMF_AKTIV);
     EXPECT_EQ(engine->display().dtmfLine, GetText(QStringLiteral("0111")) + QLatin1Char(' ') + GetText(QStringLiteral("0123")));
     muteFlag("0");
     dtmfTicks(1);
@@ -101,8 +101,8 @@ TEST_F(DtmfTest, InformationCommandWhileConnectedMutesThenPlaysTheOnlineMessage)
     // 9 tenths + TX delay 1 + pre-roll 1.
     EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")),
               QStringList{QStringLiteral("PLAYWAVE scHandler=3 level=-20 file=") + LinkEscape(online) + QStringLiteral(" len=11")});
-    EXPECT_TRUE(engine->DTMF_DCODE.isEmpty());
-    EXPECT_EQ(engine->DTMF_DELAY, -1);
+    EXPECT_TRUE(engine->dtmf().DTMF_DCODE.isEmpty());
+    EXPECT_EQ(engine->dtmf().DTMF_DELAY, -1);
     dtmfTicks(20);
     EXPECT_TRUE(link.take().isEmpty());
 }
@@ -145,7 +145,7 @@ TEST_F(DtmfTest, InformationCommandsPickTheMessageByConnection)
             EXPECT_EQ(players.played, QStringList{offline + QStringLiteral(" 0 100")});
             EXPECT_TRUE(engine->SPEAKERS.contains(QStringLiteral("HF-WAVE-PLAY")));
         }
-        EXPECT_TRUE(engine->DTMF_DCODE.isEmpty());
+        EXPECT_TRUE(engine->dtmf().DTMF_DCODE.isEmpty());
     }
 }
 
@@ -154,20 +154,20 @@ TEST_F(DtmfTest, RepeatedDigitCountsOnlyAfterTheRepeatGuard)
     open();
     // Keyed without a pause the second "0" falls within the guard.
     keys("#0100*");
-    EXPECT_EQ(engine->DTMF_DCODE, QStringLiteral("#010*"));
+    EXPECT_EQ(engine->dtmf().DTMF_DCODE, QStringLiteral("#010*"));
     dtmfTicks(10);
 
     // Two ticks later the guard still holds (and restarts with the repeated key)...
     keys("#010");
     dtmfTicks(2);
     keys("0");
-    EXPECT_EQ(engine->DTMF_CODE, QStringLiteral("#010"));
+    EXPECT_EQ(engine->dtmf().DTMF_CODE, QStringLiteral("#010"));
     EXPECT_EQ(engine->display().dtmfLamp2.color, GwColor::Red);
     // ...it runs out on its third tick, and then the same key is taken.
     dtmfTicks(3);
     EXPECT_EQ(engine->display().dtmfLamp2.color, GwColor::DarkRed);
     keys("0*");
-    EXPECT_EQ(engine->DTMF_DCODE, QStringLiteral("#0100*"));
+    EXPECT_EQ(engine->dtmf().DTMF_DCODE, QStringLiteral("#0100*"));
     dtmfTicks(10);
     EXPECT_TRUE(players.played.isEmpty());
 }
@@ -184,11 +184,11 @@ TEST_F(DtmfTest, CommandWithoutStarIsDiscardedWhenTheWindowCloses)
     keys("2");
     dtmfTicks(10);
     EXPECT_TRUE(mutes().isEmpty());
-    EXPECT_EQ(engine->DTMF_CODE, QStringLiteral("#0102"));
+    EXPECT_EQ(engine->dtmf().DTMF_CODE, QStringLiteral("#0102"));
     dtmfTicks(1);
     EXPECT_EQ(mutes(), QStringList{kMuteOff});
-    EXPECT_TRUE(engine->DTMF_CODE.isEmpty());
-    EXPECT_FALSE(engine->DTMF_AKTIV);
+    EXPECT_TRUE(engine->dtmf().DTMF_CODE.isEmpty());
+    EXPECT_FALSE(engine->dtmf().DTMF_AKTIV);
     EXPECT_EQ(engine->display().dtmfLamp1.color, GwColor::Green);
     dtmfTicks(20);
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
@@ -199,8 +199,8 @@ TEST_F(DtmfTest, DigitsWithoutHashAreIgnoredAndAnOwnMuteIsLeftAlone)
     open();
     connect(3);
     keys("0102*");
-    EXPECT_FALSE(engine->DTMF_AKTIV);
-    EXPECT_TRUE(engine->DTMF_CODE.isEmpty());
+    EXPECT_FALSE(engine->dtmf().DTMF_AKTIV);
+    EXPECT_TRUE(engine->dtmf().DTMF_CODE.isEmpty());
     dtmfTicks(10);
     EXPECT_TRUE(link.take().isEmpty());
 
@@ -213,7 +213,7 @@ TEST_F(DtmfTest, DigitsWithoutHashAreIgnoredAndAnOwnMuteIsLeftAlone)
     // A new "#" in the middle restarts the input.
     muteFlag("0");
     keys("#01#0102*");
-    EXPECT_EQ(engine->DTMF_DCODE, QStringLiteral("#0102*"));
+    EXPECT_EQ(engine->dtmf().DTMF_DCODE, QStringLiteral("#0102*"));
     EXPECT_EQ(mutes(), QStringList{kMuteOn});
 }
 
@@ -224,14 +224,18 @@ TEST_F(DtmfTest, BeaconCommandSendsTheBeaconAndRearmsIt)
          {"HF-BAKE-AFTX", QStringLiteral("10")}});
     open();
     connect(3);
-    engine->BAKE_TX_COUNT = 4;
+    for (int i = 0; i < 4; ++i) {   // four overs of the own client towards the count rule
+        line("TXVOICE", {"scHandler=3", "status=1"});
+        line("TXVOICE", {"scHandler=3", "status=0"});
+    }
+    ASSERT_EQ(engine->beacon().BAKE_TX_COUNT, 4);
     keys("#0104*");
     dtmfTicks(6);
     const QStringList waves = sent(QStringLiteral("PLAYWAVE"));
     ASSERT_EQ(waves.size(), 1);
     EXPECT_TRUE(waves[0].contains(LinkEscape(bake)));
-    EXPECT_EQ(engine->BAKE_WAIT, 3000);
-    EXPECT_EQ(engine->BAKE_TX_COUNT, 4);   // the counts stay
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, 3000);
+    EXPECT_EQ(engine->beacon().BAKE_TX_COUNT, 4);   // the counts stay
     EXPECT_EQ(engine->display().beaconLine, QStringLiteral("[+] ") + GetText(QStringLiteral("0146")));
 }
 
@@ -264,9 +268,9 @@ TEST_F(DtmfTest, DigitsFromTheCaptureThreadArriveInOrderAtTheNextTick)
             input->push(c);
     });
     audio.join();
-    EXPECT_TRUE(engine->DTMF_CODE.isEmpty());   // nothing happens off the main thread
+    EXPECT_TRUE(engine->dtmf().DTMF_CODE.isEmpty());   // nothing happens off the main thread
     dtmfTicks(1);
-    EXPECT_EQ(engine->DTMF_DCODE, QStringLiteral("#0102*"));
+    EXPECT_EQ(engine->dtmf().DTMF_DCODE, QStringLiteral("#0102*"));
     // The tick that took the digits counts as the first tick after them.
     dtmfTicks(4);
     EXPECT_TRUE(players.played.isEmpty());
@@ -295,7 +299,7 @@ TEST_F(DtmfTest, GeneratedRecordingThroughTheFileCaptureReachesTheGateway)
     source.runToEnd();
 
     dtmfTicks(1);
-    EXPECT_EQ(engine->DTMF_DCODE, QStringLiteral("#0102*"));
+    EXPECT_EQ(engine->dtmf().DTMF_DCODE, QStringLiteral("#0102*"));
     dtmfTicks(5);
     EXPECT_EQ(players.played, QStringList{offline + QStringLiteral(" 0 100")});
 }

@@ -105,14 +105,14 @@ TEST_F(GatewayTest, PingsEveryFiveSecondsAndAnswersPongs)
     engine->pingTick();
     EXPECT_EQ(link.take(), (QStringList{QStringLiteral("GW_PING scHandler=3 timestamp=1700000005000 err=0"),
                                         QStringLiteral("GW_PING scHandler=3 timestamp=1700000005000 err=1")}));
-    EXPECT_EQ(engine->PiPoErrors, 2);
+    EXPECT_EQ(engine->ping().PiPoErrors, 2);
 
     clock.set(1700000005042);
     line("GW_PONG", {"scHandler=3", "timestamp=1700000005000", "err=1"});
     EXPECT_EQ(link.take(), QStringList{QStringLiteral("GW_PQNG scHandler=3 timestamp=1700000005000 err=2")});
     EXPECT_EQ(engine->display().pingLabel, QStringLiteral("Ping: 42 ms"));
-    EXPECT_EQ(engine->PiPoErrors, 0);
-    EXPECT_EQ(engine->LastPong, 1700000005000);
+    EXPECT_EQ(engine->ping().PiPoErrors, 0);
+    EXPECT_EQ(engine->ping().LastPong, 1700000005000);
 
     // A timestamp from the future: no round trip shown, but answered and the count cleared.
     engine->pingTick();
@@ -120,7 +120,7 @@ TEST_F(GatewayTest, PingsEveryFiveSecondsAndAnswersPongs)
     line("GW_PONG", {"scHandler=3", "timestamp=1700000009000"});
     EXPECT_EQ(link.take(), QStringList{QStringLiteral("GW_PQNG scHandler=3 timestamp=1700000009000 err=1")});
     EXPECT_EQ(engine->display().pingLabel, QStringLiteral("Ping: 42 ms"));
-    EXPECT_EQ(engine->PiPoErrors, 0);
+    EXPECT_EQ(engine->ping().PiPoErrors, 0);
 
     // Zero and garbage are not answered.
     line("GW_PONG", {"scHandler=3", "timestamp=0"});

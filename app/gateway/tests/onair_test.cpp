@@ -199,13 +199,13 @@ TEST_F(OnAirTest, VoiceActivationStaysOffWhenSpeechStartsAsItsPauseRunsOut)
     open();
     connect(3);   // arms the pause of TS3-VOX-DELAY (3)
     ticks(3);
-    ASSERT_EQ(engine->TS3_VOX_DELAY, 0);   // would switch voice activation on at the next tick
+    ASSERT_EQ(engine->relay().TS3_VOX_DELAY, 0);   // would switch voice activation on at the next tick
     link.take();
     line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"});
     EXPECT_EQ(sentWith(QStringLiteral("SETVOX")), QStringList{QStringLiteral("SETVOX scHandler=3 status=0")});
     ticks(20);
     EXPECT_TRUE(sentWith(QStringLiteral("SETVOX")).isEmpty());
-    EXPECT_FALSE(engine->VOX_IST_AKTIV);
+    EXPECT_FALSE(engine->relay().VOX_IST_AKTIV);
 
     // It comes back its delay after the radio was released.
     line("RXVOICE", {"scHandler=3", "speakers=0", "status=0", "clientID=8"});

@@ -25,7 +25,7 @@ TEST_F(RelayTest, OneRelayedOverTickByTick)
 {
     settings.setValue(QStringLiteral("HF-ROGER-BEEP"), QStringLiteral("True"));
     openConnected();
-    ASSERT_TRUE(engine->VOX_IST_AKTIV);
+    ASSERT_TRUE(engine->relay().VOX_IST_AKTIV);
 
     line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8", "clientUID="});
     EXPECT_EQ(link.take(), (QStringList{QStringLiteral("SETVOX scHandler=3 status=0"),
@@ -46,7 +46,7 @@ TEST_F(RelayTest, OneRelayedOverTickByTick)
                                         QStringLiteral("UNMUTEALL scHandler=3")}));
     EXPECT_EQ(engine->SPEAKERS.value(QStringLiteral("TS3-RX")), QStringLiteral("3"));
     EXPECT_EQ(engine->SPEAKERS.value(QStringLiteral("ROGER-WAIT")), QStringLiteral("3"));
-    EXPECT_EQ(engine->TS3_ROG_DELAY, 2);
+    EXPECT_EQ(engine->relay().TS3_ROG_DELAY, 2);
     EXPECT_EQ(engine->hooks, QStringList{QStringLiteral("PlayRxEndBeep")});
     engine->hooks.clear();
 
@@ -192,7 +192,7 @@ TEST_F(RelayTest, RegisteredUserRules)
         ASSERT_TRUE(rem.writeString(kUidA, QStringLiteral("VOLUME"), QLatin1String(c.volume)));
         ASSERT_TRUE(rem.writeString(kUidA, QStringLiteral("NOTP"), QLatin1String(c.notp)));
         openConnected();
-        const int vox = engine->TS3_VOX_DELAY;
+        const int vox = engine->relay().TS3_VOX_DELAY;
         engine->ParseIncomingTS3Data(QStringLiteral("RXVOICE"),
                                      items({"scHandler=3", "speakers=1", "status=1", "clientID=8", "clientUID=abcDEF123+^cuserA="}));
         const QStringList sent = link.take();
@@ -204,7 +204,7 @@ TEST_F(RelayTest, RegisteredUserRules)
         if (!c.relayed) {
             EXPECT_TRUE(link.take().isEmpty());
             EXPECT_TRUE(engine->SPEAKERS.isEmpty());
-            EXPECT_EQ(engine->TS3_VOX_DELAY, vox);
+            EXPECT_EQ(engine->relay().TS3_VOX_DELAY, vox);
         }
         engine.reset();
         link.take();
@@ -230,12 +230,12 @@ TEST_F(RelayTest, DoubleTalkIsMutedAndTheMessageRateLimited)
         EXPECT_EQ(sent.contains(message), i < 11);
         EXPECT_EQ(sent.last(), QStringLiteral("MUTECLIENT scHandler=3 userID=9"));
     }
-    EXPECT_EQ(engine->SPAM_COUNT_VAR, 33);
+    EXPECT_EQ(engine->relay().SPAM_COUNT_VAR, 33);
     seconds(2);
     line("RXVOICE", {"scHandler=3", "speakers=2", "status=1", "clientID=9"});
     EXPECT_FALSE(link.take().contains(message));
     seconds(1);
-    EXPECT_EQ(engine->SPAM_COUNT_VAR, 30);
+    EXPECT_EQ(engine->relay().SPAM_COUNT_VAR, 30);
     line("RXVOICE", {"scHandler=3", "speakers=2", "status=1", "clientID=9"});
     EXPECT_TRUE(link.take().contains(message));
 

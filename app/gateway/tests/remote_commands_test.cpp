@@ -2,6 +2,7 @@
 // replies as the session writes them on the wire, the commands sent, the delayed actions
 // and the log lines.
 #include "app/gateway/tests/remote_testhost.h"
+#include "link/qt/linkqt.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,9 @@ SettingsList Event(const QString& typed, const QString& pp1 = {}, const QString&
     items.setValue("fromNick", "Hans^sMuster");
     if (withChannel)
         items.setValue("fromCHAN", "12");
-    items.setValue("cmd", remote::Escape(typed));
-    items.setValue("pp1", remote::Escape(pp1));
-    items.setValue("pp2", remote::Escape(pp2));
+    items.setValue("cmd", LinkEscape(typed));
+    items.setValue("pp1", LinkEscape(pp1));
+    items.setValue("pp2", LinkEscape(pp2));
     return items;
 }
 
@@ -154,7 +155,7 @@ TEST_F(RemoteCommands, RepliesInBothLanguages)
         const QString params = host.sent[0].second;
         const QString prefix = QStringLiteral("scHandler=5 userID=7 message=");
         ASSERT_TRUE(params.startsWith(prefix));
-        EXPECT_EQ(remote::Unescape(params.mid(prefix.size())), QString::fromUtf8(row.reply));
+        EXPECT_EQ(LinkUnescape(params.mid(prefix.size())), QString::fromUtf8(row.reply));
         // The same reply on the wire.
         EXPECT_EQ(host.wire()[0].toStdString(), Wire(row.wire).toStdString());
         EXPECT_EQ(host.callTones, row.callTones);
@@ -253,7 +254,7 @@ TEST_F(RemoteCommands, VolumeAnswersOldAndNewAndStoresTheValue)
     LanguageScope de("de_DE");
     host.clear();
     Handle(host, Event("VOLUME", "20"));
-    EXPECT_EQ(remote::Unescape(host.sent[0].second.section("message=", 1)),
+    EXPECT_EQ(LinkUnescape(host.sent[0].second.section("message=", 1)),
               QString::fromUtf8("[b][color=#008000]User Lautstärke wurde geändert von -10db auf 20db [/color][/b]"));
     host.clear();
     Handle(host, Event("VOLUME", "-41"));
@@ -458,7 +459,7 @@ TEST_F(RemoteCommands, UnwritableRegisterIsReportedNotConfirmed)
         host.clear();
         Handle(host, Event(typed, "3"));
         ASSERT_EQ(host.sent.size(), 1);
-        EXPECT_EQ(remote::Unescape(host.sent[0].second.section("message=", 1)),
+        EXPECT_EQ(LinkUnescape(host.sent[0].second.section("message=", 1)),
                   "[b][color=#FF0000]ERROR: " + QString(typed) + "[/color][/b]");
         ASSERT_FALSE(host.logs.isEmpty());
         EXPECT_EQ(host.logs[0].second, RemoteCommandHost::LogKind::Error);

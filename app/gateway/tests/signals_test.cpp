@@ -2,7 +2,7 @@
 #include "app/gateway/tests/signals_fixture.h"
 
 #include "app/audio/sounddevices.h"
-#include "app/gateway/gatewaywire.h"
+#include "link/qt/linkqt.h"
 
 #include <QFileInfo>
 
@@ -265,12 +265,12 @@ TEST_F(SignalsTest, JoinAnnouncementLevelAndLengthFollowTheRelay)
     // 12 tenths + TX delay 2 + pre-roll 1.
     line("USERIN", {"scHandler=3", "nickname=Anna"});
     EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{playwave(3, QStringLiteral("-12"), join, 15)});
-    EXPECT_EQ(engine->WAVE_LV_IST, -12);
+    EXPECT_EQ(engine->relay().WAVE_LV_IST, -12);
     // While a TeamSpeak user is relayed the reduced level goes with it.
     line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
     line("USERIN", {"scHandler=3", "nickname=Bert"});
     EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{playwave(3, QStringLiteral("-33"), join, 15)});
-    EXPECT_EQ(engine->WAVE_LV_IST, -33);
+    EXPECT_EQ(engine->relay().WAVE_LV_IST, -33);
     // Leave announcement switched off; a missing file plays nothing.
     line("USEROUT", {"scHandler=3", "nickname=Bert"});
     QFile::remove(join);
@@ -292,7 +292,7 @@ TEST_F(SignalsTest, BeaconGoesOutOnTheTickAfterItsIntervalWhenQuiet)
     const QString sec = GetText(QStringLiteral("0145"));
 
     ticks(1);   // arms the interval
-    EXPECT_EQ(engine->BAKE_WAIT, 6000);
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, 6000);
     ticks(1);
     EXPECT_EQ(engine->display().beaconLine, QStringLiteral("[*] ") + next + QStringLiteral(" 600 ") + sec);
     ticks(1);
@@ -300,18 +300,18 @@ TEST_F(SignalsTest, BeaconGoesOutOnTheTickAfterItsIntervalWhenQuiet)
     link.take();
     ticks(5998);
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
-    EXPECT_EQ(engine->BAKE_WAIT, 0);
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, 0);
     ticks(1);   // the 6001st tick after arming
     EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{playwave(3, QStringLiteral("-20"), bake, 17)});
     EXPECT_EQ(engine->display().beaconLine, QStringLiteral("[+] ") + GetText(QStringLiteral("0146")));
-    EXPECT_EQ(engine->BAKE_WAIT, 6000);
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, 6000);
 
     // Switched off: idle on the next tick, and the line says so.
     SettingsList off = engine->DATARRAY;
     off.setValue(QStringLiteral("HF-BAKE-ON"), QStringLiteral("False"));
     engine->WriteConfig(off);
     ticks(1);
-    EXPECT_EQ(engine->BAKE_WAIT, -1);
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, -1);
     EXPECT_EQ(engine->display().beaconLine, QStringLiteral("[X] ") + GetText(QStringLiteral("0120")));
 }
 
@@ -323,17 +323,17 @@ TEST_F(SignalsTest, BeaconWaitsInItsLastFiveSecondsWhileSomebodyTalks)
     open();
     connect(3);
     ticks(1 + 50);   // arm (100), then down to 50
-    EXPECT_EQ(engine->BAKE_WAIT, 50);
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, 50);
     line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
     link.take();
     ticks(200);
-    EXPECT_EQ(engine->BAKE_WAIT, 50);
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, 50);
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
     line("RXVOICE", {"scHandler=3", "status=0", "clientID=7", "speakers=0"});
     link.take();
     // The release hold (3 ticks) still counts as talk; then 50 quiet ticks and the send.
     ticks(3);
-    EXPECT_EQ(engine->BAKE_WAIT, 50);
+    EXPECT_EQ(engine->beacon().BAKE_WAIT, 50);
     ticks(50);
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
     ticks(1);
@@ -382,9 +382,9 @@ TEST_F(SignalsTest, BeaconCountRules)
         ticks(10);
         const QStringList waves = sent(QStringLiteral("PLAYWAVE"));
         EXPECT_EQ(!waves.isEmpty() && waves.last().contains(LinkEscape(bake)), c.early);
-        EXPECT_EQ(engine->BAKE_TX_COUNT, c.txCountAfter);
+        EXPECT_EQ(engine->beacon().BAKE_TX_COUNT, c.txCountAfter);
         if (c.early) {
-            EXPECT_EQ(engine->BAKE_WAIT, 5990);   // re-armed, then ran on
+            EXPECT_EQ(engine->beacon().BAKE_WAIT, 5990);   // re-armed, then ran on
         }
     }
 }
