@@ -1,17 +1,23 @@
 // The gateway's view of its serial ports coming and going: one red log line when a port
 // it keys or reads is lost ("COM7 lost: /dev/serial/by-id/..."), one green line when it is
 // open again. While a port is lost the relay sees it closed, so nothing stays keyed on it.
-#include "app/config/texts.h"
 #include "app/gateway/gatewayengine.h"
+
+#include "app/config/gatewaykeys.h"
+#include "app/config/texts.h"
+
+#include <utility>
 
 void GatewayEngine::comPortWatch()
 {
     const SettingsList& d = DATARRAY;
     QList<int> used;
-    for (const auto& [on, num] : {std::pair {"COM-OUT-ON", "COM-OUT-NUM"}, std::pair {"COM-OUT-TX-ON", "COM-OUT-TX-NUM"},
-                                  std::pair {"COM-IN-ON", "COM-IN-NUM"}}) {
-        const int port = d.intValue(QLatin1String(num), 0);
-        if (d.boolValue(QLatin1String(on)) && port > 0 && !used.contains(port))
+    const std::pair<const QString&, const QString&> lines[] = {{gwkey::COM_OUT_ON, gwkey::COM_OUT_NUM},
+                                                                {gwkey::COM_OUT_TX_ON, gwkey::COM_OUT_TX_NUM},
+                                                                {gwkey::COM_IN_ON, gwkey::COM_IN_NUM}};
+    for (const auto& [on, num] : lines) {
+        const int port = d.intValue(num, 0);
+        if (d.boolValue(on) && port > 0 && !used.contains(port))
             used << port;
     }
     const bool en = AppLang() == QLatin1String("en_US");
