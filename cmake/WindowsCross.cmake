@@ -63,3 +63,13 @@ if(TARGET clientsim)
     target_link_options(clientsim-${gen} PRIVATE -s) # stand-ins: no debug information
   endforeach()
 endif()
+
+# A Windows program that drives the plugin's native settings dialog through window
+# messages (stage 50 runs it under Wine); not part of `all`.
+if(TARGET Relaydeck_Link)
+  add_executable(dialog_check EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/tests/windows/dialog_check.cpp)
+  set_target_properties(dialog_check PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/checks)
+  target_link_options(dialog_check PRIVATE -municode)
+  target_link_libraries(dialog_check PRIVATE user32)
+  add_dependencies(dialog_check Relaydeck_Link)
+endif()

@@ -5,6 +5,13 @@
 #include <sstream>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace rdplugin {
 
 namespace {
@@ -140,7 +147,13 @@ bool iniWrite(const std::string& path, std::string_view section, std::string_vie
             return false;
         }
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+#ifdef _WIN32
+    // rename() of the Windows C library refuses an existing target.
+    const bool replaced = MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+#else
+    const bool replaced = std::rename(tmp.c_str(), path.c_str()) == 0;
+#endif
+    if (!replaced) {
         std::remove(tmp.c_str());
         return false;
     }

@@ -2,9 +2,10 @@
 # The Windows pair: Relaydeck_Link.dll and clientsim.exe cross-built with mingw-w64
 # (cmake/mingw-w64-x86_64.cmake, into $RD_WIN_BUILD_DIR, default build/win), the DLL's
 # exports and imports checked, then run under wine64 in a fresh prefix of its own
-# (headless, no display): the plugin's end-to-end tests that speak over the link socket
+# (headless; no display except a private Xvfb for the dialog): the plugin's end-to-end tests that speak over the link socket
 # run from Linux against clientsim.exe with the DLL, and the clientsim-3.x.exe variants
-# show the interface number the plugin takes from the client's version resource.
+# show the interface number the plugin takes from the client's version resource, and a
+# Windows program clicks through the plugin's native settings dialog.
 set -euo pipefail
 BUILD=${BUILD:-build/ci}
 JOBS=${JOBS:-$(nproc)}
@@ -88,6 +89,16 @@ for row in "clientsim 21" "clientsim-3.1 21" "clientsim-3.3 23" "clientsim-3.5 2
 $out"
 done
 step "version resources: 3.1 -> 21, 3.3 -> 23, 3.5 -> 24, 3.6 -> 26, none -> 21"
+
+# The native settings dialog, driven through window messages by a Windows program; it
+# needs a display, so it gets a private X server of its own (xvfb-run -a).
+quiet cmake --build "$win" -j "$JOBS" --target dialog_check
+check=$(abs "$win/checks/dialog_check.exe")
+mkdir -p "$work/dialog"
+out=$(cd "$work/dialog" && timeout 120 xvfb-run -a "$wine64" "$check" "$dll" 2>&1 | tr -d '\r') ||
+  fail "the settings dialog under Wine:
+$out"
+step "settings dialog: $(echo "$out" | grep -c '^ok') checks passed (\"abc\" refused, \"26010\" saved)"
 
 run_e2e() { # EXE [clientsim options]
   local exe=$1

@@ -189,12 +189,13 @@ extern "C" int rdlink_show_native_config_dialog(void*, const RdLinkConfigDialog*
         return fail(error, errorSize, "the dialog does not match the plugin", 0);
     // No minimise or maximise box, no icon (the modal frame), owned and so not in the
     // task bar.
-    Template t(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 160, 54, widen(d->title), 5);
+    // Dialog units: the note is about 45 average characters of 4 units each.
+    Template t(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 200, 54, widen(d->title), 5);
     t.item(SS_LEFT | WS_VISIBLE, 7, 9, 44, 8, kIdLabel, kStaticClass, widen(d->portLabel));
     t.item(ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_VISIBLE, 54, 7, 40, 12, kIdPort, kEditClass, L"");
     t.item(BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 103, 6, 50, 14, IDOK, kButtonClass, widen(d->saveButton));
-    t.item(SS_LEFT, 7, 26, 146, 9, kIdError, kStaticClass, widen(d->errorText)); // hidden at first
-    t.item(SS_LEFT | WS_VISIBLE, 7, 39, 146, 9, kIdNote, kStaticClass, widen(d->note));
+    t.item(SS_LEFT, 7, 26, 186, 9, kIdError, kStaticClass, widen(d->errorText)); // hidden at first
+    t.item(SS_LEFT | WS_VISIBLE, 7, 39, 186, 9, kIdNote, kStaticClass, widen(d->note));
 
     State state;
     state.d = d;
