@@ -90,16 +90,6 @@ $out"
 done
 step "version resources: 3.1 -> 21, 3.3 -> 23, 3.5 -> 24, 3.6 -> 26, none -> 21"
 
-# The native settings dialog, driven through window messages by a Windows program; it
-# needs a display, so it gets a private X server of its own (xvfb-run -a).
-quiet cmake --build "$win" -j "$JOBS" --target dialog_check
-check=$(abs "$win/checks/dialog_check.exe")
-mkdir -p "$work/dialog"
-out=$(cd "$work/dialog" && timeout 120 xvfb-run -a "$wine64" "$check" "$dll" 2>&1 | tr -d '\r') ||
-  fail "the settings dialog under Wine:
-$out"
-step "settings dialog: $(echo "$out" | grep -c '^ok') checks passed (\"abc\" refused, \"26010\" saved)"
-
 run_e2e() { # EXE [clientsim options]
   local exe=$1
   shift
@@ -114,4 +104,17 @@ if "$wine64" "$bin/clientsim.exe" --help 2>&1 | grep -q -- "--generation"; then
 else
   echo "-- clientsim has no --generation option yet: the 3.6 run under Wine is not tried"
 fi
+# The native settings dialog, driven through window messages by a Windows program; it
+# needs a display, so it gets a private X server of its own (xvfb-run -a). Last, and with
+# the prefix's server ended first: Wine keeps the display of the session it started in.
+"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -w >/dev/null 2>&1 || true
+quiet cmake --build "$win" -j "$JOBS" --target dialog_check
+check=$(abs "$win/checks/dialog_check.exe")
+mkdir -p "$work/dialog"
+out=$(cd "$work/dialog" && timeout 120 xvfb-run -a "$wine64" "$check" "$dll" 2>&1 | tr -d '\r') ||
+  fail "the settings dialog under Wine:
+$out"
+step "settings dialog: $(echo "$out" | grep -c '^ok') checks passed (\"abc\" refused, \"26010\" saved)"
+
 echo "Windows pair checked under $("$wine64" --version) in $((SECONDS - t0)) s"

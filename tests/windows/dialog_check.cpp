@@ -23,6 +23,7 @@ namespace {
 constexpr int kIdPort = 101, kIdError = 102;
 const char* const kSettings = "Relaydeck[LINK].ini";
 std::atomic<int> g_failures {0};
+std::atomic<bool> g_configureReturned {false};
 
 void check(bool ok, const std::string& what)
 {
@@ -50,7 +51,7 @@ std::wstring itemText(HWND dialog, int id)
 HWND waitForDialog(int timeoutMs)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < until) {
+    while (std::chrono::steady_clock::now() < until && !g_configureReturned) {
         // Shown only after WM_INITDIALOG has filled it in.
         HWND w = FindWindowW(L"#32770", L"Relaydeck_LINK");
         if (w && IsWindowVisible(w))
@@ -68,8 +69,9 @@ void pressSave(HWND dialog)
 // The user's side, on its own thread while the dialog runs modally on the main thread.
 void user()
 {
-    HWND dialog = waitForDialog(20000);
-    check(dialog != nullptr, "the settings button opens a window titled \"Relaydeck_LINK\"");
+    HWND dialog = waitForDialog(60000);
+    check(dialog != nullptr, std::string("the settings button opens a window titled \"Relaydeck_LINK\"") +
+                                 (g_configureReturned ? " (ts3plugin_configure returned without one)" : ""));
     if (!dialog)
         return;
     check(itemText(dialog, kIdPort) == L"26001", "the port box shows the stored port 26001");
@@ -119,6 +121,7 @@ int wmain(int argc, wchar_t** argv)
 
     std::thread userThread(user);
     configure(nullptr, nullptr); // returns once the dialog is closed
+    g_configureReturned = true;
     userThread.join();
     const std::string after = settingsText();
     check(after.find("PORT=26010\r\n") != std::string::npos && after.find("PORT=26001") == std::string::npos,
