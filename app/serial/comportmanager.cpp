@@ -2,6 +2,7 @@
 
 #include "app/config/inifile.h"
 #include "app/config/texts.h"
+#include "app/serial/cm108.h"
 #include "app/serial/serialport.h"
 
 #include <QDir>
@@ -347,12 +348,12 @@ QString ComPortManager::describeFailure(const OpenFailure& f)
     if (node.contains(QLatin1String("hidraw"))) {
         if (group.isEmpty()) {
             group = QStringLiteral("audio");
-            rule = QStringLiteral("70-relaydeck-radio.rules");
+            rule = QLatin1String(cm108::kUdevRule);
         }
     } else if (node.contains(QLatin1String("gpiochip"))) {
         if (group.isEmpty()) {
             group = QStringLiteral("gpio");
-            rule = QStringLiteral("70-relaydeck-radio.rules");
+            rule = QLatin1String(cm108::kUdevRule);
         }
     } else if (group.isEmpty()) {
         group = QStringLiteral("dialout");

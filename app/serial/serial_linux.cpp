@@ -12,12 +12,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
-
-#include <cstring>
 
 #include <fcntl.h>
 #include <grp.h>

@@ -308,6 +308,11 @@ ComStatusWindow::ComStatusWindow(ComPortManager& manager, int port, int top, int
     grid->addWidget(new QLabel(QStringLiteral("RTS   DTR   Break"), this), 0, 1, 1, 3);
     grid->addWidget(new QLabel(GetText(QStringLiteral("0313")) + QStringLiteral(": "), this), 2, 0);
     grid->addWidget(new QLabel(QStringLiteral("DSR   CTS   Ring"), this), 2, 1, 1, 3);
+    m_note = new QLabel(this);
+    m_note->setStyleSheet(QStringLiteral("color: #C00000"));
+    m_note->setWordWrap(true);
+    m_note->hide();
+    grid->addWidget(m_note, 4, 0, 1, 4);
     for (int i = 0; i < 6; ++i) {
         m_leds[i] = new ComLed(this);
         grid->addWidget(m_leds[i], i < 3 ? 1 : 3, 1 + i % 3, Qt::AlignCenter);
@@ -330,6 +335,11 @@ ComStatusWindow::~ComStatusWindow()
 
 void ComStatusWindow::refresh()
 {
+    const QString note = m_mgr.openProblem(m_port);
+    if (note != m_note->text()) {
+        m_note->setText(note);
+        m_note->setVisible(!note.isEmpty());
+    }
     if (!m_mgr.COMPortIsOpen(m_port)) {
         for (ComLed* l : m_leds)
             l->setColor(kClosed);
@@ -339,6 +349,11 @@ void ComStatusWindow::refresh()
         m_leds[i]->setColor(m_mgr.GetCOMStatus(m_port, QLatin1String(kOutputPins[i]), false) ? kOutputOn : kOutputOff);
     for (int i = 0; i < 3; ++i)
         m_leds[3 + i]->setColor(m_mgr.GetCOMStatus(m_port, QLatin1String(kInputPins[i]), false) ? kInputOn : kInputOff);
+}
+
+QString ComStatusWindow::noteText() const
+{
+    return m_note->text();
 }
 
 void ComStatusWindow::pressOutput(int i)

@@ -119,6 +119,8 @@ public:
     void refresh();
     // LED1..LED6 = RTS, DTR, BREAK, DSR, CTS, RING.
     ComLed* led(int i) const { return m_leds[i - 1]; }
+    // Below the lamps: why the port is not usable (lost adapter, no permission...), or empty.
+    QString noteText() const;
     // Hand keying of LED1..LED3 (as the mouse does).
     void pressOutput(int i);
     void releaseOutput(int i);
@@ -137,5 +139,6 @@ private:
     bool m_placed = false;
     bool m_keyed[3] = {false, false, false};
     ComLed* m_leds[6];
+    QLabel* m_note;
     QTimer m_timer;
 };

@@ -276,6 +276,30 @@ TEST_F(ComWindowsTest, StatusWindowShowsLinesAndKeysByHand)
         EXPECT_EQ(c, W::kClosed);
 }
 
+TEST_F(ComWindowsTest, StatusWindowShowsALostAdapterAndItsReturn)
+{
+    m.StarteCOMPort(3);
+    ComStatusWindow w(m, 3, 10, 10);
+    m.SetCOMStatus("GATE_A", 3, "RTS", true, false);
+    w.refresh();
+    EXPECT_EQ(w.led(1)->color(), ComStatusWindow::kOutputOn);
+    EXPECT_EQ(w.noteText(), "");
+
+    hub.unplug(dev(3));
+    ASSERT_TRUE(waitUntil([&] { return m.COMPortIsLost(3); }));
+    m.tick();
+    w.refresh();
+    EXPECT_EQ(w.noteText(), "COM3 lost: " + dev(3));
+    for (int i = 1; i <= 6; ++i)
+        EXPECT_EQ(w.led(i)->color(), ComStatusWindow::kClosed) << i;
+
+    hub.replug(dev(3));
+    m.tick();
+    w.refresh();
+    EXPECT_EQ(w.noteText(), "");
+    EXPECT_EQ(w.led(1)->color(), ComStatusWindow::kOutputOn) << "the gateway's hold came back";
+}
+
 TEST_F(ComWindowsTest, StatusWindowPlacesItselfAndRemembersItsPlace)
 {
     m.StarteCOMPort(3);
