@@ -805,7 +805,9 @@ void LinkPlugin::serverThread()
 void LinkPlugin::sessionThread(rdnet::Socket fd)
 {
     std::thread writer(&LinkPlugin::writerThread, this, fd);
-    rdlink::LineAssembler assembler(511);
+    // Relaydeck's longest line is a GW_CONNECT with a deep channel path and long profile
+    // names; its lines are read up to kCommandLineLimit bytes (the reply limit is larger).
+    rdlink::LineAssembler assembler(kCommandLineLimit);
     char buf[512];
     while (!stopping()) {
         const rdnet::Wait w = rdnet::waitReadable(fd, &m_waker, -1);
@@ -817,7 +819,10 @@ void LinkPlugin::sessionThread(rdnet::Socket fd)
         if (n <= 0)
             break;
         bool webRequest = false;
-        assembler.feed(std::string_view(buf, size_t(n)), [&](std::string_view line) {
+        size_t overlong = 0;
+        assembler.feed(
+            std::string_view(buf, size_t(n)),
+            [&](std::string_view line) {
             // Nothing after an HTTP line runs, the rest of this block included.
             if (webRequest || (webRequest = isWebRequestLine(line)))
                 return;
@@ -829,7 +834,12 @@ void LinkPlugin::sessionThread(rdnet::Socket fd)
             } catch (const std::exception& e) {
                 logError(e.what(), 300);
             }
-        });
+            },
+            [&](size_t bytes) { overlong = bytes; });
+        if (overlong > 0)
+            logWarning(("Command line of " + std::to_string(overlong) + " bytes is longer than " +
+                        std::to_string(kCommandLineLimit) + " bytes; dropped")
+                           .c_str());
         if (webRequest) {
             if (m_haveFunctions)
                 ts3().logMessage(kWebRequestRefused, LogLevel_WARNING, kLogChannel, 0);

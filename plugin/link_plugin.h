@@ -61,6 +61,8 @@ struct TS3StatusData {
 };
 
 constexpr size_t kTableSize = 200;
+// The longest command line the plugin reads; longer ones are dropped with a log line.
+constexpr size_t kCommandLineLimit = 4095;
 
 class LinkPlugin {
 public:

@@ -123,4 +123,16 @@ TEST_F(GatewayLifecycle, RelaydeckThatStopsReadingEndsItsSessionAndReleasesTheMi
     EXPECT_NE(waitFor("GW_PONG").find("GW_PONG scHandler=" + g.hs + " timestamp=7\r"), std::string::npos);
 }
 
+// A GW_CONNECT for a deep channel path is longer than 511 bytes; it connects as any other.
+TEST_F(GatewayLifecycle, LongGatewayConnectWithADeepChannelPathConnects)
+{
+    std::string path;
+    for (int level = 0; level < 19; ++level)
+        path += (level ? "^c" : "") + std::string(40, char('a' + level));
+    const Gateway g = openGateway("{DEEP}", "Deep", " channel=" + path + " SndIn=" + std::string(100, 'm'));
+    ASSERT_NE(g.h, 0u);
+    const std::string wanted = std::regex_replace(path, std::regex("\\^c"), "/");
+    EXPECT_EQ(client.model().with([&](clientsim::State& s) { return s.handler(g.h)->channelPath; }), wanted);
+}
+
 } // namespace

@@ -45,7 +45,15 @@ TEST_F(LinkServer, CommandSplitAcrossReadsRunsOnceWhenItsLineEndArrives)
 
 TEST_F(LinkServer, OverlongLineIsDroppedAndTheSessionGoesOn)
 {
-    EXPECT_EQ(exchange("PING " + std::string(600, 'x') + "\r\r\nSTARTING "), "STARTING \r");
+    // A line at the limit is read; one byte more is dropped, with a line in the client log.
+    const std::string longest = "PING " + std::string(rdplugin::kCommandLineLimit - 5, 'x');
+    EXPECT_EQ(exchange(longest), "PONG " + longest.substr(5) + "\r");
+    EXPECT_EQ(exchange(longest + "y\r\r\nSTARTING "), "STARTING \r");
+    std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
+    const auto& log = fake::model().log;
+    EXPECT_NE(std::find_if(log.begin(), log.end(),
+                           [](const std::string& t) { return t.find("Command line of 4096 bytes") != std::string::npos; }),
+              log.end());
 }
 
 // A peer that keeps the connection but takes no byte: every write still returns at once,
