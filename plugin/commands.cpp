@@ -472,8 +472,28 @@ void LinkPlugin::cmdMsgToGates(uint64 h, const rdlink::Items& items)
     std::string text = cmd + " fromID=" + std::to_string(snapshot(h).ownClientID);
     for (const auto& kv : rest)
         text += " " + kv.first + "=" + kv.second;
+    // The answer to a GATE_PING goes to the pinging client alone (every gateway pings all
+    // the others, so answering to all would grow with the cube of their number); any
+    // other message, or an answer to a ping this plugin did not forward, goes to all.
+    anyID pinger = 0;
+    if (cmd == "GATE_PONG" && h < kTableSize) {
+        const std::string stamp = items.get("timestamp");
+        std::lock_guard<std::mutex> lock(m_tableMutex);
+        auto& pings = m_pingsToAnswer[h];
+        for (auto it = pings.begin(); it != pings.end(); ++it)
+            if (it->first == stamp) {
+                pinger = it->second;
+                pings.erase(it);
+                break;
+            }
+    }
     const std::string id = pluginID();
-    ts3().sendPluginCommand(h, id.c_str(), text.c_str(), PluginCommandTarget_SERVER, nullptr, returnCode().c_str());
+    if (pinger != 0) {
+        const anyID targets[2] = {pinger, 0};
+        ts3().sendPluginCommand(h, id.c_str(), text.c_str(), PluginCommandTarget_CLIENT, targets, returnCode().c_str());
+    } else {
+        ts3().sendPluginCommand(h, id.c_str(), text.c_str(), PluginCommandTarget_SERVER, nullptr, returnCode().c_str());
+    }
 }
 
 void LinkPlugin::cmdGetUserPerm(uint64 h, const rdlink::Items& items)

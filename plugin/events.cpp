@@ -446,6 +446,15 @@ void LinkPlugin::onPluginCommand(uint64 h, const char*, const char* pluginComman
     const rdlink::Items items = rdlink::Items::parse(rest);
     if (items.getInt("fromID") == e.ownClientID)
         return;
+    if (word == "GATE_PING" && h < kTableSize) {
+        // Relaydeck answers with GATE_PONG (MSGTOGATES); that answer goes to this client only.
+        const auto from = static_cast<anyID>(items.getInt("fromID"));
+        std::lock_guard<std::mutex> lock(m_tableMutex);
+        auto& pings = m_pingsToAnswer[h];
+        if (pings.size() >= 64)
+            pings.pop_front();
+        pings.emplace_back(items.get("timestamp"), from);
+    }
     LineBuilder line("PLUGINCMD", kPluginCmdLimit, kBlankCr);
     line.id("scHandler", h).field("cmd", rawSafe(word));
     for (const auto& kv : items.entries())

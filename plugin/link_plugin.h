@@ -8,6 +8,7 @@
 #include <chrono>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -261,6 +262,9 @@ private:
 
     mutable std::mutex m_tableMutex;
     std::array<TS3StatusData, kTableSize> m_table {};
+    // Per handler, the GATE_PINGs forwarded to Relaydeck and not yet answered: their
+    // timestamp text and the pinging client (under m_tableMutex, oldest first, bounded).
+    std::array<std::deque<std::pair<std::string, anyID>>, kTableSize> m_pingsToAnswer {};
 
     mutable std::mutex m_sendMutex; // guards m_sessionFd, the queue and every write
     rdnet::Socket m_sessionFd = rdnet::kNoSocket;

@@ -161,4 +161,31 @@ TEST_F(ConnectionCommands, KeepAliveReachesTheOtherGatewaysOnTheServer)
     EXPECT_EQ(o.events, V {});
 }
 
+// Each GATE_PING is answered to its sender alone: N gateways cost N*(N-1) answers per
+// round, not N*(N-1)^2. An answer to a ping nobody forwarded still goes to everybody.
+TEST_F(ConnectionCommands, GatePongGoesToThePingingGatewayOnly)
+{
+    const Gateway a = openGateway("{A}", "GateA");
+    const Gateway b = openGateway("{B}", "GateB");
+    openGateway("{C}", "GateC");
+    e2e::Outcome o = run("GW_PQNG scHandler=" + a.hs);
+    ASSERT_EQ(o.events.size(), 2u);
+    const std::string key = "timestamp=";
+    const size_t at = o.events[0].find(key) + key.size();
+    const std::string stamp = o.events[0].substr(at, o.events[0].find(' ', at) - at);
+
+    o = run("MSGTOGATES scHandler=" + b.hs + " cmd=GATE_PONG timestamp=" + stamp);
+    const std::string pong = "GATE_PONG fromID=" + std::to_string(b.own) + " timestamp=" + stamp;
+    ASSERT_FALSE(o.calls.empty());
+    EXPECT_EQ(o.calls.back(), "sendPluginCommand(" + b.hs + ", \"Relaydeck_Link\", \"" + pong + "\", 2, [" +
+                                  std::to_string(a.own) + "], RC)");
+    EXPECT_EQ(o.events, V {"PLUGINCMD scHandler=" + a.hs + " cmd=GATE_PONG fromID=" + std::to_string(b.own) + " " +
+                           key + stamp + " \r"});
+
+    // The same answer again, or one to an unknown ping: to every client on the server.
+    o = run("MSGTOGATES scHandler=" + b.hs + " cmd=GATE_PONG timestamp=" + stamp);
+    EXPECT_EQ(o.calls.back(), "sendPluginCommand(" + b.hs + ", \"Relaydeck_Link\", \"" + pong + "\", 1, NULL, RC)");
+    EXPECT_EQ(o.events.size(), 2u) << ::testing::PrintToString(o.events); // a and c
+}
+
 } // namespace
