@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "plugin/client_api.h"
 #include "plugin/dialog/config_dialog_host.h"
 #include "plugin/host.h"
 #include "plugin/link_plugin.h"
@@ -58,10 +59,13 @@ const char* ts3plugin_version(void)
 
 int ts3plugin_apiVersion(void)
 {
-    // Asked before the function table arrives, possibly more than once: computed once.
+    // Asked before the function table arrives, possibly more than once: chosen once from
+    // what the process shows, never from the table.
     static const int api = [] {
-        const int host = rdplugin::hostClientApiFromVersionResource();
-        return host ? host : RD_TS3_API_VERSION;
+        const rdplugin::ClientApiChoice choice = rdplugin::chooseClientApi(
+            rdplugin::kSettingsFile, rdplugin::hostClientApiFromVersionResource, rdplugin::hostQtVersion);
+        plugin().setClientApi(choice);
+        return choice.number;
     }();
     return api;
 }
@@ -76,6 +80,9 @@ const char* ts3plugin_description(void)
     return rdplugin::kPluginDescription;
 }
 
+// The table comes by value; the plugin declares (and copies) only the 209 members that
+// every client from interface 21 to 26 has in the same places, so it never reads or
+// calls a slot beyond what the host handed over.
 void ts3plugin_setFunctionPointers(const struct TS3Functions funcs)
 {
     plugin().setFunctionPointers(funcs);
@@ -507,6 +514,10 @@ void ts3plugin_onClientServerQueryLoginPasswordEvent(uint64, const char*)
 {
 }
 
+// Clients from interface 23 on pass three more arguments (the invoker's id, name and
+// unique identifier). The caller removes the arguments on every calling convention the
+// client uses, so this three-parameter definition reads the first three correctly and
+// never sees the rest; the sender is read from fromID in the text anyway.
 void ts3plugin_onPluginCommandEvent(uint64 serverConnectionHandlerID, const char* pluginName, const char* pluginCommand)
 {
     guarded([&] { plugin().onPluginCommand(serverConnectionHandlerID, pluginName, pluginCommand); });

@@ -15,6 +15,11 @@ namespace rdplugin {
 // and always 0 on Linux.
 int hostClientApiFromVersionResource();
 
+// The Qt version text of the host process when it exports qVersion (a Qt program, as the
+// Linux client is), else nullptr; always nullptr on Windows (the client's Qt is none the
+// plugin could use).
+const char* hostQtVersion();
+
 // The same mapping from a client version (major.minor as in the resource).
 int clientApiForVersion(int major, int minor);
 

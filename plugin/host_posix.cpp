@@ -1,6 +1,8 @@
 #ifndef _WIN32
 #include "plugin/host.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 
 namespace rdplugin {
@@ -8,6 +10,13 @@ namespace rdplugin {
 void endProcess(int code)
 {
     std::_Exit(code);
+}
+
+const char* hostQtVersion()
+{
+    using Fn = const char* (*)();
+    auto fn = reinterpret_cast<Fn>(::dlsym(RTLD_DEFAULT, "qVersion"));
+    return fn ? fn() : nullptr;
 }
 
 int hostClientApiFromVersionResource()

@@ -18,6 +18,11 @@ void endProcess(int code)
     ::ExitProcess(static_cast<UINT>(code)); // not reached
 }
 
+const char* hostQtVersion()
+{
+    return nullptr;
+}
+
 int hostClientApiFromVersionResource()
 {
     // The executable of the process (not this DLL); wide names, the path may hold any

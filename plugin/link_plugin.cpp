@@ -81,6 +81,18 @@ void LinkPlugin::setFunctionPointers(const TS3Functions& funcs)
     m_haveFunctions = true;
 }
 
+void LinkPlugin::setClientApi(const ClientApiChoice& choice)
+{
+    std::lock_guard<std::mutex> lock(m_infoMutex);
+    m_api = choice;
+}
+
+int LinkPlugin::clientApi() const
+{
+    std::lock_guard<std::mutex> lock(m_infoMutex);
+    return m_api.number;
+}
+
 void LinkPlugin::registerPluginID(const char* id)
 {
     std::lock_guard<std::mutex> lock(m_infoMutex);
@@ -144,12 +156,33 @@ int LinkPlugin::init()
         if (m_opt.runStatusThread)
             m_status = std::thread(&LinkPlugin::statusThread, this);
         ts3().logMessage("*** Plugin started ***", LogLevel_DEBUG, kLogChannel, 0);
+        logClientApi();
         return 0;
     } catch (const std::exception& e) {
         if (m_haveFunctions)
             ts3().logMessage(e.what(), LogLevel_DEBUG, kLogChannel, 100);
         return 1;
     }
+}
+
+void LinkPlugin::logClientApi()
+{
+    ClientApiChoice api;
+    {
+        std::lock_guard<std::mutex> lock(m_infoMutex);
+        api = m_api;
+    }
+    if (!api.ignoredKey.empty())
+        logWarning(("ClientAPI=" + api.ignoredKey + " in section LINKSettings is not 21 to 26; ignored").c_str());
+    std::string version = "?";
+    char* lib = nullptr;
+    if (ts3().getClientLibVersion(&lib) == ERROR_ok && lib) {
+        version = lib;
+        ts3().freeMemory(lib);
+    }
+    const std::string text = "Client " + version + ": plugin interface " + std::to_string(api.number) + " (" +
+        api.source + ")";
+    ts3().logMessage(text.c_str(), LogLevel_INFO, kLogChannel, 0);
 }
 
 void LinkPlugin::shutdown()

@@ -20,6 +20,7 @@
 
 #include "link/wire.h"
 #include "plugin/net.h"
+#include "plugin/client_api.h"
 #include "plugin/ts3_abi.h"
 
 namespace rdplugin {
@@ -92,6 +93,9 @@ public:
     LinkPlugin& operator=(const LinkPlugin&) = delete;
 
     // --- entry points -----------------------------------------------------------
+    // The interface number reported to the client (WHOAMI's API=, the log line at init).
+    void setClientApi(const ClientApiChoice& choice);
+    int clientApi() const;
     void setFunctionPointers(const TS3Functions& funcs);
     void registerPluginID(const char* id);
     int init();
@@ -245,6 +249,7 @@ private:
     // Under m_sendMutex: the session ends as if the peer had closed it.
     void endSessionLocked();
     void logWarning(const char* text); // client log, level warning
+    void logClientApi();               // once after init: client version, number, source
     // Waits (bounded) until the queued output is written or the session is gone.
     void flushOutbox(int timeoutMs);
     void statusThread();
@@ -259,6 +264,7 @@ private:
     std::string m_pluginID;
     std::string m_appPath, m_resourcesPath, m_configPath, m_pluginPath;
     std::string m_linkPort;
+    ClientApiChoice m_api;
 
     mutable std::mutex m_tableMutex;
     std::array<TS3StatusData, kTableSize> m_table {};

@@ -80,6 +80,11 @@ TEST_F(PluginInClient, IdentityAndGreeting)
     EXPECT_EQ(who.rfind("WHOAMI libVersion=", 0), 0u) << who;
     EXPECT_NE(who.find(" ClientType=TS3 API=21 gateAPI=1 PORT=" + std::to_string(port) + " ClientPath="), std::string::npos)
         << who;
+    // One line after init: the client's version text and the number chosen.
+    int lines = 0;
+    for (const auto& l : client.model().log())
+        lines += l.message == "Client 3.1.10 [Build: 1528536950]: plugin interface 21 (default)";
+    EXPECT_EQ(lines, 1);
 }
 
 TEST_F(PluginInClient, GatewayConnectsTalksAndUnloadsWithQuitLast)
