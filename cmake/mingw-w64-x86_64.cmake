@@ -21,9 +21,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-
-# Where the tests run the Windows programs.
-find_program(RD_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-if(RD_WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${RD_WINE64})
-endif()
