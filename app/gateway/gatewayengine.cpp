@@ -129,20 +129,10 @@ bool GatewayEngine::StarteForm(const SettingsList& loadParams)
     clearLog();
     WriteLog(text("0131") + QStringLiteral(": ") + QFileInfo(file).fileName(), GwColor::Grey, GwStyle::Italic);
 
-    SettingsList loaded;
-    if (!LoadGatewayFile(file, loaded) || loaded.value(gwkey::gateUID).isEmpty() ||
-        loaded.value(gwkey::gateName).isEmpty()) {
+    if (!loadSettings(file)) {
         m_host.showError(text("0060"));
         return false;
     }
-    DATARRAY = loaded;
-    m_gateUID = DATARRAY.value(gwkey::gateUID);
-    CompleteWithDefaults(DATARRAY);
-    for (const gatewayconfig::Replaced& r : gatewayconfig::replaceOutOfRange(DATARRAY))
-        WriteLog(text("0618") + QStringLiteral(": ") + r.key + QLatin1Char('=') + r.value + QStringLiteral(" -> ") +
-                     r.fallback,
-                 GwColor::DarkRed);
-
     m_display.dtmfLine = text("0111") + QLatin1Char(' ') + text("0122");
     if (DATARRAY.boolValue(gwkey::DTMF_ON) && DATARRAY.intValue(gwkey::DTMF_INPUT_DEVICE, -1) >= 0)
         OpenDtmf();
@@ -163,6 +153,23 @@ bool GatewayEngine::StarteForm(const SettingsList& loadParams)
     changed();
     StarteGateway(0);
     flushDisplay();
+    return true;
+}
+
+// The gateway file becomes DATARRAY, completed with the defaults; a value that can never
+// be right is replaced by its default, with a log line. False when the file is unusable.
+bool GatewayEngine::loadSettings(const QString& file)
+{
+    SettingsList loaded;
+    if (!LoadGatewayFile(file, loaded) || loaded.value(gwkey::gateUID).isEmpty() || loaded.value(gwkey::gateName).isEmpty())
+        return false;
+    DATARRAY = loaded;
+    m_gateUID = DATARRAY.value(gwkey::gateUID);
+    CompleteWithDefaults(DATARRAY);
+    for (const gatewayconfig::Replaced& r : gatewayconfig::replaceOutOfRange(DATARRAY))
+        WriteLog(text("0618") + QStringLiteral(": ") + r.key + QLatin1Char('=') + r.value + QStringLiteral(" -> ") +
+                     r.fallback,
+                 GwColor::DarkRed);
     return true;
 }
 

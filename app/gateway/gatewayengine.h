@@ -194,6 +194,7 @@ private:
         const char* command;           // what blocks and frees the direction
     };
 
+    bool loadSettings(const QString& file);
     // Incoming lines: the table and one handler per word that needs more than a line.
     void dispatch(const QString& command, const SettingsList& items);
     bool forThisGateway(const SettingsList& items) const;
