@@ -1,15 +1,20 @@
 // INI files with the semantics of the Windows profile functions, which the files of
-// this program (comport.cfg, rogerbeep.cfg, the .rem registers, firstrun.ini) rely on:
-// sections and keys match without regard to case, the first match wins, the file keeps
-// its order and its comment lines, values are trimmed, a value in matching quotes loses
-// them on reading, lines starting with ";" are comments. Bytes are kept as they are:
-// each byte is one character (ISO 8859-1), characters beyond that are written as "?".
+// this program (comport.cfg, rogerbeep.cfg, the .rem registers, firstrun.ini) rely on.
+// A thin Qt face of the reader and writer in ini/ini.h, which the plugin uses too; the
+// rules are written there. In short: sections and keys match without regard to case, the
+// first match wins, the file keeps its order, its comments and its encoding (8-bit, one
+// byte per character, or UTF-16 with a byte order mark), names and values lose blanks and
+// tabs at their ends, a value in matching quotes loses them on reading.
 //
 // Every access opens the file, acts and closes it again. Writes replace the file
 // atomically (temporary file, then rename), and all accesses to one path in this
 // process are serialised, so two writers (a window and an engine) never lose each
-// other's change. Booleans are written as "1" and "0".
+// other's change. A file that exists but cannot be read is never written over: the
+// write fails and the reason, with the file's name, goes to the relaydeck.config log.
+// Booleans are written as "1" and "0".
 #pragma once
+#include "ini/ini.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -20,39 +25,34 @@
 // The parsed content of an INI file. Lines that are not touched stay byte for byte.
 class IniDocument {
 public:
+    IniDocument() = default;
+    explicit IniDocument(rdini::Document doc) : m_doc(std::move(doc)) {}
     static IniDocument fromBytes(const QByteArray& bytes);
     QByteArray toBytes() const;
 
-    // Trimmed value of the first key of the first matching section; "" with *found false
-    // when the section or the key is missing.
+    // Value of the first key of the first matching section; "" with *found false when
+    // the section or the key is missing (a key line without "=" counts as missing).
     QString value(const QString& section, const QString& key, bool* found = nullptr) const;
     // Replaces the first match, appends the key at the end of the section, or appends a
     // new section at the end of the document.
     void setValue(const QString& section, const QString& key, const QString& value);
     bool removeKey(const QString& section, const QString& key);
+    // The header and the key lines of the first matching section; comments stay.
     bool removeSection(const QString& section);
 
+    // Every section header / key line in file order, repeated names included.
     QStringList sections() const;
     QStringList keys(const QString& section) const;
     QList<QPair<QString, QString>> entries(const QString& section) const;
     bool hasSection(const QString& section) const;
     bool hasKey(const QString& section, const QString& key) const;
 
-    bool isModified() const { return m_modified; }
+    bool isModified() const { return m_doc.modified(); }
+    bool isUtf16() const { return m_doc.encoding() != rdini::Encoding::Bytes; }
+    rdini::Document& core() { return m_doc; }
 
 private:
-    struct Line {
-        QString text;   // without line end
-        QString end;    // "\r\n", "\n", "\r" or "" for the last line
-    };
-    enum class Kind { Other, Section, Key };
-    static Kind classify(const QString& text, QString* name, QString* value);
-    // Line range [first, last) of the first section of that name (the header included).
-    bool findSection(const QString& section, int* header, int* end) const;
-    int findKey(int header, int end, const QString& key) const;
-
-    QList<Line> m_lines;
-    bool m_modified = false;
+    rdini::Document m_doc;
 };
 
 class IniFile {
@@ -66,7 +66,7 @@ public:
     // A number read as above: non-zero is true.
     bool readBool(const QString& section, const QString& key, bool fallback) const;
 
-    // Each write returns false when the file could not be written (the old file stays).
+    // Each write returns false when the file could not be read or written (the old file stays).
     bool writeString(const QString& section, const QString& key, const QString& value);
     bool writeInteger(const QString& section, const QString& key, qint64 value);
     bool writeBool(const QString& section, const QString& key, bool value);
@@ -80,10 +80,13 @@ public:
     bool deleteKey(const QString& section, const QString& key);
 
     // Several changes under one lock and with one write (for example a whole section).
-    // The file is written only when the document was changed.
+    // The file is written only when the document was changed; false when the file exists
+    // but cannot be read, or cannot be written.
     bool edit(const std::function<void(IniDocument&)>& change);
-    // A consistent snapshot for several reads.
+    // A consistent snapshot for several reads; a file that cannot be read reads as empty.
     IniDocument read() const;
+    // Whether the file exists but cannot be read.
+    bool unreadable() const;
 
 private:
     QString m_path;

@@ -60,8 +60,9 @@ TEST(IniFile, ReadsWithProfileSemantics)
     EXPECT_TRUE(ini.readBool("COM2", "dtr", true));
     EXPECT_FALSE(ini.readBool("COM2", "dtr", false));
 
-    EXPECT_EQ(ini.sections(), (QStringList{"COM1", "com2"}));
-    EXPECT_EQ(ini.keys("COM1"), (QStringList{"Baud", "Name", "Quoted"}));
+    // Lists name every header and key line, as the profile functions list them.
+    EXPECT_EQ(ini.sections(), (QStringList{"COM1", "com2", "COM1"}));
+    EXPECT_EQ(ini.keys("COM1"), (QStringList{"Baud", "baud", "Name", "Quoted"}));
     EXPECT_TRUE(ini.sectionExists("Com2"));
     EXPECT_TRUE(ini.valueExists("COM2", "RTS"));
     EXPECT_FALSE(ini.valueExists("COM2", "DTR"));
@@ -98,7 +99,7 @@ TEST(IniFile, WritesKeepEverythingElseByteForByte)
     EXPECT_EQ(ini.readString("COM1", "Name"), "");
     EXPECT_FALSE(ini.sectionExists("COM2"));
     EXPECT_EQ(ini.readString("COM1", "Baud"), "19200");
-    EXPECT_EQ(ini.sections(), (QStringList{"COM1", "COM3"}));
+    EXPECT_EQ(ini.sections(), (QStringList{"COM1", "COM1", "COM3"}));
 }
 
 TEST(IniFile, NewFileAndLastLineWithoutLineEnd)
@@ -147,4 +148,44 @@ TEST(IniFile, ConcurrentWritersLoseNothing)
     IniFile ini(path);
     for (int t = 0; t < kThreads; ++t)
         EXPECT_EQ(ini.keys(QString("T%1").arg(t)).size(), kWrites) << t;
+}
+
+TEST(IniFile, AFileThatCannotBeReadIsNeverWrittenOver)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("gate.rem");
+    const QByteArray register_ = "[q2Xn]\r\nNICK=Hans\r\nREG=1\r\n";
+    writeAll(path, register_);
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::Permissions()));
+    {
+        ModeBitsCount modeBits;
+        IniFile ini(path);
+        ASSERT_TRUE(ini.unreadable());
+        EXPECT_FALSE(ini.writeInteger("other", "VOLUME", 5));
+        EXPECT_FALSE(ini.eraseSection("q2Xn"));
+        EXPECT_FALSE(ini.edit([](IniDocument& d) { d.setValue("a", "b", "c"); }));
+        EXPECT_EQ(ini.readInteger("q2Xn", "REG", -1), -1);  // reads as empty
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(readAll(path), register_);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"gate.rem"});
+}
+
+TEST(IniFile, NotepadUnicodeFileIsReadAndStaysUtf16)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("comport.cfg");
+    const QString text = QString::fromUtf8("; Stationsfunkgerät\r\n[COM1]\r\nident=1\r\nactiv=1\r\n");
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    writeAll(path, bytes);
+    IniFile ini(path);
+    EXPECT_EQ(ini.readInteger("COM1", "ident", 0), 1);
+    EXPECT_TRUE(ini.readBool("COM1", "activ", false));
+    ASSERT_TRUE(ini.writeString("COM1", "device", QString::fromUtf8("/dev/ttyUSB0 \u041F")));
+    const QByteArray after = readAll(path);
+    ASSERT_TRUE(after.startsWith("\xFF\xFE"));
+    const QString afterText = QString::fromUtf16(reinterpret_cast<const char16_t*>(after.constData() + 2), (after.size() - 2) / 2);
+    EXPECT_EQ(afterText, text + QString::fromUtf8("device=/dev/ttyUSB0 \u041F\r\n"));
+    EXPECT_TRUE(ini.read().isUtf16());
 }
