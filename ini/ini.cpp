@@ -218,7 +218,7 @@ std::optional<size_t> Document::findKey(size_t header, size_t end, TextView key)
     const TextView wanted = trim(key);
     for (size_t i = header + 1; i < end; ++i) {
         const Parsed p = classify(m_lines[i].text);
-        if (p.kind == Parsed::Key && !p.name.empty() && sameName(p.name, wanted))
+        if (p.kind == Parsed::Key && sameName(p.name, wanted))
             return i;
     }
     return std::nullopt;
@@ -326,7 +326,7 @@ std::vector<std::pair<Text, Text>> Document::entries(TextView section) const
         return out;
     for (size_t i = h + 1; i < e; ++i) {
         const Parsed p = classify(m_lines[i].text);
-        if (p.kind == Parsed::Key && p.hasValue && !p.name.empty())
+        if (p.kind == Parsed::Key && p.hasValue)
             out.emplace_back(Text(p.name), Text(unquoted(p.value)));
     }
     return out;

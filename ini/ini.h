@@ -24,7 +24,8 @@
 //   the first match wins, so a second section of the same name is never read.
 // - A value enclosed in a pair of equal quotes (" or ') loses them on reading.
 // - Lists of sections and keys name every header and every key line that has a "=", in
-//   file order, also names that repeat (in another case or not).
+//   file order, also names that repeat (in another case or not) and the empty name of a
+//   line that starts with "=".
 // - Erasing a section removes its header and its key lines; comments and blank lines stay.
 // Numbers are not the business of this reader: callers read the value text.
 #pragma once

@@ -80,6 +80,7 @@ const std::vector<Case>& cases()
         // Lists keep names repeated in another case.
         {"sections repeated in another case", "[COM1]\r\n[com2]\r\n[Com1]\r\n", Case::Sections, "", "", "", "{COM1, com2, Com1}"},
         {"keys repeated in another case", "[s]\r\nA=1\r\na=2\r\n;c=3\r\nbare\r\nB=3\r\n", Case::Keys, "S", "", "", "{A, a, B}"},
+        {"an empty key name is listed", "[s]\r\n=v\r\nk=1\r\n", Case::Keys, "s", "", "", "{, k}"},
         // A key that stands as a bare line.
         {"bare line reads as missing", "[s]\r\nnoeq\r\nnoeq=5\r\n", Case::Read, "s", "noeq", "", "(missing)"},
         {"write goes into the bare line", "[s]\r\nnoeq\r\nx=1\r\n", Case::Write, "s", "NOEQ", "5", "[s]\r\nnoeq=5\r\nx=1\r\n"},

@@ -46,16 +46,16 @@ static void put(const WCHAR* s, int n)
         printf("%04X", (unsigned)s[i]);
 }
 
-static void putList(const WCHAR* list)
+/* A list of NUL-ended names, count units long (an empty name is listed too). */
+static void putList(const WCHAR* list, DWORD count)
 {
-    int first = 1;
-    while (*list) {
-        int n = (int)wcslen(list);
-        if (!first)
+    DWORD at = 0;
+    while (at < count) {
+        int n = (int)wcslen(list + at);
+        if (at)
             fputc(',', stdout);
-        put(list, n);
-        first = 0;
-        list += n + 1;
+        put(list + at, n);
+        at += (DWORD)n + 1;
     }
 }
 
@@ -90,21 +90,25 @@ int main(int argc, char** argv)
             fputc('\n', stdout);
             break;
         }
-        case 'S':
+        case 'S': {
+            DWORD n;
             memset(buf, 0, sizeof buf);
-            GetPrivateProfileSectionNamesW(buf, BIG, file);
+            n = GetPrivateProfileSectionNamesW(buf, BIG, file);
             fputs("S ", stdout);
-            putList(buf);
+            putList(buf, n);
             fputc('\n', stdout);
             break;
-        case 'K':
+        }
+        case 'K': {
+            DWORD n;
             memset(buf, 0, sizeof buf);
             decode(t1, a, BIG);
-            GetPrivateProfileStringW(a, NULL, L"", buf, BIG, file);
+            n = GetPrivateProfileStringW(a, NULL, L"", buf, BIG, file);
             fputs("K ", stdout);
-            putList(buf);
+            putList(buf, n);
             fputc('\n', stdout);
             break;
+        }
         case 'W':
             decode(t1, a, BIG);
             decode(t2, b, BIG);

@@ -17,6 +17,13 @@
 //   - a header without "]" (Wine ignores the line, Windows names the section to the end);
 //   - a key line before the first header (Wine reads it as a section of its own);
 //   - a NUL character (Wine loses the text after it).
+// The differential run found two more, which these rules exclude as well:
+//   - a vertical tab, form feed, ^Z (1A) or, in UTF-16, another Unicode space in the file
+//     or in a written value (Wine trims all of them; Windows only blanks and tabs);
+//   - a key line with an empty name ("=value"; Wine lists such names erratically: none
+//     at all when the first key of a section has one, one for several);
+//   - a non-ASCII letter in both cases, as in "Küche" and "KÜCHE" (Wine compares
+//     non-ASCII letters exactly; Windows and we ignore their case).
 // Wine also rewrites the whole file on every write (comments of erased sections go); the
 // test compares what reads give, never the bytes Wine writes, so that needs no rule.
 #include "ini/ini.h"
@@ -99,12 +106,18 @@ Text u(std::string_view latin1) { return rdini::fromLatin1(latin1); }
 // The pieces files are made of. 8-bit texts are bytes; the UTF-16 pool adds characters
 // beyond Latin-1.
 const std::vector<std::string> kSections = {"COM1", "com1", "Com1", "COM2", "u", "LINKSettings", "linksettings",
-                                            "Beep", "s p", "K\xFC" "che", "K\xDC" "CHE", "x"};
+                                            "Beep", "s p", "K\xFC" "che", "x"};
+// The same name with a capital non-ASCII letter, used now and then (see the rules).
+const std::string kCapitalSection = "K\xDC" "CHE";
+
+std::string section(Rng& r) { return r.chance(1) ? kCapitalSection : r.pick(kSections); }
 const std::vector<std::string> kKeys = {"ident", "IDENT", "activ", "PORT", "port", "NICK", "k", "K", "noeq", "a b", "\xE9t\xE9"};
 const std::vector<std::string> kValues = {"1", "0", "26010", "\"26010\"", "'q'", "\"a'", "Nicol\xC3\xA0", "Check \xE2\x9C\x85",
                                           "Jo \xF0\x9F\x98\x85", " spaced ", "\ttab\t", "", "a=b", "x\xA0", ";semi", "[br]",
-                                          "\"", "''", "\xA0", "\x85", "v\x0B", "\x1A"};
-const std::vector<Text> kWideValues = {u"\u041F\u0440\u0438\u0432\u0435\u0442", u"\u2705", u"\U0001F605 x", u"\u00A0\u3000",
+                                          "\"", "''", "\xA0", "\x85"};
+// Values Wine trims and Windows does not (see the rules above), used now and then.
+const std::vector<std::string> kOtherSpaceValues = {"v\x0B", "\x1A", "\x0C"};
+const std::vector<Text> kWideValues = {u"\u041F\u0440\u0438\u0432\u0435\u0442", u"\u2705", u"\U0001F605 x", u"x\u00A0",
                                        u"\u0420"};
 
 struct Case {
@@ -128,26 +141,35 @@ std::string blanks(Rng& r)
 
 std::string header(Rng& r, const std::string& name)
 {
-    switch (r.below(10)) {
-    case 0: return blanks(r) + "[" + blanks(r) + name + blanks(r) + "]" + blanks(r);
-    case 1: return "[" + name + "] ; note";
-    case 2: return "[" + name + "]x";
-    case 3: return "[" + name + blanks(r);  // no "]"
-    case 4: return "[" + name + "]]";
-    default: return "[" + name + "]";
-    }
+    const size_t kind = r.below(40);
+    if (kind < 4)
+        return blanks(r) + "[" + blanks(r) + name + blanks(r) + "]" + blanks(r);
+    if (kind < 6)
+        return "[" + name + "] ; note";
+    if (kind < 8)
+        return "[" + name + "]x";
+    if (kind < 9)
+        return "[" + name + blanks(r);  // no "]"
+    if (kind < 10)
+        return "[" + name + "]]";
+    return "[" + name + "]";
 }
+
+std::string value(Rng& r) { return r.chance(2) ? r.pick(kOtherSpaceValues) : r.pick(kValues); }
 
 std::string keyLine(Rng& r)
 {
-    const std::string key = r.pick(kKeys), value = r.pick(kValues);
-    switch (r.below(10)) {
-    case 0: return blanks(r) + key + blanks(r) + "=" + blanks(r) + value + blanks(r);
-    case 1: return key;  // bare
-    case 2: return "=" + value;
-    case 3: return ";" + key + "=" + value;
-    default: return key + "=" + value;
-    }
+    const std::string key = r.pick(kKeys), value = ::value(r);
+    const size_t kind = r.below(100);
+    if (kind < 10)
+        return blanks(r) + key + blanks(r) + "=" + blanks(r) + value + blanks(r);
+    if (kind < 17)
+        return key;  // bare
+    if (kind < 22)
+        return blanks(r) + ";" + key + "=" + value;
+    if (kind < 23)
+        return "=" + value;
+    return key + "=" + value;
 }
 
 // The file as text lines (8-bit) or as UTF-16 text, and which rules it falls under.
@@ -160,22 +182,22 @@ Case generate(Rng& r, int n)
     c.utf16 = r.chance(20);
     const int style = int(r.below(5));
     std::string text;
-    if (r.chance(3))
+    if (r.chance(1))
         text += "\xEF\xBB\xBF";
-    if (r.chance(5))
+    if (r.chance(2))
         text += keyLine(r) + lineEnd(r, style);
     const size_t lines = 1 + r.below(14);
     for (size_t i = 0; i < lines; ++i) {
         const size_t kind = i == 0 ? 0 : r.below(10);
         if (kind <= 1)
-            text += header(r, r.pick(kSections));
+            text += header(r, section(r));
         else if (kind <= 6)
             text += keyLine(r);
         else if (kind == 7)
             text += blanks(r) + "; comment";
         else
             text += blanks(r);
-        if (r.chance(2))
+        if (r.below(400) == 0)
             text += std::string(1, '\0') + "z";
         if (i + 1 < lines || r.chance(70))
             text += lineEnd(r, style);
@@ -209,15 +231,44 @@ Text textOf(const std::string& bytes, bool utf16)
     return t;
 }
 
-std::vector<std::string> rulesFor(const std::string& bytes, bool utf16)
+bool otherSpace(const Text& t, bool utf16)
+{
+    for (char16_t c : t) {
+        if (c == 0x0B || c == 0x0C || c == 0x1A)
+            return true;
+        if (utf16 && (c == 0x85 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+                      c == 0x202F || c == 0x205F || c == 0x3000))
+            return true;
+    }
+    return false;
+}
+
+// A Latin-1 letter that occurs as a capital and as a small letter.
+bool bothCases(const Text& t)
+{
+    bool seen[256] = {};
+    for (char16_t c : t)
+        if (c < 256)
+            seen[c] = true;
+    for (unsigned c = 0xC0; c <= 0xDE; ++c)
+        if (c != 0xD7 && seen[c] && seen[c + 32])
+            return true;
+    return false;
+}
+
+std::vector<std::string> rulesFor(const std::string& bytes, bool utf16, const Text& written)
 {
     std::vector<std::string> rules;
     const Text t = textOf(bytes, utf16);
+    if (otherSpace(t, utf16) || otherSpace(written, utf16))
+        rules.push_back("other-space");
+    if (bothCases(t + written))
+        rules.push_back("non-ascii-case");
     if (!utf16 && bytes.rfind("\xEF\xBB\xBF", 0) == 0)
         rules.push_back("utf8-bom");
     if (t.find(char16_t(0)) != Text::npos)
         rules.push_back("nul");
-    bool seenHeader = false, before = false, second = false, open = false;
+    bool seenHeader = false, before = false, second = false, open = false, emptyName = false;
     size_t start = 0;
     while (start <= t.size()) {
         size_t end = t.find_first_of(u"\r\n", start);
@@ -236,6 +287,8 @@ std::vector<std::string> rulesFor(const std::string& bytes, bool utf16)
                     second = true;
             } else if (c != u';' && !seenHeader) {
                 before = true;
+            } else if (c == u'=') {
+                emptyName = true;
             }
         }
         start = end + 1;
@@ -246,6 +299,8 @@ std::vector<std::string> rulesFor(const std::string& bytes, bool utf16)
         rules.push_back("header-without-bracket");
     if (before)
         rules.push_back("key-before-first-section");
+    if (emptyName)
+        rules.push_back("empty-key-name");
     return rules;
 }
 
@@ -266,19 +321,21 @@ bool writeFile(const std::string& path, const std::string& bytes)
 }
 
 // Reads every section and every key of the document, as the driver is asked to.
-void dump(const Document& d, bool utf16, std::ostream& script, std::ostream& ours, Rng& r)
+void dump(const Document& d, bool utf16, std::ostream& script, std::ostream& ours, Rng& r, Text& names)
 {
     script << "S\n";
     const std::vector<Text> sections = d.sections();
     ours << "S " << hexList(sections, utf16) << "\n";
     std::vector<Text> probes = sections;
-    probes.push_back(u(r.pick(kSections)));
+    probes.push_back(u(section(r)));
+    names += probes.back() + u"\n";
     for (const Text& s : probes) {
         const Text su = asUnicode(s, utf16);
         script << "K " << hex(su) << "\n";
         std::vector<Text> keys = d.keys(s);
         ours << "K " << hexList(keys, utf16) << "\n";
         keys.push_back(u(r.pick(kKeys)));
+        names += keys.back() + u"\n";
         for (const Text& k : keys) {
             script << "R " << hex(su) << " " << hex(asUnicode(k, utf16)) << "\n";
             const std::optional<Text> v = d.value(s, k);
@@ -297,29 +354,28 @@ int prepare(const std::string& dir, uint64_t seed, int count)
         const std::string wineFile = dir + "/" + c.name + ".ini", ourFile = dir + "/" + c.name + ".ours.ini";
         if (!writeFile(wineFile, c.bytes))
             return 2;
-        rules << c.name;
-        for (const std::string& rule : rulesFor(c.bytes, c.utf16))
-            rules << " " << rule;
-        rules << "\n";
         script << "F " << winPath(wineFile) << "\n";
         ours << "# " << c.name << "\n";
         script << "# " << c.name << "\n";  // the driver ignores it; it keeps both outputs in step
         Document d = Document::parse(c.bytes);
+        Text written;
         const int ops = 1 + int(r.below(8));
         for (int i = 0; i < ops; ++i) {
-            const Text s = u(r.pick(kSections)), k = u(r.pick(kKeys));
+            const Text s = u(section(r)), k = u(r.pick(kKeys));
             const Text su = asUnicode(s, c.utf16), ku = asUnicode(k, c.utf16);
+            written += s + u"\n" + k + u"\n";
             switch (r.below(9)) {
             case 0:
             case 1:
             case 2: {
-                Text v = u(r.pick(kValues));
-                if (c.utf16 && r.chance(30))
-                    v = r.pick(kWideValues);
+                Text v = u(value(r));
+                if (c.utf16)  // text as an editor would have typed it
+                    v = r.chance(30) ? r.pick(kWideValues) : asUnicode(v, false);
                 // A value that starts or ends in a blank, or is empty, or holds a quote
                 // pair, is written as it is: only the reading is compared.
                 script << "W " << hex(su) << " " << hex(ku) << " " << hex(asUnicode(v, c.utf16)) << "\n";
                 d.setValue(s, k, v);
+                written += v;
                 break;
             }
             case 3: script << "D " << hex(su) << " " << hex(ku) << "\n"; d.removeKey(s, k); break;
@@ -337,7 +393,12 @@ int prepare(const std::string& dir, uint64_t seed, int count)
         if (!writeFile(ourFile, d.bytes()))
             return 2;
         script << "F " << winPath(ourFile) << "\n";
-        dump(Document::parse(d.bytes()), c.utf16, script, ours, r);
+        dump(Document::parse(d.bytes()), c.utf16, script, ours, r, written);
+        rules << c.name;
+        for (const std::string& rule : rulesFor(c.bytes, c.utf16, written))
+            rules << " " << rule;
+        rules << "\n";
+
     }
     return 0;
 }
