@@ -31,6 +31,7 @@ function(rd_benchmarks)
 endfunction()
 
 rd_add(link link)
+rd_add(ini ini)
 rd_add(plugin plugin)
 rd_add(clientsim clientsim)
 
