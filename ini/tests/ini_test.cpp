@@ -34,8 +34,8 @@ std::string show(const std::optional<Text>& v) { return v ? "\"" + rdini::toLati
 std::string show(const std::vector<Text>& list)
 {
     std::string out = "{";
-    for (const Text& s : list)
-        out += (out.size() > 1 ? ", " : "") + rdini::toLatin1(s);
+    for (size_t i = 0; i < list.size(); ++i)
+        out += (i ? ", " : "") + rdini::toLatin1(list[i]);
     return out + "}";
 }
 

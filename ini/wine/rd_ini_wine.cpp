@@ -124,7 +124,6 @@ struct Case {
     std::string name;
     std::string bytes;  // the file as generated
     bool utf16 = false;
-    std::vector<std::string> rules;  // the Wine differences the file holds
 };
 
 std::string lineEnd(Rng& r, int style)
