@@ -6,7 +6,7 @@ set -euo pipefail
 BUILD=${BUILD:-build/ci}
 JOBS=${JOBS:-$(nproc)}
 SEED=${RD_INI_WINE_SEED:-2311}
-COUNT=${RD_INI_WINE_CASES:-3000}
+COUNT=${RD_INI_WINE_CASES:-2000}
 t0=$SECONDS
 
 wine=$(command -v wine64 || true)
@@ -25,8 +25,8 @@ cmake --build "$BUILD" -j "$JOBS" --target rd_ini_wine >/dev/null
 work=$(mktemp -d /tmp/rd-ini-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 cleanup() {
-  # Waits for this prefix's server to end by itself (a few seconds after the driver).
-  "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -w 2>/dev/null || true
+  # Ends the server of this run's own prefix (nothing else: WINEPREFIX names it).
+  "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -34,6 +34,9 @@ trap cleanup EXIT
 x86_64-w64-mingw32-gcc -O1 -Wall -Werror -o "$work/profile_driver.exe" ini/wine/profile_driver.c
 mkdir "$work/cases"
 "$BUILD/bin/rd_ini_wine" prepare "$work/cases" "$SEED" "$COUNT"
-"$wine" "$work/profile_driver.exe" "Z:${work//\//\\}\\cases\\script.txt" >"$work/cases/wine.txt"
+if ! "$wine" "$work/profile_driver.exe" "Z:${work//\//\\}\\cases\\script.txt" >"$work/cases/wine.txt" 2>"$work/wine.log"; then
+  cat "$work/wine.log" >&2
+  exit 1
+fi
 "$BUILD/bin/rd_ini_wine" compare "$work/cases"
 echo "ini-wine: seed $SEED, $COUNT cases, $((SECONDS - t0)) s"
