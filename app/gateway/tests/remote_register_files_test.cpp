@@ -3,6 +3,7 @@
 #include "app/config/inifile.h"
 #include "app/config/tests/testutil.h"
 #include "app/gateway/tests/remote_testhost.h"
+#include "link/qt/linkqt.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +26,8 @@ SettingsList Message(const QString& typed, const QString& pp1, const QString& ui
     items.setValue("fromUID", uid);
     items.setValue("fromNick", "Hans");
     items.setValue("fromCHAN", "12");
-    items.setValue("cmd", remote::Escape(typed));
-    items.setValue("pp1", remote::Escape(pp1));
+    items.setValue("cmd", LinkEscape(typed));
+    items.setValue("pp1", LinkEscape(pp1));
     return items;
 }
 
@@ -81,7 +82,7 @@ TEST(RegisterFile, AnUnreadableRegisterIsNeverWrittenOver)
             host.clear();
             HandleRemoteCommand(host, typed, Message(typed, "5", "other="));
             ASSERT_EQ(host.sent.size(), 1);
-            EXPECT_EQ(remote::Unescape(host.sent[0].second.section("message=", 1)),
+            EXPECT_EQ(LinkUnescape(host.sent[0].second.section("message=", 1)),
                       "[b][color=#FF0000]ERROR: " + QString(typed) + "[/color][/b]");
             bool named = false;
             for (const auto& [text, kind] : host.logs)
