@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <iostream>
+#include <utility>
 #include <mutex>
 #include <unordered_set>
 
@@ -12,6 +14,7 @@
 #include "clientsim/format.h"
 #include "clientsim/invoke.h"
 #include "clientsim/library.h"
+#include "clientsim/table_members.h"
 
 namespace clientsim {
 
@@ -49,6 +52,59 @@ struct Client::Internal {
 };
 
 namespace {
+
+std::mutex g_qtMutex;
+std::string g_qtVersion; // empty: the process shows no Qt
+
+// The longest table a generation hands over: the 209 members every plugin knows, then
+// the ones later clients appended (22: 210, 24: 226, 26: 230).
+constexpr int kWidestTable = 230;
+using Slot = unsigned (*)();
+struct WideTable {
+    TS3Functions base;
+    Slot extra[kWidestTable - RD_TS3_FUNCTION_COUNT];
+};
+
+template <int I>
+unsigned extraSlot() {
+    const std::string text = "unexpected call of table slot " + std::to_string(I);
+    std::cerr << "clientsim: " << text << std::endl;
+    if (Client* c = activeClient()) c->note(text);
+    return ERROR_not_implemented;
+}
+
+template <int... I>
+void fillExtraSlotsImpl(WideTable& t, std::integer_sequence<int, I...>) {
+    ((t.extra[I] = &extraSlot<RD_TS3_FUNCTION_COUNT + I>), ...);
+}
+
+void fillExtraSlots(WideTable& t) {
+    fillExtraSlotsImpl(t, std::make_integer_sequence<int, kWidestTable - RD_TS3_FUNCTION_COUNT>{});
+}
+
+// Calls setFunctionPointers with a by-value table of n members, as a client of that
+// generation does (the plugin's own definition may declare fewer).
+template <int N>
+struct TablePrefix {
+    void* slots[N];
+};
+template <int N>
+void handOver(decltype(&::ts3plugin_setFunctionPointers) fn, const WideTable& t) {
+    TablePrefix<N> prefix;
+    std::memcpy(static_cast<void*>(&prefix), &t, sizeof prefix);
+    // Through void (*)(void): the documented way to say the types differ on purpose.
+    reinterpret_cast<void (*)(TablePrefix<N>)>(reinterpret_cast<void (*)(void)>(fn))(prefix);
+}
+
+void handOverTable(decltype(&::ts3plugin_setFunctionPointers) fn, const WideTable& t, int size) {
+    switch (size) {
+    case 210: handOver<210>(fn, t); break;
+    case 226: handOver<226>(fn, t); break;
+    case 230: handOver<230>(fn, t); break;
+    default: fn(t.base); break;
+    }
+}
+
 
 std::string baseName(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
@@ -136,14 +192,40 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
         e.result = result;
         record(std::move(e));
     };
+    const Generation* gen = options.generation.empty() ? nullptr : findGeneration(options.generation);
+    if (!options.generation.empty() && !gen) {
+        setActiveClient(nullptr);
+        library_ = nullptr;
+        hasPlugin_ = false;
+        closeLibrary(lib);
+        return fail("unknown client generation: " + options.generation);
+    }
+    const int minApi = gen ? gen->minApi : options.minApiVersion;
+    const int maxApi = gen ? gen->maxApi : options.maxApiVersion;
+    sixArgPluginCommand_ = gen && gen->sixArgPluginCommand;
+    if (gen) model_.with([&](State& s) { s.clientVersion = gen->version; });
+    {
+        std::lock_guard<std::mutex> lock(g_qtMutex);
+        g_qtVersion = options.qtVersion == "none" ? std::string()
+                      : !options.qtVersion.empty() ? options.qtVersion
+                      : gen ? (gen->name == std::string("3.1") ? "5.6.1" : gen->name == std::string("3.6") ? "5.15.2" : "5.12.3")
+                            : std::string();
+    }
     info.apiVersion = ex.apiVersion();
     entry("apiVersion", "", "-> " + std::to_string(info.apiVersion));
+    if (gen) {
+        // The real client asks more than once (the plugin list shows refused plugins
+        // too); the answer must not change.
+        const int again = ex.apiVersion();
+        entry("apiVersion", "", "-> " + std::to_string(again));
+        if (again != info.apiVersion) note("apiVersion changed between two calls");
+    }
     info.name = safe(ex.name());
     entry("name", "", "-> " + quoteText(info.name.c_str()));
-    if (info.apiVersion < options.minApiVersion || info.apiVersion > options.maxApiVersion) {
-        std::string message = "Plugin failed to load: Api version is not compatible: " + info.name +
-                              " (minimum: " + std::to_string(options.minApiVersion) +
-                              ", current: " + std::to_string(options.maxApiVersion) + ")";
+    if (info.apiVersion < minApi || info.apiVersion > maxApi) {
+        std::string message = "Plugin failed to load: Api version is not compatible: " +
+                              (gen ? std::to_string(info.apiVersion) : info.name) +
+                              " (minimum: " + std::to_string(minApi) + ", current: " + std::to_string(maxApi) + ")";
         setActiveClient(nullptr);
         library_ = nullptr;
         hasPlugin_ = false;
@@ -166,9 +248,14 @@ bool Client::load(const std::string& path, const LoadOptions& options) {
         return true;
     }
 
-    TS3Functions table = makeFunctionTable();
-    entry("setFunctionPointers", "<table of " + std::to_string(RD_TS3_FUNCTION_COUNT) + " functions>", "");
-    ex.setFunctionPointers(table);
+    // The table by value, as long as the generation's own (newer clients append members;
+    // the extra slots log a call, which no plugin built for 21 may make).
+    WideTable table;
+    table.base = makeFunctionTable();
+    fillExtraSlots(table);
+    const int tableSize = gen ? gen->tableSize : RD_TS3_FUNCTION_COUNT;
+    entry("setFunctionPointers", "<table of " + std::to_string(tableSize) + " functions>", "");
+    handOverTable(ex.setFunctionPointers, table, tableSize);
     // Whatever the plugin kept must be a copy: scribble over our temporary.
     std::memset(static_cast<void*>(&table), 0, sizeof table);
 
@@ -787,9 +874,27 @@ void Client::deliverPluginCommand(const std::string& key, anyid from, int target
         }
     });
     for (u64 h : out)
-        post([this, h, pluginName, text] {
-            callPlugin(*this, "onPluginCommandEvent", exports_->onPluginCommandEvent, h, pluginName.c_str(), text.c_str());
-        });
+        post([this, h, pluginName, text, from] { callPluginCommand(h, pluginName, text, from); });
+}
+
+void Client::callPluginCommand(u64 handler, const std::string& pluginName, const std::string& text, anyid from) {
+    if (!sixArgPluginCommand_) {
+        callPlugin(*this, "onPluginCommandEvent", exports_->onPluginCommandEvent, handler, pluginName.c_str(),
+                   text.c_str());
+        return;
+    }
+    std::string name, uid;
+    model_.with([&](State& s) {
+        Handler* h = s.handler(handler);
+        Server* srv = h ? s.serverOf(*h) : nullptr;
+        if (User* u = srv ? srv->user(from) : nullptr) {
+            name = u->vars[prop::Nickname];
+            uid = u->vars[prop::UniqueIdentifier];
+        }
+    });
+    using SixArgs = void (*)(uint64, const char*, const char*, anyID, const char*, const char*);
+    callPlugin(*this, "onPluginCommandEvent", reinterpret_cast<SixArgs>(reinterpret_cast<void (*)(void)>(exports_->onPluginCommandEvent)), handler,
+               pluginName.c_str(), text.c_str(), anyID(from), name.c_str(), uid.c_str());
 }
 
 void Client::userPluginCommand(const std::string& key, anyid from, const std::string& text, const std::string& pluginName) {
@@ -1197,9 +1302,32 @@ int Client::fireServerError(u64 handler, const std::string& message, unsigned er
 
 void Client::firePluginCommand(u64 handler, const std::string& pluginName, const std::string& command) {
     runOnLoop([&] {
-        callPlugin(*this, "onPluginCommandEvent", exports_->onPluginCommandEvent, handler, pluginName.c_str(),
-               command.c_str());
+        callPluginCommand(handler, pluginName, command, 0);
     });
 }
 
+const Generation* findGeneration(const std::string& name) {
+    static const Generation kGenerations[] = {
+        {"3.1", 21, 22, 209, "3.1.10 [Build: 1528536950]", false},
+        {"3.3", 23, 23, 210, "3.3.2 [Build: 1573561219]", true},
+        {"3.5", 23, 25, 226, "3.5.6 [Build: 1606312422]", true},
+        {"3.6", 26, 26, 230, "3.6.2 [Build: 1695203293]", true},
+    };
+    for (const Generation& g : kGenerations)
+        if (name == g.name) return &g;
+    return nullptr;
+}
+
 }  // namespace clientsim
+
+#ifndef _WIN32
+// Qt programs export qVersion unmangled; plugins may ask the host process for it. The
+// answer is the loaded generation's Qt, or none (a null text).
+extern "C" __attribute__((visibility("default"))) const char* qVersion() {
+    static thread_local std::string copy;
+    std::lock_guard<std::mutex> lock(clientsim::g_qtMutex);
+    if (clientsim::g_qtVersion.empty()) return nullptr;
+    copy = clientsim::g_qtVersion;
+    return copy.c_str();
+}
+#endif

@@ -50,7 +50,25 @@ struct LoadOptions {
     int minApiVersion = 21;        // accepted range (an API-22 client accepts 21 and 22)
     int maxApiVersion = 22;
     bool skipInit = false;         // only read the identity functions, then unload
+    // A client generation to emulate: "3.1", "3.3", "3.5" or "3.6" (see Generation);
+    // empty: the 3.1 client as above, with its accepted range and one apiVersion call.
+    std::string generation;
+    // The Qt version the process exports as qVersion (Linux; the program and tests that
+    // export their symbols): empty = the generation's own ("5.6.1" for 3.1, "5.12.3"
+    // for 3.3 and 3.5, "5.15.2" for 3.6; none without a generation), "none" = no Qt.
+    std::string qtVersion;
 };
+
+// What a generation of the real client does differently for a plugin.
+struct Generation {
+    const char* name;
+    int minApi, maxApi;            // accepted interface numbers
+    int tableSize;                 // members of the function table handed over
+    const char* version;           // getClientLibVersion text
+    bool sixArgPluginCommand;      // onPluginCommandEvent with the invoker's id, name, uid
+};
+// nullptr for an unknown name.
+const Generation* findGeneration(const std::string& name);
 
 struct PluginInfo {
     std::string path, pluginId;
@@ -250,6 +268,8 @@ public:
     void finishRequest(u64 handler, const std::string& returnCode, unsigned error, const std::string& extra = "");
     void deliverText(const std::string& key, anyid from, int mode, u64 target, const std::string& text,
                      int ffIgnored);
+    // Fires onPluginCommandEvent as the loaded generation does (3 or 6 arguments).
+    void callPluginCommand(u64 handler, const std::string& pluginName, const std::string& text, anyid from);
     void deliverPluginCommand(const std::string& key, anyid from, int targetMode, std::vector<anyid> targets,
                               const std::string& pluginName, const std::string& text);
 
@@ -268,6 +288,7 @@ private:
     std::atomic<bool> okServerErrors_{true};
     std::atomic<bool> echo_{true};
     std::atomic<bool> statusInsideConnect_{false};
+    std::atomic<bool> sixArgPluginCommand_{false};
 };
 
 // The function table handed to plugins; every member set. Calls reach the Client that

@@ -3,7 +3,7 @@
 // the plugin makes and every callback it gets on stdout, one line each.
 //
 //   clientsim --plugin PATH [--workdir DIR] [--script FILE] [--control SOCKET]
-//             [--register-after] [--plugin-id ID] [--no-load]
+//             [--register-after] [--plugin-id ID] [--no-load] [--generation 3.1|3.3|3.5|3.6] [--qt VER|none]
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
@@ -33,6 +33,7 @@ void usage() {
     std::fprintf(stderr,
                  "usage: clientsim --plugin PATH [--workdir DIR] [--script FILE] [--control SOCKET]\n"
                  "                 [--register-after] [--plugin-id ID] [--no-load]\n"
+                 "                 [--generation 3.1|3.3|3.5|3.6] [--qt VERSION|none]\n"
                  "Control commands come from the script file, then stdin (and the control socket).\n"
                  "See clientsim/README.md for the command list.\n");
 }
@@ -55,7 +56,7 @@ std::string runLine(clientsim::Script& script, const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string pluginPath, workdir, scriptFile, controlPath, pluginId;
+    std::string pluginPath, workdir, scriptFile, controlPath, pluginId, generation, qt;
     bool registerAfter = false, noLoad = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -76,6 +77,10 @@ int main(int argc, char** argv) {
             controlPath = value();
         else if (a == "--plugin-id")
             pluginId = value();
+        else if (a == "--generation")
+            generation = value();
+        else if (a == "--qt")
+            qt = value();
         else if (a == "--register-after")
             registerAfter = true;
         else if (a == "--no-load")
@@ -130,6 +135,8 @@ int main(int argc, char** argv) {
     clientsim::LoadOptions options;
     options.registerBeforeInit = !registerAfter;
     options.pluginId = pluginId;
+    options.generation = generation;
+    options.qtVersion = qt;
     script.setPluginPath(pluginPath);
     script.setLoadOptions(options);
     if (!noLoad) {

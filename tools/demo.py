@@ -150,7 +150,7 @@ class Demo:
 
         self.clientsim = self.start("teamspeak", [
             os.path.join(self.bin, "clientsim"), "--plugin", os.path.join(self.bin, "Relaydeck_Link.so"),
-            "--workdir", self.tsdir], echo=ts_echo, stdin=subprocess.PIPE)
+            "--workdir", self.tsdir, "--generation", "3.6"], echo=ts_echo, stdin=subprocess.PIPE)
         for cmd in ('option connectdelay 50', 'server S1 127.0.0.1:9987 "Relaydeck Demo Server"',
                     'channel S1 1 Lobby default', 'channel S1 2 "Net Control" parent=1'):
             self.ts3(cmd)

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -27,6 +28,18 @@
 #include "clientsim/client.h"
 
 namespace e2e {
+
+// The client the suite runs against: RD_E2E_GENERATION (a clientsim generation, default
+// the 3.1 client) and RD_E2E_CONNECT_DELAY_MS (the steps of a connection, default 20).
+inline clientsim::LoadOptions clientFromEnvironment(clientsim::Client& client)
+{
+    clientsim::LoadOptions options;
+    if (const char* g = std::getenv("RD_E2E_GENERATION"))
+        options.generation = g;
+    if (const char* d = std::getenv("RD_E2E_CONNECT_DELAY_MS"))
+        client.setConnectStepDelay(std::chrono::milliseconds(std::atoi(d)));
+    return options;
+}
 
 inline int freePort()
 {
@@ -210,7 +223,7 @@ protected:
             log.push_back({std::this_thread::get_id(), e});
         });
         buildWorld();
-        ASSERT_TRUE(client.load(RD_PLUGIN_PATH)) << client.lastError();
+        ASSERT_TRUE(client.load(RD_PLUGIN_PATH, clientFromEnvironment(client))) << client.lastError();
         fd = connectTo(port);
         ASSERT_GE(fd, 0);
         ASSERT_EQ(readUntil(fd, std::string("\r\0", 2)), std::string("<HELLO>\r\0", 9));
