@@ -16,6 +16,26 @@ constexpr NumberedText kNumbered[] = {
 #include "app/config/texts_numbered.inc"
 };
 
+// Texts of later features, outside the numbered table; ascending by id.
+constexpr NumberedText kExtra[] = {
+    {"X001", "Erlaubte Hostnamen", "Allowed host names"},
+    {"X002",
+     "Weitere Namen, unter denen dieser PC im Browser aufgerufen wird (durch Komma getrennt). IP-Adressen, localhost "
+     "und der Name dieses PCs gelten immer; jeder andere Name wird abgewiesen.",
+     "Further names this PC is opened by in a browser (separated by commas). IP addresses, localhost and this PC's "
+     "name always work; every other name is refused."},
+    {"X003", "Verzeichnisdienst", "Directory service"},
+    {"X004", "Der Verzeichnisdienst ist nicht eingerichtet.", "The directory service is not configured."},
+    {"X005", "Die Nachricht kann nicht gesendet werden: der Verzeichnisdienst ist nicht eingerichtet.",
+     "The message cannot be sent: the directory service is not configured."},
+    {"X006", "Der Verzeichnisdienst ist nicht erreichbar.", "The directory service cannot be reached."},
+    {"X007", "Der Verzeichnisdienst hat nicht geantwortet.", "The directory service did not answer."},
+    {"X008", "main.cfg konnte nicht geschrieben werden.", "main.cfg could not be written."},
+    {"X009", "Die Plugin-Datei fehlt:", "The plugin file is missing:"},
+    {"X010", "Der Ordner existiert nicht:", "The folder does not exist:"},
+    {"X011", "Adresse des Dienstes (leer = aus)", "Address of the service (empty = off)"},
+};
+
 QString keyOf(const QString& prefix, const QString& id)
 {
     return prefix + QLatin1Char('-') + id;
@@ -184,4 +204,26 @@ QStringList ListLanguageCodes()
     for (const LanguageItem& item : ListLanguageItems())
         codes.append(item.code);
     return codes;
+}
+
+QString GetExtraTextLang(const QString& lang, const QString& id)
+{
+    const bool english = lang == QLatin1String("en_US");
+    for (const NumberedText& e : kExtra)
+        if (id.compare(QLatin1String(e.id), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf8(english ? e.english : e.german);
+    return QString::fromLatin1(kTextNotAvailable);
+}
+
+QString GetExtraText(const QString& id)
+{
+    return GetExtraTextLang(AppLang(), id);
+}
+
+QStringList ExtraTextIds()
+{
+    QStringList ids;
+    for (const NumberedText& e : kExtra)
+        ids.append(QString::fromLatin1(e.id));
+    return ids;
 }

@@ -85,3 +85,12 @@ QList<LanguageItem> ListLanguageItems();
 QStringList ListLanguages();
 // The codes of ListLanguageItems(), same order (the data attached to each item).
 QStringList ListLanguageCodes();
+
+// Texts this program shows beyond the numbered table (messages and labels of later
+// features), in the same two languages and with the same language rule: "en_US" reads
+// English, every other code German. Ids are "X" and three digits; an unknown id gives
+// "-- n/a --". The numbered table keeps its fixed ranges untouched.
+QString GetExtraText(const QString& id);
+QString GetExtraTextLang(const QString& lang, const QString& id);
+// Every id of the extra texts, ascending.
+QStringList ExtraTextIds();

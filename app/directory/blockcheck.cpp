@@ -19,8 +19,8 @@ void BlockCheck::tick()
     if (m_pending)
         return;
     DirectoryClient* client = m_client ? m_client : DirectoryClient::shared();
-    if (!client)
-        return;
+    if (!client || !client->isConfigured())
+        return;   // no service: nothing to ask, the check waits for an address
     SettingsList items;
     items.setValue(m_idName, m_idValue);
     m_pending = true;

@@ -9,6 +9,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <QtGlobal>
 
@@ -35,8 +36,13 @@ bool answeredEnough(const DirectoryReply& r)
 
 QString DirectoryClient::defaultServiceUrl()
 {
-    const QString fromEnv = qEnvironmentVariable("RELAYDECK_DIRECTORY_URL");
-    return fromEnv.isEmpty() ? QStringLiteral("https://directory.relaydeck.net/") : fromEnv;
+    return qEnvironmentVariable("RELAYDECK_DIRECTORY_URL").trimmed();
+}
+
+QString DirectoryClient::configuredUrl(const QString& settingValue)
+{
+    const QString fromEnv = defaultServiceUrl();
+    return fromEnv.isEmpty() ? settingValue.trimmed() : fromEnv;
 }
 
 DirectoryClient::DirectoryClient(QObject* parent)
@@ -65,8 +71,8 @@ void DirectoryClient::setShared(DirectoryClient* client)
 
 void DirectoryClient::setServiceUrl(const QString& url)
 {
-    m_serviceUrl = url;
-    if (!m_serviceUrl.endsWith(QLatin1Char('/')))
+    m_serviceUrl = url.trimmed();
+    if (!m_serviceUrl.isEmpty() && !m_serviceUrl.endsWith(QLatin1Char('/')))
         m_serviceUrl += QLatin1Char('/');
 }
 
@@ -103,6 +109,22 @@ QByteArray DirectoryClient::formBody(const DirectoryParams& params)
 void DirectoryClient::post(const QUrl& url, const DirectoryParams& params, QObject* context,
                            std::function<void(const DirectoryReply&)> done)
 {
+    if (!isConfigured()) {
+        // Switched off: nothing goes out, the caller hears so from the event loop as it
+        // would hear of a failed request.
+        if (!done)
+            return;
+        QPointer<QObject> guard(context);
+        const bool hasContext = context != nullptr;
+        QTimer::singleShot(0, this, [guard, hasContext, done = std::move(done)] {
+            if (hasContext && !guard)
+                return;
+            DirectoryReply r;
+            r.error = GetExtraText(QStringLiteral("X004"));
+            done(r);
+        });
+        return;
+    }
     Pending p;
     p.origin = url;
     p.body = formBody(params);
@@ -190,6 +212,10 @@ void DirectoryClient::SendeZuWavenestAsync(const QString& name, const DirectoryP
 DirectoryReply DirectoryClient::postAndWait(const QUrl& url, const DirectoryParams& params)
 {
     DirectoryReply result;
+    if (!isConfigured()) {
+        result.error = GetExtraText(QStringLiteral("X004"));
+        return result;
+    }
     bool finished = false;
     QEventLoop loop;
     post(url, params, &loop, [&](const DirectoryReply& r) {

@@ -57,8 +57,13 @@ struct DownloadReply {
 class DirectoryClient : public QObject {
     Q_OBJECT
 public:
-    // The service address used unless another one is set: RELAYDECK_DIRECTORY_URL from
-    // the environment, or the maker's address.
+    // The service is off unless an address is set: the setting DIRECTORY_URL (scheme and
+    // host, for example "https://service.example.net/"), or RELAYDECK_DIRECTORY_URL from
+    // the environment, which wins over the setting (tests and the demo point it at a
+    // loopback port). With no address no request is ever made.
+    static constexpr const char* kSettingKey = "DIRECTORY_URL";
+    static QString configuredUrl(const QString& settingValue);
+    // The address from the environment alone ("" = off).
     static QString defaultServiceUrl();
     static constexpr const char* kDirectoryPath = "_apis/relayd4/_updates/";
     static constexpr const char* kSupportPath = "_apis/support/vazeve_post.php";
@@ -74,9 +79,10 @@ public:
     static void setShared(DirectoryClient* client);
 
     // Scheme and host of the service, for example "https://service.example.net/"; a
-    // missing final "/" is added.
+    // missing final "/" is added. Empty switches the service off.
     void setServiceUrl(const QString& url);
     QString serviceUrl() const { return m_serviceUrl; }
+    bool isConfigured() const { return !m_serviceUrl.isEmpty(); }
     QUrl directoryUrl(const QString& name) const;   // base address + request name
     QUrl supportUrl() const;
     void setTimeout(int ms) { m_timeoutMs = ms; }

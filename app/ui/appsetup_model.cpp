@@ -20,6 +20,8 @@ const QString kLang = QStringLiteral("appLang");
 const QString kHttpActive = QStringLiteral("HTTP_ACTIVE");
 const QString kHttpPort = QStringLiteral("HTTP_PORT");
 const QString kPlugDir = QStringLiteral("selPlugDir");
+const QString kHttpHosts = QStringLiteral("HTTP_HOSTS");
+const QString kDirectoryUrl = QStringLiteral("DIRECTORY_URL");
 
 QString boolText(bool on)
 {
@@ -121,6 +123,11 @@ bool AppSetupModel::setHttpPort(const QString& text)
     return true;
 }
 
+QString AppSetupModel::allowedHosts() const { return m_s.value(kHttpHosts); }
+void AppSetupModel::setAllowedHosts(const QString& text) { m_s.setValue(kHttpHosts, text.trimmed()); }
+QString AppSetupModel::directoryUrl() const { return m_s.value(kDirectoryUrl); }
+void AppSetupModel::setDirectoryUrl(const QString& text) { m_s.setValue(kDirectoryUrl, text.trimmed()); }
+
 QString AppSetupModel::pluginFolder() const
 {
     const QString stored = m_s.value(kPlugDir);
@@ -217,10 +224,10 @@ InstallResult InstallPlugin(const QString& sourceFile, const QString& folder,
     };
     if (!QFileInfo(sourceFile).isFile())
         return fail(InstallStatus::SourceMissing,
-                    QStringLiteral("ERROR [CODE:2]\n\nThe plugin file is missing:\n") + QDir::toNativeSeparators(sourceFile));
+                    QStringLiteral("ERROR [CODE:2]\n\n") + GetExtraText(QStringLiteral("X009")) + QLatin1Char('\n') + QDir::toNativeSeparators(sourceFile));
     if (!QFileInfo(dir).isDir())
         return fail(InstallStatus::FolderMissing,
-                    QStringLiteral("ERROR [CODE:1]\n\nThe folder does not exist:\n") + QDir::toNativeSeparators(dir));
+                    QStringLiteral("ERROR [CODE:1]\n\n") + GetExtraText(QStringLiteral("X010")) + QLatin1Char('\n') + QDir::toNativeSeparators(dir));
     if (QFileInfo::exists(r.target) && inUse && inUse(r.target))
         return fail(InstallStatus::InUse, GetText(QStringLiteral("0073")) + QStringLiteral("\n\n") + GetText(QStringLiteral("0074")));
 
@@ -260,13 +267,13 @@ public:
     bool pluginList(QList<PluginListEntry>&, QString* error) override
     {
         if (error)
-            *error = QStringLiteral("The directory service cannot be reached.");
+            *error = GetExtraText(QStringLiteral("X006"));
         return false;
     }
     bool download(const PluginListEntry&, const QString&, QString* error) override
     {
         if (error)
-            *error = QStringLiteral("The directory service cannot be reached.");
+            *error = GetExtraText(QStringLiteral("X006"));
         return false;
     }
 };
@@ -311,7 +318,7 @@ UpdateCheck CheckForPluginUpdates(PluginUpdateService& service, const QString& p
     if (!service.pluginList(entries, &r.error)) {
         r.requestFailed = true;
         if (r.error.isEmpty())
-            r.error = QStringLiteral("The directory service did not answer.");
+            r.error = GetExtraText(QStringLiteral("X007"));
         return r;
     }
     const QString base = withSeparator(QDir::fromNativeSeparators(pluginDir));

@@ -58,6 +58,14 @@ public:
     QString httpPort() const;
     // Stores a port 1..65535 in HTTP_PORT; false (nothing stored) for anything else.
     bool setHttpPort(const QString& text);
+    // HTTP_HOSTS: further host names the web interface answers, as typed.
+    QString allowedHosts() const;
+    void setAllowedHosts(const QString& text);
+
+    // --- directory service -------------------------------------------------------------
+    // DIRECTORY_URL: the service's address; empty keeps the service off.
+    QString directoryUrl() const;
+    void setDirectoryUrl(const QString& text);
 
     // --- plugin folder -----------------------------------------------------------------
     // The folder last installed to (selPlugDir), or the TeamSpeak client's usual plugin

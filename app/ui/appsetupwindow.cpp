@@ -223,10 +223,21 @@ QWidget* AppSetupWindow::buildWeb()
     // Five digits like the plugin port: a stored port above 9999 is shown as it is.
     m_httpPort = portEdit(5, group);
     m_httpPort->setText(m_model->httpPort());
+    // Names besides IP addresses, localhost and this PC's own names that the web interface
+    // answers (HTTP_HOSTS); any other name in a request is refused.
+    m_httpHosts = new QLineEdit(m_model->allowedHosts(), group);
+    m_httpHosts->setToolTip(GetExtraText(QStringLiteral("X002")));
+    m_httpHosts->setPlaceholderText(QStringLiteral("relais.example.org"));
     form->addRow(m_httpActive);
     form->addRow(tx("0035"), m_httpPort);
+    form->addRow(GetExtraText(QStringLiteral("X001")), m_httpHosts);
+    auto* hostsHint = new QLabel(GetExtraText(QStringLiteral("X002")), group);
+    hostsHint->setWordWrap(true);
+    hostsHint->setStyleSheet(QStringLiteral("color: #606060;"));
+    form->addRow(hostsHint);
     v->addWidget(group);
     v->addStretch(1);
+    connect(m_httpHosts, &QLineEdit::textChanged, this, [this](const QString& t) { m_model->setAllowedHosts(t); });
     connect(m_httpActive, &QCheckBox::toggled, this, [this](bool on) { m_model->setHttpActive(on); });
     connect(m_httpPort, &QLineEdit::textChanged, this,
             [this](const QString& t) { markPort(m_httpPort, m_model->setHttpPort(t)); });
@@ -247,11 +258,26 @@ QWidget* AppSetupWindow::buildPlugin()
     m_plugins->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_plugins->setToolTip(tx("0049"));
     v->addWidget(m_plugins, 1);
+    auto* dirRow = new QHBoxLayout;
+    dirRow->addWidget(new QLabel(GetExtraText(QStringLiteral("X003")) + QStringLiteral(": "), page));
+    m_directoryUrl = new QLineEdit(m_model->directoryUrl(), page);
+    m_directoryUrl->setPlaceholderText(GetExtraText(QStringLiteral("X011")));
+    dirRow->addWidget(m_directoryUrl, 1);
+    v->addLayout(dirRow);
     auto* row = new QHBoxLayout;
-    row->addStretch(1);
+    m_directoryState = new QLabel(page);
+    m_directoryState->setStyleSheet(QStringLiteral("color: #800000;"));
+    row->addWidget(m_directoryState, 1);
     m_checkUpdates = new QPushButton(tx("0050"), page);
     row->addWidget(m_checkUpdates);
     v->addLayout(row);
+    connect(m_directoryUrl, &QLineEdit::textChanged, this, [this](const QString& t) {
+        m_model->setDirectoryUrl(t);
+        if (m_deps.setDirectoryUrl)
+            m_deps.setDirectoryUrl(m_model->directoryUrl());
+        updateDirectoryState();
+    });
+    updateDirectoryState();
     connect(m_plugins, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { installVersion(m_plugins->indexOfTopLevelItem(item)); });
     connect(m_checkUpdates, &QPushButton::clicked, this, [this] { checkForUpdates(); });
@@ -312,8 +338,28 @@ void AppSetupWindow::installVersion(int row)
     showMessage(!r.ok(), r.message);
 }
 
+bool AppSetupWindow::directoryConfigured() const
+{
+    return !m_deps.directoryConfigured || m_deps.directoryConfigured();
+}
+
+void AppSetupWindow::updateDirectoryState()
+{
+    m_directoryState->setText(directoryConfigured() ? QString() : GetExtraText(QStringLiteral("X004")));
+}
+
+QString AppSetupWindow::directoryStateText() const
+{
+    return m_directoryState->text();
+}
+
 void AppSetupWindow::checkForUpdates()
 {
+    if (!directoryConfigured()) {
+        // No address: nothing is asked, the page says why.
+        showMessage(true, GetExtraText(QStringLiteral("X004")));
+        return;
+    }
     std::unique_ptr<appsetup::PluginUpdateService> service =
         m_deps.service ? m_deps.service() : appsetup::MakeUnavailableUpdateService();
     if (!service)
@@ -346,7 +392,7 @@ bool AppSetupWindow::saveSettings()
     m_saved = true;
     if (!m_deps.save || m_deps.save())
         return true;
-    showMessage(true, QStringLiteral("main.cfg could not be written."));
+    showMessage(true, GetExtraText(QStringLiteral("X008")));
     return false;
 }
 
@@ -430,6 +476,14 @@ AppSetupWindow* CreateAppSetupWindow(MainWindow& main)
     d.reportError = [&main](const QString& text) { main.applicationError(text); };
     d.service = [&main] {
         return MakeDirectoryPluginService(DirectoryClient::shared(), main.globalConfig().value(QStringLiteral("appUID")));
+    };
+    d.directoryConfigured = [] {
+        const DirectoryClient* client = DirectoryClient::shared();
+        return client && client->isConfigured();
+    };
+    d.setDirectoryUrl = [](const QString& url) {
+        if (DirectoryClient* client = DirectoryClient::shared())
+            client->setServiceUrl(DirectoryClient::configuredUrl(url));
     };
     return new AppSetupWindow(std::move(d));
 }

@@ -43,6 +43,10 @@ public:
         // Errors of the directory service also go to the application's error hook.
         std::function<void(const QString& text)> reportError;
         std::function<bool(const QString&)> inUse;                          // empty: IsFileInUse
+        // Whether the directory service has an address (empty: assumed so, the service
+        // factory decides), and where a new address from the plugin page goes.
+        std::function<bool()> directoryConfigured;
+        std::function<void(const QString& url)> setDirectoryUrl;
     };
     explicit AppSetupWindow(Deps deps, QWidget* parent = nullptr);
     ~AppSetupWindow() override;
@@ -63,6 +67,10 @@ public:
     QComboBox* languageBox() const { return m_language; }
     QCheckBox* httpActiveBox() const { return m_httpActive; }
     QLineEdit* httpPortEdit() const { return m_httpPort; }
+    QLineEdit* httpHostsEdit() const { return m_httpHosts; }
+    QLineEdit* directoryUrlEdit() const { return m_directoryUrl; }
+    // "The directory service is not configured." while it has no address, else empty.
+    QString directoryStateText() const;
     QTreeWidget* pluginList() const { return m_plugins; }
     QPushButton* checkUpdatesButton() const { return m_checkUpdates; }
 
@@ -86,6 +94,8 @@ private:
     void showMessage(bool error, const QString& text);
     bool saveSettings();   // false (reported) when main.cfg could not be written
     void markPort(QLineEdit* edit, bool valid);
+    bool directoryConfigured() const;
+    void updateDirectoryState();
 
     Deps m_deps;
     std::unique_ptr<appsetup::AppSetupModel> m_model;
@@ -99,6 +109,9 @@ private:
     QComboBox* m_language = nullptr;
     QCheckBox* m_httpActive = nullptr;
     QLineEdit* m_httpPort = nullptr;
+    QLineEdit* m_httpHosts = nullptr;
+    QLineEdit* m_directoryUrl = nullptr;
+    QLabel* m_directoryState = nullptr;
     QTreeWidget* m_plugins = nullptr;
     QPushButton* m_checkUpdates = nullptr;
     QList<appsetup::PluginVersion> m_versions;

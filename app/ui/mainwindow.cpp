@@ -134,6 +134,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     // check every 5 s until the service has answered. A main window whose ticks are driven
     // by hand (tests) keeps it to itself, so its gateways do not report to the service.
     m_directory = new DirectoryClient(this);
+    m_directory->setServiceUrl(DirectoryClient::configuredUrl(m_settings.value(QLatin1String(DirectoryClient::kSettingKey))));
     if (options.startTimers)
         DirectoryClient::setShared(m_directory);
     m_abuseCheck = new BlockCheck(m_directory, QStringLiteral("APP-BLACKLIST"), QStringLiteral("appUID"),

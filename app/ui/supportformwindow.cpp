@@ -17,11 +17,13 @@ SupportFormWindow::SupportFormWindow(MainWindow& main, Sender sender, QWidget* p
     : QWidget(parent), m_main(main), m_sender(std::move(sender))
 {
     if (!m_sender) {
+        const DirectoryClient* d = DirectoryClient::shared();
+        m_canSend = d && d->isConfigured();
         m_sender = [](const QString& subject, const QString& email, const QString& message) {
             DirectoryClient* d = DirectoryClient::shared();
-            if (!d) {
+            if (!d || !d->isConfigured()) {
                 DirectoryReply r;
-                r.error = QStringLiteral("Support request: no directory client");
+                r.error = GetExtraText(QStringLiteral("X005"));
                 return r;
             }
             return d->SendSupport(AppLang(), subject, email, message);
@@ -44,6 +46,15 @@ SupportFormWindow::SupportFormWindow(MainWindow& main, Sender sender, QWidget* p
     connect(m_send, &QPushButton::clicked, this, [this] { m_main.guarded([this] { send(); }); });
 
     auto* form = new QVBoxLayout(this);
+    if (!m_canSend) {
+        // No directory service: the form says so before anything is typed.
+        auto* off = new QLabel(GetExtraText(QStringLiteral("X005")), this);
+        off->setObjectName(QStringLiteral("cannotSend"));
+        off->setWordWrap(true);
+        off->setStyleSheet(QStringLiteral("color: #FF0000; font-weight: bold;"));
+        form->addWidget(off);
+        m_send->setEnabled(false);
+    }
     form->addWidget(new QLabel(GetText(QStringLiteral("1151")), this));
     form->addWidget(m_subject);
     form->addWidget(new QLabel(GetText(QStringLiteral("1152")), this));
@@ -81,6 +92,10 @@ QString SupportFormWindow::counterText() const
 
 void SupportFormWindow::send()
 {
+    if (!m_canSend) {
+        m_main.showMessage(SessionView::MessageKind::Error, GetExtraText(QStringLiteral("X005")));
+        return;
+    }
     const QString subject = m_subject->text();
     const QString address = m_address->text();
     const QString message = m_message->toPlainText();
@@ -92,7 +107,7 @@ void SupportFormWindow::send()
     m_main.globalConfig().setValue(QStringLiteral("MySupportAddr"), address);
     m_send->setEnabled(false);
     const DirectoryReply reply = m_sender(subject, address, message);
-    m_send->setEnabled(true);
+    m_send->setEnabled(m_canSend);
     if (!reply.error.isEmpty())
         m_main.applicationError(reply.error);
     const QString answer = reply.ok ? QString::fromUtf8(reply.body).trimmed() : QString();

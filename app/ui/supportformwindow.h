@@ -21,7 +21,8 @@ public:
     static constexpr int kMaxAddress = 100;
     static constexpr int kMaxMessage = 4000;
 
-    // Posts the form and waits for the answer (default: the shared directory client).
+    // Posts the form and waits for the answer (default: the shared directory client; when
+    // that has no address the form says it cannot send and sends nothing).
     using Sender = std::function<DirectoryReply(const QString& subject, const QString& email, const QString& message)>;
 
     explicit SupportFormWindow(MainWindow& main, Sender sender = {}, QWidget* parent = nullptr);
@@ -32,6 +33,7 @@ public:
     QLineEdit* addressEdit() const { return m_address; }
     QPlainTextEdit* messageEdit() const { return m_message; }
     QString counterText() const;
+    bool canSend() const { return m_canSend; }
     // The Send button: checks the fields, stores the address, sends; closes when the
     // service answered with a text (shown in a message box).
     void send();
@@ -42,6 +44,7 @@ private:
 
     MainWindow& m_main;
     Sender m_sender;
+    bool m_canSend = true;
     QLineEdit* m_subject = nullptr;
     QLineEdit* m_address = nullptr;
     QPlainTextEdit* m_message = nullptr;

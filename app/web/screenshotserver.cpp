@@ -4,10 +4,40 @@
 
 #include <httplib.h>
 
+#include <QDir>
+
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <chrono>
 #include <utility>
+
+namespace {
+constexpr size_t kMaxRefusedNamesLogged = 100;
+
+// A name from a request, safe for one log line.
+QString printable(const QString& name)
+{
+    QString out;
+    for (QChar c : name.left(80))
+        out += c.isPrint() ? c : QLatin1Char('?');
+    return out;
+}
+
+// The port a socket is bound to locally, -1 when it is no TCP socket.
+int localPort(int fd)
+{
+    sockaddr_storage addr{};
+    socklen_t len = sizeof(addr);
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return -1;
+    if (addr.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
+    if (addr.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port);
+    return -1;
+}
+} // namespace
 
 QByteArray ScreenshotServer::page()
 {
@@ -20,6 +50,7 @@ QByteArray ScreenshotServer::page()
 ScreenshotServer::ScreenshotServer(Capture capture, QString serverName)
     : m_capture(std::move(capture)), m_serverName(std::move(serverName))
 {
+    m_log = [](const QString& line) { qWarning("%s", qPrintable(line)); };
 }
 
 ScreenshotServer::~ScreenshotServer()
@@ -38,6 +69,19 @@ void ScreenshotServer::setupRoutes()
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
     m_server->new_task_queue = [] { return new httplib::ThreadPool(kMaxConnections); };
+
+    // Another site's name in the Host header: a page that reached this server through a
+    // name of its own (DNS rebinding). Nothing of the request is served.
+    const HostCheck hosts(m_allowedHosts);
+    m_server->set_pre_routing_handler([this, hosts](const httplib::Request& req, httplib::Response& res) {
+        const QString host = QString::fromStdString(req.get_header_value("Host"));
+        if (hosts.allows(host))
+            return httplib::Server::HandlerResponse::Unhandled;
+        noteRefused(HostCheck::nameOf(host));
+        res.status = 403;
+        res.set_content("Forbidden", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    });
 
     m_server->Get("/screen.jpg", [this](const httplib::Request&, httplib::Response& res) {
         const QImage picture = m_capture ? m_capture() : QImage();
@@ -88,12 +132,49 @@ bool ScreenshotServer::start(int port, QString* error, const QString& host)
     return true;
 }
 
+void ScreenshotServer::noteRefused(const QString& name)
+{
+    QString line;
+    {
+        std::lock_guard lock(m_refusedMutex);
+        if (m_refused.count(name) || m_refused.size() > kMaxRefusedNamesLogged)
+            return;
+        m_refused.insert(name);
+        if (m_refused.size() > kMaxRefusedNamesLogged)
+            line = QStringLiteral("Web interface: more host names refused; they are no longer logged");
+        else
+            line = QStringLiteral("Web interface: refused a request for the host name \"%1\" (not a name of this "
+                                  "machine; names to serve go into the setting HTTP_HOSTS)")
+                       .arg(printable(name));
+    }
+    if (m_log)
+        m_log(line);
+}
+
+void ScreenshotServer::shutdownConnections()
+{
+    // The accepted sockets are the TCP sockets of this process whose local port is the
+    // server's and that are not the listening one.
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& entry : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        bool ok = false;
+        const int fd = entry.toInt(&ok);
+        if (!ok || localPort(fd) != m_port)
+            continue;
+        int listening = 0;
+        socklen_t len = sizeof(listening);
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &len) == 0 && !listening)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+}
+
 void ScreenshotServer::stop()
 {
     std::lock_guard lock(m_mutex);
     if (!m_server)
         return;
     m_server->stop();
+    shutdownConnections();
     if (m_listener.joinable())
         m_listener.join();
     m_server.reset();

@@ -4,7 +4,12 @@
 // control. Requests are answered on the server's own threads (at most kMaxConnections
 // at a time); the capture function is called on those threads and must hand the work to
 // the thread that owns the window itself (see GuiThreadCapture).
+//
+// Only requests for this machine's names are answered (see HostCheck); a request with
+// another site's name gets 403, and each such name is logged once.
 #pragma once
+#include "app/web/hostcheck.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -12,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace httplib {
@@ -39,16 +45,30 @@ public:
     bool isRunning() const;
     int port() const { return m_port; }
 
+    // Host names served besides IP addresses, localhost and this machine's names (the
+    // HTTP_HOSTS setting). Takes effect at the next start().
+    void setAllowedHosts(const QStringList& names) { m_allowedHosts = names; }
+    // Where the line about a refused host name goes (default: the warning log).
+    void setLogSink(std::function<void(const QString&)> sink) { m_log = std::move(sink); }
+
     // The page every path except the picture answers with.
     static QByteArray page();
 
 private:
     void setupRoutes();
+    void noteRefused(const QString& name);
+    // Ends the connections the server has accepted, so a browser's idle keep-alive
+    // connection does not hold the connection threads (and with them stop()) for seconds.
+    void shutdownConnections();
 
     Capture m_capture;
     QString m_serverName;
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_listener;
     int m_port = 0;
+    QStringList m_allowedHosts;
+    std::function<void(const QString&)> m_log;
+    std::mutex m_refusedMutex;
+    std::set<QString> m_refused;   // names already logged
     mutable std::mutex m_mutex;
 };

@@ -12,6 +12,11 @@ int WebInterface::portIn(const SettingsList& settings)
     return settings.intValue(QStringLiteral("HTTP_PORT"), ScreenshotServer::kDefaultPort);
 }
 
+QStringList WebInterface::allowedHostsIn(const SettingsList& settings)
+{
+    return HostCheck::parseList(settings.value(QStringLiteral("HTTP_HOSTS")));
+}
+
 QString WebInterface::serverName()
 {
     return GetGeneralText(QStringLiteral("NAME")) + QLatin1Char(' ') + GetGeneralText(QStringLiteral("VERS"));
@@ -35,6 +40,7 @@ bool WebInterface::startFromSettings(const SettingsList& settings, QString* erro
     m_capture = std::make_unique<GuiThreadCapture>(m_window, m_timeoutMs);
     GuiThreadCapture* capture = m_capture.get();
     m_server = std::make_unique<ScreenshotServer>([capture] { return capture->capture(); }, serverName());
+    m_server->setAllowedHosts(allowedHostsIn(settings));
     if (!m_server->start(portIn(settings), error)) {
         m_server.reset();
         m_capture.reset();

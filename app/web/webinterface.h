@@ -18,6 +18,9 @@ public:
     static bool enabledIn(const SettingsList& settings);
     // HTTP_PORT read as an integer, 8011 when it is none.
     static int portIn(const SettingsList& settings);
+    // HTTP_HOSTS: the host names served besides IP addresses, localhost and this
+    // machine's own names (separated by commas or blanks).
+    static QStringList allowedHostsIn(const SettingsList& settings);
     // "Relaydeck 4.0.2": the Server header.
     static QString serverName();
 

@@ -597,3 +597,28 @@ TEST(Texts, ConcurrentReadersSeeWholeTextsWhileTheLanguageChanges)
         th.join();
     EXPECT_EQ(bad.load(), 0);
 }
+
+TEST(Texts, ExtraTextsHaveBothLanguagesAndStayOutOfTheTable)
+{
+    const QStringList ids = ExtraTextIds();
+    ASSERT_FALSE(ids.isEmpty());
+    QStringList sorted = ids;
+    sorted.sort();
+    sorted.removeDuplicates();
+    EXPECT_EQ(sorted, ids);   // ascending, each id once
+    const TextTable& t = TextTable::instance();
+    for (const QString& id : ids) {
+        SCOPED_TRACE(id.toStdString());
+        const QString de = GetExtraTextLang(QStringLiteral("de_DE"), id);
+        const QString en = GetExtraTextLang(QStringLiteral("en_US"), id);
+        EXPECT_FALSE(de.isEmpty());
+        EXPECT_FALSE(en.isEmpty());
+        EXPECT_NE(de, en);   // a German text, not the English one copied
+        EXPECT_EQ(GetExtraTextLang(QStringLiteral("fr_FR"), id), de);
+        EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), id.toLower()), en);
+        EXPECT_FALSE(t.contains(QStringLiteral("00-") + id));
+    }
+    EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), QStringLiteral("0142")), QString::fromLatin1(kTextNotAvailable));
+    EXPECT_EQ(GetExtraTextLang(QStringLiteral("de_DE"), QStringLiteral("X999")), QString::fromLatin1(kTextNotAvailable));
+    EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), QStringLiteral("X004")), QStringLiteral("The directory service is not configured."));
+}

@@ -362,3 +362,74 @@ TEST_F(DirectoryTest, BlockCheckAgainstAnUnreachableServiceKeepsTrying)
     }
     QCoreApplication::processEvents();
 }
+
+TEST_F(DirectoryTest, WithoutAnAddressTheServiceIsOffAndNothingIsSent)
+{
+    // Off by default: no address unless the environment or the setting gives one.
+    {
+        const QByteArray saved = qgetenv("RELAYDECK_DIRECTORY_URL");
+        qunsetenv("RELAYDECK_DIRECTORY_URL");
+        EXPECT_EQ(DirectoryClient::defaultServiceUrl(), QString());
+        EXPECT_EQ(DirectoryClient::configuredUrl(QString()), QString());
+        EXPECT_EQ(DirectoryClient::configuredUrl(QStringLiteral(" https://service.example.net/ ")),
+                  QStringLiteral("https://service.example.net/"));
+        DirectoryClient fresh;
+        EXPECT_FALSE(fresh.isConfigured());
+        EXPECT_EQ(fresh.serviceUrl(), QString());
+        qputenv("RELAYDECK_DIRECTORY_URL", "http://127.0.0.1:9/");
+        EXPECT_EQ(DirectoryClient::configuredUrl(QStringLiteral("https://service.example.net/")), QStringLiteral("http://127.0.0.1:9/"));
+        if (saved.isNull())
+            qunsetenv("RELAYDECK_DIRECTORY_URL");
+        else
+            qputenv("RELAYDECK_DIRECTORY_URL", saved);
+    }
+
+    client.setServiceUrl(QString());
+    EXPECT_FALSE(client.isConfigured());
+    service.answer("/_apis/relayd4/_updates/index.php", {200, "known installation", ""});
+    service.answer("/_apis/support/vazeve_post.php", {200, "Thank you", ""});
+
+    // Reports: the caller hears "not configured" from the event loop, never at once.
+    bool done = false;
+    bool result = true;
+    client.SendeZuWavenestAsync(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("GATE-ONLINE")),
+                                nullptr, [&](bool ok) {
+                                    result = ok;
+                                    done = true;
+                                });
+    EXPECT_FALSE(done);
+    ASSERT_TRUE(processUntil([&] { return done; }));
+    EXPECT_FALSE(result);
+
+    // Block check: no request and nothing pending; it keeps waiting for an address.
+    BlockCheck check(&client, QStringLiteral("APP-BLACKLIST"), QStringLiteral("appUID"), QStringLiteral("[APP]#{7}#[RDK4]"));
+    check.start();
+    check.tick();
+    EXPECT_FALSE(check.requestPending());
+    EXPECT_TRUE(check.isActive());
+
+    // The waiting requests fail at once with the reason.
+    EXPECT_FALSE(client.SendeZuWavenest(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))));
+    const DirectoryReply support = client.SendSupport(QStringLiteral("en_US"), QStringLiteral("s"), QStringLiteral("e"), QStringLiteral("m"));
+    EXPECT_FALSE(support.ok);
+    EXPECT_EQ(support.error, GetExtraText(QStringLiteral("X004")));
+    const PluginListReply list = client.EmpfangeVonWavenest(QStringLiteral("ts3plugin.php"), DirectoryClient::actionParams(QStringLiteral("SHOW-NEW")));
+    EXPECT_FALSE(list.error.isEmpty());
+    QTemporaryDir dir;
+    const DownloadReply dl = client.DownloadVonWavenest(QStringLiteral("download.php"), dir.filePath(QStringLiteral("x.so")),
+                                                        QStringLiteral("00"), DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
+    EXPECT_FALSE(dl.ok);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.so"))));
+
+    QCoreApplication::processEvents();
+    EXPECT_EQ(service.count(), 0u);
+    EXPECT_EQ(client.pending(), 0);
+    EXPECT_TRUE(logLines.isEmpty());
+
+    // An address set later switches it on.
+    client.setServiceUrl(service.url());
+    check.tick();
+    ASSERT_TRUE(processUntil([&] { return !check.requestPending(); }));
+    EXPECT_TRUE(check.answered());
+    EXPECT_EQ(service.count(), 1u);
+}

@@ -8,9 +8,13 @@
 #include "app/ui/appsetupwindow.h"
 #include "app/ui/beepeditorwindow.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/supportformwindow.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QMdiSubWindow>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -103,6 +107,66 @@ TEST_F(AppSetupInMainWindowTest, BeepEditorSavesIntoTheConfigurationFolder)
     w->parentWidget()->close();
     QCoreApplication::processEvents();
     EXPECT_TRUE(main->childWindows().isEmpty());
+}
+
+// Without a directory address (the default) the setup's plugin page and the support form
+// say the service is not configured, and neither asks anything; an address typed on the
+// page reaches the shared client at once.
+TEST_F(AppSetupInMainWindowTest, WithoutADirectoryAddressNothingIsAskedAndTheWindowsSaySo)
+{
+    DirectoryClient client;
+    client.setServiceUrl(QString());
+    DirectoryClient::setShared(&client);
+
+    auto* form = new SupportFormWindow(*main);
+    EXPECT_FALSE(form->canSend());
+    const QLabel* off = form->findChild<QLabel*>(QStringLiteral("cannotSend"));
+    ASSERT_NE(off, nullptr);
+    EXPECT_EQ(off->text(), QStringLiteral("The message cannot be sent: the directory service is not configured."));
+    EXPECT_FALSE(form->findChild<QPushButton*>(QStringLiteral("send"))->isEnabled());
+    form->subjectEdit()->setText(QStringLiteral("PTT stuck"));
+    form->addressEdit()->setText(QStringLiteral("me@example.net"));
+    form->messageEdit()->setPlainText(QStringLiteral("Radio keyed forever"));
+    form->send();
+    QStringList boxes;
+    for (QMessageBox* box : main->findChildren<QMessageBox*>()) {
+        boxes << box->text();
+        delete box;
+    }
+    EXPECT_EQ(boxes, QStringList{off->text()});
+    EXPECT_EQ(client.pending(), 0);
+    delete form;
+
+    auto* w = dynamic_cast<AppSetupWindow*>(
+        main->OpenNewChildWindow(ChildKind::AppSetup, GetText(QStringLiteral("0015")), SettingsList(), true));
+    ASSERT_NE(w, nullptr);
+    w->showPage(AppSetupWindow::PluginPage);
+    EXPECT_EQ(w->directoryStateText(), QStringLiteral("The directory service is not configured."));
+    EXPECT_EQ(w->directoryUrlEdit()->text(), QString());
+
+    const QByteArray saved = qgetenv("RELAYDECK_DIRECTORY_URL");
+    qunsetenv("RELAYDECK_DIRECTORY_URL");
+    w->directoryUrlEdit()->setText(QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("DIRECTORY_URL")), QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_EQ(client.serviceUrl(), QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_EQ(w->directoryStateText(), QString());
+    EXPECT_TRUE(SupportFormWindow(*main).canSend());
+    w->directoryUrlEdit()->clear();
+    EXPECT_FALSE(client.isConfigured());
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("DIRECTORY_URL")), QString());
+    if (!saved.isNull())
+        qputenv("RELAYDECK_DIRECTORY_URL", saved);
+
+    w->showPage(AppSetupWindow::WebPage);
+    w->httpHostsEdit()->setText(QStringLiteral("relais.example.org, funk.example.org"));
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("HTTP_HOSTS")), QStringLiteral("relais.example.org, funk.example.org"));
+    main->resize(1000, 640);
+    main->show();
+    w->parentWidget()->resize(700, 420);
+    main->grab().save(QDir::tempPath() + QStringLiteral("/rd_appsetup_web_hosts.png"));
+    w->parentWidget()->close();
+    QCoreApplication::processEvents();
+    DirectoryClient::setShared(nullptr);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // name, a failed capture, a busy port, stopping; the capture from a server thread through
 // the user interface thread; the settings that switch the server on.
 #include "app/web/guicapture.h"
+#include "app/web/hostcheck.h"
 #include "app/web/jpegencoder.h"
 #include "app/web/screenshotserver.h"
 #include "app/web/webinterface.h"
@@ -16,10 +17,16 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <future>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -162,6 +169,130 @@ TEST_F(ServerTest, PictureForItsPathAndThePageForEveryOther)
     EXPECT_EQ(post->status, 404);
 }
 
+TEST(HostCheck, IpAddressesLocalhostOwnAndListedNamesOnly)
+{
+    const HostCheck check({QStringLiteral("relais.example.org")}, {QStringLiteral("funkpc"), QStringLiteral("funkpc.local")});
+    struct Case {
+        const char* host;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", true},
+        {"127.0.0.1:8011", true},
+        {"192.168.1.20:8011", true},
+        {"[::1]:8011", true},
+        {"[fe80::1]", true},
+        {"::1", true},
+        {"localhost", true},
+        {"LOCALHOST:8011", true},
+        {"localhost.", true},
+        {"funkpc:8011", true},
+        {"FunkPC.local", true},
+        {"relais.example.org:8011", true},
+        {"", true},   // no Host header at all (HTTP/1.0)
+        {"attacker.example", false},
+        {"attacker.example:8011", false},
+        {"localhost.attacker.example", false},
+        {"127.0.0.1.attacker.example", false},
+        {"funkpc.attacker.example", false},
+        {"example.org", false},
+        {"[not-an-address]", false},
+        {"[::1", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(check.allows(QString::fromLatin1(c.host)), c.allowed) << c.host;
+
+    EXPECT_EQ(HostCheck::parseList(QStringLiteral(" relais.example.org, Funk.Example.ORG:8011;other \n")),
+              (QStringList{QStringLiteral("relais.example.org"), QStringLiteral("funk.example.org"), QStringLiteral("other")}));
+    EXPECT_TRUE(HostCheck::parseList(QString()).isEmpty());
+    const QStringList own = HostCheck::MachineNames();
+    ASSERT_FALSE(own.isEmpty());
+    EXPECT_TRUE(HostCheck().allows(own.first() + QStringLiteral(":8011")));
+}
+
+TEST_F(ServerTest, ForeignHostNameIsRefusedAndLoggedOnce)
+{
+    server = std::make_unique<ScreenshotServer>([] { return testPicture(32, 16); }, QStringLiteral("Relaydeck 4.0.2"));
+    server->setAllowedHosts({QStringLiteral("relais.example.org")});
+    std::mutex logMutex;
+    QStringList log;
+    server->setLogSink([&](const QString& line) {
+        std::lock_guard lock(logMutex);
+        log.append(line);
+    });
+    ASSERT_TRUE(server->start(0, nullptr, QStringLiteral("127.0.0.1")));
+    const std::string port = ":" + std::to_string(server->port());
+    auto getWithHost = [&](const std::string& path, const std::string& host) {
+        httplib::Client cli("127.0.0.1", server->port());
+        cli.set_read_timeout(5);
+        return cli.Get(path.c_str(), httplib::Headers{{"Host", host}});
+    };
+    const std::string machine = HostCheck::MachineNames().first().toStdString();
+    for (const std::string& host : {"127.0.0.1" + port, "localhost" + port, "[::1]" + port, machine + port,
+                                    machine, "relais.example.org" + port}) {
+        SCOPED_TRACE(host);
+        auto page = getWithHost("/", host);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->status, 200);
+        EXPECT_EQ(page->body, ScreenshotServer::page().toStdString());
+        auto picture = getWithHost("/screen.jpg", host);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->status, 200);
+        expectJpeg(picture->body, 32, 16);
+    }
+    {
+        std::lock_guard lock(logMutex);
+        EXPECT_TRUE(log.isEmpty()) << log.join(QLatin1Char('\n')).toStdString();
+    }
+
+    for (int i = 0; i < 3; ++i)
+        for (const char* path : {"/", "/screen.jpg"}) {
+            auto res = getWithHost(path, i == 2 ? "Rebind.Attacker.Example" + port : "rebind.attacker.example" + port);
+            ASSERT_TRUE(res);
+            EXPECT_EQ(res->status, 403);
+            EXPECT_EQ(res->body.find("<img"), std::string::npos);
+            EXPECT_NE(res->get_header_value("Content-Type"), "image/jpeg");
+        }
+    auto other = getWithHost("/", "second.attacker.example");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->status, 403);
+    std::lock_guard lock(logMutex);
+    ASSERT_EQ(log.size(), 2) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(log[0].contains(QStringLiteral("\"rebind.attacker.example\""))) << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(QStringLiteral("HTTP_HOSTS")));
+    EXPECT_TRUE(log[1].contains(QStringLiteral("second.attacker.example")));
+}
+
+TEST_F(ServerTest, IdleBrowserConnectionsDoNotDelayStop)
+{
+    startWith([] { return testPicture(8, 8); });
+    // Connections a browser keeps open: one that never sent a request (a preconnect) and
+    // one kept alive after its answer.
+    std::vector<int> sockets;
+    for (int i = 0; i < 2; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_GE(fd, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(uint16_t(server->port()));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+        sockets.push_back(fd);
+    }
+    const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n";
+    ASSERT_EQ(::send(sockets[1], request.data(), request.size(), 0), ssize_t(request.size()));
+    char buf[4096];
+    ASSERT_GT(::recv(sockets[1], buf, sizeof(buf), 0), 0);
+
+    QElapsedTimer t;
+    t.start();
+    server->stop();
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_FALSE(server->isRunning());
+    for (int fd : sockets)
+        ::close(fd);
+}
+
 TEST_F(ServerTest, FailedCaptureIsNotAnEmptySuccess)
 {
     startWith([] { return QImage(); });
@@ -225,6 +356,9 @@ TEST(WebSettings, OnlyAnActiveServerWithAPositivePortStarts)
         EXPECT_EQ(WebInterface::enabledIn(s), c.enabled) << c.active << " " << c.port;
     }
     SettingsList s;
+    EXPECT_TRUE(WebInterface::allowedHostsIn(s).isEmpty());
+    s.setValue(QStringLiteral("HTTP_HOSTS"), QStringLiteral("relais.example.org, funk.example.org"));
+    EXPECT_EQ(WebInterface::allowedHostsIn(s), (QStringList{QStringLiteral("relais.example.org"), QStringLiteral("funk.example.org")}));
     EXPECT_EQ(WebInterface::portIn(s), 8011);
     s.setValue(QStringLiteral("HTTP_PORT"), QStringLiteral("abc"));
     EXPECT_EQ(WebInterface::portIn(s), 8011);
