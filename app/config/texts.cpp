@@ -34,6 +34,26 @@ constexpr NumberedText kExtra[] = {
     {"X009", "Die Plugin-Datei fehlt:", "The plugin file is missing:"},
     {"X010", "Der Ordner existiert nicht:", "The folder does not exist:"},
     {"X011", "Adresse des Dienstes (leer = aus)", "Address of the service (empty = off)"},
+    // The status page of the web interface.
+    {"X012", "verbunden", "connected"},
+    {"X013", "nicht verbunden", "not connected"},
+    {"X014", "Funk-PTT", "radio PTT"},
+    {"X015", "Rauschsperre offen", "squelch open"},
+    {"X016", "sendet in Teamspeak", "transmitting to TeamSpeak"},
+    {"X017", "Server", "server"},
+    {"X018", "Kanal", "channel"},
+    {"X019", "Sprecher", "talkers"},
+    {"X020", "Bake", "beacon"},
+    {"X021", "DTMF-Steuerung", "DTMF control"},
+    {"X022", "Sendezeit Funk", "radio airtime"},
+    {"X023", "Sendezeit Teamspeak", "TeamSpeak airtime"},
+    {"X024", "gesperrt", "blocked"},
+    {"X025", "Teamspeak-Plugin", "TeamSpeak plugin"},
+    {"X026", "Relaydeck antwortet nicht", "no answer from Relaydeck"},
+    {"X027", "Kein Gateway geöffnet", "No gateway open"},
+    {"X028", "Gateway-Datei öffnen", "Open gateway file"},
+    {"X029", "Gateway-Dateien", "Gateway files"},
+    {"X030", "Unbekannter Fehler", "Unknown error"},
 };
 
 QString keyOf(const QString& prefix, const QString& id)

@@ -291,7 +291,12 @@ DownloadReply DirectoryClient::DownloadVonWavenest(const QString& name, const QS
     }
     if (r.body.size() <= 4000)
         return out;
-    const auto decoded = QByteArray::fromBase64Encoding(r.body.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    // Services wrap long Base64 text into lines (MIME style, CR LF every 76 characters):
+    // line breaks and blanks are no part of the data. Any other stray character still
+    // refuses the answer.
+    QByteArray text = r.body;
+    text.removeIf([](char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; });
+    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return out;
     const QString md5 = QString::fromLatin1(QCryptographicHash::hash(*decoded, QCryptographicHash::Md5).toHex().toUpper());

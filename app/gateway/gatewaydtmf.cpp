@@ -74,6 +74,7 @@ void GatewayEngine::OnDigit(QChar c)
     DtmfTimes t;
     if (m_ended || !readTimes(DATARRAY, t))
         return;
+    ++m_tally.dtmfDigits;
 
     if (c == QLatin1Char('#')) {
         m_dtmf.DTMF_CODE.clear();

@@ -848,6 +848,7 @@ void GatewayEngine::radioPttOffUnlessHeld()
 
 void GatewayEngine::HandleGatewayError(const SettingsList& items, const QString& code)
 {
+    ++m_tally.errors;
     if (code == QLatin1String("1")) {
         WriteLog(text("0141"), GwColor::DarkRed, GwStyle::Bold);
         COUNTER.setValue(counter::TS3_RECONNECT, QStringLiteral("5"));

@@ -82,6 +82,14 @@ public:
     // Sends SETWAVELEVEL (while a handler id is known) and remembers the level.
     void SetWaveLevel(int level);
 
+    // Tallies for the status page and the metrics, since the gateway opened.
+    struct Tally {
+        int talkers = 0;           // TeamSpeak users talking, as the last talk event said
+        quint64 dtmfDigits = 0;    // digits decoded
+        quint64 errors = 0;        // error events of the plugin for this gateway
+    };
+    const Tally& tally() const { return m_tally; }
+
     // --- Beacon and DTMF control (gatewaysignals.cpp, gatewaydtmf.cpp) -------------------
     void SendBeacon();
     void DTMFTimerTick();                       // every 250 ms while dtmfRunning()
@@ -259,6 +267,7 @@ private:
     QString m_gateUID;
     int m_scHandlerID = 0;
     bool m_connected = false;
+    Tally m_tally;
     bool m_runTimerOn = false;
     bool m_ended = false;
     QMap<int, QString> m_lostComPorts;   // port -> device, as logged

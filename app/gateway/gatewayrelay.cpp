@@ -326,6 +326,7 @@ bool GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int spe
     const bool rulesApply = clientUID.size() > 10 && StrToIntDef(clientID, 0) > 0;
     if (rulesApply)
         rules = ReadUserRules(clientUID);
+    m_tally.talkers = qMax(active ? 1 : 0, speakers);
     if (active && rulesApply)
         send(QStringLiteral("SETVOICEVOLUME"),
              LinkItems({{QStringLiteral("scHandler"), QString::number(m_scHandlerID)},

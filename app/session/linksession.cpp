@@ -121,6 +121,7 @@ void LinkSession::onConnected()
     if (m_linkUp)
         return;
     m_linkUp = true;
+    ++m_tally.connects;
     m_conDelay = -1;
     m_piPoErrors = 0;
     m_lines.reset();
@@ -212,6 +213,7 @@ void LinkSession::handleLines(const QStringList& lines)
 
 void LinkSession::handleLine(const QString& line)
 {
+    ++m_tally.linesIn;
     if (line.size() <= 3)
         return;
     GatewayEndpoint* target = nullptr;
@@ -388,6 +390,7 @@ void LinkSession::SendToTS3(const QString& command, const QString& params)
     const QString shown = command + QLatin1Char(' ') + params;
     if (m_transport->isConnected()) {
         if (m_transport->write(encodeCommand(command, params))) {
+            ++m_tally.linesOut;
             m_clientConkt = true;
             if (m_monitor && !DebugPause && ShowSend)
                 m_monitor->appendTraffic(QStringLiteral("<[-]< ") + shown);

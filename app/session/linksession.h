@@ -82,6 +82,13 @@ public:
     bool TS3_CLIENT_CONKT() const { return m_clientConkt; }
     bool isConnected() const { return m_transport->isConnected(); }
     int linkPort() const;
+    // Tallies for the status page and the metrics, since the program started.
+    struct Tally {
+        quint64 linesIn = 0;    // lines received from the plugin
+        quint64 linesOut = 0;   // commands written to it
+        quint64 connects = 0;   // sessions that came up
+    };
+    const Tally& tally() const { return m_tally; }
 
     const QStringList& TS3_PROF_CAPTURE() const { return m_profCapture; }
     const QStringList& TS3_PROF_PLAYBAK() const { return m_profPlayback; }
@@ -127,6 +134,7 @@ private:
     LinkMonitorSink* m_monitor = nullptr;
 
     BlockLines m_lines;
+    Tally m_tally;
     int m_conDelay = 0;
     int m_e88Cons = 0;
     qint64 m_lastPing = 0;

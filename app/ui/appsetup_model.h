@@ -6,6 +6,7 @@
 // Every change goes straight into the application settings list; the window saves the
 // list (main.cfg) when it closes.
 #pragma once
+#include "app/config/plugininstall.h"
 #include "app/config/settingslist.h"
 #include "app/config/texts.h"
 
@@ -18,9 +19,6 @@
 
 namespace appsetup {
 
-// The plugin file the TeamSpeak client loads, as it is named in the plugin folder and
-// beside the program.
-inline constexpr const char* kInstalledPluginName = "Relaydeck_Link.so";
 // The file a downloaded plugin version keeps in its folder ts3plugin/<version>/.
 inline constexpr const char* kVersionPluginFile = "Setup.so";
 
@@ -95,23 +93,6 @@ QString PluginSizeText(qint64 bytes);
 // The plugin shipped beside the program (if that file exists, captioned with the
 // program's version) followed by every subfolder of pluginDir holding the version file.
 QList<PluginVersion> ListPluginVersions(const QString& pluginDir, const QString& bundledFile = QString());
-
-// --- installing -----------------------------------------------------------------------
-
-enum class InstallStatus { Installed, SourceMissing, FolderMissing, InUse, CopyFailed };
-struct InstallResult {
-    InstallStatus status = InstallStatus::Installed;
-    QString target;     // the plugin file in the chosen folder
-    QString message;    // what the user is shown ("OK", "ERROR [CODE:2]" ...)
-    bool ok() const { return status == InstallStatus::Installed; }
-};
-// True when a process of this user has the file mapped (a running TeamSpeak client that
-// loaded the plugin).
-bool IsFileInUse(const QString& path);
-// Copies the plugin file to folder/Relaydeck_Link.so, replacing an older one in one step
-// (a new file renamed over the old), unless that one is in use.
-InstallResult InstallPlugin(const QString& sourceFile, const QString& folder,
-                            const std::function<bool(const QString&)>& inUse = IsFileInUse);
 
 // --- fetching new versions ------------------------------------------------------------
 

@@ -471,7 +471,7 @@ AppSetupWindow* CreateAppSetupWindow(MainWindow& main)
     AppSetupWindow::Deps d;
     d.settings = &main.globalConfig();
     d.pluginDir = main.folders().appPath + QStringLiteral("ts3plugin/");
-    d.bundledPlugin = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(appsetup::kInstalledPluginName);
+    d.bundledPlugin = appsetup::BundledPluginFile(QCoreApplication::applicationDirPath());
     d.save = [&main] { return main.ConfigSpeichern(); };
     d.reportError = [&main](const QString& text) { main.applicationError(text); };
     d.service = [&main] {

@@ -9,6 +9,7 @@
 #include "app/ui/gatewaylistwindow.h"
 #include "app/ui/linkmonitorwindow.h"
 #include "app/ui/supportformwindow.h"
+#include "app/ui/webstatus.h"
 #include "app/ui/windowlistwindow.h"
 #include "app/web/webinterface.h"
 
@@ -126,10 +127,14 @@ MainWindow::MainWindow(Options options, QWidget* parent)
         applicationError(m_settings.loadProblem());
     // 12. Web interface (screenshot server) when HTTP_ACTIVE; a busy port goes to the
     // error panel.
+    // The status pages read what a feed publishes four times a second.
     QString webError;
-    m_web = StartWebInterface(this, m_settings.list(), &webError);
+    auto statusBoard = std::make_shared<StatusBoard>();
+    m_web = StartWebInterface(this, m_settings.list(), &webError, statusBoard);
     if (!m_web && !webError.isEmpty())
         applicationError(webError);
+    if (m_web)
+        (new WebStatusFeed(statusBoard, *this, *m_session, m_web))->start();
     // 13. The directory client (shared with the gateways) and this installation's block
     // check every 5 s until the service has answered. A main window whose ticks are driven
     // by hand (tests) keeps it to itself, so its gateways do not report to the service.
@@ -480,8 +485,8 @@ QWidget* MainWindow::openGatewayFile(const QString& path)
 
 void MainWindow::openGatewayFileDialog()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open gateway file"), folders().cfgPath,
-                                                      QStringLiteral("Gateway files (*.rdk)"));
+    const QString path = QFileDialog::getOpenFileName(this, GetExtraText(QStringLiteral("X028")), folders().cfgPath,
+                                                      GetExtraText(QStringLiteral("X029")) + QStringLiteral(" (*.rdk)"));
     if (!path.isEmpty() && !openGatewayFile(path) && !m_factories.contains(int(ChildKind::Gateway)))
         setErrorStatus(QStringLiteral("Gateway windows are not available in this build"));
 }
@@ -527,7 +532,7 @@ void MainWindow::guarded(const std::function<void()>& fn) noexcept
         }
     } catch (...) {
         try {
-            applicationError(QStringLiteral("Unknown error"));
+            applicationError(GetExtraText(QStringLiteral("X030")));
         } catch (...) {
         }
     }

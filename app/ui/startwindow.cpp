@@ -141,6 +141,8 @@ StartWindow::StartWindow(MainWindow& main, QWidget* parent)
     setFixedSize(440, 220);
 
     m_timer.setSingleShot(true);
+    // A coarse timer may fire 5 % early: gateways would start 1.9 s apart, not 2 s.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { fireTimer(); });
 
     StartSequence::Hooks hooks;

@@ -1,6 +1,7 @@
 #include "app/web/screenshotserver.h"
 
 #include "app/web/jpegencoder.h"
+#include "app/web/statuspages.h"
 
 #include <httplib.h>
 
@@ -96,6 +97,25 @@ void ScreenshotServer::setupRoutes()
         res.status = 200;
         res.set_content(jpeg.constData(), size_t(jpeg.size()), "image/jpeg");
     });
+    if (std::shared_ptr<const StatusProvider> status = m_status) {
+        struct Route {
+            const char* path;
+            QByteArray (*render)(const StatusSnapshot&);
+            const char* type;
+        };
+        static const Route routes[] = {
+            {"/status", statuspages::html, "text/html; charset=utf-8"},
+            {"/api/status", statuspages::json, "application/json; charset=utf-8"},
+            {"/metrics", statuspages::metrics, "text/plain; version=0.0.4; charset=utf-8"},
+        };
+        for (const Route& r : routes)
+            m_server->Get(r.path, [status, r](const httplib::Request&, httplib::Response& res) {
+                const QByteArray body = r.render(status->statusSnapshot());
+                res.status = 200;
+                res.set_header("Cache-Control", "no-store");
+                res.set_content(body.constData(), size_t(body.size()), r.type);
+            });
+    }
     m_server->Get(".*", [](const httplib::Request&, httplib::Response& res) {
         const QByteArray html = page();
         res.status = 200;

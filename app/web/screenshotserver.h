@@ -9,6 +9,7 @@
 // another site's name gets 403, and each such name is logged once.
 #pragma once
 #include "app/web/hostcheck.h"
+#include "app/web/statusprovider.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -48,6 +49,10 @@ public:
     // Host names served besides IP addresses, localhost and this machine's names (the
     // HTTP_HOSTS setting). Takes effect at the next start().
     void setAllowedHosts(const QStringList& names) { m_allowedHosts = names; }
+    // The live status: "/status" (a page that updates itself), "/api/status" (JSON) and
+    // "/metrics" (Prometheus). Without a provider those paths answer with the page like
+    // every other path. Takes effect at the next start().
+    void setStatusProvider(std::shared_ptr<const StatusProvider> provider) { m_status = std::move(provider); }
     // Where the line about a refused host name goes (default: the warning log).
     void setLogSink(std::function<void(const QString&)> sink) { m_log = std::move(sink); }
 
@@ -67,6 +72,7 @@ private:
     std::thread m_listener;
     int m_port = 0;
     QStringList m_allowedHosts;
+    std::shared_ptr<const StatusProvider> m_status;
     std::function<void(const QString&)> m_log;
     std::mutex m_refusedMutex;
     std::set<QString> m_refused;   // names already logged

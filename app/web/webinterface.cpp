@@ -41,6 +41,7 @@ bool WebInterface::startFromSettings(const SettingsList& settings, QString* erro
     GuiThreadCapture* capture = m_capture.get();
     m_server = std::make_unique<ScreenshotServer>([capture] { return capture->capture(); }, serverName());
     m_server->setAllowedHosts(allowedHostsIn(settings));
+    m_server->setStatusProvider(m_status);
     if (!m_server->start(portIn(settings), error)) {
         m_server.reset();
         m_capture.reset();
@@ -73,11 +74,13 @@ private:
 };
 } // namespace
 
-QObject* StartWebInterface(QWidget* window, const SettingsList& settings, QString* error)
+QObject* StartWebInterface(QWidget* window, const SettingsList& settings, QString* error,
+                           std::shared_ptr<const StatusProvider> status)
 {
     if (!WebInterface::enabledIn(settings))
         return nullptr;
     auto web = std::make_unique<WebInterface>(window);
+    web->setStatusProvider(std::move(status));
     if (!web->startFromSettings(settings, error))
         return nullptr;
     return new WebInterfaceHolder(window, std::move(web));

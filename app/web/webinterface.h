@@ -29,6 +29,9 @@ public:
     WebInterface(const WebInterface&) = delete;
     WebInterface& operator=(const WebInterface&) = delete;
 
+    // The live status pages' source (see ScreenshotServer::setStatusProvider); set it
+    // before starting.
+    void setStatusProvider(std::shared_ptr<const StatusProvider> provider) { m_status = std::move(provider); }
     // Starts (or restarts) the server when the settings enable it. Returns false with the
     // reason in error when the port cannot be opened; true when it listens or when the
     // settings keep it off (nothing is opened then).
@@ -41,6 +44,7 @@ public:
 private:
     QWidget* m_window;
     int m_timeoutMs;
+    std::shared_ptr<const StatusProvider> m_status;
     std::unique_ptr<GuiThreadCapture> m_capture;
     std::unique_ptr<ScreenshotServer> m_server;
 };
@@ -48,4 +52,6 @@ private:
 // For the main window: starts the web interface when the settings enable it and returns
 // the object that keeps it, a child of window (the server stops when it goes). nullptr
 // when the settings keep it off or the port cannot be opened (error says why then).
-QObject* StartWebInterface(QWidget* window, const SettingsList& settings, QString* error = nullptr);
+// status (may be null) feeds the live status pages.
+QObject* StartWebInterface(QWidget* window, const SettingsList& settings, QString* error = nullptr,
+                           std::shared_ptr<const StatusProvider> status = nullptr);

@@ -234,6 +234,49 @@ TEST_F(DirectoryTest, DownloadKeepsOnlyAFileWithTheRightMd5)
     EXPECT_EQ(f.readAll(), content);
 }
 
+TEST_F(DirectoryTest, DownloadInBase64LinesIsAcceptedStrayCharactersAreNot)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("Setup.so"));
+    QByteArray content(6000, '\0');
+    for (int i = 0; i < content.size(); ++i)
+        content[i] = char((i * 53 + 7) & 0xFF);
+    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex().toUpper());
+    const QByteArray flat = content.toBase64();
+    auto wrapped = [&](const QByteArray& eol, int width) {
+        QByteArray out;
+        for (int i = 0; i < flat.size(); i += width)
+            out += flat.mid(i, width) + eol;
+        return out.toStdString();
+    };
+    struct Case {
+        const char* what;
+        std::string answer;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"MIME lines, CR LF", wrapped("\r\n", 76), true},
+        {"PEM lines, LF", wrapped("\n", 64), true},
+        {"a final line break", flat.toStdString() + "\r\n", true},
+        {"a stray character between lines", wrapped("\r\n*", 76), false},
+        {"HTML around it", "<html>" + wrapped("\n", 76) + "</html>", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(target);
+        service.answer("/_apis/relayd4/_updates/download.php", {200, c.answer, ""});
+        const DownloadReply r = client.DownloadVonWavenest(QStringLiteral("download.php"), target, md5,
+                                                           DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
+        EXPECT_EQ(r.ok, c.ok);
+        EXPECT_EQ(QFile::exists(target), c.ok);
+        if (c.ok) {
+            QFile f(target);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), content);
+        }
+    }
+}
+
 TEST_F(DirectoryTest, SupportFormPostsBase64Fields)
 {
     service.answer("/_apis/support/vazeve_post.php", {200, "Danke", ""});

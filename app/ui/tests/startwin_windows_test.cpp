@@ -212,6 +212,7 @@ TEST_F(StartWinWindowsTest, FirstShowOpensPortsStatusWindowsAndTheAutostartGatew
     EXPECT_FALSE(start->parentWidget()->windowFlags() & Qt::WindowSystemMenuHint);   // no close button
     EXPECT_TRUE(start->timer().isActive());
     EXPECT_EQ(start->timer().interval(), 2000);
+    EXPECT_EQ(start->timer().timerType(), Qt::PreciseTimer);   // 2 s apart, not 1.9 s
     const auto status = windowsOf<ComStatusChild>();
     ASSERT_EQ(status.size(), 1);
     EXPECT_EQ(status.first()->PORT_ID(), 9);
