@@ -16,7 +16,7 @@
 namespace {
 const QString kCli = QStringLiteral(RD_BINARY_DIR "/bin/relaydeck-cli");
 
-struct Run {
+struct CliResult {
     int code;
     QString out;
     QString err;
@@ -51,7 +51,7 @@ protected:
         EXPECT_TRUE(QFile::copy(kCli, path));
         return path;
     }
-    Run run(const QString& cli, const QStringList& args)
+    CliResult run(const QString& cli, const QStringList& args)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -73,7 +73,7 @@ TEST_F(CliPlugin, InstallsThePluginBesideTheProgramAndSaysWhere)
     // The default folder: the client's per-user plugin folder below HOME.
     const QString plugins = dir.filePath(QStringLiteral("home/.ts3client/plugins"));
     ASSERT_TRUE(QDir().mkpath(plugins));
-    Run r = run(cli, {});
+    CliResult r = run(cli, {});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("OK\n") + plugins + QStringLiteral("/Relaydeck_Link.so\n"));
     EXPECT_EQ(readFile(plugins + QStringLiteral("/Relaydeck_Link.so")), QByteArray("plugin v1"));
@@ -101,7 +101,7 @@ TEST_F(CliPlugin, InstalledProgramTakesThePluginFromLibRelaydeck)
         ASSERT_TRUE(writeFile(dir.filePath(QString::fromLatin1(lib) + QStringLiteral("/Relaydeck_Link.so")), lib));
         const QString plugins = dir.filePath(QStringLiteral("plugins-") + root);
         ASSERT_TRUE(QDir().mkpath(plugins));
-        const Run r = run(cli, {QStringLiteral("--client-dir"), plugins});
+        const CliResult r = run(cli, {QStringLiteral("--client-dir"), plugins});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         EXPECT_EQ(readFile(plugins + QStringLiteral("/Relaydeck_Link.so")), QByteArray(lib));
     }
@@ -118,7 +118,7 @@ TEST_F(CliPlugin, RefusesWithTheSetupsMessages)
     ASSERT_TRUE(SaveSettingsFile(home + QStringLiteral("/config/main.cfg"), SettingsList(QStringList{QStringLiteral("appLang=en_US")})));
     const QStringList english{QStringLiteral("--home"), home};
 
-    Run r = run(cli, QStringList{QStringLiteral("--client-dir"), plugins} + english);
+    CliResult r = run(cli, QStringList{QStringLiteral("--client-dir"), plugins} + english);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("ERROR [CODE:2]\n\nThe plugin file is missing:\n"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(dir.filePath(QStringLiteral("bin/Relaydeck_Link.so")))) << r.err.toStdString();
