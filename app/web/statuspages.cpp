@@ -109,7 +109,7 @@ const char* const kStyle =
     ".state{font-weight:bold;margin-right:18px}.state.up{color:#008000}.state.down{color:#c00000}"
     ".lamp{display:inline-block;width:14px;height:14px;border-radius:7px;border:1px solid #606060;margin-right:5px;"
     "vertical-align:middle}.lamp.off{background:#d0d0d0}.lamp.radio.on{background:#ff2020}"
-    ".lamp.squelch.on{background:#20d020}.lamp.ts.on{background:#2080ff}.lamp.link.on{background:#20d020}"
+    ".lamp.squelch.on{background:#20d020}.lamp.ts.on{background:#2080ff}.lamp.plugin.on{background:#20d020}"
     "th{text-align:left;font-weight:normal;color:#606070;padding-right:14px}td{font-family:monospace}"
     ".log{background:#f8f8f8;border:1px solid #e0e0e0;font-size:12px;max-height:16em;overflow:auto;margin:8px 0 0 0;"
     "padding:4px}#stale{color:#c00000;font-weight:bold}";
@@ -165,7 +165,7 @@ function gateway(g) {
 }
 function render(st) {
   const link = document.getElementById('link');
-  link.replaceChildren(lamp('link', st.link.connected, L.link + ' :' + st.link.port));
+  link.replaceChildren(lamp('plugin', st.link.connected, L.link + ' :' + st.link.port));
   const list = document.getElementById('gateways');
   list.replaceChildren(...(st.gateways.length ? st.gateways.map(gateway) : [el('p', '', L.noGateways)]));
 }
@@ -308,7 +308,7 @@ QByteArray html(const StatusSnapshot& s)
                    "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\"><style>";
     h += kStyle;
     h += "</style></head><body><h1>Relaydeck / Status</h1><div class=\"link\" id=\"link\">";
-    h += QByteArrayLiteral("<span class=\"item\"><span class=\"lamp link ")
+    h += QByteArrayLiteral("<span class=\"item\"><span class=\"lamp plugin ")
          + (s.link.connected ? "on\" data-on=\"1\">" : "off\" data-on=\"0\">") + "</span>" + htmlText(label("link")) + " :"
          + QByteArray::number(s.link.port) + "</span>";
     h += "</div><div id=\"stale\"></div><div id=\"gateways\">";

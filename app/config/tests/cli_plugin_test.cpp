@@ -145,7 +145,10 @@ TEST_F(CliPlugin, RefusesWithTheSetupsMessages)
         EXPECT_EQ(r.code, 1);
         const QString want = GetTextLang(QString::fromLatin1(lang), QStringLiteral("0073")) + QStringLiteral("\n\n")
                              + GetTextLang(QString::fromLatin1(lang), QStringLiteral("0074")) + QLatin1Char('\n');
-        EXPECT_EQ(r.err, want) << r.err.toStdString();
+        // Printed as lines: the carriage returns of the texts become line feeds.
+        QString lines = want;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        EXPECT_EQ(r.err, lines) << r.err.toStdString();
     }
     EXPECT_EQ(readFile(target), QByteArray("old plugin, loaded"));
     loaded.unmap(map);
