@@ -40,7 +40,7 @@ GatewayStatus WebStatusFeed::statusOf(const GatewayEngine& e)
     // Red is a keyed output (PTT line or the second output); dark red one held off.
     g.radioPtt = d.pttLamp.color == GwColor::Red || d.txOutLamp.color == GwColor::Red;
     g.squelch = d.sqlLamp.color == GwColor::BrightGreen;
-    g.tsTransmit = e.TS_TX_STATUS;
+    g.tsTransmit = e.relay().TS_TX_STATUS;
     g.talkers = e.tally().talkers;
     g.beacon = d.beaconLine;
     g.dtmf = d.dtmfLine;
