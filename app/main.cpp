@@ -1,7 +1,15 @@
 // The Relaydeck program: options --home DIR (base folder for config/, sounds/, _tmp/),
-// --open GATEWAYFILE (opens that gateway once the main window is shown) and --verbose
-// (the diagnostic log of every module on standard error).
+// --open GATEWAYFILE (opens that gateway once the main window is shown), --new-gateway NAME
+// (opens the setup of a new gateway of that name) and --verbose (the diagnostic log of
+// every module on standard error).
+//
+// --headless runs the same core without any window and without a display (a plain
+// QCoreApplication: no platform plugin is loaded); --headless --check validates the base
+// folder and ends.
 #include "app/config/logging.h"
+#include "app/config/texts.h"
+#include "app/core/appcore.h"
+#include "app/core/headless.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/mainwindow.h"
 
@@ -9,16 +17,19 @@
 #include <QCommandLineParser>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTextStream>
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-// Termination signals (kill, logout, Ctrl-C) end the program through its ordered quit, so
-// the gateways send GW_STOP and save, main.cfg is written and the ports are released. The
-// handler only writes a byte; the main loop reads it.
+// Termination signals (kill, logout, Ctrl-C, service stop) end the program through its
+// ordered quit, so the gateways send GW_STOP and save, main.cfg is written and the ports
+// are released. The handler only writes a byte; the main loop reads it.
 int g_signalPipe[2] = {-1, -1};
 
 void onQuitSignal(int)
@@ -40,15 +51,31 @@ bool installQuitSignals()
     return true;
 }
 
-// Errors raised in any event handler end in the main window's error hook instead of
-// unwinding through Qt.
-class RelaydeckApplication : public QApplication {
+// A notifier that calls quit() once per burst of termination signals.
+std::unique_ptr<QSocketNotifier> quitOnSignals(std::function<void()> quit)
+{
+    if (!installQuitSignals())
+        return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [quit = std::move(quit)] {
+        char buf[16];
+        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        quit();
+    });
+    return notifier;
+}
+
+// Errors raised in any event handler end in the core's error hook instead of unwinding
+// through Qt.
+template <class Base>
+class GuardedApplication : public Base {
 public:
-    using QApplication::QApplication;
+    using Base::Base;
     bool notify(QObject* receiver, QEvent* event) override
     {
         try {
-            return QApplication::notify(receiver, event);
+            return Base::notify(receiver, event);
         } catch (const std::exception& e) {
             report(QString::fromUtf8(e.what()));
         } catch (...) {
@@ -60,20 +87,58 @@ public:
 private:
     static void report(const QString& message)
     {
-        if (MainWindow* main = MainWindow::errorHookTarget()) {
+        if (AppCore* core = AppCore::errorHookTarget()) {
             try {
-                main->applicationError(message);
+                core->applicationError(message);
             } catch (...) {
             }
         }
     }
 };
-} // namespace
 
-int main(int argc, char* argv[])
+void setNames()
 {
-    RelaydeckApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Relaydeck"));
+    QCoreApplication::setApplicationName(QStringLiteral("Relaydeck"));
+}
+
+int runHeadless(int argc, char* argv[])
+{
+    GuardedApplication<QCoreApplication> app(argc, argv);
+    setNames();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Relaydeck without a window: the gateways as a service"));
+    parser.addHelpOption();
+    const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without any window or display."));
+    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Base folder (config/, sounds/, _tmp/, logs/)."), QStringLiteral("DIR"));
+    const QCommandLineOption check(QStringLiteral("check"), QStringLiteral("Check the base folder's files and devices, then end."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Diagnostic log of every module on standard error."));
+    parser.addOptions({headless, home, check, verbose});
+    parser.process(app);
+    if (parser.isSet(verbose))
+        rdlog::enableVerbose();
+
+    const QString programDir = QCoreApplication::applicationDirPath();
+    if (parser.isSet(check)) {
+        QTextStream out(stdout);
+        InitTexte();
+        const AppPaths paths = parser.isSet(home) ? AppPaths::forBase(parser.value(home), programDir)
+                                                  : AppPaths::resolve(QCoreApplication::arguments(), programDir);
+        return CheckBaseFolder(paths, out) ? 0 : 1;
+    }
+    QTextStream err(stderr);
+    AppCore::Options options;
+    options.home = parser.value(home);
+    HeadlessProgram program(std::move(options), err);
+    QObject::connect(&program, &HeadlessProgram::finished, &app, [] { QCoreApplication::exit(0); });
+    const auto notifier = quitOnSignals([&program] { program.quit(); });
+    program.start();
+    return app.exec();
+}
+
+int runWithWindows(int argc, char* argv[])
+{
+    GuardedApplication<QApplication> app(argc, argv);
+    setNames();
     QApplication::setApplicationDisplayName(QStringLiteral("Relaydeck"));
 
     QCommandLineParser parser;
@@ -81,30 +146,23 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Base folder (config/, sounds/, _tmp/)."), QStringLiteral("DIR"));
     const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Open a gateway file after start."), QStringLiteral("GATEWAYFILE"));
+    const QCommandLineOption newGateway(QStringLiteral("new-gateway"), QStringLiteral("Open the setup of a new gateway after start."),
+                                        QStringLiteral("NAME"));
+    const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without any window or display (see --headless --help)."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Diagnostic log of every module on standard error."));
-    parser.addOption(home);
-    parser.addOption(open);
-    parser.addOption(verbose);
+    parser.addOptions({home, open, newGateway, headless, verbose});
     parser.process(app);
     if (parser.isSet(verbose))
         rdlog::enableVerbose();
 
-    const bool signalsToQuit = installQuitSignals();
     MainWindow::Options options;
     options.home = parser.value(home);
     QPointer<MainWindow> main = new MainWindow(std::move(options));
     main->setAttribute(Qt::WA_DeleteOnClose);
-    std::unique_ptr<QSocketNotifier> quitNotifier;
-    if (signalsToQuit) {
-        quitNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, [&main] {
-            char buf[16];
-            while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
-            }
-            if (main)
-                main->quitWithoutQuestion();
-        });
-    }
+    const auto notifier = quitOnSignals([&main] {
+        if (main)
+            main->quitWithoutQuestion();
+    });
     RegisterChildWindows(*main);
     main->show();
     if (parser.isSet(open)) {
@@ -114,5 +172,26 @@ int main(int argc, char* argv[])
                 main->openGatewayFile(file);
         });
     }
+    if (parser.isSet(newGateway) && !parser.value(newGateway).trimmed().isEmpty()) {
+        SettingsList params;
+        params.setBool(QStringLiteral("loadConfig"), false);
+        params.setBool(QStringLiteral("setGateName"), true);
+        params.setValue(QStringLiteral("newGateName"), parser.value(newGateway).trimmed());
+        QTimer::singleShot(0, main, [main, params] {
+            if (main)
+                main->OpenNewChildWindow(ChildKind::GatewaySetup, GetText(QStringLiteral("0701")), params, false);
+        });
+    }
     return app.exec();
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Decided before any application object exists: a widget application would load a
+    // platform plugin and need a display.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--headless") == 0)
+            return runHeadless(argc, argv);
+    return runWithWindows(argc, argv);
 }

@@ -6,7 +6,7 @@ if(TARGET relaydeck AND TARGET clientsim AND TARGET Relaydeck_Link)
   if(Python3_Interpreter_FOUND)
     set(rd_e2e_dir ${PROJECT_SOURCE_DIR}/tests/relaydeck_e2e)
     set(rd_e2e_env "QT_QPA_PLATFORM=offscreen;PYTHONDONTWRITEBYTECODE=1")
-    foreach(name gateway_lifecycle refusal relay chat)
+    foreach(name gateway_lifecycle refusal relay chat headless)
       add_test(NAME e2e_${name}
         COMMAND ${Python3_EXECUTABLE} -u ${rd_e2e_dir}/test_${name}.py --bin $<TARGET_FILE_DIR:relaydeck>
         WORKING_DIRECTORY ${rd_e2e_dir})

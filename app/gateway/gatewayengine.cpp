@@ -291,9 +291,9 @@ void GatewayEngine::setWindowPosition(int left, int top)
     m_windowTop = top;
 }
 
-void GatewayEngine::WriteConfig(const SettingsList& settings)
+void GatewayEngine::WriteConfig(std::shared_ptr<SettingsList> settings)
 {
-    DATARRAY = settings;
+    DATARRAY.share(std::move(settings));
     refreshLimitLamps();
     flushDisplay();
 }

@@ -8,6 +8,7 @@
 #include "app/config/clock.h"
 #include "app/config/gatewaykeys.h"
 #include "app/config/settingslist.h"
+#include "app/config/sharedsettings.h"
 #include "app/gateway/gatewaydisplay.h"
 #include "app/gateway/gatewayhost.h"
 #include "app/gateway/gatewaystate.h"
@@ -41,7 +42,9 @@ public:
     void StarteGateway(int n) override;
     void TS3_Disconnect() override;
     void ParseIncomingTS3Data(const QString& command, const SettingsList& items) override;
-    void WriteConfig(const SettingsList& settings) override;
+    void WriteConfig(std::shared_ptr<SettingsList> settings) override;
+    // A copy of the list becomes the live settings.
+    void WriteConfig(const SettingsList& settings) { WriteConfig(std::make_shared<SettingsList>(settings)); }
     void CloseGateway() override;
 
     // --- Lifecycle ---------------------------------------------------------------------
@@ -136,7 +139,7 @@ public:
 
     // --- State (names as the rest of the program and the files know them) ---------------
     SettingsList RDK3_LoadParams;
-    SettingsList DATARRAY;
+    SharedSettingsList DATARRAY;
     SettingsList TS3FLAGS;
     SettingsList SPEAKERS;
     SettingsList COUNTER;

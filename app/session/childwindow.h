@@ -28,4 +28,9 @@ public:
     // Called for every child while the program quits, before the window is closed. A
     // gateway window stops its gateway (GW_STOP) and saves its file here.
     virtual void endForQuit() {}
+    // The program quits without asking (a termination signal): before any window ends,
+    // every window drops what was not saved, so the files stay as they were saved last,
+    // and it will close without a question. Returns what was dropped, for the log ("" for
+    // nothing).
+    virtual QString dropUnsavedForQuit() { return {}; }
 };

@@ -4,6 +4,8 @@
 #pragma once
 #include "app/config/settingslist.h"
 
+#include <memory>
+
 #include <QString>
 
 class LinkSender {
@@ -26,8 +28,9 @@ public:
     virtual void TS3_Disconnect() = 0;
     // One routed line: command word and its items (values still escaped).
     virtual void ParseIncomingTS3Data(const QString& command, const SettingsList& items) = 0;
-    // WriteConfigToGateway: the given list becomes the gateway's live settings.
-    virtual void WriteConfig(const SettingsList& settings) = 0;
+    // WriteConfigToGateway: the given list itself becomes the gateway's live settings (no
+    // copy), so later changes to it act at once.
+    virtual void WriteConfig(std::shared_ptr<SettingsList> settings) = 0;
     // StoppeGateway: close the gateway through its ordinary close path (sends GW_STOP).
     virtual void CloseGateway() = 0;
 };

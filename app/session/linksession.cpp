@@ -423,7 +423,7 @@ bool LinkSession::GatewayIstAktiv(const QString& gateUID) const
     return false;
 }
 
-bool LinkSession::WriteConfigToGateway(const QString& gateUID, const SettingsList& settings)
+bool LinkSession::WriteConfigToGateway(const QString& gateUID, std::shared_ptr<SettingsList> settings)
 {
     for (GatewayEndpoint* gw : gateways())
         if (gw->gateUID() == gateUID) {

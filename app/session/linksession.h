@@ -60,7 +60,12 @@ public:
     void SendToTS3(const QString& command, const QString& params) override;
     int GetscHandlerFromGateway(const QString& gateUID) const;
     bool GatewayIstAktiv(const QString& gateUID) const;
-    bool WriteConfigToGateway(const QString& gateUID, const SettingsList& settings);
+    // The gateway reads the list itself from then on (no copy).
+    bool WriteConfigToGateway(const QString& gateUID, std::shared_ptr<SettingsList> settings);
+    bool WriteConfigToGateway(const QString& gateUID, const SettingsList& settings)
+    {
+        return WriteConfigToGateway(gateUID, std::make_shared<SettingsList>(settings));
+    }
     void StoppeGateway(const QString& gateUID);
 
     // --- link monitor --------------------------------------------------------------------

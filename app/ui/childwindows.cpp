@@ -1,8 +1,8 @@
 #include "app/ui/childwindows.h"
 
 #include "app/config/texts.h"
-#include "app/gateway/gatewaywindow.h"
-#include "app/gateway/remoteregisterwindow.h"
+#include "app/ui/gatewaywindow.h"
+#include "app/ui/remoteregisterwindow.h"
 #include "app/ui/appsetupwindow.h"
 #include "app/ui/beepeditorwindow.h"
 #include "app/ui/gatewaylistwindow.h"
@@ -19,7 +19,8 @@ void RegisterChildWindows(MainWindow& main)
     // The link monitor is registered by the main window itself; kinds without a factory
     // open nothing.
     main.setChildFactory(ChildKind::Gateway, [](MainWindow& m, const QString&, const SettingsList& params) -> QWidget* {
-        GatewayWindow* window = CreateGatewayWindow(m.session(), m, params);
+        // The core runs the gateway; the window is its view.
+        GatewayWindow* window = CreateGatewayWindow(m.core(), params);
         if (!window)
             return nullptr;
         // The window's settings and remote buttons go through the same actions as the

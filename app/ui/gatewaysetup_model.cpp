@@ -88,6 +88,7 @@ bool GatewaySetupModel::StarteForm(const SettingsList& params)
     gatewayconfig::completeWithDefaults(m_data, clock());
     if (!m_params.contains(K("CFG_FILE")))
         m_params.setValue(K("CFG_FILE"), QDir(m_deps.configFolder).filePath(gateUID() + QStringLiteral(".rdk")));
+    m_lastSaved = m_data;
     m_changed = false;
     m_saved = false;
     return true;
@@ -509,16 +510,30 @@ bool GatewaySetupModel::save()
         m_changed = true;
         return false;
     }
+    m_lastSaved = m_data;
     m_changed = false;
     m_saved = true;
     m_existing = true;
-    if (m_deps.session && m_deps.session->GatewayIstAktiv(gateUID()))
-        m_deps.session->WriteConfigToGateway(gateUID(), m_data);
+    if (m_deps.session && m_deps.session->GatewayIstAktiv(gateUID()) && m_deps.session->WriteConfigToGateway(gateUID(), m_data.shared()))
+        m_handedOver = true;
+    return true;
+}
+
+bool GatewaySetupModel::dropUnsavedEdits()
+{
+    m_dropped = true;
+    if (!m_changed)
+        return !m_existing;
+    if (m_handedOver)
+        m_data = m_lastSaved;
+    m_changed = false;
     return true;
 }
 
 bool GatewaySetupModel::closeQuery()
 {
+    if (m_dropped)
+        return true;
     QString question;
     if (m_changed)
         question = gateName() + QLatin1Char('\r') + (m_existing ? T("0061") : T("0062"));

@@ -6,6 +6,7 @@
 #pragma once
 #include "app/config/clock.h"
 #include "app/config/settingslist.h"
+#include "app/config/sharedsettings.h"
 
 #include <QList>
 #include <QString>
@@ -214,9 +215,15 @@ public:
     bool rename();
     bool setGateNameChecked(const QString& name);
     void setAutorun(bool on) { setBool(QStringLiteral("gateAutorun"), on); }
-    // Writes the gateway file; a running gateway gets the saved list. False (the list
-    // stays marked changed, an error shown) when the file cannot be written.
+    // Writes the gateway file; a running gateway is handed the edited list itself, so from
+    // then on every edit acts on it at once. False (the list stays marked changed, an error
+    // shown) when the file cannot be written.
     bool save();
+    // The program quits without asking: the edits since the last save are dropped (a
+    // running gateway that was handed the list gets the saved settings back, so it stores
+    // what was saved last) and closeQuery() asks nothing. True when there was something
+    // to drop: changed settings or a new gateway never saved.
+    bool dropUnsavedEdits();
     // Before the window closes: asks 0061 (existing, changed) or 0062 (new), Yes saves.
     // False when saving failed, so the window stays open.
     bool closeQuery();
@@ -232,7 +239,10 @@ private:
 
     SetupDeps m_deps;
     SettingsList m_params;
-    SettingsList m_data;
+    SharedSettingsList m_data;   // handed to the running gateway once saved
+    SettingsList m_lastSaved;     // the settings as they are on disk
+    bool m_handedOver = false;
+    bool m_dropped = false;
     bool m_changed = false;
     bool m_existing = false;
     bool m_saved = false;

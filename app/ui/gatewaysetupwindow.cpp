@@ -466,6 +466,14 @@ void GatewaySetupWindow::closeSelf()
         close();
 }
 
+QString GatewaySetupWindow::dropUnsavedForQuit()
+{
+    m_closeAsked = true;
+    if (!m_model->dropUnsavedEdits())
+        return {};
+    return QStringLiteral("the unsaved settings of gateway \"%1\"").arg(m_model->gateName());
+}
+
 void GatewaySetupWindow::closeEvent(QCloseEvent* event)
 {
     // The question is asked once per close, also when the frame forwards it.

@@ -32,6 +32,7 @@ public:
     bool StarteForm(const SettingsList& params);
 
     ChildKind childKind() const override { return ChildKind::GatewaySetup; }
+    QString dropUnsavedForQuit() override;
     gatewaysetup::GatewaySetupModel& model() { return *m_model; }
 
     void showPage(int index);

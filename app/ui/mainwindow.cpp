@@ -1,10 +1,7 @@
 #include "app/ui/mainwindow.h"
 
 #include "app/config/texts.h"
-#include "app/directory/blockcheck.h"
-#include "app/directory/directoryclient.h"
 #include "app/serial/comportmanager.h"
-#include "app/session/tcplinktransport.h"
 #include "app/ui/artwork.h"
 #include "app/ui/gatewaylistwindow.h"
 #include "app/ui/linkmonitorwindow.h"
@@ -29,6 +26,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <pwd.h>
@@ -64,49 +62,23 @@ MainWindow* MainWindow::errorHookTarget()
 
 MainWindow::MainWindow(Options options, QWidget* parent)
     : QMainWindow(parent)
-    , m_settings(options.clock ? *options.clock : SystemClock::instance())
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
-    // 1-2. Session and monitor state come with the session below; the status bar panels.
+    // 1-2. Session and monitor state come with the core below; the status bar panels.
     m_mdi = new LogoMdiArea(this);
     m_mdi->setBackground(QColor(0x4a, 0x55, 0x66));
     setCentralWidget(m_mdi);
     buildStatusBar();
     // 3. The application-wide error hook.
     g_errorTarget = this;
-    // 4. Text table.
-    InitTexte();
-    // 5-6. Lists and the plugin session; TS3conDelay 0 connects at the first tick.
-    if (options.transport) {
-        m_ownedTransport = std::move(options.transport);
-    } else {
-        auto tcp = std::make_unique<TcpLinkTransport>();
-        m_tcp = tcp.get();
-        m_ownedTransport = std::move(tcp);
-    }
-    LinkSession::Deps deps;
-    deps.transport = m_ownedTransport.get();
-    deps.gateways = this;
-    deps.view = this;
-    deps.clock = options.clock;
-    deps.settings = &m_settings.list();
-    deps.text = [](const QString& id) { return GetText(id); };
-    m_session = std::make_unique<LinkSession>(deps);
-    if (m_tcp) {
-        connect(m_tcp, &TcpLinkTransport::blockArrived, this,
-                [this](const QByteArray& block) { guarded([&] { m_session->onBlock(block); }); });
-        connect(m_tcp, &TcpLinkTransport::connectionEnded, this,
-                [this] { guarded([&] { m_session->onDisconnected(); }); });
-    }
-    // 7. Folders and application settings.
-    // (The language of main.cfg or firstrun.ini becomes the current one of the text table.)
-    const QString programDir = QCoreApplication::applicationDirPath();
-    m_settings.load(options.home.isEmpty() ? AppPaths::resolve(QCoreApplication::arguments(), programDir)
-                                           : AppPaths::forBase(options.home, programDir));
-    m_session->setAppLang(AppLang());
-    m_comPorts = std::make_unique<ComPortManager>(folders().cfgPath + QStringLiteral("comport.cfg"));
-    // Adapters that are pulled out are looked for again once a second.
-    m_comPorts->startWatch();
+    // 4-7, 13. Text table, lists, the plugin session (TS3conDelay 0 connects at the first
+    // tick), folders and application settings, the directory block check: the core.
+    m_core = std::make_unique<AppCore>(std::move(options), *this);
+    m_core->gatewayOrder = [this] { return gatewaysInWindowOrder(); };
+    m_core->askYesNoHook = [this](const QString& question) { return askYesNo(question); };
+    m_core->showErrorHook = [this](const QString& text) { showError(text); };
+    connect(m_core.get(), &AppCore::ticked, this,
+            [this] { m_panels[2]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ')); });
     // 8. Tray icon.
     setWindowIcon(AppIcon());
     buildTrayIcon();
@@ -123,30 +95,18 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_panels[2]->setText(QStringLiteral("-"));
     m_panels[3]->setText(QStringLiteral("--"));
     // An unreadable main.cfg (kept as main.cfg.bak) or a folder that could not be made.
-    if (!m_settings.loadProblem().isEmpty())
-        applicationError(m_settings.loadProblem());
+    if (!m_core->settings().loadProblem().isEmpty())
+        applicationError(m_core->settings().loadProblem());
     // 12. Web interface (screenshot server) when HTTP_ACTIVE; a busy port goes to the
     // error panel.
     // The status pages read what a feed publishes four times a second.
     QString webError;
     auto statusBoard = std::make_shared<StatusBoard>();
-    m_web = StartWebInterface(this, m_settings.list(), &webError, statusBoard);
+    m_web = StartWebInterface(this, globalConfig(), &webError, statusBoard);
     if (!m_web && !webError.isEmpty())
         applicationError(webError);
     if (m_web)
-        (new WebStatusFeed(statusBoard, *this, *m_session, m_web))->start();
-    // 13. The directory client (shared with the gateways) and this installation's block
-    // check every 5 s until the service has answered. A main window whose ticks are driven
-    // by hand (tests) keeps it to itself, so its gateways do not report to the service.
-    m_directory = new DirectoryClient(this);
-    m_directory->setServiceUrl(DirectoryClient::configuredUrl(m_settings.value(QLatin1String(DirectoryClient::kSettingKey))));
-    if (options.startTimers)
-        DirectoryClient::setShared(m_directory);
-    m_abuseCheck = new BlockCheck(m_directory, QStringLiteral("APP-BLACKLIST"), QStringLiteral("appUID"),
-                                  m_settings.value(QStringLiteral("appUID")), this);
-    m_abuseCheck->onAnswered = [this] { m_checkAppAbuse = true; };
-    if (options.startTimers)
-        m_abuseCheck->start();
+        (new WebStatusFeed(statusBoard, *this, session(), m_web))->start();
 
     setChildFactory(ChildKind::LinkMonitor, [](MainWindow& main, const QString&, const SettingsList&) -> QWidget* {
         return new LinkMonitorWindow(main);
@@ -155,15 +115,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
         return new WindowListWindow(main);
     });
     RegisterSupportForm(*this);
-
-    m_tickTimer = new QTimer(this);
-    m_tickTimer->setInterval(1000);
-    connect(m_tickTimer, &QTimer::timeout, this, [this] { tick(); });
-    m_pingTimer = new QTimer(this);
-    m_pingTimer->setInterval(20000);
-    connect(m_pingTimer, &QTimer::timeout, this, [this] { pingTimerTimer(); });
-    if (options.startTimers)
-        m_tickTimer->start();
     m_creating = false;
 }
 
@@ -171,33 +122,22 @@ MainWindow::~MainWindow()
 {
     if (g_errorTarget == this)
         g_errorTarget = nullptr;
-    if (DirectoryClient::shared() == m_directory)
-        DirectoryClient::setShared(nullptr);
     // Teardown runs in the order of what calls what: nothing may outlive what it calls.
     // The screenshot server goes first: its threads must not capture a window being torn down.
     delete m_web.data();
-    // The transport's socket reports its end when it is destroyed (after this body); by
-    // then the session is gone, so nothing of the transport reaches this window any more.
-    if (m_tcp)
-        QObject::disconnect(m_tcp, nullptr, this, nullptr);
-    m_tickTimer->stop();
-    m_pingTimer->stop();
-    m_abuseCheck->stop();
-    // Child windows next, while the session still exists: gateway windows still talk to it
-    // while closing and the link monitor unhooks itself from it. They close without asking,
-    // as during quitting. A window closed earlier with its deletion still pending is no
-    // longer in the area's list but still a child: every sub-window is deleted here.
+    // Child windows next, while the core still exists: gateway windows still talk to the
+    // session while closing and the link monitor unhooks itself from it. They close without
+    // asking, as during quitting. A window closed earlier with its deletion still pending is
+    // no longer in the area's list but still a child: every sub-window is deleted here.
     m_closeQueryExecuting = true;
+    m_core->setClosing(true);
     m_mdi->closeAllSubWindows();
     while (QMdiSubWindow* sub = m_mdi->findChild<QMdiSubWindow*>())
         delete sub;
-    m_session->stop();
-    m_session->setMonitor(nullptr);
-    // The directory clients go before the session and the settings they were handed.
-    delete m_abuseCheck;
-    m_abuseCheck = nullptr;
-    delete m_directory;
-    m_directory = nullptr;
+    // Then the core (session, transport, directory client, settings), before the window's
+    // own widgets, which no longer call it.
+    m_core->gatewayOrder = nullptr;
+    m_core.reset();
 }
 
 // ------------------------------------------------------------------ frame parts
@@ -272,7 +212,7 @@ QString MainWindow::developerAccessCode()
 void MainWindow::openDeveloperEntry()
 {
     const QString code = developerAccessCode();
-    if (m_settings.value(QStringLiteral("devPW")) != code) {
+    if (globalConfig().value(QStringLiteral("devPW")) != code) {
         const QString caption = QStringLiteral("Enter Developer-Password");
         const QString prompt = QStringLiteral("Please enter the Developer-Password!!");
         std::optional<QString> entry;
@@ -290,7 +230,7 @@ void MainWindow::openDeveloperEntry()
             showMessage(MessageKind::Error, GetText(QStringLiteral("0705")));
             return;
         }
-        m_settings.setValue(QStringLiteral("devPW"), *entry);
+        globalConfig().setValue(QStringLiteral("devPW"), *entry);
     }
     OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true);
 }
@@ -361,15 +301,16 @@ void MainWindow::buildTrayIcon()
 
 void MainWindow::applyWindowState()
 {
-    const int top = m_settings.intValue(QStringLiteral("winTOP"), 10);
-    const int left = m_settings.intValue(QStringLiteral("winLEFT"), 10);
-    const int width = m_settings.intValue(QStringLiteral("winWIDTH"), 800);
-    const int height = m_settings.intValue(QStringLiteral("winHEIGHT"), 600);
+    const SettingsList& cfg = globalConfig();
+    const int top = cfg.intValue(QStringLiteral("winTOP"), 10);
+    const int left = cfg.intValue(QStringLiteral("winLEFT"), 10);
+    const int width = cfg.intValue(QStringLiteral("winWIDTH"), 800);
+    const int height = cfg.intValue(QStringLiteral("winHEIGHT"), 600);
     resize(width, height);
     move(left, top);
-    if (m_settings.boolValue(QStringLiteral("appMAXWin")))
+    if (cfg.boolValue(QStringLiteral("appMAXWin")))
         setWindowState(Qt::WindowMaximized);
-    else if (m_settings.boolValue(QStringLiteral("appMINWin")))
+    else if (cfg.boolValue(QStringLiteral("appMINWin")))
         setWindowState(Qt::WindowMinimized);
 }
 
@@ -377,10 +318,11 @@ void MainWindow::storeNormalGeometry()
 {
     if (m_creating || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
         return;
-    m_settings.list().setInt(QStringLiteral("winTOP"), y());
-    m_settings.list().setInt(QStringLiteral("winLEFT"), x());
-    m_settings.list().setInt(QStringLiteral("winWIDTH"), width());
-    m_settings.list().setInt(QStringLiteral("winHEIGHT"), height());
+    SettingsList& cfg = globalConfig();
+    cfg.setInt(QStringLiteral("winTOP"), y());
+    cfg.setInt(QStringLiteral("winLEFT"), x());
+    cfg.setInt(QStringLiteral("winWIDTH"), width());
+    cfg.setInt(QStringLiteral("winHEIGHT"), height());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -505,37 +447,22 @@ QList<GatewayEndpoint*> MainWindow::gatewaysInWindowOrder() const
 
 void MainWindow::tick()
 {
-    guarded([this] {
-        m_session->secondTick();
-        m_panels[2]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' '));
-    });
+    m_core->tick();
 }
 
 void MainWindow::pingTimerTimer()
 {
-    guarded([this] { m_session->pingTick(); });
+    m_core->pingTick();
 }
 
 void MainWindow::applicationError(const QString& message)
 {
-    m_session->applicationError(message);
+    m_core->applicationError(message);
 }
 
 void MainWindow::guarded(const std::function<void()>& fn) noexcept
 {
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        try {
-            applicationError(QString::fromUtf8(e.what()));
-        } catch (...) {
-        }
-    } catch (...) {
-        try {
-            applicationError(GetExtraText(QStringLiteral("X030")));
-        } catch (...) {
-        }
-    }
+    m_core->guarded(fn);
 }
 
 // ------------------------------------------------------------------ SessionView
@@ -554,10 +481,7 @@ void MainWindow::setPingStatus(const QString& text) { m_panels[3]->setText(text)
 
 void MainWindow::setPingTimerEnabled(bool on)
 {
-    if (on && !m_pingTimer->isActive() && m_tickTimer->isActive())
-        m_pingTimer->start();
-    else if (!on)
-        m_pingTimer->stop();
+    m_core->setPingTimerEnabled(on);
 }
 
 void MainWindow::showBalloon(const QString& title, const QString& text)
@@ -588,13 +512,13 @@ QString MainWindow::linkPanelText() const
 
 // ------------------------------------------------------------------ GatewayHost
 
-bool MainWindow::COMPortIsOpen(int port) { return m_comPorts->COMPortIsOpen(port); }
+bool MainWindow::COMPortIsOpen(int port) { return m_core->COMPortIsOpen(port); }
 void MainWindow::SetCOMStatus(const QString& holder, int port, const QString& pin, bool on, bool invert)
 {
-    m_comPorts->SetCOMStatus(holder, port, pin, on, invert);
+    m_core->SetCOMStatus(holder, port, pin, on, invert);
 }
-bool MainWindow::GetCOMStatus(int port, const QString& pin, bool invert) { return m_comPorts->GetCOMStatus(port, pin, invert); }
-QString MainWindow::COMPortLostDevice(int port) { return m_comPorts->lostDevice(port); }
+bool MainWindow::GetCOMStatus(int port, const QString& pin, bool invert) { return m_core->GetCOMStatus(port, pin, invert); }
+QString MainWindow::COMPortLostDevice(int port) { return m_core->COMPortLostDevice(port); }
 QString MainWindow::appLang() const { return AppLang(); }
 
 bool MainWindow::askYesNo(const QString& question)
@@ -613,7 +537,7 @@ void MainWindow::showError(const QString& text)
 bool MainWindow::ConfigSpeichern()
 {
     storeNormalGeometry();
-    return m_settings.save();
+    return m_core->saveSettings();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -629,14 +553,32 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::quitWithoutQuestion()
 {
     m_quitWithoutQuestion = true;
+    closeModalDialogs();
+    QTimer::singleShot(0, this, [this] { closeFromMainLoop(); });
+}
+
+void MainWindow::closeModalDialogs()
+{
     // A modal dialog runs its own event loop; it is answered with Cancel/No so the loops
-    // unwind, and the window closes from the main loop afterwards.
+    // unwind.
     for (int i = 0; i < 16; ++i) {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->close())
             break;
     }
-    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void MainWindow::closeFromMainLoop()
+{
+    // The quit ends and frees windows; inside a nested event loop one of them could be the
+    // very window that waits in it. So it runs only from the main loop, once every nested
+    // loop has unwound.
+    if (QThread::currentThread()->loopLevel() > 1) {
+        closeModalDialogs();
+        QTimer::singleShot(20, this, [this] { closeFromMainLoop(); });
+        return;
+    }
+    close();
 }
 
 bool MainWindow::CloseQuery()
@@ -644,26 +586,37 @@ bool MainWindow::CloseQuery()
     if (m_quitting)
         return true;
     m_closeQueryExecuting = true;
+    m_core->setClosing(true);
     struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{m_closeQueryExecuting};
+        MainWindow& w;
+        ~Reset()
+        {
+            w.m_closeQueryExecuting = false;
+            if (!w.m_quitting)
+                w.m_core->setClosing(false);
+        }
+    } reset{*this};
 
     // 1. The question (not for a quit without question, even one that came while it was open).
-    if (m_settings.boolValue(QStringLiteral("appExitDlg")) && !m_quitWithoutQuestion) {
+    if (globalConfig().boolValue(QStringLiteral("appExitDlg")) && !m_quitWithoutQuestion) {
         const QString q = GetText(QStringLiteral("0019"));
         if (!(askQuit ? askQuit(q) : askYesNo(q)) && !m_quitWithoutQuestion)
             return false;
     }
     m_quitting = true;
-    // 2. No more reconnects.
-    m_tickTimer->stop();
-    m_pingTimer->stop();
-    m_abuseCheck->stop();
-    m_session->stop();
-    // 3. End the TeamSpeak client.
-    if (m_settings.boolValue(QStringLiteral("LINK_EXIT")))
-        m_session->SendToTS3(QStringLiteral("EXITCLIENT"), QString());
+    // 2.-3. No more reconnects; the TeamSpeak client ended when LINK_EXIT.
+    m_core->beginQuit();
+    // A quit without question keeps the files as they were saved last: every window drops
+    // its unsaved edits before any gateway stops and saves.
+    if (m_quitWithoutQuestion) {
+        for (QWidget* child : childWindows())
+            if (auto* cw = dynamic_cast<ChildWindow*>(child)) {
+                QString dropped;
+                guarded([&] { dropped = cw->dropUnsavedForQuit(); });
+                if (!dropped.isEmpty())
+                    qWarning("Relaydeck quits without asking: %s were dropped", qUtf8Printable(dropped));
+            }
+    }
     // 4. Every child window in window order: gateways stop (GW_STOP) and save first.
     for (QWidget* child : childWindows()) {
         QPointer<QWidget> guard(child);
@@ -678,10 +631,8 @@ bool MainWindow::CloseQuery()
         }
     }
     // 5.-7. The session, the settings, the ports.
-    m_session->setMonitor(nullptr);
-    m_session->close();
-    ConfigSpeichern();
-    m_comPorts->StoppeCOMPorts();
+    storeNormalGeometry();
+    m_core->endQuit();
     if (m_tray)
         m_tray->hide();
     return true;

@@ -1,13 +1,14 @@
 // Relaydeck's main window: the multi-document frame with menus, toolbar, the four status
-// bar panels and the tray icon. It owns the plugin session, the application settings, the
-// COM port manager and the one-second tick, opens every child window through
-// OpenNewChildWindow and ends everything in order when the program quits.
+// bar panels and the tray icon, a view over the program core (AppCore: the plugin session,
+// the application settings, the COM port manager, the directory client and the one-second
+// tick). It opens every child window through OpenNewChildWindow and ends everything in
+// order when the program quits.
 #pragma once
 #include "app/config/settingslist.h"
+#include "app/core/appcore.h"
 #include "app/gateway/gatewayhost.h"
 #include "app/session/childwindow.h"
 #include "app/session/linksession.h"
-#include "app/config/appsettings.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -21,24 +22,12 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QSystemTrayIcon;
-class QTimer;
-class BlockCheck;
 class ComPortManager;
-class DirectoryClient;
-class TcpLinkTransport;
 
 class MainWindow : public QMainWindow, public SessionView, public GatewayDirectory, public GatewayHost {
     Q_OBJECT
 public:
-    struct Options {
-        QString home;                                // base folder; empty: --home of the
-                                                     // command line, else the program folder
-                                                     // (or the per-user folder if read-only)
-        std::unique_ptr<LinkTransport> transport;    // nullptr: TCP to the plugin
-        const Clock* clock = nullptr;                // nullptr: the system clock
-        bool startTimers = true;                     // false: tests drive the ticks themselves
-                                                     // (and the directory client is not shared)
-    };
+    using Options = AppCore::Options;
     explicit MainWindow(Options options, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -55,13 +44,14 @@ public:
     // The child widgets in window order (the active one first).
     QList<QWidget*> childWindows() const;
 
-    LinkSession& session() { return *m_session; }
-    SettingsList& globalConfig() { return m_settings.list(); }
-    const AppPaths& folders() const { return m_settings.paths(); }
-    ComPortManager& comPorts() { return *m_comPorts; }
+    AppCore& core() { return *m_core; }
+    LinkSession& session() { return m_core->session(); }
+    SettingsList& globalConfig() { return m_core->globalConfig(); }
+    const AppPaths& folders() const { return m_core->folders(); }
+    ComPortManager& comPorts() { return m_core->comPorts(); }
     bool FCloseQueryExecuting() const { return m_closeQueryExecuting; }
     // CheckAppAbuse: the directory service has answered this installation's block check.
-    bool CheckAppAbuse() const { return m_checkAppAbuse; }
+    bool CheckAppAbuse() const { return m_core->CheckAppAbuse(); }
     // Saves the application settings (main.cfg); stores the normal geometry first.
     bool ConfigSpeichern();
 
@@ -117,7 +107,7 @@ public:
     QString soundFolder() const override { return folders().sndPath; }
     QString tempFolder() const override { return folders().tmpPath; }
     QString appLang() const override;
-    SettingsList& appSettings() override { return m_settings.list(); }
+    SettingsList& appSettings() override { return m_core->globalConfig(); }
     bool askYesNo(const QString& question) override;
     void showError(const QString& text) override;
     bool appIsClosing() const override { return m_closeQueryExecuting; }
@@ -130,6 +120,8 @@ protected:
 
 private:
     bool CloseQuery();
+    void closeModalDialogs();
+    void closeFromMainLoop();
     void buildStatusBar();
     void buildMenus();
     void buildToolBar();
@@ -141,11 +133,7 @@ private:
     void showAbout();
     QMdiSubWindow* subWindowOf(QWidget* child) const;
 
-    AppSettings m_settings;   // folders and main.cfg
-    std::unique_ptr<LinkTransport> m_ownedTransport;
-    TcpLinkTransport* m_tcp = nullptr;
-    std::unique_ptr<LinkSession> m_session;
-    std::unique_ptr<ComPortManager> m_comPorts;
+    std::unique_ptr<AppCore> m_core;   // outlives every child window (see the destructor)
     QHash<int, ChildFactory> m_factories;
 
     QMdiArea* m_mdi = nullptr;
@@ -153,14 +141,9 @@ private:
     QLabel* m_linkPanel = nullptr;
     QMenu* m_windowMenu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
-    QTimer* m_tickTimer = nullptr;
-    QTimer* m_pingTimer = nullptr;
     QPointer<QObject> m_web;   // the web interface while it runs
-    DirectoryClient* m_directory = nullptr;
-    BlockCheck* m_abuseCheck = nullptr;
     QString m_lastBalloon;
     bool m_closeQueryExecuting = false;
-    bool m_checkAppAbuse = false;
     bool m_firstShow = true;
     bool m_quitting = false;
     bool m_quitWithoutQuestion = false;

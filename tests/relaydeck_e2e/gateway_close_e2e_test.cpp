@@ -4,7 +4,7 @@
 // radio at the other end of the virtual port.
 #include "app/config/globalfunct.h"
 #include "app/gateway/gatewayengine.h"
-#include "app/gateway/gatewaywindow.h"
+#include "app/ui/gatewaywindow.h"
 #include "app/ui/childwindows.h"
 #include "app/ui/mainwindow.h"
 #include "clientsim/client.h"

@@ -421,9 +421,14 @@ class Rig:
         self.ts.log.wait(r"^INFO " + tag, timeout, start)
         return start
 
-    def start_relaydeck(self, args=(), env_extra=None):
+    def start_relaydeck(self, args=(), env_extra=None, headless=False):
+        """headless: no display variable at all (the program must not need one)."""
         env = dict(os.environ)
-        env["QT_QPA_PLATFORM"] = "offscreen"
+        if headless:
+            for k in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+                env.pop(k, None)
+        else:
+            env["QT_QPA_PLATFORM"] = "offscreen"
         env["TMPDIR"] = self.vcom
         env.update(env_extra or {})
         self.rd = self._track(Proc("rd", [os.path.join(self.bin, "relaydeck"), "--home", self.home] + list(args),

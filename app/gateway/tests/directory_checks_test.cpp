@@ -5,7 +5,7 @@
 
 #include "app/directory/directoryclient.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -13,15 +13,15 @@
 
 namespace {
 
-QApplication& widgetApp()
+QCoreApplication& widgetApp()
 {
     if (!QCoreApplication::instance()) {
         static int argc = 1;
         static char name[] = "rd_gateway_tests";
         static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);   // alive to the end of the process
+        new QCoreApplication(argc, argv);   // alive to the end of the process
     }
-    return *qobject_cast<QApplication*>(QCoreApplication::instance());
+    return *QCoreApplication::instance();
 }
 
 // Answers every HTTP request with the current answer text and records the forms.

@@ -1,7 +1,7 @@
 // The .rem user register and the register window's editor: file form, tab filters, the
 // administrator's decisions and settings, skipped writes, and the window writing while
 // chat commands are handled.
-#include "app/gateway/remoteregisterwindow.h"
+#include "app/gateway/remoteregistereditor.h"
 #include "app/gateway/tests/remote_testhost.h"
 
 #include <gtest/gtest.h>

@@ -28,7 +28,7 @@ public:
     void StarteGateway(int) override {}
     void TS3_Disconnect() override {}
     void ParseIncomingTS3Data(const QString&, const SettingsList& items) override { received += items.size(); }
-    void WriteConfig(const SettingsList&) override {}
+    void WriteConfig(std::shared_ptr<SettingsList>) override {}
     void CloseGateway() override {}
     int h;
     QString uid;

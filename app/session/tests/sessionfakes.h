@@ -88,7 +88,7 @@ public:
         if (onParse)
             onParse();
     }
-    void WriteConfig(const SettingsList&) override { calls << QStringLiteral("Write"); }
+    void WriteConfig(std::shared_ptr<SettingsList>) override { calls << QStringLiteral("Write"); }
     void CloseGateway() override { calls << QStringLiteral("Close"); }
 };
 

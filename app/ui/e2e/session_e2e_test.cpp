@@ -240,4 +240,54 @@ TEST_F(SessionEndToEnd, TerminationSignalsEndTheProgramThroughItsOrderedQuit)
     }
 }
 
+// A quit by signal with a setup window of a gateway that was never saved: nothing is asked,
+// the new gateway is dropped (and said so on standard error), the running gateway stops and
+// saves, main.cfg is written and the program ends at once with exit code 0.
+TEST_F(SessionEndToEnd, SignalQuitWithAnUnsavedSetupWindowAsksNothingAndDropsTheEdits)
+{
+    QTemporaryDir fresh;
+    const QString cfgDir = fresh.filePath(QStringLiteral("config/"));
+    QDir().mkpath(cfgDir);
+    const QString mainCfg = cfgDir + QStringLiteral("main.cfg");
+    ASSERT_TRUE(SaveSettingsFile(mainCfg, SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
+                                                        QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")})));
+    const QString uid = QStringLiteral("{5A5A5A5A-1111-2222-3333-444455556666}");
+    const QString gateFile = cfgDir + uid + QStringLiteral(".rdk");
+    ASSERT_TRUE(SaveSettingsFile(gateFile, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Relais Sued"),
+                                                         QStringLiteral("gateAutorun=True"), QStringLiteral("TS3-HOST=127.0.0.1")})));
+    client.clearTrace();
+    QProcess relaydeck;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    relaydeck.setProcessEnvironment(env);
+    relaydeck.start(QStringLiteral(RD_RELAYDECK_PATH),
+                    {QStringLiteral("--home"), fresh.path(), QStringLiteral("--new-gateway"), QStringLiteral("Unsaved Gate")});
+    ASSERT_TRUE(relaydeck.waitForStarted(5000));
+    ASSERT_TRUE(pluginCalled("getProfileList", 15000)) << "the program runs and greeted the plugin";
+    // The autostart gateway asks for its server connection 5 s after the plugin's STARTING.
+    ASSERT_TRUE(pluginCalled("startConnection", 20000)) << "the autostart gateway runs";
+    ASSERT_TRUE(QFile::remove(mainCfg));
+    ASSERT_TRUE(QFile::remove(gateFile));
+    QElapsedTimer quitTime;
+    quitTime.start();
+    ::kill(pid_t(relaydeck.processId()), SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return relaydeck.state() == QProcess::NotRunning; }, 10000)) << "a question waits for an answer";
+    if (relaydeck.state() != QProcess::NotRunning) {
+        relaydeck.kill();
+        relaydeck.waitForFinished(5000);
+        return;
+    }
+    EXPECT_LT(quitTime.elapsed(), 3000);
+    EXPECT_EQ(relaydeck.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(relaydeck.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(mainCfg)) << "settings saved";
+    const auto gate = LoadSettingsFile(gateFile);
+    ASSERT_TRUE(gate.has_value()) << "the running gateway saved its file";
+    EXPECT_EQ(gate->value(QStringLiteral("gateName")), QStringLiteral("Relais Sued"));
+    const QStringList files = QDir(cfgDir).entryList({QStringLiteral("*.rdk")}, QDir::Files);
+    EXPECT_EQ(files, QStringList{uid + QStringLiteral(".rdk")}) << "the new gateway was never saved and stays so";
+    const QString err = QString::fromLocal8Bit(relaydeck.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("\"Unsaved Gate\" were dropped"))) << err.toStdString();
+}
+
 } // namespace

@@ -1,10 +1,13 @@
+#include "app/config/gatewayconfig.h"
 #include "app/config/globalfunct.h"
 #include "app/config/texts.h"
 #include "app/directory/directoryclient.h"
 #include "app/session/tests/sessionfakes.h"
-#include "app/gateway/gatewaywindow.h"
-#include "app/gateway/remoteregisterwindow.h"
+#include "app/ui/gatewaywindow.h"
+#include "app/ui/remoteregisterwindow.h"
 #include "app/ui/childwindows.h"
+#include "app/ui/gatewaylistwindow.h"
+#include "app/ui/gatewaysetupwindow.h"
 #include "app/ui/linkmonitorwindow.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/supportformwindow.h"
@@ -20,7 +23,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -370,6 +375,58 @@ TEST_F(MainWindowTest, GatewayWindowButtonsOpenOneSetupAndOneRegisterWindowOfTha
     }
     // The setup window edits this gateway's file.
     EXPECT_EQ(windowsOf(ChildKind::GatewaySetup).first()->property("gateUID").toString(), uid);
+}
+
+// Once the setup has saved, the running gateway reads the very list the setup edits: a
+// later edit acts at once. A quit by signal then drops the unsaved edit (the gateway gets
+// the saved settings back and stores them), asks nothing and still ends in order.
+TEST_F(MainWindowTest, SavedSetupEditsActAtOnceAndASignalQuitKeepsWhatWasSavedLast)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
+    create();
+    RegisterChildWindows(*main);
+    main->tick();   // link up (fake)
+    const QString uid = QStringLiteral("{12345678-AAAA-BBBB-CCCC-1234567890AB}");
+    const QString file = home.path() + QStringLiteral("/config/") + uid + QStringLiteral(".rdk");
+    ASSERT_TRUE(SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
+    auto* gw = qobject_cast<GatewayWindow*>(main->openGatewayFile(file));
+    ASSERT_NE(gw, nullptr);
+    QPointer<GatewayWindow> gwAlive(gw);
+    auto* setup = qobject_cast<GatewaySetupWindow*>(GatewayActions(*main).edit(uid, file));
+    ASSERT_NE(setup, nullptr);
+    const QString nick = QStringLiteral("TS3-NICK");
+    const auto live = [&] { return gw->engine().DATARRAY.value(nick); };
+    const auto onDisk = [&] { return gatewayconfig::load(file).list.value(nick); };
+
+    setup->model().setText(nick, QStringLiteral("First"));
+    EXPECT_NE(live(), QStringLiteral("First")) << "nothing reaches the gateway before the first save";
+    ASSERT_TRUE(setup->model().save());
+    EXPECT_EQ(live(), QStringLiteral("First"));
+    setup->model().setText(nick, QStringLiteral("Second"));
+    EXPECT_EQ(live(), QStringLiteral("Second")) << "after a save the gateway reads the edited list itself";
+    EXPECT_EQ(onDisk(), QStringLiteral("First"));
+
+    // Any question during the quit is recorded and answered by closing it.
+    QStringList asked;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            asked << modal->windowTitle();
+            modal->close();
+        }
+    });
+    watcher.start(10);
+    main->show();
+    main->quitWithoutQuestion();
+    QDeadlineTimer deadline(3000);
+    while (main->isVisible() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_TRUE(asked.isEmpty()) << asked.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(onDisk(), QStringLiteral("First")) << "the unsaved edit was dropped";
+    EXPECT_EQ(transport->takeLines().filter(QStringLiteral("GW_STOP")).size(), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(gwAlive) << "the gateway window ended";
 }
 
 TEST_F(MainWindowTest, EveryMenuWindowKindHasItsWindow)

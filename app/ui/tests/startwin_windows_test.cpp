@@ -2,7 +2,7 @@
 // a fresh home folder; gateway, setup and register windows are recording stand-ins.
 #include "app/config/globalfunct.h"
 #include "app/config/texts.h"
-#include "app/gateway/gatewaywindow.h"
+#include "app/ui/gatewaywindow.h"
 #include "app/serial/comportmanager.h"
 #include "app/session/tests/sessionfakes.h"
 #include "app/ui/comchildwindows.h"

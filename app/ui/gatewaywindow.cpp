@@ -1,4 +1,6 @@
-#include "app/gateway/gatewaywindow.h"
+#include "app/ui/gatewaywindow.h"
+
+#include "app/core/appcore.h"
 
 #include <algorithm>
 
@@ -14,7 +16,6 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QTextEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -152,10 +153,25 @@ QColor GatewayWindow::colorOf(GwColor c)
     return Qt::black;
 }
 
-GatewayWindow::GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* parent)
-    : QWidget(parent), m_engine(std::move(engine))
+GatewayWindow::GatewayWindow(GatewayRunner& runner, std::function<void(GatewayRunner*)> release, QWidget* parent)
+    : QWidget(parent)
+    , m_runner(&runner)
+    , m_release(std::move(release))
 {
-    m_engine->setView(this);
+    build();
+}
+
+GatewayWindow::GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* parent)
+    : QWidget(parent)
+    , m_ownRunner(std::make_unique<GatewayRunner>(std::move(engine)))
+    , m_runner(m_ownRunner.get())
+{
+    build();
+}
+
+void GatewayWindow::build()
+{
+    m_runner->setView(this);
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(6, 6, 6, 6);
     top->setSpacing(4);
@@ -278,34 +294,18 @@ GatewayWindow::GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* par
     m_buttons[7]->setText(QStringLiteral("\u2691"));
     top->addWidget(fn);
 
-    GatewayEngine* e = m_engine.get();
+    GatewayEngine* e = &m_runner->engine();
     connect(m_buttons[0], &QToolButton::clicked, this, [e] { e->pressChannelCommander(); });
     connect(m_buttons[1], &QToolButton::clicked, this, [e] { e->pressAway(); });
     connect(m_buttons[2], &QToolButton::clicked, this, [e] { e->pressPlayback(); });
     connect(m_buttons[3], &QToolButton::clicked, this, [e] { e->pressRecording(); });
-    connect(m_buttons[4], &QToolButton::clicked, this, [this] { emit settingsRequested(m_engine->gateUID(), m_engine->cfgFile()); });
+    connect(m_buttons[4], &QToolButton::clicked, this, [this, e] { emit settingsRequested(e->gateUID(), e->cfgFile()); });
     connect(m_buttons[5], &QToolButton::clicked, this,
-            [this] { emit remotePermissionsRequested(m_engine->gateUID(), m_engine->cfgFile()); });
+            [this, e] { emit remotePermissionsRequested(e->gateUID(), e->cfgFile()); });
     connect(m_buttons[6], &QToolButton::released, this, [e] { e->releaseCallTone(); });
     connect(m_buttons[7], &QToolButton::clicked, this, [e] { e->pressSaveStartChannel(); });
     connect(m_pttLamp, &GatewayLamp::pressed, this, [e] { e->radioLampPressed(); });
     connect(m_pttLamp, &GatewayLamp::released, this, [e] { e->radioLampReleased(); });
-
-    m_runTimer = new QTimer(this);
-    m_runTimer->setInterval(100);
-    connect(m_runTimer, &QTimer::timeout, this, [e] { e->relayTick(); });
-    m_counterTimer = new QTimer(this);
-    m_counterTimer->setInterval(1000);
-    connect(m_counterTimer, &QTimer::timeout, this, [e] { e->secondTick(); });
-    m_blinker = new QTimer(this);
-    m_blinker->setInterval(1000);
-    connect(m_blinker, &QTimer::timeout, this, [e] { e->blinkTick(); });
-    m_pingTimer = new QTimer(this);
-    m_pingTimer->setInterval(5000);
-    connect(m_pingTimer, &QTimer::timeout, this, [e] { e->pingTick(); });
-    m_dtmfTimer = new QTimer(this);
-    m_dtmfTimer->setInterval(250);
-    connect(m_dtmfTimer, &QTimer::timeout, this, [e] { e->DTMFTimerTick(); });
 
     resize(430, 520);
     displayChanged();
@@ -313,25 +313,14 @@ GatewayWindow::GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* par
 
 GatewayWindow::~GatewayWindow()
 {
-    m_engine->setView(nullptr);
-}
-
-void GatewayWindow::startTimers()
-{
-    // The engine ignores the relay tick until StarteGateway ran and every tick once it
-    // has ended, so the timers can simply run while the window lives.
-    m_runTimer->start();
-    m_counterTimer->start();
-    m_blinker->start();
-    m_pingTimer->start();
-    // DTMF decoding runs only when the gateway opened its capture.
-    if (m_engine->dtmfRunning())
-        m_dtmfTimer->start();
+    m_runner->setView(nullptr);
+    if (m_release)
+        m_release(m_runner);
 }
 
 void GatewayWindow::displayChanged()
 {
-    const GatewayDisplay& d = m_engine->display();
+    const GatewayDisplay& d = engine().display();
     if (!d.title.isEmpty() && windowTitle() != d.title)
         setWindowTitle(d.title);
     m_connLamp->setLamp(d.connLamp);
@@ -410,9 +399,9 @@ void GatewayWindow::placeOnce()
     if (m_placed)
         return;
     m_placed = true;
-    frameWidget()->move(m_engine->windowLeft(), m_engine->windowTop());
-    if (!m_engine->display().title.isEmpty())
-        setWindowTitle(m_engine->display().title);
+    frameWidget()->move(engine().windowLeft(), engine().windowTop());
+    if (!engine().display().title.isEmpty())
+        setWindowTitle(engine().display().title);
 }
 
 void GatewayWindow::showEvent(QShowEvent* event)
@@ -437,12 +426,8 @@ void GatewayWindow::closeWindow()
 
 void GatewayWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_engine->CloseQuery()) {
-        m_runTimer->stop();
-        m_pingTimer->stop();
-        m_dtmfTimer->stop();
-        m_blinker->stop();
-        m_counterTimer->stop();
+    if (engine().CloseQuery()) {
+        m_runner->stopTimers();
         event->accept();
     } else {
         event->ignore();
@@ -451,14 +436,26 @@ void GatewayWindow::closeEvent(QCloseEvent* event)
 
 void GatewayWindow::endForQuit()
 {
-    m_engine->StoppeGateway();
-    m_engine->BeendeForm(0);
+    engine().StoppeGateway();
+    engine().BeendeForm(0);
 }
 
 GatewayWindow* CreateGatewayWindow(LinkSender& sender, GatewayHost& host, const SettingsList& params, QWidget* parent)
 {
     auto* window = new GatewayWindow(std::make_unique<GatewayEngine>(sender, host), parent);
     if (!window->engine().StarteForm(params)) {
+        delete window;
+        return nullptr;
+    }
+    window->startTimers();
+    return window;
+}
+
+GatewayWindow* CreateGatewayWindow(AppCore& core, const SettingsList& params, QWidget* parent)
+{
+    GatewayRunner& runner = core.createGateway();
+    auto* window = new GatewayWindow(runner, [&core](GatewayRunner* r) { core.releaseGateway(r); }, parent);
+    if (!runner.engine().StarteForm(params)) {
         delete window;
         return nullptr;
     }

@@ -1,6 +1,6 @@
 // The register window as widgets (offscreen): one window per gateway, its caption, and
 // the controls driving the register file.
-#include "app/gateway/remoteregisterwindow.h"
+#include "app/ui/remoteregisterwindow.h"
 #include "app/gateway/tests/remote_testhost.h"
 
 #include <gtest/gtest.h>

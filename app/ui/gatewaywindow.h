@@ -1,38 +1,44 @@
-// The gateway window: a thin view over one GatewayEngine inside the main window's
-// multi-document area. It owns the engine and the timers that drive its ticks, shows the
-// engine's display state and log, and passes button presses to the engine.
+// The gateway window: a thin view over one gateway (its engine and timers, a GatewayRunner)
+// inside the main window's multi-document area. The program core runs the gateway; the
+// window shows the engine's display state and log and passes button presses to the engine.
 #pragma once
+#include "app/core/gatewayrunner.h"
 #include "app/gateway/gatewaydisplay.h"
 #include "app/gateway/gatewayengine.h"
 #include "app/session/childwindow.h"
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
+class AppCore;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTextEdit;
-class QTimer;
 class QToolButton;
 class GatewayLamp;
 
 class GatewayWindow : public QWidget, public ChildWindow, public GatewayView {
     Q_OBJECT
 public:
-    // The engine is created by the caller (so a program can hand in a subclass) and owned
-    // by the window from then on.
+    // A view over a gateway someone else runs (the program core); release is called with
+    // the runner when the window goes, and frees the gateway.
+    GatewayWindow(GatewayRunner& runner, std::function<void(GatewayRunner*)> release, QWidget* parent = nullptr);
+    // A window that runs its gateway itself: the engine is created by the caller (so a
+    // program can hand in a subclass) and owned by the window from then on.
     GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* parent = nullptr);
     ~GatewayWindow() override;
 
-    GatewayEngine& engine() { return *m_engine; }
+    GatewayEngine& engine() { return m_runner->engine(); }
+    GatewayRunner& runner() { return *m_runner; }
     // Starts the timers; the program calls it once the engine has started.
-    void startTimers();
+    void startTimers() { m_runner->startTimers(); }
 
     // ChildWindow
     ChildKind childKind() const override { return ChildKind::Gateway; }
-    GatewayEndpoint* gatewayEndpoint() override { return m_engine.get(); }
+    GatewayEndpoint* gatewayEndpoint() override { return &m_runner->engine(); }
     void endForQuit() override;
 
     // GatewayView
@@ -60,8 +66,11 @@ protected:
 private:
     QWidget* frameWidget();
     void placeOnce();
+    void build();
 
-    std::unique_ptr<GatewayEngine> m_engine;
+    std::unique_ptr<GatewayRunner> m_ownRunner;   // set when the window runs the gateway itself
+    GatewayRunner* m_runner = nullptr;
+    std::function<void(GatewayRunner*)> m_release;
     bool m_placed = false;
 
     GatewayLamp* m_connLamp = nullptr;
@@ -86,12 +95,6 @@ private:
     GatewayLamp* m_dtmfLamp2 = nullptr;
     QTextEdit* m_log = nullptr;
     QToolButton* m_buttons[9] = {};
-
-    QTimer* m_runTimer = nullptr;
-    QTimer* m_counterTimer = nullptr;
-    QTimer* m_blinker = nullptr;
-    QTimer* m_pingTimer = nullptr;
-    QTimer* m_dtmfTimer = nullptr;
 };
 
 // A round lamp. The radio PTT lamp reports presses so the radio can be keyed by hand.
@@ -121,3 +124,6 @@ private:
 // been shown through the host).
 GatewayWindow* CreateGatewayWindow(LinkSender& sender, GatewayHost& host, const SettingsList& params,
                                    QWidget* parent = nullptr);
+// The same for a gateway the core runs (its session and host); the core frees the gateway
+// when the window goes.
+GatewayWindow* CreateGatewayWindow(AppCore& core, const SettingsList& params, QWidget* parent = nullptr);

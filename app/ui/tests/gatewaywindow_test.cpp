@@ -1,7 +1,7 @@
 // The gateway window as a view over its engine.
-#include "gatewayfixture.h"
+#include "app/gateway/tests/gatewayfixture.h"
 
-#include "app/gateway/gatewaywindow.h"
+#include "app/ui/gatewaywindow.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,0 +1,75 @@
+// relaydeck --headless --check on prepared base folders.
+#include "app/config/globalfunct.h"
+#include "app/config/texts.h"
+#include "app/core/headless.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+void ensureApp()
+{
+    static int argc = 1;
+    static char name[] = "rd_core_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+    InitTexte();
+}
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+// Each broken piece is named in plain words and makes the check fail; a sound folder
+// passes. The link port is taken by a program that is not the plugin in the last case.
+TEST(HeadlessCheck, NamesWhatIsWrongAndPassesOnlyWhenAllIsWell)
+{
+    ensureApp();
+    QTcpServer stranger;   // listens and never greets
+    ASSERT_TRUE(stranger.listen(QHostAddress::LocalHost, 0));
+    quint16 freePort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        freePort = probe.serverPort();
+    }
+    const struct {
+        const char* what;
+        const char* gatewayFile;   // contents of config/x.rdk ("" = none)
+        const char* comport;       // contents of comport.cfg ("" = none)
+        bool strangerOnLinkPort;
+        bool ok;
+        const char* says;
+    } cases[] = {
+        {"sound folder", "", "", false, true, "all is well"},
+        {"broken gateway file", "not a gateway", "", false, false, "x.rdk cannot be read"},
+        {"missing serial device", "", "[COM5]\r\nident=5\r\nactiv=1\r\ndevice=/dev/relaydeck-no-such-tty\r\n", false, false,
+         "COM5 (/dev/relaydeck-no-such-tty) does not exist"},
+        {"another program on the link port", "", "", true, false, "is taken by another program"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir home;
+        QDir().mkpath(home.filePath(QStringLiteral("config")));
+        const quint16 port = c.strangerOnLinkPort ? stranger.serverPort() : freePort;
+        ASSERT_TRUE(SaveSettingsFile(home.filePath(QStringLiteral("config/main.cfg")),
+                                     SettingsList({QStringLiteral("LINK_PORT=%1").arg(port)})));
+        if (*c.gatewayFile)
+            write(home.filePath(QStringLiteral("config/x.rdk")), c.gatewayFile);
+        if (*c.comport)
+            write(home.filePath(QStringLiteral("config/comport.cfg")), c.comport);
+        QString out;
+        QTextStream stream(&out);
+        EXPECT_EQ(CheckBaseFolder(AppPaths::forBase(home.path()), stream), c.ok) << out.toStdString();
+        EXPECT_TRUE(out.contains(QLatin1String(c.says))) << out.toStdString();
+    }
+}
