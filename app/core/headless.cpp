@@ -77,14 +77,17 @@ void HeadlessProgram::autostartNext()
 bool HeadlessProgram::openGateway(const QString& path)
 {
     GatewayRunner& runner = m_core->createGateway();
-    // Until the file is read the lines carry the file's name; then the gateway's name, and
-    // they go to the gateway's own log file as well.
-    const QString fileName = QFileInfo(path).completeBaseName();
-    runner.onLogLine = [this, fileName](const GwLogLine& line) { log(fileName, line.text); };
+    // The lines of the opening are held until the gateway's name is known (a file that
+    // cannot be used: they carry the file's name); every line goes to the gateway's own log
+    // file as well.
+    QStringList opening;
+    runner.onLogLine = [&opening](const GwLogLine& line) { opening.append(line.text); };
     SettingsList params;
     params.setValue(QStringLiteral("CFG_FILE"), QFileInfo(path).absoluteFilePath());
     if (!runner.engine().StarteForm(params)) {
         m_core->releaseGateway(&runner);
+        for (const QString& line : opening)
+            log(QFileInfo(path).fileName(), line);
         return false;
     }
     const QString gateName = runner.engine().DATARRAY.value(QStringLiteral("gateName"));
@@ -97,6 +100,8 @@ bool HeadlessProgram::openGateway(const QString& path)
         if (!fileLog->append(line.text))
             log(kCore, QStringLiteral("cannot write %1").arg(QDir::toNativeSeparators(fileLog->path())));
     };
+    for (const QString& line : opening)
+        runner.onLogLine(GwLogLine{line});
     // A gateway that ends on its own (closed over the link) is freed from the main loop.
     GatewayRunner* raw = &runner;
     runner.onClosed = [this, raw] {

@@ -51,7 +51,7 @@ TEST(HeadlessCheck, NamesWhatIsWrongAndPassesOnlyWhenAllIsWell)
         const char* says;
     } cases[] = {
         {"sound folder", "", "", false, true, "all is well"},
-        {"broken gateway file", "not a gateway", "", false, false, "x.rdk cannot be read"},
+        {"broken gateway file", "not a gateway", "", false, false, "problem: the gateway file x.rdk"},
         {"missing serial device", "", "[COM5]\r\nident=5\r\nactiv=1\r\ndevice=/dev/relaydeck-no-such-tty\r\n", false, false,
          "COM5 (/dev/relaydeck-no-such-tty) does not exist"},
         {"another program on the link port", "", "", true, false, "is taken by another program"},

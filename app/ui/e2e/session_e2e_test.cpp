@@ -265,7 +265,7 @@ TEST_F(SessionEndToEnd, SignalQuitWithAnUnsavedSetupWindowAsksNothingAndDropsThe
     ASSERT_TRUE(relaydeck.waitForStarted(5000));
     ASSERT_TRUE(pluginCalled("getProfileList", 15000)) << "the program runs and greeted the plugin";
     // The autostart gateway asks for its server connection 5 s after the plugin's STARTING.
-    ASSERT_TRUE(pluginCalled("startConnection", 20000)) << "the autostart gateway runs";
+    ASSERT_TRUE(pluginCalled("guiConnect", 20000)) << "the autostart gateway runs";
     ASSERT_TRUE(QFile::remove(mainCfg));
     ASSERT_TRUE(QFile::remove(gateFile));
     QElapsedTimer quitTime;

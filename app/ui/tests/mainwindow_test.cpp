@@ -424,7 +424,7 @@ TEST_F(MainWindowTest, SavedSetupEditsActAtOnceAndASignalQuitKeepsWhatWasSavedLa
     EXPECT_FALSE(main->isVisible());
     EXPECT_TRUE(asked.isEmpty()) << asked.join(QLatin1Char(',')).toStdString();
     EXPECT_EQ(onDisk(), QStringLiteral("First")) << "the unsaved edit was dropped";
-    EXPECT_EQ(transport->takeLines().filter(QStringLiteral("GW_STOP")).size(), 1);
+    EXPECT_FALSE(transport->takeLines().filter(QStringLiteral("GW_STOP")).isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(gwAlive) << "the gateway window ended";
 }
