@@ -33,7 +33,6 @@
 #include <unistd.h>
 
 namespace {
-MainWindow* g_errorTarget = nullptr;
 
 QString menuText(const char* id)
 {
@@ -55,11 +54,6 @@ QString forDisplay(QString text)
 const char* kLinkStyle = "QLabel { padding: 2px 10px; border: 1px solid #808080; font-weight: bold; background: %1; color: %2; }";
 } // namespace
 
-MainWindow* MainWindow::errorHookTarget()
-{
-    return g_errorTarget;
-}
-
 MainWindow::MainWindow(Options options, QWidget* parent)
     : QMainWindow(parent)
 {
@@ -69,9 +63,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_mdi->setBackground(QColor(0x4a, 0x55, 0x66));
     setCentralWidget(m_mdi);
     buildStatusBar();
-    // 3. The application-wide error hook.
-    g_errorTarget = this;
-    // 4-7, 13. Text table, lists, the plugin session (TS3conDelay 0 connects at the first
+    // 3-7, 13. The application-wide error hook, text table, lists, the plugin session (TS3conDelay 0 connects at the first
     // tick), folders and application settings, the directory block check: the core.
     m_core = std::make_unique<AppCore>(std::move(options), *this);
     m_core->gatewayOrder = [this] { return gatewaysInWindowOrder(); };
@@ -120,8 +112,6 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    if (g_errorTarget == this)
-        g_errorTarget = nullptr;
     // Teardown runs in the order of what calls what: nothing may outlive what it calls.
     // The screenshot server goes first: its threads must not capture a window being torn down.
     delete m_web.data();

@@ -63,8 +63,6 @@ public:
     // session. Runs fn and routes any exception it raises to the hook.
     void applicationError(const QString& message);
     void guarded(const std::function<void()>& fn) noexcept;
-    // The main window that takes errors raised anywhere in the program (nullptr if none).
-    static MainWindow* errorHookTarget();
 
     // Quitting without the question dialog answers (tests): the answer to give.
     std::function<bool(const QString& question)> askQuit;
