@@ -109,9 +109,12 @@ int runHeadless(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Relaydeck without a window: the gateways as a service"));
     parser.addHelpOption();
     const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without any window or display."));
-    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Base folder (config/, sounds/, _tmp/, logs/)."), QStringLiteral("DIR"));
-    const QCommandLineOption check(QStringLiteral("check"), QStringLiteral("Check the base folder's files and devices, then end."));
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Diagnostic log of every module on standard error."));
+    const QCommandLineOption home(
+        QStringLiteral("home"), QStringLiteral("Base folder (config/, sounds/, _tmp/, logs/)."), QStringLiteral("DIR"));
+    const QCommandLineOption check(QStringLiteral("check"),
+                                   QStringLiteral("Check the base folder's files and devices, then end."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Diagnostic log of every module on standard error."));
     parser.addOptions({headless, home, check, verbose});
     parser.process(app);
     if (parser.isSet(verbose))
@@ -144,12 +147,17 @@ int runWithWindows(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Relaydeck: radio gateways to TeamSpeak 3"));
     parser.addHelpOption();
-    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Base folder (config/, sounds/, _tmp/)."), QStringLiteral("DIR"));
-    const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Open a gateway file after start."), QStringLiteral("GATEWAYFILE"));
-    const QCommandLineOption newGateway(QStringLiteral("new-gateway"), QStringLiteral("Open the setup of a new gateway after start."),
+    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Base folder (config/, sounds/, _tmp/)."),
+                                  QStringLiteral("DIR"));
+    const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Open a gateway file after start."),
+                                  QStringLiteral("GATEWAYFILE"));
+    const QCommandLineOption newGateway(QStringLiteral("new-gateway"),
+                                        QStringLiteral("Open the setup of a new gateway after start."),
                                         QStringLiteral("NAME"));
-    const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without any window or display (see --headless --help)."));
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Diagnostic log of every module on standard error."));
+    const QCommandLineOption headless(QStringLiteral("headless"),
+                                      QStringLiteral("Run without any window or display (see --headless --help)."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Diagnostic log of every module on standard error."));
     parser.addOptions({home, open, newGateway, headless, verbose});
     parser.process(app);
     if (parser.isSet(verbose))

@@ -36,20 +36,20 @@ namespace clientsim {
 struct TraceEntry {
     enum class Kind { Call, Event, Note };
     Kind kind = Kind::Note;
-    std::string name;    // function or callback name; the text for notes
-    std::string args;    // formatted arguments (see format.h)
-    std::string result;  // return value as text; empty for void
-    std::string text() const;   // name(args)
-    std::string line() const;   // "CALL name(args) = result", "EVENT ...", "NOTE ..."
+    std::string name;         // function or callback name; the text for notes
+    std::string args;         // formatted arguments (see format.h)
+    std::string result;       // return value as text; empty for void
+    std::string text() const; // name(args)
+    std::string line() const; // "CALL name(args) = result", "EVENT ...", "NOTE ..."
 };
 
 struct LoadOptions {
     // The real client's order is not documented: the id may come before or after init.
     bool registerBeforeInit = true;
-    std::string pluginId;          // empty: the library's file name without extension
-    int minApiVersion = 21;        // accepted range (an API-22 client accepts 21 and 22)
+    std::string pluginId;   // empty: the library's file name without extension
+    int minApiVersion = 21; // accepted range (an API-22 client accepts 21 and 22)
     int maxApiVersion = 22;
-    bool skipInit = false;         // only read the identity functions, then unload
+    bool skipInit = false; // only read the identity functions, then unload
     // A client generation to emulate: "3.1", "3.3", "3.5" or "3.6" (see Generation);
     // empty: the 3.1 client as above, with its accepted range and one apiVersion call.
     std::string generation;
@@ -62,10 +62,10 @@ struct LoadOptions {
 // What a generation of the real client does differently for a plugin.
 struct Generation {
     const char* name;
-    int minApi, maxApi;            // accepted interface numbers
-    int tableSize;                 // members of the function table handed over
-    const char* version;           // getClientLibVersion text
-    bool sixArgPluginCommand;      // onPluginCommandEvent with the invoker's id, name, uid
+    int minApi, maxApi;       // accepted interface numbers
+    int tableSize;            // members of the function table handed over
+    const char* version;      // getClientLibVersion text
+    bool sixArgPluginCommand; // onPluginCommandEvent with the invoker's id, name, uid
 };
 // nullptr for an unknown name.
 const Generation* findGeneration(const std::string& name);
@@ -85,16 +85,16 @@ struct PluginInfo {
     };
     std::vector<Menu> menus;
     std::string menuIcon;
-    std::vector<std::pair<std::string, std::string>> hotkeys;  // keyword, description
+    std::vector<std::pair<std::string, std::string>> hotkeys; // keyword, description
 };
 
 // A simulated user joining a server.
 struct UserSpec {
-    anyid id = 0;              // 0 = lowest free id
+    anyid id = 0; // 0 = lowest free id
     std::string nickname = "User";
-    std::string uid;           // empty: derived from the id
-    u64 databaseId = 0;        // 0: derived from the id
-    u64 channel = 0;           // 0: the server's default channel
+    std::string uid;    // empty: derived from the id
+    u64 databaseId = 0; // 0: derived from the id
+    u64 channel = 0;    // 0: the server's default channel
     bool inputMuted = false;
     bool outputMuted = false;
     bool away = false;
@@ -125,20 +125,20 @@ public:
 
     // ---- trace ---------------------------------------------------------------
     std::vector<TraceEntry> trace() const;
-    std::vector<TraceEntry> calls() const;               // Kind::Call only
-    std::vector<std::string> callTexts() const;          // "name(args)" of every call
+    std::vector<TraceEntry> calls() const;      // Kind::Call only
+    std::vector<std::string> callTexts() const; // "name(args)" of every call
     std::vector<std::string> callNames() const;
     std::vector<TraceEntry> callsNamed(const std::string& name) const;
     bool hasCall(const std::string& name) const { return !callsNamed(name).empty(); }
-    std::vector<TraceEntry> events() const;              // Kind::Event only
+    std::vector<TraceEntry> events() const; // Kind::Event only
     size_t traceSize() const;
     void clearTrace();
     void note(const std::string& text);
     // Called (under the trace lock, in trace order) for every new entry.
     void setListener(std::function<void(const TraceEntry&)> listener);
     // Waits until an entry at index >= from satisfies pred.
-    bool waitForTrace(const std::function<bool(const TraceEntry&)>& pred,
-                      std::chrono::milliseconds timeout, size_t from = 0) const;
+    bool waitForTrace(const std::function<bool(const TraceEntry&)>& pred, std::chrono::milliseconds timeout,
+                      size_t from = 0) const;
     // Waits until the event thread has nothing left to do.
     bool waitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
@@ -158,7 +158,7 @@ public:
     void setStatusInsideConnect(bool on) { statusInsideConnect_ = on; }
 
     // ---- memory handed to the plugin ----------------------------------------
-    size_t outstandingBlocks() const;    // blocks not yet given back through freeMemory
+    size_t outstandingBlocks() const; // blocks not yet given back through freeMemory
     size_t invalidFrees() const { return invalidFrees_.load(); }
     // Calls that reached the table while no plugin was loaded (process-wide).
     size_t lateCalls() const;
@@ -179,8 +179,7 @@ public:
     void userWhisper(const std::string& key, anyid from, anyid to, int status);
     // mode 1 private (target = client id), 2 channel (target = channel id, 0 = sender's),
     // 3 server.
-    void userText(const std::string& key, anyid from, int mode, u64 target, const std::string& text,
-                  int ffIgnored = 0);
+    void userText(const std::string& key, anyid from, int mode, u64 target, const std::string& text, int ffIgnored = 0);
     void userPoke(const std::string& key, anyid from, anyid to, const std::string& text, int ffIgnored = 0);
     // A plugin command from client `from` to everybody on the server.
     void userPluginCommand(const std::string& key, anyid from, const std::string& text,
@@ -207,7 +206,7 @@ public:
     // ---- GUI actions and raw callbacks (run on the event thread, wait for the result)
     void menuItem(u64 handler, int type, int menuId, u64 selected);
     void hotkey(const std::string& keyword);
-    int processCommand(u64 handler, const std::string& text);   // -1 when not exported
+    int processCommand(u64 handler, const std::string& text); // -1 when not exported
     std::optional<std::string> infoData(u64 handler, u64 id, int type);
     void configure();
     void fireConnectStatus(u64 handler, int status, unsigned error);
@@ -215,8 +214,8 @@ public:
     void fireTalkStatus(u64 handler, int status, int whisper, anyid client);
     int fireTextMessage(u64 handler, int mode, anyid to, anyid from, const std::string& fromName,
                         const std::string& fromUid, const std::string& message, int ffIgnored);
-    int firePoke(u64 handler, anyid from, const std::string& name, const std::string& uid,
-                 const std::string& message, int ffIgnored);
+    int firePoke(u64 handler, anyid from, const std::string& name, const std::string& uid, const std::string& message,
+                 int ffIgnored);
     void fireSelfVariable(u64 handler, int flag, const std::string& oldValue, const std::string& newValue);
     int fireServerError(u64 handler, const std::string& message, unsigned error, const std::string& returnCode,
                         const std::string& extra);
@@ -266,8 +265,7 @@ public:
     // that sees it. by = 0: a move of its own.
     void moveClient(const std::string& key, anyid id, u64 channel, anyid by, const std::string& message);
     void finishRequest(u64 handler, const std::string& returnCode, unsigned error, const std::string& extra = "");
-    void deliverText(const std::string& key, anyid from, int mode, u64 target, const std::string& text,
-                     int ffIgnored);
+    void deliverText(const std::string& key, anyid from, int mode, u64 target, const std::string& text, int ffIgnored);
     // Fires onPluginCommandEvent as the loaded generation does (3 or 6 arguments).
     void callPluginCommand(u64 handler, const std::string& pluginName, const std::string& text, anyid from);
     void deliverPluginCommand(const std::string& key, anyid from, int targetMode, std::vector<anyid> targets,
@@ -300,4 +298,4 @@ Client* activeClient();
 // Names of the 209 table members in table order.
 const std::vector<std::string>& functionNames();
 
-}  // namespace clientsim
+} // namespace clientsim

@@ -4,7 +4,8 @@ namespace clientsim {
 
 EventLoop::EventLoop() : thread_([this] { run(); }) {}
 
-EventLoop::~EventLoop() {
+EventLoop::~EventLoop()
+{
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
@@ -13,7 +14,8 @@ EventLoop::~EventLoop() {
     thread_.join();
 }
 
-void EventLoop::post(std::function<void()> job, std::chrono::milliseconds delay) {
+void EventLoop::post(std::function<void()> job, std::chrono::milliseconds delay)
+{
     {
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_.emplace(std::make_pair(Clock::now() + delay, seq_++), std::move(job));
@@ -21,18 +23,22 @@ void EventLoop::post(std::function<void()> job, std::chrono::milliseconds delay)
     cv_.notify_all();
 }
 
-bool EventLoop::waitIdle(std::chrono::milliseconds timeout) {
+bool EventLoop::waitIdle(std::chrono::milliseconds timeout)
+{
     std::unique_lock<std::mutex> lock(mutex_);
     return cv_.wait_for(lock, timeout, [this] { return jobs_.empty() && !busy_; });
 }
 
-void EventLoop::pause() {
+void EventLoop::pause()
+{
     std::unique_lock<std::mutex> lock(mutex_);
     paused_ = true;
-    if (!onLoopThread()) cv_.wait(lock, [this] { return !busy_; });
+    if (!onLoopThread())
+        cv_.wait(lock, [this] { return !busy_; });
 }
 
-void EventLoop::resume() {
+void EventLoop::resume()
+{
     {
         std::lock_guard<std::mutex> lock(mutex_);
         paused_ = false;
@@ -40,10 +46,12 @@ void EventLoop::resume() {
     cv_.notify_all();
 }
 
-void EventLoop::run() {
+void EventLoop::run()
+{
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        if (stop_) return;
+        if (stop_)
+            return;
         if (paused_ || jobs_.empty()) {
             cv_.wait(lock);
             continue;
@@ -64,4 +72,4 @@ void EventLoop::run() {
     }
 }
 
-}  // namespace clientsim
+} // namespace clientsim

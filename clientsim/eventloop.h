@@ -44,4 +44,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace clientsim
+} // namespace clientsim

@@ -13,16 +13,28 @@
 
 namespace clientsim {
 
-inline std::string quoteText(const char* s) {
-    if (!s) return "NULL";
+inline std::string quoteText(const char* s)
+{
+    if (!s)
+        return "NULL";
     std::string out = "\"";
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
         switch (*p) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (*p < 0x20 || *p == 0x7f) {
                 char buf[8];
@@ -38,7 +50,8 @@ inline std::string quoteText(const char* s) {
 }
 
 template <class T>
-void formatArg(std::string& out, T v) {
+void formatArg(std::string& out, T v)
+{
     if constexpr (std::is_same_v<T, const char*>) {
         out += quoteText(v);
     } else if constexpr (std::is_same_v<T, const std::uint16_t*> || std::is_same_v<T, const std::uint64_t*>) {
@@ -48,7 +61,8 @@ void formatArg(std::string& out, T v) {
         }
         out += '[';
         for (int i = 0; v[i] != 0 && i < 4096; ++i) {
-            if (i) out += ',';
+            if (i)
+                out += ',';
             out += std::to_string(v[i]);
         }
         out += ']';
@@ -59,7 +73,8 @@ void formatArg(std::string& out, T v) {
         }
         out += '[';
         for (int i = 0; v[i] != nullptr && i < 4096; ++i) {
-            if (i) out += ',';
+            if (i)
+                out += ',';
             out += quoteText(v[i]);
         }
         out += ']';
@@ -81,12 +96,14 @@ void formatArg(std::string& out, T v) {
 }
 
 template <class... A>
-std::string formatArgs(A... a) {
+std::string formatArgs(A... a)
+{
     std::string out;
     if constexpr (sizeof...(A) > 0) {
         bool first = true;
         auto one = [&](auto v) {
-            if (!first) out += ", ";
+            if (!first)
+                out += ", ";
             first = false;
             formatArg(out, v);
         };
@@ -95,4 +112,4 @@ std::string formatArgs(A... a) {
     return out;
 }
 
-}  // namespace clientsim
+} // namespace clientsim

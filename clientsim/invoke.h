@@ -12,7 +12,8 @@ namespace clientsim {
 
 // Calls a plugin callback on the event thread and records it.
 template <class Fn, class... A>
-auto callPlugin(Client& c, const char* name, Fn fn, A... args) {
+auto callPlugin(Client& c, const char* name, Fn fn, A... args)
+{
     using R = decltype(fn(args...));
     if (!c.hasPlugin()) {
         // nothing loaded: the world changes without anybody to tell
@@ -48,4 +49,4 @@ auto callPlugin(Client& c, const char* name, Fn fn, A... args) {
     }
 }
 
-}  // namespace clientsim
+} // namespace clientsim

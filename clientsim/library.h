@@ -11,4 +11,4 @@ void* openLibrary(const std::string& path, std::string& error);
 void* librarySymbol(void* library, const char* name);
 void closeLibrary(void* library);
 
-}  // namespace clientsim
+} // namespace clientsim

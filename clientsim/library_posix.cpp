@@ -5,7 +5,8 @@
 
 namespace clientsim {
 
-void* openLibrary(const std::string& path, std::string& error) {
+void* openLibrary(const std::string& path, std::string& error)
+{
     void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib) {
         const char* why = dlerror();
@@ -14,11 +15,16 @@ void* openLibrary(const std::string& path, std::string& error) {
     return lib;
 }
 
-void* librarySymbol(void* library, const char* name) { return dlsym(library, name); }
-
-void closeLibrary(void* library) {
-    if (library) dlclose(library);
+void* librarySymbol(void* library, const char* name)
+{
+    return dlsym(library, name);
 }
 
-}  // namespace clientsim
+void closeLibrary(void* library)
+{
+    if (library)
+        dlclose(library);
+}
+
+} // namespace clientsim
 #endif

@@ -29,33 +29,38 @@ std::condition_variable g_quitCv;
 bool g_quit = false;
 volatile sig_atomic_t g_signal = 0;
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: clientsim --plugin PATH [--workdir DIR] [--script FILE] [--control SOCKET]\n"
-                 "                 [--register-after] [--plugin-id ID] [--no-load]\n"
-                 "                 [--generation 3.1|3.3|3.5|3.6] [--qt VERSION|none]\n"
-                 "Control commands come from the script file, then stdin (and the control socket).\n"
-                 "See clientsim/README.md for the command list.\n");
+void usage()
+{
+    std::fprintf(stderr, "usage: clientsim --plugin PATH [--workdir DIR] [--script FILE] [--control SOCKET]\n"
+                         "                 [--register-after] [--plugin-id ID] [--no-load]\n"
+                         "                 [--generation 3.1|3.3|3.5|3.6] [--qt VERSION|none]\n"
+                         "Control commands come from the script file, then stdin (and the control socket).\n"
+                         "See clientsim/README.md for the command list.\n");
 }
 
-void requestQuit() {
+void requestQuit()
+{
     std::lock_guard<std::mutex> lock(g_quitMutex);
     g_quit = true;
     g_quitCv.notify_all();
 }
 
 // Runs one control line; returns "" or the error.
-std::string runLine(clientsim::Script& script, const std::string& line) {
+std::string runLine(clientsim::Script& script, const std::string& line)
+{
     std::lock_guard<std::mutex> lock(g_runMutex);
-    if (script.quitRequested()) return "quitting";
+    if (script.quitRequested())
+        return "quitting";
     bool more = script.execute(line);
-    if (!more) requestQuit();
+    if (!more)
+        requestQuit();
     return script.lastError();
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::string pluginPath, workdir, scriptFile, controlPath, pluginId, generation, qt;
     bool registerAfter = false, noLoad = false;
     for (int i = 1; i < argc; ++i) {
@@ -99,8 +104,10 @@ int main(int argc, char** argv) {
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     clientsim::ignoreBrokenPipes();
-    if (!pluginPath.empty()) pluginPath = std::filesystem::absolute(pluginPath).string();
-    if (!scriptFile.empty()) scriptFile = std::filesystem::absolute(scriptFile).string();
+    if (!pluginPath.empty())
+        pluginPath = std::filesystem::absolute(pluginPath).string();
+    if (!scriptFile.empty())
+        scriptFile = std::filesystem::absolute(scriptFile).string();
     if (!workdir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(workdir, ec);
@@ -119,8 +126,9 @@ int main(int argc, char** argv) {
         std::lock_guard<std::mutex> lock(g_printMutex);
         std::fputs(line.c_str(), stdout);
         std::fputc('\n', stdout);
-        std::fflush(stdout);  // line buffering is full buffering in the Windows C library
-        if (scriptPtr) scriptPtr->noteOutput(line);
+        std::fflush(stdout); // line buffering is full buffering in the Windows C library
+        if (scriptPtr)
+            scriptPtr->noteOutput(line);
     };
     clientsim::Script script(client, print);
     scriptPtr = &script;
@@ -141,7 +149,8 @@ int main(int argc, char** argv) {
     script.setLoadOptions(options);
     if (!noLoad) {
         std::string error = runLine(script, "load");
-        if (!error.empty()) return 1;
+        if (!error.empty())
+            return 1;
     }
 
     if (!scriptFile.empty()) {
@@ -150,7 +159,8 @@ int main(int argc, char** argv) {
             print("ERROR cannot read script " + scriptFile);
         }
         std::string line;
-        while (!script.quitRequested() && std::getline(in, line)) runLine(script, line);
+        while (!script.quitRequested() && std::getline(in, line))
+            runLine(script, line);
     }
 
     if (!controlPath.empty() && !script.quitRequested()) {
@@ -170,21 +180,25 @@ int main(int argc, char** argv) {
                 std::string line;
                 while (std::getline(std::cin, line)) {
                     runLine(script, line);
-                    if (script.quitRequested()) return;
+                    if (script.quitRequested())
+                        return;
                 }
             }
             // Without a control socket the end of the input ends the program.
-            if (!hasControl) requestQuit();
+            if (!hasControl)
+                requestQuit();
         }).detach();
         std::signal(SIGTERM, [](int sig) { g_signal = sig; });
         std::signal(SIGINT, [](int sig) { g_signal = sig; });
         std::unique_lock<std::mutex> lock(g_quitMutex);
-        while (!g_quit && !g_signal) g_quitCv.wait_for(lock, std::chrono::milliseconds(50));
+        while (!g_quit && !g_signal)
+            g_quitCv.wait_for(lock, std::chrono::milliseconds(50));
     }
 
     {
         std::lock_guard<std::mutex> lock(g_runMutex);
-        if (client.loaded()) client.unload();
+        if (client.loaded())
+            client.unload();
     }
     clientsim::closeControlSocket();
     std::fflush(stdout);

@@ -20,16 +20,15 @@ using anyid = std::uint16_t;
 
 // Property numbers used by the model (same numbering as the plugin interface).
 namespace prop {
-inline constexpr int UniqueIdentifier = 0, Nickname = 1, Version = 2, Platform = 3, FlagTalking = 4,
-                     InputMuted = 5, OutputMuted = 6, InputDeactivated = 10, MetaData = 15, IsMuted = 16,
-                     DatabaseId = 32, Away = 38, AwayMessage = 39, Type = 40, TalkPower = 42,
-                     Description = 45, IsTalker = 46, NicknamePhonetic = 53, ChannelCommander = 57,
-                     ClientEnd = 61;
-inline constexpr int ChannelName = 0, ChannelTopic = 1, ChannelDescription = 2, ChannelPassword = 3,
-                     ChannelOrder = 8, ChannelFlagDefault = 11, ChannelFlagPassword = 12, ChannelEnd = 33;
+inline constexpr int UniqueIdentifier = 0, Nickname = 1, Version = 2, Platform = 3, FlagTalking = 4, InputMuted = 5,
+                     OutputMuted = 6, InputDeactivated = 10, MetaData = 15, IsMuted = 16, DatabaseId = 32, Away = 38,
+                     AwayMessage = 39, Type = 40, TalkPower = 42, Description = 45, IsTalker = 46,
+                     NicknamePhonetic = 53, ChannelCommander = 57, ClientEnd = 61;
+inline constexpr int ChannelName = 0, ChannelTopic = 1, ChannelDescription = 2, ChannelPassword = 3, ChannelOrder = 8,
+                     ChannelFlagDefault = 11, ChannelFlagPassword = 12, ChannelEnd = 33;
 inline constexpr int ServerUid = 0, ServerName = 1, ServerWelcome = 2, ServerPlatform = 3, ServerVersion = 4,
                      ServerMaxClients = 5, ServerClientsOnline = 7, ServerChannelsOnline = 8, ServerEnd = 83;
-}  // namespace prop
+} // namespace prop
 
 struct Channel {
     u64 id = 0;
@@ -43,8 +42,8 @@ struct Channel {
 // of our handlers.
 struct User {
     anyid id = 0;
-    u64 channel = 0;   // 0 while leaving (kept until the leave events were delivered)
-    u64 handler = 0;   // the handler whose own client this is; 0 = simulated user
+    u64 channel = 0; // 0 while leaving (kept until the leave events were delivered)
+    u64 handler = 0; // the handler whose own client this is; 0 = simulated user
     bool gone = false;
     std::map<int, std::string> vars;
     std::string get(int flag) const;
@@ -61,16 +60,16 @@ struct PermRow {
 };
 
 struct Server {
-    std::string key;       // name used by the control script
+    std::string key; // name used by the control script
     std::string host;
     unsigned port = 9987;
     bool reachable = true;
     std::map<int, std::string> vars;
-    std::vector<u64> channelOrder;  // creation order = the client's list order
+    std::vector<u64> channelOrder; // creation order = the client's list order
     std::map<u64, Channel> channels;
     std::map<anyid, User> users;
-    std::map<u64, std::vector<PermRow>> channelPerms;  // by channel id
-    std::map<u64, std::vector<PermRow>> clientPerms;   // by client database id
+    std::map<u64, std::vector<PermRow>> channelPerms; // by channel id
+    std::map<u64, std::vector<PermRow>> clientPerms;  // by client database id
     u64 defaultChannel() const;
     // "Main/Lobby" → channel id, 0 when no such path.
     u64 channelByPath(const std::string& path) const;
@@ -88,13 +87,13 @@ struct Handler {
     anyid ownId = 0;
     bool subscribeAll = true;
     std::set<u64> subscribed;
-    std::map<int, std::string> self;         // own variables while not on a server
-    std::map<int, std::string> pending;      // set but not yet flushed
+    std::map<int, std::string> self;    // own variables while not on a server
+    std::map<int, std::string> pending; // set but not yet flushed
     std::map<std::string, std::string> preProcessor;
     std::map<std::string, std::string> playback;
     std::map<anyid, float> volumes;
-    std::set<anyid> muted;                   // clients muted locally on this handler
-    std::set<anyid> leaving;                 // clients whose leave-view move is being delivered
+    std::set<anyid> muted;   // clients muted locally on this handler
+    std::set<anyid> leaving; // clients whose leave-view move is being delivered
     std::string captureMode, captureDevice, playbackMode, playbackDevice;
     // what the connection was opened with
     std::string label, address, serverPassword, nickname, channelPath, channelPassword;
@@ -104,16 +103,16 @@ struct Handler {
 struct Bookmark {
     std::string name;
     bool folder = false;
-    std::string uuid;                 // bookmarks only
+    std::string uuid; // bookmarks only
     std::string address, nickname, channel, serverPassword, channelPassword;
     std::string captureProfile, playbackProfile, identity;
-    std::vector<Bookmark> children;   // folders only
+    std::vector<Bookmark> children; // folders only
 };
 
 struct WavePlay {
     u64 handler = 0;
     std::string path;
-    u64 handle = 0;   // 0 for playWaveFile
+    u64 handle = 0; // 0 for playWaveFile
     bool loop = false;
     bool paused = false;
     bool closed = false;
@@ -136,9 +135,9 @@ struct CustomDevice {
 struct State {
     std::map<std::string, Server> servers;
     std::map<u64, Handler> handlers;
-    u64 current = 0;             // the current tab's handler
-    u64 nextHandlerId = 0;       // 0 = lowest free id; otherwise the next new handler gets this
-    std::map<int, std::vector<std::string>> profiles;  // PluginGuiProfile → names
+    u64 current = 0;                                  // the current tab's handler
+    u64 nextHandlerId = 0;                            // 0 = lowest free id; otherwise the next new handler gets this
+    std::map<int, std::vector<std::string>> profiles; // PluginGuiProfile → names
     std::map<int, int> profileDefault;
     std::vector<Bookmark> bookmarks;
     std::vector<WavePlay> waves;
@@ -146,11 +145,11 @@ struct State {
     std::map<std::string, CustomDevice> customDevices;
     std::vector<std::string> captureDevices{"default"}, playbackDevices{"default"};
     std::vector<LogLine> log;
-    std::vector<std::string> tabMessages;              // printMessageToCurrentTab / printMessage
-    std::vector<std::string> shown;                    // what the client itself showed (chat, pokes, errors)
+    std::vector<std::string> tabMessages; // printMessageToCurrentTab / printMessage
+    std::vector<std::string> shown;       // what the client itself showed (chat, pokes, errors)
     std::map<int, bool> menuEnabled;
-    std::string appPath = "/opt/teamspeak3/", resourcesPath = "/opt/teamspeak3/",
-                configPath = "/tmp/clientsim/config/", pluginPath = "/tmp/clientsim/plugins/";
+    std::string appPath = "/opt/teamspeak3/", resourcesPath = "/opt/teamspeak3/", configPath = "/tmp/clientsim/config/",
+                pluginPath = "/tmp/clientsim/plugins/";
     std::string clientVersion = "3.1.10 [Build: 1528536950]";
     u64 clientVersionNumber = 1528536950;
     unsigned returnCodeCounter = 0;
@@ -159,7 +158,7 @@ struct State {
     Handler* handler(u64 id);
     Server* serverOf(const Handler& h);
     Server* server(const std::string& key);
-    Server* serverByAddress(const std::string& address);  // "host" or "host:port"
+    Server* serverByAddress(const std::string& address); // "host" or "host:port"
     // The own client of an established handler, or nullptr.
     User* ownUser(const Handler& h);
     u64 ownChannel(const Handler& h);
@@ -174,20 +173,22 @@ public:
     Model();
 
     template <class F>
-    auto with(F&& f) {
+    auto with(F&& f)
+    {
         std::lock_guard<std::mutex> lock(mutex_);
         return f(state_);
     }
     template <class F>
-    auto with(F&& f) const {
+    auto with(F&& f) const
+    {
         std::lock_guard<std::mutex> lock(mutex_);
         return f(static_cast<const State&>(state_));
     }
 
     // Convenience reads for tests (each takes the lock once).
-    int connectionStatus(u64 handler) const;        // -1 = no such handler
-    anyid ownClientId(u64 handler) const;            // 0 = none
-    u64 ownChannel(u64 handler) const;               // 0 = none
+    int connectionStatus(u64 handler) const; // -1 = no such handler
+    anyid ownClientId(u64 handler) const;    // 0 = none
+    u64 ownChannel(u64 handler) const;       // 0 = none
     std::optional<std::string> selfVariable(u64 handler, int flag) const;
     std::optional<std::string> preProcessor(u64 handler, const std::string& ident) const;
     std::optional<std::string> playbackConfig(u64 handler, const std::string& ident) const;
@@ -214,4 +215,4 @@ bool isReadableWave(const std::string& path);
 // Splits "host:port" (port optional, default 9987); accepts "[v6]:port".
 void splitAddress(const std::string& address, std::string& host, unsigned& port);
 
-}  // namespace clientsim
+} // namespace clientsim

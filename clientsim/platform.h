@@ -19,4 +19,4 @@ bool serveControlSocket(const std::string& path, std::function<std::string(const
 // Stops listening and removes the socket file.
 void closeControlSocket();
 
-}  // namespace clientsim
+} // namespace clientsim

@@ -7,16 +7,20 @@
 
 namespace clientsim {
 
-void ignoreBrokenPipes() {}  // Windows raises no signal for a broken pipe
+void ignoreBrokenPipes() {} // Windows raises no signal for a broken pipe
 
-bool stdinIsTerminal() { return ::_isatty(::_fileno(stdin)) != 0; }
+bool stdinIsTerminal()
+{
+    return ::_isatty(::_fileno(stdin)) != 0;
+}
 
-bool serveControlSocket(const std::string&, std::function<std::string(const std::string&)>, std::string& error) {
+bool serveControlSocket(const std::string&, std::function<std::string(const std::string&)>, std::string& error)
+{
     error = "no control socket on Windows: use stdin or --script";
     return false;
 }
 
 void closeControlSocket() {}
 
-}  // namespace clientsim
+} // namespace clientsim
 #endif

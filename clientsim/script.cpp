@@ -15,56 +15,71 @@ struct ScriptError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-long long number(const std::string& text, const char* what) {
-    if (text.empty()) throw ScriptError(std::string("missing ") + what);
+long long number(const std::string& text, const char* what)
+{
+    if (text.empty())
+        throw ScriptError(std::string("missing ") + what);
     char* end = nullptr;
     long long v = std::strtoll(text.c_str(), &end, 0);
-    if (!end || *end != '\0') throw ScriptError(std::string("not a number for ") + what + ": " + text);
+    if (!end || *end != '\0')
+        throw ScriptError(std::string("not a number for ") + what + ": " + text);
     return v;
 }
 
-bool onOff(const std::string& text) {
-    if (text == "on" || text == "1" || text == "true" || text == "yes") return true;
-    if (text == "off" || text == "0" || text == "false" || text == "no") return false;
+bool onOff(const std::string& text)
+{
+    if (text == "on" || text == "1" || text == "true" || text == "yes")
+        return true;
+    if (text == "off" || text == "0" || text == "false" || text == "no")
+        return false;
     throw ScriptError("expected on or off: " + text);
 }
 
-int profileKind(const std::string& text) {
+int profileKind(const std::string& text)
+{
     static const std::map<std::string, int> kinds{{"capture", PLUGIN_GUI_SOUND_CAPTURE},
                                                   {"playback", PLUGIN_GUI_SOUND_PLAYBACK},
                                                   {"hotkey", PLUGIN_GUI_HOTKEY},
                                                   {"sound", PLUGIN_GUI_SOUNDPACK},
                                                   {"identity", PLUGIN_GUI_IDENTITY}};
     auto it = kinds.find(text);
-    if (it == kinds.end()) throw ScriptError("unknown profile kind: " + text);
+    if (it == kinds.end())
+        throw ScriptError("unknown profile kind: " + text);
     return it->second;
 }
 
-int talkStatus(const std::string& text) {
-    if (text == "start") return STATUS_TALKING;
-    if (text == "stop") return STATUS_NOT_TALKING;
+int talkStatus(const std::string& text)
+{
+    if (text == "start")
+        return STATUS_TALKING;
+    if (text == "stop")
+        return STATUS_NOT_TALKING;
     return static_cast<int>(number(text, "talk status"));
 }
 
-}  // namespace
+} // namespace
 
-Script::Script(Client& client, std::function<void(const std::string&)> out)
-    : client_(client), out_(std::move(out)) {}
+Script::Script(Client& client, std::function<void(const std::string&)> out) : client_(client), out_(std::move(out)) {}
 
-void Script::say(const std::string& line) {
+void Script::say(const std::string& line)
+{
     out_(line);
 }
 
-void Script::noteOutput(const std::string& line) {
+void Script::noteOutput(const std::string& line)
+{
     std::lock_guard<std::mutex> lock(outputMutex_);
     output_.push_back(line);
 }
 
-bool Script::split(const std::string& line, std::vector<Word>& words, std::string& error) {
+bool Script::split(const std::string& line, std::vector<Word>& words, std::string& error)
+{
     size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n')) ++i;
-        if (i >= line.size()) break;
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n'))
+            ++i;
+        if (i >= line.size())
+            break;
         Word w;
         w.quoted = line[i] == '"';
         while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n') {
@@ -72,7 +87,7 @@ bool Script::split(const std::string& line, std::vector<Word>& words, std::strin
                 w.text += line[i++];
                 continue;
             }
-            ++i;  // opening quote
+            ++i; // opening quote
             bool closed = false;
             while (i < line.size()) {
                 char ch = line[i++];
@@ -83,10 +98,17 @@ bool Script::split(const std::string& line, std::vector<Word>& words, std::strin
                 if (ch == '\\' && i < line.size()) {
                     char e = line[i++];
                     switch (e) {
-                    case 'n': w.text += '\n'; break;
-                    case 'r': w.text += '\r'; break;
-                    case 't': w.text += '\t'; break;
-                    default: w.text += e;
+                    case 'n':
+                        w.text += '\n';
+                        break;
+                    case 'r':
+                        w.text += '\r';
+                        break;
+                    case 't':
+                        w.text += '\t';
+                        break;
+                    default:
+                        w.text += e;
                     }
                     continue;
                 }
@@ -102,12 +124,15 @@ bool Script::split(const std::string& line, std::vector<Word>& words, std::strin
     return true;
 }
 
-bool Script::execute(const std::string& rawLine) {
+bool Script::execute(const std::string& rawLine)
+{
     lastError_.clear();
     std::string line = rawLine;
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
     size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line[first] == '#') return !quit_;
+    if (first == std::string::npos || line[first] == '#')
+        return !quit_;
     std::vector<Word> words;
     std::string error;
     if (!split(line, words, error)) {
@@ -134,40 +159,48 @@ bool Script::execute(const std::string& rawLine) {
         lastError_ = e.what();
         say("ERROR " + lastError_ + ": " + line);
     }
-    if (sync_ && !quit_ && client_.loaded()) client_.waitIdle(std::chrono::seconds(10));
+    if (sync_ && !quit_ && client_.loaded())
+        client_.waitIdle(std::chrono::seconds(10));
     return !quit_;
 }
 
 void Script::run(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& named,
-                 const std::vector<std::string>&) {
+                 const std::vector<std::string>&)
+{
     const std::string& cmd = args[0];
     auto arg = [&](size_t i, const char* what) -> const std::string& {
-        if (i >= args.size()) throw ScriptError(std::string("missing ") + what);
+        if (i >= args.size())
+            throw ScriptError(std::string("missing ") + what);
         return args[i];
     };
     auto opt = [&](const char* key, const std::string& fallback = "") {
         for (const auto& [k, v] : named)
-            if (k == key) return v;
+            if (k == key)
+                return v;
         return fallback;
     };
     auto has = [&](const char* key) {
         for (const auto& [k, v] : named)
-            if (k == key) return true;
+            if (k == key)
+                return true;
         for (size_t i = 1; i < args.size(); ++i)
-            if (args[i] == key) return true;
+            if (args[i] == key)
+                return true;
         return false;
     };
     // Positional text: the remaining words joined by one blank.
     auto rest = [&](size_t from) {
         std::string out;
-        for (size_t i = from; i < args.size(); ++i) out += (i > from ? " " : "") + args[i];
+        for (size_t i = from; i < args.size(); ++i)
+            out += (i > from ? " " : "") + args[i];
         return out;
     };
     auto handler = [&](size_t i) { return static_cast<u64>(number(arg(i, "handler"), "handler")); };
     auto id = [&](size_t i, const char* what) { return static_cast<anyid>(number(arg(i, what), what)); };
     auto requireServer = [&](const std::string& key) {
         bool ok = client_.model().with([&](State& s) { return s.server(key) != nullptr; });
-        if (!ok) throw ScriptError("unknown server: " + key);
+        if (!ok)
+            throw ScriptError("unknown server: " + key);
     };
 
     if (cmd == "quit" || cmd == "exit") {
@@ -175,22 +208,29 @@ void Script::run(const std::vector<std::string>& args, const std::vector<std::pa
     } else if (cmd == "load") {
         LoadOptions options = loadOptions_;
         std::string path = args.size() > 1 ? args[1] : pluginPath_;
-        if (path.empty()) throw ScriptError("no plugin path");
+        if (path.empty())
+            throw ScriptError("no plugin path");
         std::string reg = opt("register");
-        if (reg == "after") options.registerBeforeInit = false;
-        if (reg == "before") options.registerBeforeInit = true;
-        if (!opt("id").empty()) options.pluginId = opt("id");
-        if (!client_.load(path, options)) throw ScriptError(client_.lastError());
+        if (reg == "after")
+            options.registerBeforeInit = false;
+        if (reg == "before")
+            options.registerBeforeInit = true;
+        if (!opt("id").empty())
+            options.pluginId = opt("id");
+        if (!client_.load(path, options))
+            throw ScriptError(client_.lastError());
         say("INFO loaded " + client_.info().name + " " + client_.info().version + " id=" + client_.info().pluginId);
     } else if (cmd == "unload") {
-        if (!client_.loaded()) throw ScriptError("no plugin loaded");
+        if (!client_.loaded())
+            throw ScriptError("no plugin loaded");
         client_.unload();
         say("INFO unloaded");
     } else if (cmd == "wait") {
         std::this_thread::sleep_for(std::chrono::milliseconds(number(arg(1, "milliseconds"), "milliseconds")));
     } else if (cmd == "sync") {
         auto ms = std::chrono::milliseconds(args.size() > 1 ? number(args[1], "milliseconds") : 10000);
-        if (!client_.waitIdle(ms)) throw ScriptError("events still pending");
+        if (!client_.waitIdle(ms))
+            throw ScriptError("events still pending");
     } else if (cmd == "expect") {
         std::string text = arg(1, "text");
         auto timeout = std::chrono::milliseconds(number(opt("timeout", "5000"), "timeout"));
@@ -204,7 +244,8 @@ void Script::run(const std::vector<std::string>& args, const std::vector<std::pa
                         return;
                     }
             }
-            if (std::chrono::steady_clock::now() >= deadline) throw ScriptError("not seen: " + text);
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw ScriptError("not seen: " + text);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     } else if (cmd == "print") {
@@ -228,7 +269,7 @@ void Script::run(const std::vector<std::string>& args, const std::vector<std::pa
             client_.model().with([&](State& s) { s.nextHandlerId = static_cast<u64>(number(value, "handler")); });
         else if (name == "apppath" || name == "configpath" || name == "pluginpath" || name == "resourcespath")
             client_.model().with([&](State& s) {
-                (name == "apppath" ? s.appPath
+                (name == "apppath"      ? s.appPath
                  : name == "configpath" ? s.configPath
                  : name == "pluginpath" ? s.pluginPath
                                         : s.resourcesPath) = value;
@@ -288,7 +329,8 @@ void Script::run(const std::vector<std::string>& args, const std::vector<std::pa
         u.inputMuted = has("inmuted");
         u.outputMuted = has("outmuted");
         u.away = has("away");
-        if (!client_.userJoin(args[1], u)) throw ScriptError("cannot join (id taken or no such channel)");
+        if (!client_.userJoin(args[1], u))
+            throw ScriptError("cannot join (id taken or no such channel)");
     } else if (cmd == "leave") {
         requireServer(arg(1, "server key"));
         client_.userLeave(args[1], id(2, "client id"), rest(3));
@@ -342,55 +384,65 @@ void Script::run(const std::vector<std::string>& args, const std::vector<std::pa
         client_.serverError(handler(1), static_cast<unsigned>(number(arg(2, "error"), "error")), arg(3, "message"),
                             opt("rc"), opt("extra"));
     } else if (cmd == "permerror") {
-        client_.permissionError(handler(1), static_cast<unsigned>(number(arg(2, "error"), "error")),
-                                arg(3, "message"), opt("rc"),
-                                static_cast<unsigned>(number(arg(4, "permission id"), "permission id")));
+        client_.permissionError(handler(1), static_cast<unsigned>(number(arg(2, "error"), "error")), arg(3, "message"),
+                                opt("rc"), static_cast<unsigned>(number(arg(4, "permission id"), "permission id")));
     } else if (cmd == "status") {
-        if (!client_.loaded()) throw ScriptError("no plugin loaded");
+        if (!client_.loaded())
+            throw ScriptError("no plugin loaded");
         client_.fireConnectStatus(handler(1), static_cast<int>(number(arg(2, "status"), "status")),
                                   static_cast<unsigned>(number(opt("error", "0"), "error")));
     } else if (cmd == "menu") {
-        if (!client_.loaded()) throw ScriptError("no plugin loaded");
+        if (!client_.loaded())
+            throw ScriptError("no plugin loaded");
         client_.menuItem(handler(1), static_cast<int>(number(arg(2, "menu type"), "menu type")),
                          static_cast<int>(number(arg(3, "menu id"), "menu id")),
                          static_cast<u64>(number(arg(4, "selected id"), "selected id")));
     } else if (cmd == "hotkey") {
-        if (!client_.loaded()) throw ScriptError("no plugin loaded");
+        if (!client_.loaded())
+            throw ScriptError("no plugin loaded");
         client_.hotkey(arg(1, "keyword"));
     } else if (cmd == "command") {
-        if (!client_.loaded()) throw ScriptError("no plugin loaded");
+        if (!client_.loaded())
+            throw ScriptError("no plugin loaded");
         int r = client_.processCommand(handler(1), rest(2));
         say("INFO command result " + std::to_string(r));
     } else if (cmd == "infodata") {
-        if (!client_.loaded()) throw ScriptError("no plugin loaded");
+        if (!client_.loaded())
+            throw ScriptError("no plugin loaded");
         auto data = client_.infoData(handler(1), static_cast<u64>(number(arg(3, "id"), "id")),
                                      static_cast<int>(number(arg(2, "type"), "type")));
         say("INFO infodata " + (data ? quoteText(data->c_str()) : std::string("NULL")));
     } else if (cmd == "configure") {
-        if (!client_.loaded()) throw ScriptError("no plugin loaded");
+        if (!client_.loaded())
+            throw ScriptError("no plugin loaded");
         client_.configure();
     } else if (cmd == "state") {
         u64 h = handler(1);
         std::string text = client_.model().with([&](State& s) -> std::string {
             Handler* hd = s.handler(h);
-            if (!hd) return "";
+            if (!hd)
+                return "";
             std::string t = "INFO handler " + std::to_string(h) + " status=" + std::to_string(hd->status) +
                             " server=" + hd->server + " own=" + std::to_string(hd->ownId) +
                             " channel=" + std::to_string(s.ownChannel(*hd));
-            for (const auto& [k, v] : hd->preProcessor) t += " pre." + k + "=" + v;
-            for (const auto& [k, v] : hd->playback) t += " play." + k + "=" + v;
+            for (const auto& [k, v] : hd->preProcessor)
+                t += " pre." + k + "=" + v;
+            for (const auto& [k, v] : hd->playback)
+                t += " play." + k + "=" + v;
             return t;
         });
-        if (text.empty()) throw ScriptError("no such handler");
+        if (text.empty())
+            throw ScriptError("no such handler");
         say(text);
     } else if (cmd == "tabmessages") {
-        for (const auto& m : client_.model().tabMessages()) say("INFO tab " + quoteText(m.c_str()));
+        for (const auto& m : client_.model().tabMessages())
+            say("INFO tab " + quoteText(m.c_str()));
     } else if (cmd == "memory") {
-        say("INFO memory outstanding=" + std::to_string(client_.outstandingBlocks()) +
-            " invalidfrees=" + std::to_string(client_.invalidFrees()) + " latecalls=" + std::to_string(client_.lateCalls()));
+        say("INFO memory outstanding=" + std::to_string(client_.outstandingBlocks()) + " invalidfrees=" +
+            std::to_string(client_.invalidFrees()) + " latecalls=" + std::to_string(client_.lateCalls()));
     } else {
         throw ScriptError("unknown command: " + cmd);
     }
 }
 
-}  // namespace clientsim
+} // namespace clientsim

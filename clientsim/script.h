@@ -57,4 +57,4 @@ private:
     size_t expectFrom_ = 0;
 };
 
-}  // namespace clientsim
+} // namespace clientsim

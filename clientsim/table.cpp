@@ -24,8 +24,10 @@ namespace {
 std::atomic<Client*> g_active{nullptr};
 std::atomic<size_t> g_lateCalls{0};
 
-std::string resultText(unsigned r) {
-    if (r == 0) return "0";
+std::string resultText(unsigned r)
+{
+    if (r == 0)
+        return "0";
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%04x", r);
     return buf;
@@ -37,7 +39,8 @@ struct Thunk;
 template <class R, class... A>
 struct Thunk<R (*)(A...)> {
     template <const char* Name, auto Impl>
-    static R call(A... a) {
+    static R call(A... a)
+    {
         Client* c = g_active.load();
         TraceEntry e;
         e.kind = TraceEntry::Kind::Call;
@@ -69,7 +72,8 @@ struct Thunk<R (*)(A...)> {
             } else {
                 e.result = "[not implemented]";
                 c->record(std::move(e));
-                if constexpr (!std::is_void_v<R>) return R{};
+                if constexpr (!std::is_void_v<R>)
+                    return R{};
             }
         } else if constexpr (std::is_void_v<R>) {
             Impl(*c, a...);
@@ -89,119 +93,165 @@ struct Thunk<R (*)(A...)> {
 
 // ---- helpers ------------------------------------------------------------------
 
-void copyOut(char* dest, size_t maxLen, const std::string& text) {
-    if (!dest || maxLen == 0) return;
+void copyOut(char* dest, size_t maxLen, const std::string& text)
+{
+    if (!dest || maxLen == 0)
+        return;
     size_t n = std::min(text.size(), maxLen - 1);
     std::memcpy(dest, text.data(), n);
     dest[n] = '\0';
 }
 
 template <class F>
-unsigned withHandler(Client& c, u64 h, F f) {
+unsigned withHandler(Client& c, u64 h, F f)
+{
     return c.model().with([&](State& s) -> unsigned {
         Handler* hd = s.handler(h);
-        if (!hd) return ERROR_invalid_server_connection_handler_id;
+        if (!hd)
+            return ERROR_invalid_server_connection_handler_id;
         return f(s, *hd);
     });
 }
 
 // The handler must be fully connected (status 4).
 template <class F>
-unsigned withConnected(Client& c, u64 h, F f) {
+unsigned withConnected(Client& c, u64 h, F f)
+{
     return withHandler(c, h, [&](State& s, Handler& hd) -> unsigned {
         Server* srv = s.serverOf(hd);
-        if (hd.status != STATUS_CONNECTION_ESTABLISHED || !srv) return ERROR_not_connected;
+        if (hd.status != STATUS_CONNECTION_ESTABLISHED || !srv)
+            return ERROR_not_connected;
         return f(s, hd, *srv);
     });
 }
 
 // A client the handler knows: its own client or one in a channel it sees.
-User* visibleUser(State& s, Handler& h, Server& srv, anyid id) {
+User* visibleUser(State& s, Handler& h, Server& srv, anyid id)
+{
     User* u = srv.user(id);
-    if (!u) return nullptr;
-    if (u->handler == h.id) return u;
-    if (u->gone) return u;  // still known while its leave is being reported
-    if (h.leaving.count(id)) return u;  // likewise while it leaves this handler's view
+    if (!u)
+        return nullptr;
+    if (u->handler == h.id)
+        return u;
+    if (u->gone)
+        return u; // still known while its leave is being reported
+    if (h.leaving.count(id))
+        return u; // likewise while it leaves this handler's view
     return s.seesChannel(h, u->channel) ? u : nullptr;
 }
 
 template <class T>
-T* allocList(Client& c, const std::vector<T>& items) {
+T* allocList(Client& c, const std::vector<T>& items)
+{
     T* out = static_cast<T*>(c.allocate((items.size() + 1) * sizeof(T)));
-    for (size_t i = 0; i < items.size(); ++i) out[i] = items[i];
+    for (size_t i = 0; i < items.size(); ++i)
+        out[i] = items[i];
     out[items.size()] = 0;
     return out;
 }
 
-bool parseNumber(const char* text, double& out) {
-    if (!text || !*text) return false;
+bool parseNumber(const char* text, double& out)
+{
+    if (!text || !*text)
+        return false;
     char* end = nullptr;
     out = std::strtod(text, &end);
     return end && *end == '\0';
 }
 
-std::string orEmpty(const char* s) {
+std::string orEmpty(const char* s)
+{
     return s ? std::string(s) : std::string();
 }
 
-const std::set<int>& settableSelfFlags() {
-    static const std::set<int> flags{prop::Nickname, prop::InputMuted, prop::OutputMuted, 7, 8, 9,
-                                     prop::InputDeactivated, 12, 13, prop::MetaData, prop::Away, prop::AwayMessage,
-                                     41, prop::Description, prop::NicknamePhonetic, prop::ChannelCommander};
+const std::set<int>& settableSelfFlags()
+{
+    static const std::set<int> flags{prop::Nickname,
+                                     prop::InputMuted,
+                                     prop::OutputMuted,
+                                     7,
+                                     8,
+                                     9,
+                                     prop::InputDeactivated,
+                                     12,
+                                     13,
+                                     prop::MetaData,
+                                     prop::Away,
+                                     prop::AwayMessage,
+                                     41,
+                                     prop::Description,
+                                     prop::NicknamePhonetic,
+                                     prop::ChannelCommander};
     return flags;
 }
 
 // ---- library, errors, memory, log --------------------------------------------
 
-unsigned f_getClientLibVersion(Client& c, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientLibVersion(Client& c, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v = c.model().with([](State& s) { return s.clientVersion; });
     *result = c.allocateString(v);
     return ERROR_ok;
 }
 
-unsigned f_getClientLibVersionNumber(Client& c, uint64* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientLibVersionNumber(Client& c, uint64* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     *result = c.model().with([](State& s) { return s.clientVersionNumber; });
     return ERROR_ok;
 }
 
-unsigned f_spawnNewServerConnectionHandler(Client& c, int, uint64* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_spawnNewServerConnectionHandler(Client& c, int, uint64* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     *result = c.model().with([](State& s) { return s.newHandler().id; });
     return ERROR_ok;
 }
 
-unsigned f_destroyServerConnectionHandler(Client& c, uint64 h) {
+unsigned f_destroyServerConnectionHandler(Client& c, uint64 h)
+{
     return withHandler(c, h, [&](State& s, Handler& hd) -> unsigned {
-        if (hd.status != 0) return ERROR_currently_not_possible;
+        if (hd.status != 0)
+            return ERROR_currently_not_possible;
         s.handlers.erase(h);
-        if (s.current == h) s.current = s.handlers.empty() ? 0 : s.handlers.begin()->first;
+        if (s.current == h)
+            s.current = s.handlers.empty() ? 0 : s.handlers.begin()->first;
         return ERROR_ok;
     });
 }
 
-unsigned f_getErrorMessage(Client& c, unsigned code, char** error) {
-    if (!error) return ERROR_parameter_invalid;
+unsigned f_getErrorMessage(Client& c, unsigned code, char** error)
+{
+    if (!error)
+        return ERROR_parameter_invalid;
     *error = c.allocateString(errorText(code));
     return ERROR_ok;
 }
 
-unsigned f_freeMemory(Client& c, void* pointer) {
-    if (!pointer) return ERROR_ok;
-    if (c.release(pointer)) return ERROR_ok;
+unsigned f_freeMemory(Client& c, void* pointer)
+{
+    if (!pointer)
+        return ERROR_ok;
+    if (c.release(pointer))
+        return ERROR_ok;
     c.note("freeMemory of a block the client did not hand out");
     return ERROR_parameter_invalid;
 }
 
-unsigned f_logMessage(Client& c, const char* message, int severity, const char* channel, uint64 logId) {
+unsigned f_logMessage(Client& c, const char* message, int severity, const char* channel, uint64 logId)
+{
     c.model().with([&](State& s) { s.log.push_back({orEmpty(message), severity, orEmpty(channel), logId}); });
     return ERROR_ok;
 }
 
 // ---- sound devices --------------------------------------------------------------
 
-unsigned f_openPlaybackDevice(Client& c, uint64 h, const char* mode, const char* device) {
+unsigned f_openPlaybackDevice(Client& c, uint64 h, const char* mode, const char* device)
+{
     return withHandler(c, h, [&](State& s, Handler& hd) -> unsigned {
         std::string d = orEmpty(device);
         if (!d.empty() && !s.customDevices.count(d) &&
@@ -213,7 +263,8 @@ unsigned f_openPlaybackDevice(Client& c, uint64 h, const char* mode, const char*
     });
 }
 
-unsigned f_openCaptureDevice(Client& c, uint64 h, const char* mode, const char* device) {
+unsigned f_openCaptureDevice(Client& c, uint64 h, const char* mode, const char* device)
+{
     return withHandler(c, h, [&](State& s, Handler& hd) -> unsigned {
         std::string d = orEmpty(device);
         if (!d.empty() && !s.customDevices.count(d) &&
@@ -225,58 +276,72 @@ unsigned f_openCaptureDevice(Client& c, uint64 h, const char* mode, const char* 
     });
 }
 
-unsigned f_getCurrentPlaybackDeviceName(Client& c, uint64 h, char** result, int* isDefault) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getCurrentPlaybackDeviceName(Client& c, uint64 h, char** result, int* isDefault)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         *result = c.allocateString(hd.playbackDevice.empty() ? "default" : hd.playbackDevice);
-        if (isDefault) *isDefault = hd.playbackDevice.empty() ? 1 : 0;
+        if (isDefault)
+            *isDefault = hd.playbackDevice.empty() ? 1 : 0;
         return ERROR_ok;
     });
 }
 
-unsigned f_getCurrentPlayBackMode(Client& c, uint64 h, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getCurrentPlayBackMode(Client& c, uint64 h, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         *result = c.allocateString(hd.playbackMode);
         return ERROR_ok;
     });
 }
 
-unsigned f_getCurrentCaptureDeviceName(Client& c, uint64 h, char** result, int* isDefault) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getCurrentCaptureDeviceName(Client& c, uint64 h, char** result, int* isDefault)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         *result = c.allocateString(hd.captureDevice.empty() ? "default" : hd.captureDevice);
-        if (isDefault) *isDefault = hd.captureDevice.empty() ? 1 : 0;
+        if (isDefault)
+            *isDefault = hd.captureDevice.empty() ? 1 : 0;
         return ERROR_ok;
     });
 }
 
-unsigned f_getCurrentCaptureMode(Client& c, uint64 h, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getCurrentCaptureMode(Client& c, uint64 h, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         *result = c.allocateString(hd.captureMode);
         return ERROR_ok;
     });
 }
 
-unsigned f_closePlaybackDevice(Client& c, uint64 h) {
+unsigned f_closePlaybackDevice(Client& c, uint64 h)
+{
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         hd.playbackDevice.clear();
         return ERROR_ok;
     });
 }
 
-unsigned f_closeCaptureDevice(Client& c, uint64 h) {
+unsigned f_closeCaptureDevice(Client& c, uint64 h)
+{
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         hd.captureDevice.clear();
         return ERROR_ok;
     });
 }
 
-unsigned playWave(Client& c, uint64 h, const char* path, int loop, uint64* handle) {
+unsigned playWave(Client& c, uint64 h, const char* path, int loop, uint64* handle)
+{
     std::string p = orEmpty(path);
     return withHandler(c, h, [&](State& s, Handler&) -> unsigned {
-        if (!isReadableWave(p)) return ERROR_parameter_invalid;
+        if (!isReadableWave(p))
+            return ERROR_parameter_invalid;
         WavePlay w;
         w.handler = h;
         w.path = p;
@@ -290,16 +355,20 @@ unsigned playWave(Client& c, uint64 h, const char* path, int loop, uint64* handl
     });
 }
 
-unsigned f_playWaveFileHandle(Client& c, uint64 h, const char* path, int loop, uint64* waveHandle) {
-    if (!waveHandle) return ERROR_parameter_invalid;
+unsigned f_playWaveFileHandle(Client& c, uint64 h, const char* path, int loop, uint64* waveHandle)
+{
+    if (!waveHandle)
+        return ERROR_parameter_invalid;
     return playWave(c, h, path, loop, waveHandle);
 }
 
-unsigned f_playWaveFile(Client& c, uint64 h, const char* path) {
+unsigned f_playWaveFile(Client& c, uint64 h, const char* path)
+{
     return playWave(c, h, path, 0, nullptr);
 }
 
-unsigned f_pauseWaveFileHandle(Client& c, uint64 h, uint64 handle, int pause) {
+unsigned f_pauseWaveFileHandle(Client& c, uint64 h, uint64 handle, int pause)
+{
     return withHandler(c, h, [&](State& s, Handler&) -> unsigned {
         for (auto& w : s.waves)
             if (w.handle == handle && w.handler == h && !w.closed) {
@@ -310,7 +379,8 @@ unsigned f_pauseWaveFileHandle(Client& c, uint64 h, uint64 handle, int pause) {
     });
 }
 
-unsigned f_closeWaveFileHandle(Client& c, uint64 h, uint64 handle) {
+unsigned f_closeWaveFileHandle(Client& c, uint64 h, uint64 handle)
+{
     return withHandler(c, h, [&](State& s, Handler&) -> unsigned {
         for (auto& w : s.waves)
             if (w.handle == handle && w.handler == h && !w.closed) {
@@ -321,9 +391,11 @@ unsigned f_closeWaveFileHandle(Client& c, uint64 h, uint64 handle) {
     });
 }
 
-unsigned f_registerCustomDevice(Client& c, const char* id, const char* name, int capF, int capC, int playF, int playC) {
+unsigned f_registerCustomDevice(Client& c, const char* id, const char* name, int capF, int capC, int playF, int playC)
+{
     std::string d = orEmpty(id);
-    if (d.empty() || capF <= 0 || playF <= 0 || capC <= 0 || playC <= 0) return ERROR_parameter_invalid;
+    if (d.empty() || capF <= 0 || playF <= 0 || capC <= 0 || playC <= 0)
+        return ERROR_parameter_invalid;
     c.model().with([&](State& s) {
         CustomDevice dev;
         dev.id = d;
@@ -337,17 +409,20 @@ unsigned f_registerCustomDevice(Client& c, const char* id, const char* name, int
     return ERROR_ok;
 }
 
-unsigned f_unregisterCustomDevice(Client& c, const char* id) {
-    return c.model().with([&](State& s) -> unsigned {
-        return s.customDevices.erase(orEmpty(id)) ? ERROR_ok : ERROR_parameter_invalid;
-    });
+unsigned f_unregisterCustomDevice(Client& c, const char* id)
+{
+    return c.model().with(
+        [&](State& s) -> unsigned { return s.customDevices.erase(orEmpty(id)) ? ERROR_ok : ERROR_parameter_invalid; });
 }
 
-unsigned f_processCustomCaptureData(Client& c, const char* name, const short* buffer, int samples) {
-    if (samples < 0 || (samples > 0 && !buffer)) return ERROR_parameter_invalid;
+unsigned f_processCustomCaptureData(Client& c, const char* name, const short* buffer, int samples)
+{
+    if (samples < 0 || (samples > 0 && !buffer))
+        return ERROR_parameter_invalid;
     return c.model().with([&](State& s) -> unsigned {
         auto it = s.customDevices.find(orEmpty(name));
-        if (it == s.customDevices.end()) return ERROR_parameter_invalid;
+        if (it == s.customDevices.end())
+            return ERROR_parameter_invalid;
         it->second.samplesCaptured += samples;
         return ERROR_ok;
     });
@@ -355,72 +430,89 @@ unsigned f_processCustomCaptureData(Client& c, const char* name, const short* bu
 
 // ---- pre-processor, encoder, playback ---------------------------------------------
 
-bool validPreProcessor(const std::string& ident, const char* value) {
+bool validPreProcessor(const std::string& ident, const char* value)
+{
     static const std::set<std::string> booleans{"denoise", "vad", "agc", "echo_canceling", "echo_reduction"};
     static const std::set<std::string> numbers{"voiceactivation_level", "vad_extrabuffersize", "agc_level",
                                                "agc_max_gain", "echo_reduction_db"};
     std::string v = orEmpty(value);
-    if (booleans.count(ident)) return v == "true" || v == "false";
+    if (booleans.count(ident))
+        return v == "true" || v == "false";
     double d = 0;
-    if (numbers.count(ident)) return parseNumber(value, d);
+    if (numbers.count(ident))
+        return parseNumber(value, d);
     return false;
 }
 
-unsigned f_getPreProcessorInfoValueFloat(Client& c, uint64 h, const char* ident, float* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getPreProcessorInfoValueFloat(Client& c, uint64 h, const char* ident, float* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler&) -> unsigned {
-        if (orEmpty(ident) != "decibel_last_period") return ERROR_parameter_invalid;
+        if (orEmpty(ident) != "decibel_last_period")
+            return ERROR_parameter_invalid;
         *result = -60.0f;
         return ERROR_ok;
     });
 }
 
-unsigned f_getPreProcessorConfigValue(Client& c, uint64 h, const char* ident, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getPreProcessorConfigValue(Client& c, uint64 h, const char* ident, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         std::string id = orEmpty(ident);
         static const std::map<std::string, std::string> defaults{
-            {"name", "Speex Preprocessor"}, {"denoise", "true"}, {"vad", "true"}, {"voiceactivation_level", "-50"},
-            {"vad_extrabuffersize", "0"}, {"agc", "true"}, {"agc_level", "16000"}, {"agc_max_gain", "30"},
-            {"echo_canceling", "false"}};
+            {"name", "Speex Preprocessor"},   {"denoise", "true"},          {"vad", "true"},
+            {"voiceactivation_level", "-50"}, {"vad_extrabuffersize", "0"}, {"agc", "true"},
+            {"agc_level", "16000"},           {"agc_max_gain", "30"},       {"echo_canceling", "false"}};
         auto set = hd.preProcessor.find(id);
         if (set != hd.preProcessor.end()) {
             *result = c.allocateString(set->second);
             return ERROR_ok;
         }
         auto def = defaults.find(id);
-        if (def == defaults.end()) return ERROR_parameter_invalid;
+        if (def == defaults.end())
+            return ERROR_parameter_invalid;
         *result = c.allocateString(def->second);
         return ERROR_ok;
     });
 }
 
-unsigned f_setPreProcessorConfigValue(Client& c, uint64 h, const char* ident, const char* value) {
+unsigned f_setPreProcessorConfigValue(Client& c, uint64 h, const char* ident, const char* value)
+{
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         std::string id = orEmpty(ident);
-        if (!validPreProcessor(id, value)) return ERROR_parameter_invalid;
+        if (!validPreProcessor(id, value))
+            return ERROR_parameter_invalid;
         hd.preProcessor[id] = orEmpty(value);
         return ERROR_ok;
     });
 }
 
-unsigned f_getEncodeConfigValue(Client& c, uint64 h, const char* ident, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getEncodeConfigValue(Client& c, uint64 h, const char* ident, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler&) -> unsigned {
-        static const std::map<std::string, std::string> values{{"name", "Opus Voice"}, {"quality", "6"},
-                                                               {"bitrate", "23500"}};
+        static const std::map<std::string, std::string> values{
+            {"name", "Opus Voice"}, {"quality", "6"}, {"bitrate", "23500"}};
         auto it = values.find(orEmpty(ident));
-        if (it == values.end()) return ERROR_parameter_invalid;
+        if (it == values.end())
+            return ERROR_parameter_invalid;
         *result = c.allocateString(it->second);
         return ERROR_ok;
     });
 }
 
-unsigned f_getPlaybackConfigValueAsFloat(Client& c, uint64 h, const char* ident, float* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getPlaybackConfigValueAsFloat(Client& c, uint64 h, const char* ident, float* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         std::string id = orEmpty(ident);
-        if (id != "volume_modifier" && id != "volume_factor_wave") return ERROR_parameter_invalid;
+        if (id != "volume_modifier" && id != "volume_factor_wave")
+            return ERROR_parameter_invalid;
         auto it = hd.playback.find(id);
         *result = it == hd.playback.end() ? (id == "volume_modifier" ? 0.0f : 1.0f)
                                           : static_cast<float>(std::strtod(it->second.c_str(), nullptr));
@@ -428,20 +520,25 @@ unsigned f_getPlaybackConfigValueAsFloat(Client& c, uint64 h, const char* ident,
     });
 }
 
-unsigned f_setPlaybackConfigValue(Client& c, uint64 h, const char* ident, const char* value) {
+unsigned f_setPlaybackConfigValue(Client& c, uint64 h, const char* ident, const char* value)
+{
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         std::string id = orEmpty(ident);
         double d = 0;
-        if (id != "volume_modifier" && id != "volume_factor_wave") return ERROR_parameter_invalid;
-        if (!parseNumber(value, d)) return ERROR_parameter_invalid;
+        if (id != "volume_modifier" && id != "volume_factor_wave")
+            return ERROR_parameter_invalid;
+        if (!parseNumber(value, d))
+            return ERROR_parameter_invalid;
         hd.playback[id] = orEmpty(value);
         return ERROR_ok;
     });
 }
 
-unsigned f_setClientVolumeModifier(Client& c, uint64 h, anyID client, float value) {
+unsigned f_setClientVolumeModifier(Client& c, uint64 h, anyID client, float value)
+{
     return withConnected(c, h, [&](State&, Handler& hd, Server& srv) -> unsigned {
-        if (!srv.user(client) || !std::isfinite(value)) return ERROR_parameter_invalid;
+        if (!srv.user(client) || !std::isfinite(value))
+            return ERROR_parameter_invalid;
         hd.volumes[client] = value;
         return ERROR_ok;
     });
@@ -451,10 +548,13 @@ unsigned f_setClientVolumeModifier(Client& c, uint64 h, anyID client, float valu
 
 unsigned f_startConnection(Client& c, uint64 h, const char* identity, const char* ip, unsigned port,
                            const char* nickname, const char** defaultChannelArray, const char* channelPassword,
-                           const char* serverPassword) {
+                           const char* serverPassword)
+{
     unsigned r = withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
-        if (hd.status != 0) return ERROR_currently_not_possible;
-        if (orEmpty(ip).empty()) return ERROR_parameter_invalid;
+        if (hd.status != 0)
+            return ERROR_currently_not_possible;
+        if (orEmpty(ip).empty())
+            return ERROR_parameter_invalid;
         hd.identity = orEmpty(identity);
         hd.address = orEmpty(ip) + ":" + std::to_string(port ? port : 9987);
         hd.nickname = orEmpty(nickname);
@@ -466,40 +566,47 @@ unsigned f_startConnection(Client& c, uint64 h, const char* identity, const char
         hd.serverPassword = orEmpty(serverPassword);
         return ERROR_ok;
     });
-    if (r == ERROR_ok) c.startConnectSteps(h);
+    if (r == ERROR_ok)
+        c.startConnectSteps(h);
     return r;
 }
 
-unsigned f_stopConnection(Client& c, uint64 h, const char* quitMessage) {
-    unsigned r = withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
-        return hd.status == 0 ? ERROR_not_connected : ERROR_ok;
-    });
-    if (r == ERROR_ok) c.stopConnectionNow(h, ERROR_ok, orEmpty(quitMessage), true);
+unsigned f_stopConnection(Client& c, uint64 h, const char* quitMessage)
+{
+    unsigned r = withHandler(
+        c, h, [&](State&, Handler& hd) -> unsigned { return hd.status == 0 ? ERROR_not_connected : ERROR_ok; });
+    if (r == ERROR_ok)
+        c.stopConnectionNow(h, ERROR_ok, orEmpty(quitMessage), true);
     return r;
 }
 
-unsigned f_requestServerVariables(Client& c, uint64 h) {
-    unsigned r = withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
-        return hd.status == 0 ? ERROR_not_connected : ERROR_ok;
-    });
+unsigned f_requestServerVariables(Client& c, uint64 h)
+{
+    unsigned r = withHandler(
+        c, h, [&](State&, Handler& hd) -> unsigned { return hd.status == 0 ? ERROR_not_connected : ERROR_ok; });
     if (r == ERROR_ok)
         c.post([&c, h] { callPlugin(c, "onServerUpdatedEvent", c.exports().onServerUpdatedEvent, h); });
     return r;
 }
 
-unsigned f_getConnectionStatus(Client& c, uint64 h, int* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getConnectionStatus(Client& c, uint64 h, int* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         *result = hd.status;
         return ERROR_ok;
     });
 }
 
-unsigned f_getServerConnectionHandlerList(Client& c, uint64** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getServerConnectionHandlerList(Client& c, uint64** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::vector<u64> ids = c.model().with([](State& s) {
         std::vector<u64> out;
-        for (auto& [id, h] : s.handlers) out.push_back(id);
+        for (auto& [id, h] : s.handlers)
+            out.push_back(id);
         return out;
     });
     *result = allocList<uint64>(c, ids);
@@ -509,7 +616,8 @@ unsigned f_getServerConnectionHandlerList(Client& c, uint64** result) {
 // ---- server requests ------------------------------------------------------------
 
 unsigned f_requestClientMove(Client& c, uint64 h, anyID client, uint64 channel, const char* password,
-                             const char* returnCode) {
+                             const char* returnCode)
+{
     std::string key;
     anyid own = 0;
     unsigned serverError = ERROR_ok;
@@ -529,13 +637,16 @@ unsigned f_requestClientMove(Client& c, uint64 h, anyID client, uint64 channel, 
             serverError = ERROR_parameter_invalid, extra = "invalid channel password";
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
-    if (serverError == ERROR_ok) c.moveClient(key, client, channel, client == own ? 0 : own, "");
+    if (r != ERROR_ok)
+        return r;
+    if (serverError == ERROR_ok)
+        c.moveClient(key, client, channel, client == own ? 0 : own, "");
     c.finishRequest(h, orEmpty(returnCode), serverError, extra);
     return ERROR_ok;
 }
 
-unsigned f_requestSendPrivateTextMsg(Client& c, uint64 h, const char* message, anyID target, const char* returnCode) {
+unsigned f_requestSendPrivateTextMsg(Client& c, uint64 h, const char* message, anyID target, const char* returnCode)
+{
     std::string key;
     anyid own = 0;
     unsigned serverError = ERROR_ok;
@@ -543,16 +654,20 @@ unsigned f_requestSendPrivateTextMsg(Client& c, uint64 h, const char* message, a
         key = srv.key;
         own = hd.ownId;
         User* u = srv.user(target);
-        if (!u || u->gone) serverError = ERROR_client_invalid_id;
+        if (!u || u->gone)
+            serverError = ERROR_client_invalid_id;
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
-    if (serverError == ERROR_ok) c.deliverText(key, own, TextMessageTarget_CLIENT, target, orEmpty(message), 0);
+    if (r != ERROR_ok)
+        return r;
+    if (serverError == ERROR_ok)
+        c.deliverText(key, own, TextMessageTarget_CLIENT, target, orEmpty(message), 0);
     c.finishRequest(h, orEmpty(returnCode), serverError);
     return ERROR_ok;
 }
 
-unsigned f_requestSendChannelTextMsg(Client& c, uint64 h, const char* message, uint64, const char* returnCode) {
+unsigned f_requestSendChannelTextMsg(Client& c, uint64 h, const char* message, uint64, const char* returnCode)
+{
     std::string key;
     anyid own = 0;
     u64 channel = 0;
@@ -562,14 +677,16 @@ unsigned f_requestSendChannelTextMsg(Client& c, uint64 h, const char* message, u
         channel = s.ownChannel(hd);
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     // The server sends a channel message to the sender's own channel.
     c.deliverText(key, own, TextMessageTarget_CHANNEL, channel, orEmpty(message), 0);
     c.finishRequest(h, orEmpty(returnCode), ERROR_ok);
     return ERROR_ok;
 }
 
-unsigned f_requestSendServerTextMsg(Client& c, uint64 h, const char* message, const char* returnCode) {
+unsigned f_requestSendServerTextMsg(Client& c, uint64 h, const char* message, const char* returnCode)
+{
     std::string key;
     anyid own = 0;
     unsigned r = withConnected(c, h, [&](State&, Handler& hd, Server& srv) -> unsigned {
@@ -577,13 +694,15 @@ unsigned f_requestSendServerTextMsg(Client& c, uint64 h, const char* message, co
         own = hd.ownId;
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     c.deliverText(key, own, TextMessageTarget_SERVER, 0, orEmpty(message), 0);
     c.finishRequest(h, orEmpty(returnCode), ERROR_ok);
     return ERROR_ok;
 }
 
-unsigned subscribe(Client& c, uint64 h, const uint64* ids, bool all, bool on, const char* returnCode) {
+unsigned subscribe(Client& c, uint64 h, const uint64* ids, bool all, bool on, const char* returnCode)
+{
     std::vector<u64> changed;
     unsigned serverError = ERROR_ok;
     unsigned r = withConnected(c, h, [&](State&, Handler& hd, Server& srv) -> unsigned {
@@ -593,7 +712,8 @@ unsigned subscribe(Client& c, uint64 h, const uint64* ids, bool all, bool on, co
             changed = srv.channelOrder;
             return ERROR_ok;
         }
-        if (!ids) return ERROR_parameter_invalid;
+        if (!ids)
+            return ERROR_parameter_invalid;
         for (int i = 0; ids[i]; ++i) {
             if (!srv.channels.count(ids[i])) {
                 serverError = ERROR_channel_invalid_id;
@@ -612,7 +732,8 @@ unsigned subscribe(Client& c, uint64 h, const uint64* ids, bool all, bool on, co
         }
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     const Exports& ex = c.exports();
     c.post([&c, &ex, h, changed, on] {
         for (u64 id : changed) {
@@ -630,23 +751,29 @@ unsigned subscribe(Client& c, uint64 h, const uint64* ids, bool all, bool on, co
     return ERROR_ok;
 }
 
-unsigned f_requestChannelSubscribe(Client& c, uint64 h, const uint64* ids, const char* rc) {
+unsigned f_requestChannelSubscribe(Client& c, uint64 h, const uint64* ids, const char* rc)
+{
     return subscribe(c, h, ids, false, true, rc);
 }
-unsigned f_requestChannelSubscribeAll(Client& c, uint64 h, const char* rc) {
+unsigned f_requestChannelSubscribeAll(Client& c, uint64 h, const char* rc)
+{
     return subscribe(c, h, nullptr, true, true, rc);
 }
-unsigned f_requestChannelUnsubscribe(Client& c, uint64 h, const uint64* ids, const char* rc) {
+unsigned f_requestChannelUnsubscribe(Client& c, uint64 h, const uint64* ids, const char* rc)
+{
     return subscribe(c, h, ids, false, false, rc);
 }
-unsigned f_requestChannelUnsubscribeAll(Client& c, uint64 h, const char* rc) {
+unsigned f_requestChannelUnsubscribeAll(Client& c, uint64 h, const char* rc)
+{
     return subscribe(c, h, nullptr, true, false, rc);
 }
 
-unsigned muteClients(Client& c, uint64 h, const anyID* ids, bool mute, const char* returnCode) {
+unsigned muteClients(Client& c, uint64 h, const anyID* ids, bool mute, const char* returnCode)
+{
     unsigned serverError = ERROR_ok;
     unsigned r = withConnected(c, h, [&](State&, Handler& hd, Server& srv) -> unsigned {
-        if (!ids) return ERROR_parameter_invalid;
+        if (!ids)
+            return ERROR_parameter_invalid;
         for (int i = 0; ids[i]; ++i) {
             if (!srv.user(ids[i])) {
                 serverError = ERROR_client_invalid_id;
@@ -659,19 +786,23 @@ unsigned muteClients(Client& c, uint64 h, const anyID* ids, bool mute, const cha
         }
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     c.finishRequest(h, orEmpty(returnCode), serverError);
     return ERROR_ok;
 }
 
-unsigned f_requestMuteClients(Client& c, uint64 h, const anyID* ids, const char* rc) {
+unsigned f_requestMuteClients(Client& c, uint64 h, const anyID* ids, const char* rc)
+{
     return muteClients(c, h, ids, true, rc);
 }
-unsigned f_requestUnmuteClients(Client& c, uint64 h, const anyID* ids, const char* rc) {
+unsigned f_requestUnmuteClients(Client& c, uint64 h, const anyID* ids, const char* rc)
+{
     return muteClients(c, h, ids, false, rc);
 }
 
-unsigned f_requestClientPoke(Client& c, uint64 h, anyID client, const char* message, const char* returnCode) {
+unsigned f_requestClientPoke(Client& c, uint64 h, anyID client, const char* message, const char* returnCode)
+{
     std::string key;
     anyid own = 0;
     unsigned serverError = ERROR_ok;
@@ -679,16 +810,20 @@ unsigned f_requestClientPoke(Client& c, uint64 h, anyID client, const char* mess
         key = srv.key;
         own = hd.ownId;
         User* u = srv.user(client);
-        if (!u || u->gone) serverError = ERROR_client_invalid_id;
+        if (!u || u->gone)
+            serverError = ERROR_client_invalid_id;
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
-    if (serverError == ERROR_ok) c.userPoke(key, own, client, orEmpty(message));
+    if (r != ERROR_ok)
+        return r;
+    if (serverError == ERROR_ok)
+        c.userPoke(key, own, client, orEmpty(message));
     c.finishRequest(h, orEmpty(returnCode), serverError);
     return ERROR_ok;
 }
 
-unsigned f_requestClientDBIDfromUID(Client& c, uint64 h, const char* uid, const char* returnCode) {
+unsigned f_requestClientDBIDfromUID(Client& c, uint64 h, const char* uid, const char* returnCode)
+{
     u64 dbid = 0;
     bool found = false;
     std::string u = orEmpty(uid);
@@ -701,7 +836,8 @@ unsigned f_requestClientDBIDfromUID(Client& c, uint64 h, const char* uid, const 
             }
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     if (found)
         c.post([&c, h, u, dbid] {
             callPlugin(c, "onClientDBIDfromUIDEvent", c.exports().onClientDBIDfromUIDEvent, h, u.c_str(), dbid);
@@ -711,7 +847,8 @@ unsigned f_requestClientDBIDfromUID(Client& c, uint64 h, const char* uid, const 
 }
 
 unsigned f_requestClientEditDescription(Client& c, uint64 h, anyID client, const char* description,
-                                        const char* returnCode) {
+                                        const char* returnCode)
+{
     unsigned serverError = ERROR_ok;
     unsigned r = withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
         User* u = srv.user(client);
@@ -721,12 +858,14 @@ unsigned f_requestClientEditDescription(Client& c, uint64 h, anyID client, const
             u->vars[prop::Description] = orEmpty(description);
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     c.finishRequest(h, orEmpty(returnCode), serverError);
     return ERROR_ok;
 }
 
-unsigned f_requestChannelPermList(Client& c, uint64 h, uint64 channel, const char* returnCode) {
+unsigned f_requestChannelPermList(Client& c, uint64 h, uint64 channel, const char* returnCode)
+{
     std::vector<PermRow> rows;
     unsigned serverError = ERROR_ok;
     unsigned r = withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
@@ -736,7 +875,8 @@ unsigned f_requestChannelPermList(Client& c, uint64 h, uint64 channel, const cha
             rows = srv.channelPerms[channel];
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     if (serverError == ERROR_ok)
         c.post([&c, h, channel, rows] {
             for (const auto& p : rows)
@@ -748,17 +888,20 @@ unsigned f_requestChannelPermList(Client& c, uint64 h, uint64 channel, const cha
     return ERROR_ok;
 }
 
-unsigned f_requestClientPermList(Client& c, uint64 h, uint64 dbid, const char* returnCode) {
+unsigned f_requestClientPermList(Client& c, uint64 h, uint64 dbid, const char* returnCode)
+{
     std::vector<PermRow> rows;
     unsigned r = withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
-        if (srv.clientPerms.count(dbid)) rows = srv.clientPerms[dbid];
+        if (srv.clientPerms.count(dbid))
+            rows = srv.clientPerms[dbid];
         return ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     c.post([&c, h, dbid, rows] {
         for (const auto& p : rows)
-            callPlugin(c, "onClientPermListEvent", c.exports().onClientPermListEvent, h, dbid, p.id, p.value,
-                       p.negated, p.skip);
+            callPlugin(c, "onClientPermListEvent", c.exports().onClientPermListEvent, h, dbid, p.id, p.value, p.negated,
+                       p.skip);
         callPlugin(c, "onClientPermListFinishedEvent", c.exports().onClientPermListFinishedEvent, h, dbid);
     });
     c.finishRequest(h, orEmpty(returnCode), ERROR_ok);
@@ -767,17 +910,22 @@ unsigned f_requestClientPermList(Client& c, uint64 h, uint64 dbid, const char* r
 
 // ---- own client ---------------------------------------------------------------------
 
-unsigned f_getClientID(Client& c, uint64 h, anyID* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientID(Client& c, uint64 h, anyID* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
-        if (hd.status < STATUS_CONNECTION_ESTABLISHING || hd.ownId == 0) return ERROR_not_connected;
+        if (hd.status < STATUS_CONNECTION_ESTABLISHING || hd.ownId == 0)
+            return ERROR_not_connected;
         *result = hd.ownId;
         return ERROR_ok;
     });
 }
 
-unsigned readSelf(Client& c, uint64 h, size_t flag, std::string& out) {
-    if (flag >= static_cast<size_t>(prop::ClientEnd)) return ERROR_parameter_invalid;
+unsigned readSelf(Client& c, uint64 h, size_t flag, std::string& out)
+{
+    if (flag >= static_cast<size_t>(prop::ClientEnd))
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State& s, Handler& hd) -> unsigned {
         const std::map<int, std::string>& vars = s.ownUser(hd) ? s.ownUser(hd)->vars : hd.self;
         auto it = vars.find(static_cast<int>(flag));
@@ -786,40 +934,52 @@ unsigned readSelf(Client& c, uint64 h, size_t flag, std::string& out) {
     });
 }
 
-unsigned f_getClientSelfVariableAsInt(Client& c, uint64 h, size_t flag, int* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientSelfVariableAsInt(Client& c, uint64 h, size_t flag, int* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readSelf(c, h, flag, v);
-    if (r == ERROR_ok) *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
+    if (r == ERROR_ok)
+        *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
     return r;
 }
 
-unsigned f_getClientSelfVariableAsString(Client& c, uint64 h, size_t flag, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientSelfVariableAsString(Client& c, uint64 h, size_t flag, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readSelf(c, h, flag, v);
-    if (r == ERROR_ok) *result = c.allocateString(v);
+    if (r == ERROR_ok)
+        *result = c.allocateString(v);
     return r;
 }
 
-unsigned setSelf(Client& c, uint64 h, size_t flag, const std::string& value) {
-    if (!settableSelfFlags().count(static_cast<int>(flag))) return ERROR_parameter_invalid;
+unsigned setSelf(Client& c, uint64 h, size_t flag, const std::string& value)
+{
+    if (!settableSelfFlags().count(static_cast<int>(flag)))
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State&, Handler& hd) -> unsigned {
         hd.pending[static_cast<int>(flag)] = value;
         return ERROR_ok;
     });
 }
 
-unsigned f_setClientSelfVariableAsInt(Client& c, uint64 h, size_t flag, int value) {
+unsigned f_setClientSelfVariableAsInt(Client& c, uint64 h, size_t flag, int value)
+{
     return setSelf(c, h, flag, std::to_string(value));
 }
 
-unsigned f_setClientSelfVariableAsString(Client& c, uint64 h, size_t flag, const char* value) {
-    if (!value) return ERROR_parameter_invalid;
+unsigned f_setClientSelfVariableAsString(Client& c, uint64 h, size_t flag, const char* value)
+{
+    if (!value)
+        return ERROR_parameter_invalid;
     return setSelf(c, h, flag, value);
 }
 
-unsigned f_flushClientSelfUpdates(Client& c, uint64 h, const char* returnCode) {
+unsigned f_flushClientSelfUpdates(Client& c, uint64 h, const char* returnCode)
+{
     struct Change {
         int flag;
         std::string oldValue, newValue;
@@ -827,17 +987,20 @@ unsigned f_flushClientSelfUpdates(Client& c, uint64 h, const char* returnCode) {
     std::vector<Change> changes;
     unsigned r = withConnected(c, h, [&](State& s, Handler& hd, Server&) -> unsigned {
         User* u = s.ownUser(hd);
-        if (!u) return ERROR_not_connected;
+        if (!u)
+            return ERROR_not_connected;
         for (const auto& [flag, value] : hd.pending) {
             std::string old = u->get(flag);
-            if (old == value) continue;
+            if (old == value)
+                continue;
             u->vars[flag] = value;
             changes.push_back({flag, old, value});
         }
         hd.pending.clear();
         return changes.empty() ? ERROR_ok_no_update : ERROR_ok;
     });
-    if (r != ERROR_ok) return r;
+    if (r != ERROR_ok)
+        return r;
     c.post([&c, h, changes] {
         for (const auto& ch : changes)
             callPlugin(c, "onClientSelfVariableUpdateEvent", c.exports().onClientSelfVariableUpdateEvent, h, ch.flag,
@@ -849,11 +1012,14 @@ unsigned f_flushClientSelfUpdates(Client& c, uint64 h, const char* returnCode) {
 
 // ---- other clients ------------------------------------------------------------------
 
-unsigned readClient(Client& c, uint64 h, anyID client, size_t flag, std::string& out) {
-    if (flag >= static_cast<size_t>(prop::ClientEnd)) return ERROR_parameter_invalid;
+unsigned readClient(Client& c, uint64 h, anyID client, size_t flag, std::string& out)
+{
+    if (flag >= static_cast<size_t>(prop::ClientEnd))
+        return ERROR_parameter_invalid;
     return withConnected(c, h, [&](State& s, Handler& hd, Server& srv) -> unsigned {
         User* u = visibleUser(s, hd, srv, client);
-        if (!u) return ERROR_client_invalid_id;
+        if (!u)
+            return ERROR_client_invalid_id;
         if (static_cast<int>(flag) == prop::IsMuted)
             out = hd.muted.count(client) ? "1" : "0";
         else
@@ -862,65 +1028,86 @@ unsigned readClient(Client& c, uint64 h, anyID client, size_t flag, std::string&
     });
 }
 
-unsigned f_getClientVariableAsInt(Client& c, uint64 h, anyID client, size_t flag, int* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientVariableAsInt(Client& c, uint64 h, anyID client, size_t flag, int* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readClient(c, h, client, flag, v);
-    if (r == ERROR_ok) *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
+    if (r == ERROR_ok)
+        *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
     return r;
 }
 
-unsigned f_getClientVariableAsUInt64(Client& c, uint64 h, anyID client, size_t flag, uint64* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientVariableAsUInt64(Client& c, uint64 h, anyID client, size_t flag, uint64* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readClient(c, h, client, flag, v);
-    if (r == ERROR_ok) *result = std::strtoull(v.c_str(), nullptr, 10);
+    if (r == ERROR_ok)
+        *result = std::strtoull(v.c_str(), nullptr, 10);
     return r;
 }
 
-unsigned f_getClientVariableAsString(Client& c, uint64 h, anyID client, size_t flag, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientVariableAsString(Client& c, uint64 h, anyID client, size_t flag, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readClient(c, h, client, flag, v);
-    if (r == ERROR_ok) *result = c.allocateString(v);
+    if (r == ERROR_ok)
+        *result = c.allocateString(v);
     return r;
 }
 
-unsigned f_getClientList(Client& c, uint64 h, anyID** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientList(Client& c, uint64 h, anyID** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::vector<anyID> ids;
     unsigned r = withConnected(c, h, [&](State& s, Handler& hd, Server& srv) -> unsigned {
         for (auto& [id, u] : srv.users)
-            if (!u.gone && (u.handler == hd.id || s.seesChannel(hd, u.channel))) ids.push_back(id);
+            if (!u.gone && (u.handler == hd.id || s.seesChannel(hd, u.channel)))
+                ids.push_back(id);
         return ERROR_ok;
     });
-    if (r == ERROR_ok) *result = allocList<anyID>(c, ids);
+    if (r == ERROR_ok)
+        *result = allocList<anyID>(c, ids);
     return r;
 }
 
-unsigned f_getChannelOfClient(Client& c, uint64 h, anyID client, uint64* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getChannelOfClient(Client& c, uint64 h, anyID client, uint64* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withConnected(c, h, [&](State& s, Handler& hd, Server& srv) -> unsigned {
         User* u = visibleUser(s, hd, srv, client);
-        if (!u || u->gone) return ERROR_client_invalid_id;
+        if (!u || u->gone)
+            return ERROR_client_invalid_id;
         *result = u->channel;
         return ERROR_ok;
     });
 }
 
-unsigned f_getClientDisplayName(Client& c, uint64 h, anyID client, char* result, size_t maxLen) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getClientDisplayName(Client& c, uint64 h, anyID client, char* result, size_t maxLen)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withConnected(c, h, [&](State& s, Handler& hd, Server& srv) -> unsigned {
         User* u = visibleUser(s, hd, srv, client);
-        if (!u) return ERROR_client_invalid_id;
+        if (!u)
+            return ERROR_client_invalid_id;
         copyOut(result, maxLen, u->nickname());
         return ERROR_ok;
     });
 }
 
-unsigned f_getAvatar(Client& c, uint64 h, anyID client, char* result, size_t maxLen) {
+unsigned f_getAvatar(Client& c, uint64 h, anyID client, char* result, size_t maxLen)
+{
     return withConnected(c, h, [&](State& s, Handler& hd, Server& srv) -> unsigned {
-        if (!visibleUser(s, hd, srv, client)) return ERROR_client_invalid_id;
+        if (!visibleUser(s, hd, srv, client))
+            return ERROR_client_invalid_id;
         copyOut(result, maxLen, "");
         return ERROR_database_empty_result;
     });
@@ -928,92 +1115,122 @@ unsigned f_getAvatar(Client& c, uint64 h, anyID client, char* result, size_t max
 
 // ---- channels -------------------------------------------------------------------------
 
-unsigned readChannel(Client& c, uint64 h, uint64 channel, size_t flag, std::string& out) {
-    if (flag >= static_cast<size_t>(prop::ChannelEnd)) return ERROR_parameter_invalid;
+unsigned readChannel(Client& c, uint64 h, uint64 channel, size_t flag, std::string& out)
+{
+    if (flag >= static_cast<size_t>(prop::ChannelEnd))
+        return ERROR_parameter_invalid;
     return withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
         auto it = srv.channels.find(channel);
-        if (it == srv.channels.end()) return ERROR_channel_invalid_id;
+        if (it == srv.channels.end())
+            return ERROR_channel_invalid_id;
         auto v = it->second.vars.find(static_cast<int>(flag));
         out = v == it->second.vars.end() ? std::string() : v->second;
         return ERROR_ok;
     });
 }
 
-unsigned f_getChannelVariableAsInt(Client& c, uint64 h, uint64 channel, size_t flag, int* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getChannelVariableAsInt(Client& c, uint64 h, uint64 channel, size_t flag, int* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readChannel(c, h, channel, flag, v);
-    if (r == ERROR_ok) *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
+    if (r == ERROR_ok)
+        *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
     return r;
 }
 
-unsigned f_getChannelVariableAsUInt64(Client& c, uint64 h, uint64 channel, size_t flag, uint64* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getChannelVariableAsUInt64(Client& c, uint64 h, uint64 channel, size_t flag, uint64* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readChannel(c, h, channel, flag, v);
-    if (r == ERROR_ok) *result = std::strtoull(v.c_str(), nullptr, 10);
+    if (r == ERROR_ok)
+        *result = std::strtoull(v.c_str(), nullptr, 10);
     return r;
 }
 
-unsigned f_getChannelVariableAsString(Client& c, uint64 h, uint64 channel, size_t flag, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getChannelVariableAsString(Client& c, uint64 h, uint64 channel, size_t flag, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readChannel(c, h, channel, flag, v);
-    if (r == ERROR_ok) *result = c.allocateString(v);
+    if (r == ERROR_ok)
+        *result = c.allocateString(v);
     return r;
 }
 
-unsigned f_getChannelIDFromChannelNames(Client& c, uint64 h, char** names, uint64* result) {
-    if (!names || !result) return ERROR_parameter_invalid;
+unsigned f_getChannelIDFromChannelNames(Client& c, uint64 h, char** names, uint64* result)
+{
+    if (!names || !result)
+        return ERROR_parameter_invalid;
     std::string path;
-    for (int i = 0; names[i]; ++i) path += (i ? "/" : "") + std::string(names[i]);
+    for (int i = 0; names[i]; ++i)
+        path += (i ? "/" : "") + std::string(names[i]);
     return withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
         u64 id = srv.channelByPath(path);
-        if (!id) return ERROR_channel_invalid_id;
+        if (!id)
+            return ERROR_channel_invalid_id;
         *result = id;
         return ERROR_ok;
     });
 }
 
-unsigned f_getChannelList(Client& c, uint64 h, uint64** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getChannelList(Client& c, uint64 h, uint64** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::vector<uint64> ids;
     unsigned r = withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
         ids = srv.channelOrder;
         return ERROR_ok;
     });
-    if (r == ERROR_ok) *result = allocList<uint64>(c, ids);
+    if (r == ERROR_ok)
+        *result = allocList<uint64>(c, ids);
     return r;
 }
 
-unsigned f_getChannelClientList(Client& c, uint64 h, uint64 channel, anyID** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getChannelClientList(Client& c, uint64 h, uint64 channel, anyID** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::vector<anyID> ids;
     unsigned r = withConnected(c, h, [&](State& s, Handler& hd, Server& srv) -> unsigned {
-        if (!srv.channels.count(channel)) return ERROR_channel_invalid_id;
-        if (!s.seesChannel(hd, channel)) return ERROR_ok;
+        if (!srv.channels.count(channel))
+            return ERROR_channel_invalid_id;
+        if (!s.seesChannel(hd, channel))
+            return ERROR_ok;
         for (auto& [id, u] : srv.users)
-            if (!u.gone && u.channel == channel) ids.push_back(id);
+            if (!u.gone && u.channel == channel)
+                ids.push_back(id);
         return ERROR_ok;
     });
-    if (r == ERROR_ok) *result = allocList<anyID>(c, ids);
+    if (r == ERROR_ok)
+        *result = allocList<anyID>(c, ids);
     return r;
 }
 
-unsigned f_getParentChannelOfChannel(Client& c, uint64 h, uint64 channel, uint64* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getParentChannelOfChannel(Client& c, uint64 h, uint64 channel, uint64* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     return withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
         auto it = srv.channels.find(channel);
-        if (it == srv.channels.end()) return ERROR_channel_invalid_id;
+        if (it == srv.channels.end())
+            return ERROR_channel_invalid_id;
         *result = it->second.parent;
         return ERROR_ok;
     });
 }
 
-unsigned f_getChannelConnectInfo(Client& c, uint64 h, uint64 channel, char* path, char* password, size_t maxLen) {
+unsigned f_getChannelConnectInfo(Client& c, uint64 h, uint64 channel, char* path, char* password, size_t maxLen)
+{
     return withConnected(c, h, [&](State&, Handler&, Server& srv) -> unsigned {
         auto it = srv.channels.find(channel);
-        if (it == srv.channels.end()) return ERROR_channel_invalid_id;
+        if (it == srv.channels.end())
+            return ERROR_channel_invalid_id;
         copyOut(path, maxLen, srv.channelPath(channel));
         copyOut(password, maxLen, it->second.password());
         return ERROR_ok;
@@ -1022,15 +1239,19 @@ unsigned f_getChannelConnectInfo(Client& c, uint64 h, uint64 channel, char* path
 
 // ---- server -------------------------------------------------------------------------
 
-unsigned readServer(Client& c, uint64 h, size_t flag, std::string& out) {
-    if (flag >= static_cast<size_t>(prop::ServerEnd)) return ERROR_parameter_invalid;
+unsigned readServer(Client& c, uint64 h, size_t flag, std::string& out)
+{
+    if (flag >= static_cast<size_t>(prop::ServerEnd))
+        return ERROR_parameter_invalid;
     return withHandler(c, h, [&](State& s, Handler& hd) -> unsigned {
         Server* srv = s.serverOf(hd);
-        if (hd.status < STATUS_CONNECTED || !srv) return ERROR_not_connected;
+        if (hd.status < STATUS_CONNECTED || !srv)
+            return ERROR_not_connected;
         int f = static_cast<int>(flag);
         if (f == prop::ServerClientsOnline) {
             size_t n = 0;
-            for (auto& [id, u] : srv->users) n += u.gone ? 0 : 1;
+            for (auto& [id, u] : srv->users)
+                n += u.gone ? 0 : 1;
             out = std::to_string(n);
         } else if (f == prop::ServerChannelsOnline) {
             out = std::to_string(srv->channels.size());
@@ -1042,77 +1263,99 @@ unsigned readServer(Client& c, uint64 h, size_t flag, std::string& out) {
     });
 }
 
-unsigned f_getServerVariableAsInt(Client& c, uint64 h, size_t flag, int* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getServerVariableAsInt(Client& c, uint64 h, size_t flag, int* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readServer(c, h, flag, v);
-    if (r == ERROR_ok) *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
+    if (r == ERROR_ok)
+        *result = static_cast<int>(std::strtol(v.c_str(), nullptr, 10));
     return r;
 }
 
-unsigned f_getServerVariableAsUInt64(Client& c, uint64 h, size_t flag, uint64* result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getServerVariableAsUInt64(Client& c, uint64 h, size_t flag, uint64* result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readServer(c, h, flag, v);
-    if (r == ERROR_ok) *result = std::strtoull(v.c_str(), nullptr, 10);
+    if (r == ERROR_ok)
+        *result = std::strtoull(v.c_str(), nullptr, 10);
     return r;
 }
 
-unsigned f_getServerVariableAsString(Client& c, uint64 h, size_t flag, char** result) {
-    if (!result) return ERROR_parameter_invalid;
+unsigned f_getServerVariableAsString(Client& c, uint64 h, size_t flag, char** result)
+{
+    if (!result)
+        return ERROR_parameter_invalid;
     std::string v;
     unsigned r = readServer(c, h, flag, v);
-    if (r == ERROR_ok) *result = c.allocateString(v);
+    if (r == ERROR_ok)
+        *result = c.allocateString(v);
     return r;
 }
 
-unsigned f_getServerConnectInfo(Client& c, uint64 h, char* host, unsigned short* port, char* password, size_t maxLen) {
+unsigned f_getServerConnectInfo(Client& c, uint64 h, char* host, unsigned short* port, char* password, size_t maxLen)
+{
     return withHandler(c, h, [&](State& s, Handler& hd) -> unsigned {
         Server* srv = s.serverOf(hd);
-        if (hd.status < STATUS_CONNECTED || !srv) return ERROR_not_connected;
+        if (hd.status < STATUS_CONNECTED || !srv)
+            return ERROR_not_connected;
         copyOut(host, maxLen, srv->host);
-        if (port) *port = static_cast<unsigned short>(srv->port);
+        if (port)
+            *port = static_cast<unsigned short>(srv->port);
         copyOut(password, maxLen, hd.serverPassword);
         return ERROR_ok;
     });
 }
 
-uint64 f_getServerVersion(Client& c, uint64 h) {
+uint64 f_getServerVersion(Client& c, uint64 h)
+{
     std::string v;
-    if (readServer(c, h, prop::ServerVersion, v) != ERROR_ok) return 0;
+    if (readServer(c, h, prop::ServerVersion, v) != ERROR_ok)
+        return 0;
     size_t b = v.find("Build: ");
     return b == std::string::npos ? 0 : std::strtoull(v.c_str() + b + 7, nullptr, 10);
 }
 
 // ---- client GUI functions ----------------------------------------------------------------
 
-void f_getAppPath(Client& c, char* path, size_t maxLen) {
+void f_getAppPath(Client& c, char* path, size_t maxLen)
+{
     copyOut(path, maxLen, c.model().with([](State& s) { return s.appPath; }));
 }
-void f_getResourcesPath(Client& c, char* path, size_t maxLen) {
+void f_getResourcesPath(Client& c, char* path, size_t maxLen)
+{
     copyOut(path, maxLen, c.model().with([](State& s) { return s.resourcesPath; }));
 }
-void f_getConfigPath(Client& c, char* path, size_t maxLen) {
+void f_getConfigPath(Client& c, char* path, size_t maxLen)
+{
     copyOut(path, maxLen, c.model().with([](State& s) { return s.configPath; }));
 }
-void f_getPluginPath(Client& c, char* path, size_t maxLen, const char*) {
+void f_getPluginPath(Client& c, char* path, size_t maxLen, const char*)
+{
     copyOut(path, maxLen, c.model().with([](State& s) { return s.pluginPath; }));
 }
 
-uint64 f_getCurrentServerConnectionHandlerID(Client& c) {
+uint64 f_getCurrentServerConnectionHandlerID(Client& c)
+{
     return c.model().with([](State& s) { return s.current; });
 }
 
-void f_printMessage(Client& c, uint64, const char* message, int) {
+void f_printMessage(Client& c, uint64, const char* message, int)
+{
     c.model().with([&](State& s) { s.tabMessages.push_back(orEmpty(message)); });
 }
 
-void f_printMessageToCurrentTab(Client& c, const char* message) {
+void f_printMessageToCurrentTab(Client& c, const char* message)
+{
     c.model().with([&](State& s) { s.tabMessages.push_back(orEmpty(message)); });
 }
 
 void f_sendPluginCommand(Client& c, uint64 h, const char* pluginID, const char* command, int targetMode,
-                         const anyID* targetIDs, const char* returnCode) {
+                         const anyID* targetIDs, const char* returnCode)
+{
     std::string key;
     anyid own = 0;
     unsigned r = withConnected(c, h, [&](State&, Handler& hd, Server& srv) -> unsigned {
@@ -1132,12 +1375,14 @@ void f_sendPluginCommand(Client& c, uint64 h, const char* pluginID, const char* 
     }
     std::vector<anyid> targets;
     if (targetIDs)
-        for (int i = 0; targetIDs[i]; ++i) targets.push_back(targetIDs[i]);
+        for (int i = 0; targetIDs[i]; ++i)
+            targets.push_back(targetIDs[i]);
     c.deliverPluginCommand(key, own, targetMode, targets, orEmpty(pluginID), text);
     c.finishRequest(h, orEmpty(returnCode), ERROR_ok);
 }
 
-void f_createReturnCode(Client& c, const char* pluginID, char* returnCode, size_t maxLen) {
+void f_createReturnCode(Client& c, const char* pluginID, char* returnCode, size_t maxLen)
+{
     std::string rc = c.model().with([&](State& s) {
         s.lastReturnCode = "PR:" + orEmpty(pluginID) + ":" + std::to_string(++s.returnCodeCounter);
         return s.lastReturnCode;
@@ -1145,29 +1390,36 @@ void f_createReturnCode(Client& c, const char* pluginID, char* returnCode, size_
     copyOut(returnCode, maxLen, rc);
 }
 
-void f_setPluginMenuEnabled(Client& c, const char*, int menuId, int enabled) {
+void f_setPluginMenuEnabled(Client& c, const char*, int menuId, int enabled)
+{
     c.model().with([&](State& s) { s.menuEnabled[menuId] = enabled != 0; });
 }
 
-unsigned f_getProfileList(Client& c, int kind, int* defaultIdx, char*** result) {
-    if (!result || !defaultIdx) return ERROR_parameter_invalid;
-    if (kind < 0 || kind > 4) return ERROR_parameter_invalid;
+unsigned f_getProfileList(Client& c, int kind, int* defaultIdx, char*** result)
+{
+    if (!result || !defaultIdx)
+        return ERROR_parameter_invalid;
+    if (kind < 0 || kind > 4)
+        return ERROR_parameter_invalid;
     std::vector<std::string> names;
     int def = 0;
     c.model().with([&](State& s) {
         names = s.profiles[kind];
         def = s.profileDefault.count(kind) ? s.profileDefault[kind] : 0;
     });
-    if (names.empty()) names.push_back("Default");
+    if (names.empty())
+        names.push_back("Default");
     char** list = static_cast<char**>(c.allocate((names.size() + 1) * sizeof(char*)));
-    for (size_t i = 0; i < names.size(); ++i) list[i] = c.allocateString(names[i]);
+    for (size_t i = 0; i < names.size(); ++i)
+        list[i] = c.allocateString(names[i]);
     list[names.size()] = nullptr;
     *result = list;
     *defaultIdx = def;
     return ERROR_ok;
 }
 
-PluginBookmarkList* buildBookmarks(Client& c, const std::vector<Bookmark>& items) {
+PluginBookmarkList* buildBookmarks(Client& c, const std::vector<Bookmark>& items)
+{
     size_t size = offsetof(PluginBookmarkList, items) + std::max<size_t>(items.size(), 1) * sizeof(PluginBookmarkItem);
     auto* list = static_cast<PluginBookmarkList*>(c.allocate(size));
     list->itemcount = static_cast<int>(items.size());
@@ -1183,17 +1435,21 @@ PluginBookmarkList* buildBookmarks(Client& c, const std::vector<Bookmark>& items
     return list;
 }
 
-unsigned f_getBookmarkList(Client& c, PluginBookmarkList** list) {
-    if (!list) return ERROR_parameter_invalid;
+unsigned f_getBookmarkList(Client& c, PluginBookmarkList** list)
+{
+    if (!list)
+        return ERROR_parameter_invalid;
     std::vector<Bookmark> items = c.model().with([](State& s) { return s.bookmarks; });
     *list = buildBookmarks(c, items);
     return ERROR_ok;
 }
 
-const Bookmark* findBookmark(const std::vector<Bookmark>& items, const std::string& uuid) {
+const Bookmark* findBookmark(const std::vector<Bookmark>& items, const std::string& uuid)
+{
     for (const auto& b : items) {
         if (b.folder) {
-            if (const Bookmark* f = findBookmark(b.children, uuid)) return f;
+            if (const Bookmark* f = findBookmark(b.children, uuid))
+                return f;
         } else if (b.uuid == uuid) {
             return &b;
         }
@@ -1202,14 +1458,16 @@ const Bookmark* findBookmark(const std::vector<Bookmark>& items, const std::stri
 }
 
 // Picks the tab for a GUI connect; stops what runs there when the tab is reused.
-u64 tabFor(Client& c, int connectTab) {
+u64 tabFor(Client& c, int connectTab)
+{
     u64 reused = 0;
     u64 id = c.model().with([&](State& s) {
         Handler* cur = s.handler(s.current);
         Handler* h = nullptr;
         if (connectTab == PLUGIN_CONNECT_TAB_CURRENT && cur) {
             h = cur;
-            if (cur->status != 0) reused = cur->id;
+            if (cur->status != 0)
+                reused = cur->id;
         } else if (connectTab == PLUGIN_CONNECT_TAB_NEW_IF_CURRENT_CONNECTED && cur && cur->status == 0) {
             h = cur;
         } else {
@@ -1218,7 +1476,8 @@ u64 tabFor(Client& c, int connectTab) {
         s.current = h->id;
         return h->id;
     });
-    if (reused) c.stopConnectionNow(reused, ERROR_ok, "", true);
+    if (reused)
+        c.stopConnectionNow(reused, ERROR_ok, "", true);
     return id;
 }
 
@@ -1226,8 +1485,10 @@ unsigned f_guiConnect(Client& c, int connectTab, const char* label, const char* 
                       const char* nickname, const char* channel, const char* channelPassword,
                       const char* captureProfile, const char* playbackProfile, const char* hotkeyProfile,
                       const char* soundProfile, const char* identity, const char*, const char* phonetic,
-                      uint64* handler) {
-    if (!handler || orEmpty(address).empty() || connectTab < 0 || connectTab > 2) return ERROR_parameter_invalid;
+                      uint64* handler)
+{
+    if (!handler || orEmpty(address).empty() || connectTab < 0 || connectTab > 2)
+        return ERROR_parameter_invalid;
     u64 h = tabFor(c, connectTab);
     c.model().with([&](State& s) {
         Handler& hd = *s.handler(h);
@@ -1243,21 +1504,26 @@ unsigned f_guiConnect(Client& c, int connectTab, const char* label, const char* 
         hd.soundProfile = orEmpty(soundProfile);
         hd.identity = orEmpty(identity);
         hd.phonetic = orEmpty(phonetic);
-        if (!hd.phonetic.empty()) hd.self[prop::NicknamePhonetic] = hd.phonetic;
+        if (!hd.phonetic.empty())
+            hd.self[prop::NicknamePhonetic] = hd.phonetic;
     });
     *handler = h;
     c.startGuiConnectSteps(h);
     return ERROR_ok;
 }
 
-unsigned f_guiConnectBookmark(Client& c, int connectTab, const char* uuid, uint64* handler) {
-    if (!handler || connectTab < 0 || connectTab > 2) return ERROR_parameter_invalid;
+unsigned f_guiConnectBookmark(Client& c, int connectTab, const char* uuid, uint64* handler)
+{
+    if (!handler || connectTab < 0 || connectTab > 2)
+        return ERROR_parameter_invalid;
     std::optional<Bookmark> found = c.model().with([&](State& s) -> std::optional<Bookmark> {
         const Bookmark* b = findBookmark(s.bookmarks, orEmpty(uuid));
-        if (!b) return std::nullopt;
+        if (!b)
+            return std::nullopt;
         return *b;
     });
-    if (!found) return ERROR_parameter_invalid;
+    if (!found)
+        return ERROR_parameter_invalid;
     u64 h = tabFor(c, connectTab);
     c.model().with([&](State& s) {
         Handler& hd = *s.handler(h);
@@ -1279,8 +1545,10 @@ unsigned f_guiConnectBookmark(Client& c, int connectTab, const char* uuid, uint6
 unsigned f_createBookmark(Client& c, const char* uuid, const char* label, const char* address,
                           const char* serverPassword, const char* nickname, const char* channel,
                           const char* channelPassword, const char* captureProfile, const char* playbackProfile,
-                          const char*, const char*, const char* identity, const char*, const char*) {
-    if (orEmpty(uuid).empty() || orEmpty(address).empty()) return ERROR_parameter_invalid;
+                          const char*, const char*, const char* identity, const char*, const char*)
+{
+    if (orEmpty(uuid).empty() || orEmpty(address).empty())
+        return ERROR_parameter_invalid;
     Bookmark b;
     b.uuid = orEmpty(uuid);
     b.name = orEmpty(label);
@@ -1301,109 +1569,110 @@ namespace names {
 #define CLIENTSIM_NAME(i, n) inline constexpr char n[] = #n;
 CLIENTSIM_TABLE_MEMBERS(CLIENTSIM_NAME)
 #undef CLIENTSIM_NAME
-}  // namespace names
+} // namespace names
 
 // The table's layout must agree with the member list: each name at its index.
-#define CLIENTSIM_OFFSET_CHECK(i, n) \
+#define CLIENTSIM_OFFSET_CHECK(i, n)                                                                                   \
     static_assert(offsetof(TS3Functions, n) == (i) * sizeof(void (*)(void)), "member " #n " out of place");
 CLIENTSIM_TABLE_MEMBERS(CLIENTSIM_OFFSET_CHECK)
 #undef CLIENTSIM_OFFSET_CHECK
 
-#define CLIENTSIM_IMPLEMENTED(X)            \
-    X(getClientLibVersion)                  \
-    X(getClientLibVersionNumber)            \
-    X(spawnNewServerConnectionHandler)      \
-    X(destroyServerConnectionHandler)       \
-    X(getErrorMessage)                      \
-    X(freeMemory)                           \
-    X(logMessage)                           \
-    X(openPlaybackDevice)                   \
-    X(openCaptureDevice)                    \
-    X(getCurrentPlaybackDeviceName)         \
-    X(getCurrentPlayBackMode)               \
-    X(getCurrentCaptureDeviceName)          \
-    X(getCurrentCaptureMode)                \
-    X(closePlaybackDevice)                  \
-    X(closeCaptureDevice)                   \
-    X(playWaveFileHandle)                   \
-    X(pauseWaveFileHandle)                  \
-    X(closeWaveFileHandle)                  \
-    X(playWaveFile)                         \
-    X(registerCustomDevice)                 \
-    X(unregisterCustomDevice)               \
-    X(processCustomCaptureData)             \
-    X(getPreProcessorInfoValueFloat)        \
-    X(getPreProcessorConfigValue)           \
-    X(setPreProcessorConfigValue)           \
-    X(getEncodeConfigValue)                 \
-    X(getPlaybackConfigValueAsFloat)        \
-    X(setPlaybackConfigValue)               \
-    X(setClientVolumeModifier)              \
-    X(startConnection)                      \
-    X(stopConnection)                       \
-    X(requestClientMove)                    \
-    X(requestSendPrivateTextMsg)            \
-    X(requestSendChannelTextMsg)            \
-    X(requestSendServerTextMsg)             \
-    X(requestChannelSubscribe)              \
-    X(requestChannelSubscribeAll)           \
-    X(requestChannelUnsubscribe)            \
-    X(requestChannelUnsubscribeAll)         \
-    X(requestMuteClients)                   \
-    X(requestUnmuteClients)                 \
-    X(requestClientPoke)                    \
-    X(getClientID)                          \
-    X(getClientSelfVariableAsInt)           \
-    X(getClientSelfVariableAsString)        \
-    X(setClientSelfVariableAsInt)           \
-    X(setClientSelfVariableAsString)        \
-    X(flushClientSelfUpdates)               \
-    X(getClientVariableAsInt)               \
-    X(getClientVariableAsUInt64)            \
-    X(getClientVariableAsString)            \
-    X(getClientList)                        \
-    X(getChannelOfClient)                   \
-    X(getChannelVariableAsInt)              \
-    X(getChannelVariableAsUInt64)           \
-    X(getChannelVariableAsString)           \
-    X(getChannelIDFromChannelNames)         \
-    X(getChannelList)                       \
-    X(getChannelClientList)                 \
-    X(getParentChannelOfChannel)            \
-    X(getServerConnectionHandlerList)       \
-    X(getServerVariableAsInt)               \
-    X(getServerVariableAsUInt64)            \
-    X(getServerVariableAsString)            \
-    X(requestServerVariables)               \
-    X(getConnectionStatus)                  \
-    X(requestClientDBIDfromUID)             \
-    X(requestClientEditDescription)         \
-    X(requestChannelPermList)               \
-    X(requestClientPermList)                \
-    X(getAppPath)                           \
-    X(getResourcesPath)                     \
-    X(getConfigPath)                        \
-    X(getPluginPath)                        \
-    X(getCurrentServerConnectionHandlerID)  \
-    X(printMessage)                         \
-    X(printMessageToCurrentTab)             \
-    X(sendPluginCommand)                    \
-    X(getServerConnectInfo)                 \
-    X(getChannelConnectInfo)                \
-    X(createReturnCode)                     \
-    X(getServerVersion)                     \
-    X(getAvatar)                            \
-    X(setPluginMenuEnabled)                 \
-    X(getClientDisplayName)                 \
-    X(getBookmarkList)                      \
-    X(getProfileList)                       \
-    X(guiConnect)                           \
-    X(guiConnectBookmark)                   \
+#define CLIENTSIM_IMPLEMENTED(X)                                                                                       \
+    X(getClientLibVersion)                                                                                             \
+    X(getClientLibVersionNumber)                                                                                       \
+    X(spawnNewServerConnectionHandler)                                                                                 \
+    X(destroyServerConnectionHandler)                                                                                  \
+    X(getErrorMessage)                                                                                                 \
+    X(freeMemory)                                                                                                      \
+    X(logMessage)                                                                                                      \
+    X(openPlaybackDevice)                                                                                              \
+    X(openCaptureDevice)                                                                                               \
+    X(getCurrentPlaybackDeviceName)                                                                                    \
+    X(getCurrentPlayBackMode)                                                                                          \
+    X(getCurrentCaptureDeviceName)                                                                                     \
+    X(getCurrentCaptureMode)                                                                                           \
+    X(closePlaybackDevice)                                                                                             \
+    X(closeCaptureDevice)                                                                                              \
+    X(playWaveFileHandle)                                                                                              \
+    X(pauseWaveFileHandle)                                                                                             \
+    X(closeWaveFileHandle)                                                                                             \
+    X(playWaveFile)                                                                                                    \
+    X(registerCustomDevice)                                                                                            \
+    X(unregisterCustomDevice)                                                                                          \
+    X(processCustomCaptureData)                                                                                        \
+    X(getPreProcessorInfoValueFloat)                                                                                   \
+    X(getPreProcessorConfigValue)                                                                                      \
+    X(setPreProcessorConfigValue)                                                                                      \
+    X(getEncodeConfigValue)                                                                                            \
+    X(getPlaybackConfigValueAsFloat)                                                                                   \
+    X(setPlaybackConfigValue)                                                                                          \
+    X(setClientVolumeModifier)                                                                                         \
+    X(startConnection)                                                                                                 \
+    X(stopConnection)                                                                                                  \
+    X(requestClientMove)                                                                                               \
+    X(requestSendPrivateTextMsg)                                                                                       \
+    X(requestSendChannelTextMsg)                                                                                       \
+    X(requestSendServerTextMsg)                                                                                        \
+    X(requestChannelSubscribe)                                                                                         \
+    X(requestChannelSubscribeAll)                                                                                      \
+    X(requestChannelUnsubscribe)                                                                                       \
+    X(requestChannelUnsubscribeAll)                                                                                    \
+    X(requestMuteClients)                                                                                              \
+    X(requestUnmuteClients)                                                                                            \
+    X(requestClientPoke)                                                                                               \
+    X(getClientID)                                                                                                     \
+    X(getClientSelfVariableAsInt)                                                                                      \
+    X(getClientSelfVariableAsString)                                                                                   \
+    X(setClientSelfVariableAsInt)                                                                                      \
+    X(setClientSelfVariableAsString)                                                                                   \
+    X(flushClientSelfUpdates)                                                                                          \
+    X(getClientVariableAsInt)                                                                                          \
+    X(getClientVariableAsUInt64)                                                                                       \
+    X(getClientVariableAsString)                                                                                       \
+    X(getClientList)                                                                                                   \
+    X(getChannelOfClient)                                                                                              \
+    X(getChannelVariableAsInt)                                                                                         \
+    X(getChannelVariableAsUInt64)                                                                                      \
+    X(getChannelVariableAsString)                                                                                      \
+    X(getChannelIDFromChannelNames)                                                                                    \
+    X(getChannelList)                                                                                                  \
+    X(getChannelClientList)                                                                                            \
+    X(getParentChannelOfChannel)                                                                                       \
+    X(getServerConnectionHandlerList)                                                                                  \
+    X(getServerVariableAsInt)                                                                                          \
+    X(getServerVariableAsUInt64)                                                                                       \
+    X(getServerVariableAsString)                                                                                       \
+    X(requestServerVariables)                                                                                          \
+    X(getConnectionStatus)                                                                                             \
+    X(requestClientDBIDfromUID)                                                                                        \
+    X(requestClientEditDescription)                                                                                    \
+    X(requestChannelPermList)                                                                                          \
+    X(requestClientPermList)                                                                                           \
+    X(getAppPath)                                                                                                      \
+    X(getResourcesPath)                                                                                                \
+    X(getConfigPath)                                                                                                   \
+    X(getPluginPath)                                                                                                   \
+    X(getCurrentServerConnectionHandlerID)                                                                             \
+    X(printMessage)                                                                                                    \
+    X(printMessageToCurrentTab)                                                                                        \
+    X(sendPluginCommand)                                                                                               \
+    X(getServerConnectInfo)                                                                                            \
+    X(getChannelConnectInfo)                                                                                           \
+    X(createReturnCode)                                                                                                \
+    X(getServerVersion)                                                                                                \
+    X(getAvatar)                                                                                                       \
+    X(setPluginMenuEnabled)                                                                                            \
+    X(getClientDisplayName)                                                                                            \
+    X(getBookmarkList)                                                                                                 \
+    X(getProfileList)                                                                                                  \
+    X(guiConnect)                                                                                                      \
+    X(guiConnectBookmark)                                                                                              \
     X(createBookmark)
 
-}  // namespace
+} // namespace
 
-TS3Functions makeFunctionTable() {
+TS3Functions makeFunctionTable()
+{
     TS3Functions t;
     std::memset(static_cast<void*>(&t), 0, sizeof t);
 #define CLIENTSIM_ASSIGN_MISSING(i, n) t.n = &Thunk<decltype(t.n)>::template call<names::n, nullptr>;
@@ -1415,19 +1684,23 @@ TS3Functions makeFunctionTable() {
     return t;
 }
 
-void setActiveClient(Client* client) {
+void setActiveClient(Client* client)
+{
     g_active.store(client);
 }
 
-Client* activeClient() {
+Client* activeClient()
+{
     return g_active.load();
 }
 
-size_t lateCallCount() {
+size_t lateCallCount()
+{
     return g_lateCalls.load();
 }
 
-const std::vector<std::string>& functionNames() {
+const std::vector<std::string>& functionNames()
+{
     static const std::vector<std::string> list{
 #define CLIENTSIM_LIST_NAME(i, n) #n,
         CLIENTSIM_TABLE_MEMBERS(CLIENTSIM_LIST_NAME)
@@ -1436,4 +1709,4 @@ const std::vector<std::string>& functionNames() {
     return list;
 }
 
-}  // namespace clientsim
+} // namespace clientsim

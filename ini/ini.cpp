@@ -26,7 +26,10 @@ namespace {
 constexpr char16_t kCR = u'\r';
 constexpr char16_t kLF = u'\n';
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 TextView trim(TextView s)
 {
@@ -41,7 +44,7 @@ char16_t fold(char16_t c)
 {
     if (c >= u'A' && c <= u'Z')
         return char16_t(c + 32);
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)  // Latin-1 capitals
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) // Latin-1 capitals
         return char16_t(c + 32);
     return c;
 }
@@ -61,7 +64,7 @@ struct Parsed {
     enum Kind { Blank, Comment, Section, Key } kind = Blank;
     TextView name;
     TextView value;
-    bool hasValue = false;  // a key line with "="
+    bool hasValue = false; // a key line with "="
 };
 
 Parsed classify(TextView line)
@@ -189,7 +192,10 @@ std::string Document::bytes() const
     return out;
 }
 
-Text Document::newLineEnd() const { return u"\r\n"; }
+Text Document::newLineEnd() const
+{
+    return u"\r\n";
+}
 
 bool Document::findSection(TextView section, size_t* header, size_t* end) const
 {
@@ -350,9 +356,15 @@ std::string describe(const std::filesystem::path& path, const std::string& what,
 }
 
 #ifdef _WIN32
-FILE* openForReading(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"rb"); }
+FILE* openForReading(const std::filesystem::path& path)
+{
+    return _wfopen(path.c_str(), L"rb");
+}
 #else
-FILE* openForReading(const std::filesystem::path& path) { return std::fopen(path.c_str(), "rb"); }
+FILE* openForReading(const std::filesystem::path& path)
+{
+    return std::fopen(path.c_str(), "rb");
+}
 #endif
 
 } // namespace
@@ -544,7 +556,7 @@ std::unique_lock<std::mutex> lockPath(const std::filesystem::path& path)
         auto& slot = locks[key];
         if (!slot)
             slot = std::make_unique<std::mutex>();
-        m = slot.get();  // entries are never removed, so the mutex outlives this call
+        m = slot.get(); // entries are never removed, so the mutex outlives this call
     }
     return std::unique_lock<std::mutex>(*m);
 }

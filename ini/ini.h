@@ -73,8 +73,8 @@ public:
 
 private:
     struct Line {
-        Text text;  // without its line end
-        Text end;   // CR LF, LF, CR, or empty for a last line without an end
+        Text text; // without its line end
+        Text end;  // CR LF, LF, CR, or empty for a last line without an end
     };
     // Line range [header, end) of the first section of that name.
     bool findSection(TextView section, size_t* header, size_t* end) const;
@@ -83,22 +83,22 @@ private:
 
     std::vector<Line> m_lines;
     Encoding m_encoding = Encoding::Bytes;
-    std::string m_tail;  // an odd last byte of a UTF-16 file, kept as it was
+    std::string m_tail; // an odd last byte of a UTF-16 file, kept as it was
     bool m_modified = false;
 };
 
 // Files. Every access opens the file, acts and closes it again; all accesses to one
 // path in this process are serialised by a per-path lock.
 enum class FileState {
-    Read,        // read in full
-    Missing,     // no such file: reads as empty, a write creates it
-    Unreadable,  // exists but could not be read: reads as empty and is never written over
+    Read,       // read in full
+    Missing,    // no such file: reads as empty, a write creates it
+    Unreadable, // exists but could not be read: reads as empty and is never written over
 };
 
 struct Loaded {
     Document document;
     FileState state = FileState::Missing;
-    std::string error;  // what went wrong, for Unreadable
+    std::string error; // what went wrong, for Unreadable
 };
 
 Loaded load(const std::filesystem::path& path);

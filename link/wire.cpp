@@ -13,7 +13,7 @@ constexpr struct {
     char ch;
     char code;
 } kTable[] = {
-    {' ', 's'}, {'|', 'p'}, {'\r', 'r'}, {'\n', 'n'}, {'\t', 't'}, {'\v', 'v'},
+    {' ', 's'},  {'|', 'p'}, {'\r', 'r'}, {'\n', 'n'}, {'\t', 't'}, {'\v', 'v'},
     {'\\', 'b'}, {'/', 'c'}, {'\f', 'f'}, {'\b', 'd'}, {'\a', 'a'}, {'=', 'g'},
 };
 
@@ -38,7 +38,10 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -125,7 +128,10 @@ std::string Items::get(std::string_view key) const
     return item ? item->second : std::string();
 }
 
-bool Items::has(std::string_view key) const { return find(key) != nullptr; }
+bool Items::has(std::string_view key) const
+{
+    return find(key) != nullptr;
+}
 
 long long Items::getInt(std::string_view key) const
 {

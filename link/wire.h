@@ -84,7 +84,8 @@ public:
         size_t pos = 0;
         while (pos < chunk.size()) {
             size_t end = chunk.find_first_of("\r\n", pos);
-            std::string_view piece = chunk.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+            std::string_view piece =
+                chunk.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
             if (m_discarding) {
                 m_discarded += piece.size();
             } else if (m_maxLine > 0 && m_pending.size() + piece.size() > m_maxLine) {

@@ -16,8 +16,7 @@ int clientApiForQtVersion(const char* text)
     return (major == 5 && minor < 12) || major < 5 ? 21 : 26;
 }
 
-ClientApiChoice chooseClientApi(const std::string& settingsPath, int (*versionResource)(),
-                                const char* (*qtVersion)())
+ClientApiChoice chooseClientApi(const std::string& settingsPath, int (*versionResource)(), const char* (*qtVersion)())
 {
     ClientApiChoice c;
     const std::string key = iniRead(settingsPath, "LINKSettings", "ClientAPI", "");

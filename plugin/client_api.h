@@ -18,8 +18,7 @@ struct ClientApiChoice {
 // In this order: the key ClientAPI in section LINKSettings of the settings file (21-26);
 // the client executable's version resource (Windows; versionResource() != 0); the Qt the
 // host process runs (qtVersion() != nullptr: older than 5.12 -> 21, otherwise 26); 21.
-ClientApiChoice chooseClientApi(const std::string& settingsPath, int (*versionResource)(),
-                                const char* (*qtVersion)());
+ClientApiChoice chooseClientApi(const std::string& settingsPath, int (*versionResource)(), const char* (*qtVersion)());
 
 // The number for a host Qt version text ("5.6.1" -> 21, "5.15.2" -> 26); 0 when the text
 // is no version.

@@ -73,25 +73,90 @@ std::string join(const std::vector<std::string>& escaped, size_t count)
 void LinkPlugin::ProcessRecvCommand(std::string_view command, std::string_view params)
 {
     enum class C {
-        Hello, WhoAmI, Starting, Ping, GwPing, GwPqng, GwStart, GwConnect, GwStop, SetPtt, SetVox, SetNick,
-        SetChCom, SetAfk, SetRuhe, SetMute, SetInfo, MoveToChan, BackToChan, PokeUser, MsgToUser, MsgToChan,
-        MsgToGates, GetChanPerm, GetUserPerm, MuteClient, UnmuteClient, SetClientVolume, SetVoiceVolume,
-        UnmuteAll, GetProfiles, GetChannels, GetChanPath, GetSpeaker, SetWaveLevel, PlayWave, GetAppPath,
-        ExitClient, SendToTs, AcStart, AcStop
+        Hello,
+        WhoAmI,
+        Starting,
+        Ping,
+        GwPing,
+        GwPqng,
+        GwStart,
+        GwConnect,
+        GwStop,
+        SetPtt,
+        SetVox,
+        SetNick,
+        SetChCom,
+        SetAfk,
+        SetRuhe,
+        SetMute,
+        SetInfo,
+        MoveToChan,
+        BackToChan,
+        PokeUser,
+        MsgToUser,
+        MsgToChan,
+        MsgToGates,
+        GetChanPerm,
+        GetUserPerm,
+        MuteClient,
+        UnmuteClient,
+        SetClientVolume,
+        SetVoiceVolume,
+        UnmuteAll,
+        GetProfiles,
+        GetChannels,
+        GetChanPath,
+        GetSpeaker,
+        SetWaveLevel,
+        PlayWave,
+        GetAppPath,
+        ExitClient,
+        SendToTs,
+        AcStart,
+        AcStop
     };
     static const std::unordered_map<std::string_view, C> kCommands = {
-        {">HELLO<", C::Hello}, {"WHOAMI", C::WhoAmI}, {"STARTING", C::Starting}, {"PING", C::Ping},
-        {"GW_PING", C::GwPing}, {"GW_PQNG", C::GwPqng}, {"GW_START", C::GwStart}, {"GW_CONNECT", C::GwConnect},
-        {"GW_STOP", C::GwStop}, {"SETPTT", C::SetPtt}, {"SETVOX", C::SetVox}, {"SETNICK", C::SetNick},
-        {"SETCHCOM", C::SetChCom}, {"SETAFK", C::SetAfk}, {"SETRUHE", C::SetRuhe}, {"SETMUTE", C::SetMute},
-        {"SETINFO", C::SetInfo}, {"MOVETOCHAN", C::MoveToChan}, {"BACKTOCHAN", C::BackToChan},
-        {"POKEUSER", C::PokeUser}, {"MSGTOUSER", C::MsgToUser}, {"MSGTOCHAN", C::MsgToChan},
-        {"MSGTOGATES", C::MsgToGates}, {"GETCHANPERM", C::GetChanPerm}, {"GETUSERPERM", C::GetUserPerm},
-        {"MUTECLIENT", C::MuteClient}, {"UNMUTECLIENT", C::UnmuteClient}, {"SETCLIENTVOLUME", C::SetClientVolume},
-        {"SETVOICEVOLUME", C::SetVoiceVolume}, {"UNMUTEALL", C::UnmuteAll}, {"GETPROFILES", C::GetProfiles},
-        {"GETCHANNELS", C::GetChannels}, {"GETCHANPATH", C::GetChanPath}, {"GETSPEAKER", C::GetSpeaker},
-        {"SETWAVELEVEL", C::SetWaveLevel}, {"PLAYWAVE", C::PlayWave}, {"GETAPPPATH", C::GetAppPath},
-        {"EXITCLIENT", C::ExitClient}, {"SENDTOTS", C::SendToTs}, {"AC_START", C::AcStart}, {"AC_STOP", C::AcStop},
+        {">HELLO<", C::Hello},
+        {"WHOAMI", C::WhoAmI},
+        {"STARTING", C::Starting},
+        {"PING", C::Ping},
+        {"GW_PING", C::GwPing},
+        {"GW_PQNG", C::GwPqng},
+        {"GW_START", C::GwStart},
+        {"GW_CONNECT", C::GwConnect},
+        {"GW_STOP", C::GwStop},
+        {"SETPTT", C::SetPtt},
+        {"SETVOX", C::SetVox},
+        {"SETNICK", C::SetNick},
+        {"SETCHCOM", C::SetChCom},
+        {"SETAFK", C::SetAfk},
+        {"SETRUHE", C::SetRuhe},
+        {"SETMUTE", C::SetMute},
+        {"SETINFO", C::SetInfo},
+        {"MOVETOCHAN", C::MoveToChan},
+        {"BACKTOCHAN", C::BackToChan},
+        {"POKEUSER", C::PokeUser},
+        {"MSGTOUSER", C::MsgToUser},
+        {"MSGTOCHAN", C::MsgToChan},
+        {"MSGTOGATES", C::MsgToGates},
+        {"GETCHANPERM", C::GetChanPerm},
+        {"GETUSERPERM", C::GetUserPerm},
+        {"MUTECLIENT", C::MuteClient},
+        {"UNMUTECLIENT", C::UnmuteClient},
+        {"SETCLIENTVOLUME", C::SetClientVolume},
+        {"SETVOICEVOLUME", C::SetVoiceVolume},
+        {"UNMUTEALL", C::UnmuteAll},
+        {"GETPROFILES", C::GetProfiles},
+        {"GETCHANNELS", C::GetChannels},
+        {"GETCHANPATH", C::GetChanPath},
+        {"GETSPEAKER", C::GetSpeaker},
+        {"SETWAVELEVEL", C::SetWaveLevel},
+        {"PLAYWAVE", C::PlayWave},
+        {"GETAPPPATH", C::GetAppPath},
+        {"EXITCLIENT", C::ExitClient},
+        {"SENDTOTS", C::SendToTs},
+        {"AC_START", C::AcStart},
+        {"AC_STOP", C::AcStop},
     };
     auto it = kCommands.find(command);
     if (it == kCommands.end())
@@ -164,38 +229,81 @@ void LinkPlugin::ProcessRecvCommand(std::string_view command, std::string_view p
     if (!isGatewayHandler(h))
         return;
     switch (it->second) {
-    case C::SetPtt: cmdSetPtt(h, items); return;
-    case C::SetVox: cmdSetVox(h, items); return;
-    case C::SetNick: cmdSetNick(h, items); return;
-    case C::SetChCom: cmdSetSelfFlag(h, CLIENT_IS_CHANNEL_COMMANDER, items); return;
-    case C::SetAfk: cmdSetSelfFlag(h, CLIENT_AWAY, items); return;
-    case C::SetRuhe: cmdSetSelfFlag(h, CLIENT_INPUT_MUTED, items); return;
-    case C::SetMute: cmdSetSelfFlag(h, CLIENT_OUTPUT_MUTED, items); return;
-    case C::MoveToChan: cmdMoveToChan(h, items); return;
-    case C::BackToChan: cmdBackToChan(h, items); return;
-    case C::PokeUser: cmdMessage("POKEUSER", h, items); return;
-    case C::MsgToUser: cmdMessage("MSGTOUSER", h, items); return;
-    case C::MsgToChan: cmdMessage("MSGTOCHAN", h, items); return;
-    case C::MsgToGates: cmdMsgToGates(h, items); return;
+    case C::SetPtt:
+        cmdSetPtt(h, items);
+        return;
+    case C::SetVox:
+        cmdSetVox(h, items);
+        return;
+    case C::SetNick:
+        cmdSetNick(h, items);
+        return;
+    case C::SetChCom:
+        cmdSetSelfFlag(h, CLIENT_IS_CHANNEL_COMMANDER, items);
+        return;
+    case C::SetAfk:
+        cmdSetSelfFlag(h, CLIENT_AWAY, items);
+        return;
+    case C::SetRuhe:
+        cmdSetSelfFlag(h, CLIENT_INPUT_MUTED, items);
+        return;
+    case C::SetMute:
+        cmdSetSelfFlag(h, CLIENT_OUTPUT_MUTED, items);
+        return;
+    case C::MoveToChan:
+        cmdMoveToChan(h, items);
+        return;
+    case C::BackToChan:
+        cmdBackToChan(h, items);
+        return;
+    case C::PokeUser:
+        cmdMessage("POKEUSER", h, items);
+        return;
+    case C::MsgToUser:
+        cmdMessage("MSGTOUSER", h, items);
+        return;
+    case C::MsgToChan:
+        cmdMessage("MSGTOCHAN", h, items);
+        return;
+    case C::MsgToGates:
+        cmdMsgToGates(h, items);
+        return;
     case C::GetChanPerm: {
         const uint64 channel = snapshot(h).ownChannelID;
         ts3().requestChannelPermList(h, channel, returnCode().c_str());
         return;
     }
-    case C::GetUserPerm: cmdGetUserPerm(h, items); return;
-    case C::MuteClient: cmdMuteClient(h, static_cast<anyID>(items.getInt("userID")), true); return;
-    case C::UnmuteClient: cmdMuteClient(h, static_cast<anyID>(items.getInt("userID")), false); return;
-    case C::SetClientVolume: cmdVolume(h, items, false); return;
-    case C::SetVoiceVolume: cmdVolume(h, items, true); return;
-    case C::UnmuteAll: cmdUnmuteAll(h); return;
-    case C::GetChanPath: cmdGetChanPath(h, items); return;
+    case C::GetUserPerm:
+        cmdGetUserPerm(h, items);
+        return;
+    case C::MuteClient:
+        cmdMuteClient(h, static_cast<anyID>(items.getInt("userID")), true);
+        return;
+    case C::UnmuteClient:
+        cmdMuteClient(h, static_cast<anyID>(items.getInt("userID")), false);
+        return;
+    case C::SetClientVolume:
+        cmdVolume(h, items, false);
+        return;
+    case C::SetVoiceVolume:
+        cmdVolume(h, items, true);
+        return;
+    case C::UnmuteAll:
+        cmdUnmuteAll(h);
+        return;
+    case C::GetChanPath:
+        cmdGetChanPath(h, items);
+        return;
     case C::SetWaveLevel: {
         const std::string level = items.get("level");
         ts3().setPlaybackConfigValue(h, "volume_factor_wave", level.c_str());
         return;
     }
-    case C::PlayWave: cmdPlayWave(h, items); return;
-    default: return;
+    case C::PlayWave:
+        cmdPlayWave(h, items);
+        return;
+    default:
+        return;
     }
 }
 
@@ -288,8 +396,10 @@ void LinkPlugin::cmdGwConnect(const rdlink::Items& items)
                                   sndOut.c_str(), "", "", ident.c_str(), "", "Relaydeck", &newHandler);
     }
     auto refuse = [&] {
-        SendToSocket(
-            LineBuilder("GW_ERROR", kReplyLimit).field("gateUID", rawSafe(gateUIDRaw)).field("errorCode", "1").finish());
+        SendToSocket(LineBuilder("GW_ERROR", kReplyLimit)
+                         .field("gateUID", rawSafe(gateUIDRaw))
+                         .field("errorCode", "1")
+                         .finish());
     };
     if (result != ERROR_ok) {
         refuse();
@@ -317,8 +427,10 @@ void LinkPlugin::cmdGwConnect(const rdlink::Items& items)
         e.replyPending = true;
         e.announced = false;
     });
-    SendToSocket(
-        LineBuilder("GW_CONNECT", kReplyLimit).field("gateUID", rawSafe(gateUIDRaw)).id("scHandler", newHandler).finish());
+    SendToSocket(LineBuilder("GW_CONNECT", kReplyLimit)
+                     .field("gateUID", rawSafe(gateUIDRaw))
+                     .id("scHandler", newHandler)
+                     .finish());
     bool announce = false;
     withEntry(newHandler, [&](TS3StatusData& e) {
         e.replyPending = false;
@@ -348,10 +460,8 @@ void LinkPlugin::cmdGwStop(const rdlink::Items& items)
     });
     if (status > STATUS_DISCONNECTED)
         ts3().stopConnection(h, "*** Relaydeck / QRT ***");
-    SendToSocket(LineBuilder("GW_STOP", kReplyLimit)
-                     .field("gateUID", string_escape(gateUID))
-                     .field("scHandler", "-1")
-                     .finish());
+    SendToSocket(
+        LineBuilder("GW_STOP", kReplyLimit).field("gateUID", string_escape(gateUID)).field("scHandler", "-1").finish());
 }
 
 void LinkPlugin::cmdSetPtt(uint64 h, const rdlink::Items& items)
@@ -690,7 +800,7 @@ void LinkPlugin::cmdGetSpeaker(uint64 h, const rdlink::Items& items)
     const TS3StatusData e = snapshot(h);
     Count count;
     if (!countChannel(h, e.ownChannelID, e.ownClientID, 0, count))
-        count = Count {};
+        count = Count{};
     SendToSocket(LineBuilder("SPEAKERS", kReplyLimit, kBlankCr)
                      .field("scHandler", rawSafe(items.get("scHandler")))
                      .number("speakers", count.speakers)

@@ -147,9 +147,9 @@ void LinkPlugin::onClientMove(uint64 h, anyID clientID, uint64 oldChannelID, uin
     moveEvent(h, clientID, oldChannelID, newChannelID, visibility, moveMessage, false, 0, nullptr, nullptr);
 }
 
-void LinkPlugin::onClientMoveMoved(uint64 h, anyID clientID, uint64 oldChannelID, uint64 newChannelID,
-                                   int visibility, anyID moverID, const char* moverName,
-                                   const char* moverUniqueIdentifier, const char* moveMessage)
+void LinkPlugin::onClientMoveMoved(uint64 h, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                   anyID moverID, const char* moverName, const char* moverUniqueIdentifier,
+                                   const char* moveMessage)
 {
     moveEvent(h, clientID, oldChannelID, newChannelID, visibility, moveMessage, true, moverID, moverName,
               moverUniqueIdentifier);
@@ -416,8 +416,8 @@ int LinkPlugin::onServerError(uint64 h, const char* errorMessage, unsigned int e
     return 1;
 }
 
-int LinkPlugin::onServerPermissionError(uint64 h, const char* errorMessage, unsigned int error,
-                                        const char* returnCode, unsigned int failedPermissionID)
+int LinkPlugin::onServerPermissionError(uint64 h, const char* errorMessage, unsigned int error, const char* returnCode,
+                                        unsigned int failedPermissionID)
 {
     if (!isGateway(h) || !errorMessage)
         return 0;
@@ -528,7 +528,8 @@ void LinkPlugin::onMenuItem(uint64 h, PluginMenuType type, int menuItemID, uint6
     } else if (type == PLUGIN_MENU_TYPE_CLIENT && menuItemID == kMenuRegisterClient) {
         const auto client = static_cast<anyID>(selectedItemID);
         std::optional<std::string> uid, nick;
-        takeString([&](char** s) { return ts3().getClientVariableAsString(h, client, CLIENT_UNIQUE_IDENTIFIER, s); }, uid);
+        takeString([&](char** s) { return ts3().getClientVariableAsString(h, client, CLIENT_UNIQUE_IDENTIFIER, s); },
+                   uid);
         takeString([&](char** s) { return ts3().getClientVariableAsString(h, client, CLIENT_NICKNAME, s); }, nick);
         std::optional<uint64> channel;
         uint64 ch = 0;

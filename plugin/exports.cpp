@@ -128,9 +128,7 @@ int ts3plugin_processCommand(uint64 serverConnectionHandlerID, const char* comma
     return guarded([&] { return plugin().processCommand(serverConnectionHandlerID, command); }, 1);
 }
 
-void ts3plugin_currentServerConnectionChanged(uint64)
-{
-}
+void ts3plugin_currentServerConnectionChanged(uint64) {}
 
 const char* ts3plugin_infoTitle(void)
 {
@@ -167,352 +165,262 @@ void ts3plugin_onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int 
     guarded([&] { plugin().onConnectStatusChange(serverConnectionHandlerID, newStatus, errorNumber); });
 }
 
-void ts3plugin_onNewChannelEvent(uint64, uint64, uint64)
+void ts3plugin_onNewChannelEvent(uint64, uint64, uint64) {}
+
+void ts3plugin_onNewChannelCreatedEvent(uint64, uint64, uint64, anyID, const char*, const char*) {}
+
+void ts3plugin_onDelChannelEvent(uint64, uint64, anyID, const char*, const char*) {}
+
+void ts3plugin_onChannelMoveEvent(uint64, uint64, uint64, anyID, const char*, const char*) {}
+
+void ts3plugin_onUpdateChannelEvent(uint64, uint64) {}
+
+void ts3plugin_onUpdateChannelEditedEvent(uint64, uint64, anyID, const char*, const char*) {}
+
+void ts3plugin_onUpdateClientEvent(uint64, anyID, anyID, const char*, const char*) {}
+
+void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                 uint64 newChannelID, int visibility, const char* moveMessage)
 {
+    guarded([&] {
+        plugin().onClientMove(serverConnectionHandlerID, clientID, oldChannelID, newChannelID, visibility, moveMessage);
+    });
 }
 
-void ts3plugin_onNewChannelCreatedEvent(uint64, uint64, uint64, anyID, const char*, const char*)
+void ts3plugin_onClientMoveSubscriptionEvent(uint64, anyID, uint64, uint64, int) {}
+
+void ts3plugin_onClientMoveTimeoutEvent(uint64, anyID, uint64, uint64, int, const char*) {}
+
+void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                      uint64 newChannelID, int visibility, anyID moverID, const char* moverName,
+                                      const char* moverUniqueIdentifier, const char* moveMessage)
 {
+    guarded([&] {
+        plugin().onClientMoveMoved(serverConnectionHandlerID, clientID, oldChannelID, newChannelID, visibility, moverID,
+                                   moverName, moverUniqueIdentifier, moveMessage);
+    });
 }
 
-void ts3plugin_onDelChannelEvent(uint64, uint64, anyID, const char*, const char*)
+void ts3plugin_onClientKickFromChannelEvent(uint64, anyID, uint64, uint64, int, anyID, const char*, const char*,
+                                            const char*)
+{}
+
+void ts3plugin_onClientKickFromServerEvent(uint64, anyID, uint64, uint64, int, anyID, const char*, const char*,
+                                           const char*)
+{}
+
+void ts3plugin_onClientIDsEvent(uint64, const char*, anyID, const char*) {}
+
+void ts3plugin_onClientIDsFinishedEvent(uint64) {}
+
+void ts3plugin_onServerEditedEvent(uint64, anyID, const char*, const char*) {}
+
+void ts3plugin_onServerUpdatedEvent(uint64) {}
+
+int ts3plugin_onServerErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage, unsigned int error,
+                                 const char* returnCode, const char* extraMessage)
 {
+    return guarded(
+        [&] {
+            return plugin().onServerError(serverConnectionHandlerID, errorMessage, error, returnCode, extraMessage);
+        },
+        0);
 }
 
-void ts3plugin_onChannelMoveEvent(uint64, uint64, uint64, anyID, const char*, const char*)
+void ts3plugin_onServerStopEvent(uint64, const char*) {}
+
+int ts3plugin_onTextMessageEvent(uint64 serverConnectionHandlerID, anyID targetMode, anyID toID, anyID fromID,
+                                 const char* fromName, const char* fromUniqueIdentifier, const char* message,
+                                 int ffIgnored)
 {
+    return guarded(
+        [&] {
+            return plugin().onTextMessage(serverConnectionHandlerID, targetMode, toID, fromID, fromName,
+                                          fromUniqueIdentifier, message, ffIgnored);
+        },
+        0);
 }
 
-void ts3plugin_onUpdateChannelEvent(uint64, uint64)
-{
-}
-
-void ts3plugin_onUpdateChannelEditedEvent(uint64, uint64, anyID, const char*, const char*)
-{
-}
-
-void ts3plugin_onUpdateClientEvent(uint64, anyID, anyID, const char*, const char*)
-{
-}
-
-void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, const char* moveMessage)
-{
-    guarded([&] { plugin().onClientMove(serverConnectionHandlerID, clientID, oldChannelID, newChannelID, visibility, moveMessage); });
-}
-
-void ts3plugin_onClientMoveSubscriptionEvent(uint64, anyID, uint64, uint64, int)
-{
-}
-
-void ts3plugin_onClientMoveTimeoutEvent(uint64, anyID, uint64, uint64, int, const char*)
-{
-}
-
-void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, anyID moverID, const char* moverName, const char* moverUniqueIdentifier, const char* moveMessage)
-{
-    guarded([&] { plugin().onClientMoveMoved(serverConnectionHandlerID, clientID, oldChannelID, newChannelID, visibility, moverID, moverName, moverUniqueIdentifier, moveMessage); });
-}
-
-void ts3plugin_onClientKickFromChannelEvent(uint64, anyID, uint64, uint64, int, anyID, const char*, const char*, const char*)
-{
-}
-
-void ts3plugin_onClientKickFromServerEvent(uint64, anyID, uint64, uint64, int, anyID, const char*, const char*, const char*)
-{
-}
-
-void ts3plugin_onClientIDsEvent(uint64, const char*, anyID, const char*)
-{
-}
-
-void ts3plugin_onClientIDsFinishedEvent(uint64)
-{
-}
-
-void ts3plugin_onServerEditedEvent(uint64, anyID, const char*, const char*)
-{
-}
-
-void ts3plugin_onServerUpdatedEvent(uint64)
-{
-}
-
-int ts3plugin_onServerErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage, unsigned int error, const char* returnCode, const char* extraMessage)
-{
-    return guarded([&] { return plugin().onServerError(serverConnectionHandlerID, errorMessage, error, returnCode, extraMessage); }, 0);
-}
-
-void ts3plugin_onServerStopEvent(uint64, const char*)
-{
-}
-
-int ts3plugin_onTextMessageEvent(uint64 serverConnectionHandlerID, anyID targetMode, anyID toID, anyID fromID, const char* fromName, const char* fromUniqueIdentifier, const char* message, int ffIgnored)
-{
-    return guarded([&] { return plugin().onTextMessage(serverConnectionHandlerID, targetMode, toID, fromID, fromName, fromUniqueIdentifier, message, ffIgnored); }, 0);
-}
-
-void ts3plugin_onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID)
+void ts3plugin_onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper,
+                                       anyID clientID)
 {
     guarded([&] { plugin().onTalkStatusChange(serverConnectionHandlerID, status, isReceivedWhisper, clientID); });
 }
 
-void ts3plugin_onConnectionInfoEvent(uint64, anyID)
+void ts3plugin_onConnectionInfoEvent(uint64, anyID) {}
+
+void ts3plugin_onServerConnectionInfoEvent(uint64) {}
+
+void ts3plugin_onChannelSubscribeEvent(uint64, uint64) {}
+
+void ts3plugin_onChannelSubscribeFinishedEvent(uint64) {}
+
+void ts3plugin_onChannelUnsubscribeEvent(uint64, uint64) {}
+
+void ts3plugin_onChannelUnsubscribeFinishedEvent(uint64) {}
+
+void ts3plugin_onChannelDescriptionUpdateEvent(uint64, uint64) {}
+
+void ts3plugin_onChannelPasswordChangedEvent(uint64, uint64) {}
+
+void ts3plugin_onPlaybackShutdownCompleteEvent(uint64) {}
+
+void ts3plugin_onSoundDeviceListChangedEvent(const char*, int) {}
+
+void ts3plugin_onEditPlaybackVoiceDataEvent(uint64, anyID, short*, int, int) {}
+
+void ts3plugin_onEditPostProcessVoiceDataEvent(uint64, anyID, short*, int, int, const unsigned int*, unsigned int*) {}
+
+void ts3plugin_onEditMixedPlaybackVoiceDataEvent(uint64, short*, int, int, const unsigned int*, unsigned int*) {}
+
+void ts3plugin_onEditCapturedVoiceDataEvent(uint64, short*, int, int, int*) {}
+
+void ts3plugin_onCustom3dRolloffCalculationClientEvent(uint64, anyID, float, float*) {}
+
+void ts3plugin_onCustom3dRolloffCalculationWaveEvent(uint64, uint64, float, float*) {}
+
+void ts3plugin_onUserLoggingMessageEvent(const char*, int, const char*, uint64, const char*, const char*) {}
+
+void ts3plugin_onClientBanFromServerEvent(uint64, anyID, uint64, uint64, int, anyID, const char*, const char*, uint64,
+                                          const char*)
+{}
+
+int ts3plugin_onClientPokeEvent(uint64 serverConnectionHandlerID, anyID fromClientID, const char* pokerName,
+                                const char* pokerUniqueIdentity, const char* message, int ffIgnored)
 {
+    return guarded(
+        [&] {
+            return plugin().onClientPoke(serverConnectionHandlerID, fromClientID, pokerName, pokerUniqueIdentity,
+                                         message, ffIgnored);
+        },
+        0);
 }
 
-void ts3plugin_onServerConnectionInfoEvent(uint64)
-{
-}
-
-void ts3plugin_onChannelSubscribeEvent(uint64, uint64)
-{
-}
-
-void ts3plugin_onChannelSubscribeFinishedEvent(uint64)
-{
-}
-
-void ts3plugin_onChannelUnsubscribeEvent(uint64, uint64)
-{
-}
-
-void ts3plugin_onChannelUnsubscribeFinishedEvent(uint64)
-{
-}
-
-void ts3plugin_onChannelDescriptionUpdateEvent(uint64, uint64)
-{
-}
-
-void ts3plugin_onChannelPasswordChangedEvent(uint64, uint64)
-{
-}
-
-void ts3plugin_onPlaybackShutdownCompleteEvent(uint64)
-{
-}
-
-void ts3plugin_onSoundDeviceListChangedEvent(const char*, int)
-{
-}
-
-void ts3plugin_onEditPlaybackVoiceDataEvent(uint64, anyID, short*, int, int)
-{
-}
-
-void ts3plugin_onEditPostProcessVoiceDataEvent(uint64, anyID, short*, int, int, const unsigned int*, unsigned int*)
-{
-}
-
-void ts3plugin_onEditMixedPlaybackVoiceDataEvent(uint64, short*, int, int, const unsigned int*, unsigned int*)
-{
-}
-
-void ts3plugin_onEditCapturedVoiceDataEvent(uint64, short*, int, int, int*)
-{
-}
-
-void ts3plugin_onCustom3dRolloffCalculationClientEvent(uint64, anyID, float, float*)
-{
-}
-
-void ts3plugin_onCustom3dRolloffCalculationWaveEvent(uint64, uint64, float, float*)
-{
-}
-
-void ts3plugin_onUserLoggingMessageEvent(const char*, int, const char*, uint64, const char*, const char*)
-{
-}
-
-void ts3plugin_onClientBanFromServerEvent(uint64, anyID, uint64, uint64, int, anyID, const char*, const char*, uint64, const char*)
-{
-}
-
-int ts3plugin_onClientPokeEvent(uint64 serverConnectionHandlerID, anyID fromClientID, const char* pokerName, const char* pokerUniqueIdentity, const char* message, int ffIgnored)
-{
-    return guarded([&] { return plugin().onClientPoke(serverConnectionHandlerID, fromClientID, pokerName, pokerUniqueIdentity, message, ffIgnored); }, 0);
-}
-
-void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char* oldValue, const char* newValue)
+void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char* oldValue,
+                                               const char* newValue)
 {
     guarded([&] { plugin().onClientSelfVariableUpdate(serverConnectionHandlerID, flag, oldValue, newValue); });
 }
 
-void ts3plugin_onFileListEvent(uint64, uint64, const char*, const char*, uint64, uint64, int, uint64, const char*)
+void ts3plugin_onFileListEvent(uint64, uint64, const char*, const char*, uint64, uint64, int, uint64, const char*) {}
+
+void ts3plugin_onFileListFinishedEvent(uint64, uint64, const char*) {}
+
+void ts3plugin_onFileInfoEvent(uint64, uint64, const char*, uint64, uint64) {}
+
+void ts3plugin_onServerGroupListEvent(uint64, uint64, const char*, int, int, int) {}
+
+void ts3plugin_onServerGroupListFinishedEvent(uint64) {}
+
+void ts3plugin_onServerGroupByClientIDEvent(uint64, const char*, uint64, uint64) {}
+
+void ts3plugin_onServerGroupPermListEvent(uint64, uint64, unsigned int, int, int, int) {}
+
+void ts3plugin_onServerGroupPermListFinishedEvent(uint64, uint64) {}
+
+void ts3plugin_onServerGroupClientListEvent(uint64, uint64, uint64, const char*, const char*) {}
+
+void ts3plugin_onChannelGroupListEvent(uint64, uint64, const char*, int, int, int) {}
+
+void ts3plugin_onChannelGroupListFinishedEvent(uint64) {}
+
+void ts3plugin_onChannelGroupPermListEvent(uint64, uint64, unsigned int, int, int, int) {}
+
+void ts3plugin_onChannelGroupPermListFinishedEvent(uint64, uint64) {}
+
+void ts3plugin_onChannelPermListEvent(uint64 serverConnectionHandlerID, uint64 channelID, unsigned int permissionID,
+                                      int permissionValue, int permissionNegated, int permissionSkip)
 {
+    guarded([&] {
+        plugin().onChannelPermList(serverConnectionHandlerID, channelID, permissionID, permissionValue,
+                                   permissionNegated, permissionSkip);
+    });
 }
 
-void ts3plugin_onFileListFinishedEvent(uint64, uint64, const char*)
+void ts3plugin_onChannelPermListFinishedEvent(uint64, uint64) {}
+
+void ts3plugin_onClientPermListEvent(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                     unsigned int permissionID, int permissionValue, int permissionNegated,
+                                     int permissionSkip)
 {
+    guarded([&] {
+        plugin().onClientPermList(serverConnectionHandlerID, clientDatabaseID, permissionID, permissionValue,
+                                  permissionNegated, permissionSkip);
+    });
 }
 
-void ts3plugin_onFileInfoEvent(uint64, uint64, const char*, uint64, uint64)
+void ts3plugin_onClientPermListFinishedEvent(uint64, uint64) {}
+
+void ts3plugin_onChannelClientPermListEvent(uint64, uint64, uint64, unsigned int, int, int, int) {}
+
+void ts3plugin_onChannelClientPermListFinishedEvent(uint64, uint64, uint64) {}
+
+void ts3plugin_onClientChannelGroupChangedEvent(uint64, uint64, uint64, anyID, anyID, const char*, const char*) {}
+
+int ts3plugin_onServerPermissionErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage,
+                                           unsigned int error, const char* returnCode, unsigned int failedPermissionID)
 {
+    return guarded(
+        [&] {
+            return plugin().onServerPermissionError(serverConnectionHandlerID, errorMessage, error, returnCode,
+                                                    failedPermissionID);
+        },
+        0);
 }
 
-void ts3plugin_onServerGroupListEvent(uint64, uint64, const char*, int, int, int)
-{
-}
+void ts3plugin_onPermissionListGroupEndIDEvent(uint64, unsigned int) {}
 
-void ts3plugin_onServerGroupListFinishedEvent(uint64)
-{
-}
+void ts3plugin_onPermissionListEvent(uint64, unsigned int, const char*, const char*) {}
 
-void ts3plugin_onServerGroupByClientIDEvent(uint64, const char*, uint64, uint64)
-{
-}
+void ts3plugin_onPermissionListFinishedEvent(uint64) {}
 
-void ts3plugin_onServerGroupPermListEvent(uint64, uint64, unsigned int, int, int, int)
-{
-}
+void ts3plugin_onPermissionOverviewEvent(uint64, uint64, uint64, int, uint64, uint64, unsigned int, int, int, int) {}
 
-void ts3plugin_onServerGroupPermListFinishedEvent(uint64, uint64)
-{
-}
+void ts3plugin_onPermissionOverviewFinishedEvent(uint64) {}
 
-void ts3plugin_onServerGroupClientListEvent(uint64, uint64, uint64, const char*, const char*)
-{
-}
+void ts3plugin_onServerGroupClientAddedEvent(uint64, anyID, const char*, const char*, uint64, anyID, const char*,
+                                             const char*)
+{}
 
-void ts3plugin_onChannelGroupListEvent(uint64, uint64, const char*, int, int, int)
-{
-}
+void ts3plugin_onServerGroupClientDeletedEvent(uint64, anyID, const char*, const char*, uint64, anyID, const char*,
+                                               const char*)
+{}
 
-void ts3plugin_onChannelGroupListFinishedEvent(uint64)
-{
-}
+void ts3plugin_onClientNeededPermissionsEvent(uint64, unsigned int, int) {}
 
-void ts3plugin_onChannelGroupPermListEvent(uint64, uint64, unsigned int, int, int, int)
-{
-}
+void ts3plugin_onClientNeededPermissionsFinishedEvent(uint64) {}
 
-void ts3plugin_onChannelGroupPermListFinishedEvent(uint64, uint64)
-{
-}
+void ts3plugin_onFileTransferStatusEvent(anyID, unsigned int, const char*, uint64, uint64) {}
 
-void ts3plugin_onChannelPermListEvent(uint64 serverConnectionHandlerID, uint64 channelID, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip)
-{
-    guarded([&] { plugin().onChannelPermList(serverConnectionHandlerID, channelID, permissionID, permissionValue, permissionNegated, permissionSkip); });
-}
+void ts3plugin_onClientChatClosedEvent(uint64, anyID, const char*) {}
 
-void ts3plugin_onChannelPermListFinishedEvent(uint64, uint64)
-{
-}
+void ts3plugin_onClientChatComposingEvent(uint64, anyID, const char*) {}
 
-void ts3plugin_onClientPermListEvent(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip)
-{
-    guarded([&] { plugin().onClientPermList(serverConnectionHandlerID, clientDatabaseID, permissionID, permissionValue, permissionNegated, permissionSkip); });
-}
+void ts3plugin_onServerLogEvent(uint64, const char*) {}
 
-void ts3plugin_onClientPermListFinishedEvent(uint64, uint64)
-{
-}
+void ts3plugin_onServerLogFinishedEvent(uint64, uint64, uint64) {}
 
-void ts3plugin_onChannelClientPermListEvent(uint64, uint64, uint64, unsigned int, int, int, int)
-{
-}
+void ts3plugin_onMessageListEvent(uint64, uint64, const char*, const char*, uint64, int) {}
 
-void ts3plugin_onChannelClientPermListFinishedEvent(uint64, uint64, uint64)
-{
-}
+void ts3plugin_onMessageGetEvent(uint64, uint64, const char*, const char*, const char*, uint64) {}
 
-void ts3plugin_onClientChannelGroupChangedEvent(uint64, uint64, uint64, anyID, anyID, const char*, const char*)
-{
-}
-
-int ts3plugin_onServerPermissionErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage, unsigned int error, const char* returnCode, unsigned int failedPermissionID)
-{
-    return guarded([&] { return plugin().onServerPermissionError(serverConnectionHandlerID, errorMessage, error, returnCode, failedPermissionID); }, 0);
-}
-
-void ts3plugin_onPermissionListGroupEndIDEvent(uint64, unsigned int)
-{
-}
-
-void ts3plugin_onPermissionListEvent(uint64, unsigned int, const char*, const char*)
-{
-}
-
-void ts3plugin_onPermissionListFinishedEvent(uint64)
-{
-}
-
-void ts3plugin_onPermissionOverviewEvent(uint64, uint64, uint64, int, uint64, uint64, unsigned int, int, int, int)
-{
-}
-
-void ts3plugin_onPermissionOverviewFinishedEvent(uint64)
-{
-}
-
-void ts3plugin_onServerGroupClientAddedEvent(uint64, anyID, const char*, const char*, uint64, anyID, const char*, const char*)
-{
-}
-
-void ts3plugin_onServerGroupClientDeletedEvent(uint64, anyID, const char*, const char*, uint64, anyID, const char*, const char*)
-{
-}
-
-void ts3plugin_onClientNeededPermissionsEvent(uint64, unsigned int, int)
-{
-}
-
-void ts3plugin_onClientNeededPermissionsFinishedEvent(uint64)
-{
-}
-
-void ts3plugin_onFileTransferStatusEvent(anyID, unsigned int, const char*, uint64, uint64)
-{
-}
-
-void ts3plugin_onClientChatClosedEvent(uint64, anyID, const char*)
-{
-}
-
-void ts3plugin_onClientChatComposingEvent(uint64, anyID, const char*)
-{
-}
-
-void ts3plugin_onServerLogEvent(uint64, const char*)
-{
-}
-
-void ts3plugin_onServerLogFinishedEvent(uint64, uint64, uint64)
-{
-}
-
-void ts3plugin_onMessageListEvent(uint64, uint64, const char*, const char*, uint64, int)
-{
-}
-
-void ts3plugin_onMessageGetEvent(uint64, uint64, const char*, const char*, const char*, uint64)
-{
-}
-
-void ts3plugin_onClientDBIDfromUIDEvent(uint64 serverConnectionHandlerID, const char* uniqueClientIdentifier, uint64 clientDatabaseID)
+void ts3plugin_onClientDBIDfromUIDEvent(uint64 serverConnectionHandlerID, const char* uniqueClientIdentifier,
+                                        uint64 clientDatabaseID)
 {
     guarded([&] { plugin().onClientDBIDfromUID(serverConnectionHandlerID, uniqueClientIdentifier, clientDatabaseID); });
 }
 
-void ts3plugin_onClientNamefromUIDEvent(uint64, const char*, uint64, const char*)
-{
-}
+void ts3plugin_onClientNamefromUIDEvent(uint64, const char*, uint64, const char*) {}
 
-void ts3plugin_onClientNamefromDBIDEvent(uint64, const char*, uint64, const char*)
-{
-}
+void ts3plugin_onClientNamefromDBIDEvent(uint64, const char*, uint64, const char*) {}
 
-void ts3plugin_onComplainListEvent(uint64, uint64, const char*, uint64, const char*, const char*, uint64)
-{
-}
+void ts3plugin_onComplainListEvent(uint64, uint64, const char*, uint64, const char*, const char*, uint64) {}
 
-void ts3plugin_onBanListEvent(uint64, uint64, const char*, const char*, const char*, uint64, uint64, const char*, uint64, const char*, const char*, int, const char*)
-{
-}
+void ts3plugin_onBanListEvent(uint64, uint64, const char*, const char*, const char*, uint64, uint64, const char*,
+                              uint64, const char*, const char*, int, const char*)
+{}
 
-void ts3plugin_onClientServerQueryLoginPasswordEvent(uint64, const char*)
-{
-}
+void ts3plugin_onClientServerQueryLoginPasswordEvent(uint64, const char*) {}
 
 // Clients from interface 23 on pass three more arguments (the invoker's id, name and
 // unique identifier). The caller removes the arguments on every calling convention the
@@ -523,33 +431,24 @@ void ts3plugin_onPluginCommandEvent(uint64 serverConnectionHandlerID, const char
     guarded([&] { plugin().onPluginCommand(serverConnectionHandlerID, pluginName, pluginCommand); });
 }
 
-void ts3plugin_onIncomingClientQueryEvent(uint64, const char*)
-{
-}
+void ts3plugin_onIncomingClientQueryEvent(uint64, const char*) {}
 
-void ts3plugin_onServerTemporaryPasswordListEvent(uint64, const char*, const char*, const char*, const char*, uint64, uint64, uint64, const char*)
-{
-}
+void ts3plugin_onServerTemporaryPasswordListEvent(uint64, const char*, const char*, const char*, const char*, uint64,
+                                                  uint64, uint64, const char*)
+{}
 
-void ts3plugin_onAvatarUpdated(uint64, anyID, const char*)
-{
-}
+void ts3plugin_onAvatarUpdated(uint64, anyID, const char*) {}
 
-void ts3plugin_onMenuItemEvent(uint64 serverConnectionHandlerID, enum PluginMenuType type, int menuItemID, uint64 selectedItemID)
+void ts3plugin_onMenuItemEvent(uint64 serverConnectionHandlerID, enum PluginMenuType type, int menuItemID,
+                               uint64 selectedItemID)
 {
     guarded([&] { plugin().onMenuItem(serverConnectionHandlerID, type, menuItemID, selectedItemID); });
 }
 
-void ts3plugin_onHotkeyEvent(const char*)
-{
-}
+void ts3plugin_onHotkeyEvent(const char*) {}
 
-void ts3plugin_onHotkeyRecordedEvent(const char*, const char*)
-{
-}
+void ts3plugin_onHotkeyRecordedEvent(const char*, const char*) {}
 
-void ts3plugin_onClientDisplayNameChanged(uint64, anyID, const char*, const char*)
-{
-}
+void ts3plugin_onClientDisplayNameChanged(uint64, anyID, const char*, const char*) {}
 
 } // extern "C"

@@ -12,8 +12,7 @@ std::string iniRead(const std::string& path, std::string_view section, std::stri
     return v ? rdini::toLatin1(*v) : fallback;
 }
 
-bool iniWrite(const std::string& path, std::string_view section, std::string_view key,
-              std::string_view value)
+bool iniWrite(const std::string& path, std::string_view section, std::string_view key, std::string_view value)
 {
     return rdini::edit(path, [&](rdini::Document& doc) {
         doc.setValue(rdini::fromLatin1(section), rdini::fromLatin1(key), rdini::fromLatin1(value));

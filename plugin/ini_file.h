@@ -16,7 +16,6 @@ std::string iniRead(const std::string& path, std::string_view section, std::stri
 // Stores one value, keeping every other line of the file and its encoding. The file is
 // written to a temporary file first and then renamed over the old one. Returns false on
 // failure, also when the file exists but cannot be read (it is not written over then).
-bool iniWrite(const std::string& path, std::string_view section, std::string_view key,
-              std::string_view value);
+bool iniWrite(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
 
 } // namespace rdplugin

@@ -33,14 +33,28 @@ inline std::string rawSafe(std::string_view value)
     out.reserve(value.size());
     for (char c : value) {
         switch (c) {
-        case ' ': out += "^s"; break;
-        case '\r': out += "^r"; break;
-        case '\n': out += "^n"; break;
-        case '\t': out += "^t"; break;
-        case '\v': out += "^v"; break;
-        case '\f': out += "^f"; break;
-        case '\0': break;
-        default: out.push_back(c);
+        case ' ':
+            out += "^s";
+            break;
+        case '\r':
+            out += "^r";
+            break;
+        case '\n':
+            out += "^n";
+            break;
+        case '\t':
+            out += "^t";
+            break;
+        case '\v':
+            out += "^v";
+            break;
+        case '\f':
+            out += "^f";
+            break;
+        case '\0':
+            break;
+        default:
+            out.push_back(c);
         }
     }
     return out;
@@ -50,8 +64,7 @@ class LineBuilder {
 public:
     // word: the command word as written (may carry a trailing blank, e.g. "STATUS ").
     // lineEnd: "\r", or " \r" for the lines that end with a blank.
-    LineBuilder(std::string_view word, size_t limit, std::string_view lineEnd = "\r")
-        : m_limit(limit), m_end(lineEnd)
+    LineBuilder(std::string_view word, size_t limit, std::string_view lineEnd = "\r") : m_limit(limit), m_end(lineEnd)
     {
         m_line.reserve(128);
         m_line.append(word.substr(0, room()));

@@ -37,7 +37,7 @@ constexpr const char* kQueueFull = "Relaydeck does not read its output (queue fu
 
 } // namespace
 
-LinkPlugin::LinkPlugin() : LinkPlugin(Options {}) {}
+LinkPlugin::LinkPlugin() : LinkPlugin(Options{}) {}
 
 LinkPlugin::LinkPlugin(Options options) : m_opt(std::move(options))
 {
@@ -180,8 +180,8 @@ void LinkPlugin::logClientApi()
         version = lib;
         ts3().freeMemory(lib);
     }
-    const std::string text = "Client " + version + ": plugin interface " + std::to_string(api.number) + " (" +
-        api.source + ")";
+    const std::string text =
+        "Client " + version + ": plugin interface " + std::to_string(api.number) + " (" + api.source + ")";
     ts3().logMessage(text.c_str(), LogLevel_INFO, kLogChannel, 0);
 }
 
@@ -514,7 +514,7 @@ void LinkPlugin::setEntry(uint64 h, const TS3StatusData& data)
 
 TS3StatusData LinkPlugin::snapshot(uint64 h) const
 {
-    return entry(h).value_or(TS3StatusData {});
+    return entry(h).value_or(TS3StatusData{});
 }
 
 bool LinkPlugin::isGateway(uint64 h) const
@@ -552,7 +552,7 @@ bool LinkPlugin::countChannel(uint64 h, uint64 channel, anyID own, anyID leaveOu
     anyID* list = nullptr;
     if (ts3().getChannelClientList(h, channel, &list) != ERROR_ok || !list)
         return false;
-    out = Count {};
+    out = Count{};
     for (anyID* p = list; *p; ++p) {
         out.ids.push_back(*p);
         if (*p == own)
@@ -725,8 +725,8 @@ void LinkPlugin::writerThread(rdnet::Socket fd)
         }
         if (m_outbox.empty())
             continue;
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(m_lastProgress + stall - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_lastProgress + stall -
+                                                                                std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             endSessionLocked();
             lock.unlock();
@@ -769,7 +769,7 @@ void LinkPlugin::serverThread()
         std::lock_guard<std::mutex> lock(m_infoMutex);
         m_linkPort = port;
     }
-    rdnet::ListenStep failed {};
+    rdnet::ListenStep failed{};
     rdnet::Socket fd = rdnet::listenLoopback(port, failed);
     if (fd == rdnet::kNoSocket) {
         switch (failed) {
@@ -856,17 +856,17 @@ void LinkPlugin::sessionThread(rdnet::Socket fd)
         assembler.feed(
             std::string_view(buf, size_t(n)),
             [&](std::string_view line) {
-            // Nothing after an HTTP line runs, the rest of this block included.
-            if (webRequest || (webRequest = isWebRequestLine(line)))
-                return;
-            rdlink::SplitLine split = rdlink::splitLine(line);
-            if (!split.hasBlank)
-                return;
-            try {
-                ProcessRecvCommand(split.command, split.params);
-            } catch (const std::exception& e) {
-                logError(e.what(), 300);
-            }
+                // Nothing after an HTTP line runs, the rest of this block included.
+                if (webRequest || (webRequest = isWebRequestLine(line)))
+                    return;
+                rdlink::SplitLine split = rdlink::splitLine(line);
+                if (!split.hasBlank)
+                    return;
+                try {
+                    ProcessRecvCommand(split.command, split.params);
+                } catch (const std::exception& e) {
+                    logError(e.what(), 300);
+                }
             },
             [&](size_t bytes) { overlong = bytes; });
         if (overlong > 0)

@@ -257,7 +257,7 @@ private:
     void wake();
 
     Options m_opt;
-    TS3Functions m_ts3 {};
+    TS3Functions m_ts3{};
     bool m_haveFunctions = false;
 
     mutable std::mutex m_infoMutex; // pluginID, folders, port text
@@ -267,25 +267,25 @@ private:
     ClientApiChoice m_api;
 
     mutable std::mutex m_tableMutex;
-    std::array<TS3StatusData, kTableSize> m_table {};
+    std::array<TS3StatusData, kTableSize> m_table{};
     // Per handler, the GATE_PINGs forwarded to Relaydeck and not yet answered: their
     // timestamp text and the pinging client (under m_tableMutex, oldest first, bounded).
-    std::array<std::deque<std::pair<std::string, anyID>>, kTableSize> m_pingsToAnswer {};
+    std::array<std::deque<std::pair<std::string, anyID>>, kTableSize> m_pingsToAnswer{};
 
     mutable std::mutex m_sendMutex; // guards m_sessionFd, the queue and every write
     rdnet::Socket m_sessionFd = rdnet::kNoSocket;
-    std::string m_outbox; // output the socket did not take yet, in order
+    std::string m_outbox;                                 // output the socket did not take yet, in order
     std::chrono::steady_clock::time_point m_lastProgress; // the queue last shrank or filled
-    std::condition_variable m_sendCv; // the queue changed or the session ended
-    std::atomic<bool> m_sessionActive {false};
+    std::condition_variable m_sendCv;                     // the queue changed or the session ended
+    std::atomic<bool> m_sessionActive{false};
 
-    std::atomic<bool> m_stop {false};
-    std::atomic<bool> m_running {false};
-    std::atomic<bool> m_listening {false};
-    std::atomic<bool> m_serverDone {false};
-    std::atomic<int> m_boundPort {0};
-    rdnet::Waker m_waker; // raised at stop: every blocked wait of the link threads returns
-    std::atomic<bool> m_netStarted {false}; // the socket library, started by the server thread
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_listening{false};
+    std::atomic<bool> m_serverDone{false};
+    std::atomic<int> m_boundPort{0};
+    rdnet::Waker m_waker;                  // raised at stop: every blocked wait of the link threads returns
+    std::atomic<bool> m_netStarted{false}; // the socket library, started by the server thread
     rdnet::Socket m_listenFd = rdnet::kNoSocket;
     std::thread m_server, m_session, m_status;
     std::mutex m_sessionThreadMutex;

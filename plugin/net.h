@@ -10,7 +10,7 @@
 namespace rdnet {
 
 #ifdef _WIN32
-using Socket = std::uintptr_t; // SOCKET
+using Socket = std::uintptr_t;           // SOCKET
 constexpr Socket kNoSocket = ~Socket(0); // INVALID_SOCKET
 #else
 using Socket = int;

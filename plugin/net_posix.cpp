@@ -23,7 +23,7 @@ void stop() {}
 
 Socket listenLoopback(const std::string& port, ListenStep& failed)
 {
-    addrinfo hints {};
+    addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
@@ -58,7 +58,7 @@ Socket listenLoopback(const std::string& port, ListenStep& failed)
 
 int localPort(Socket s)
 {
-    sockaddr_in bound {};
+    sockaddr_in bound{};
     socklen_t len = sizeof bound;
     if (::getsockname(s, reinterpret_cast<sockaddr*>(&bound), &len) != 0)
         return 0;

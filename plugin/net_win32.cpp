@@ -15,7 +15,7 @@ static_assert(kNoSocket == INVALID_SOCKET, "kNoSocket is INVALID_SOCKET");
 
 bool start()
 {
-    WSADATA data {};
+    WSADATA data{};
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
         return false;
     if (LOBYTE(data.wVersion) != 2 || HIBYTE(data.wVersion) != 2) {
@@ -32,7 +32,7 @@ void stop()
 
 Socket listenLoopback(const std::string& port, ListenStep& failed)
 {
-    addrinfo hints {};
+    addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
@@ -69,7 +69,7 @@ Socket listenLoopback(const std::string& port, ListenStep& failed)
 
 int localPort(Socket s)
 {
-    sockaddr_in bound {};
+    sockaddr_in bound{};
     int len = sizeof bound;
     if (::getsockname(s, reinterpret_cast<sockaddr*>(&bound), &len) != 0)
         return 0;
@@ -138,7 +138,7 @@ bool Waker::open()
         closeAll();
         return false;
     }
-    sockaddr_in a {};
+    sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int len = sizeof a;

@@ -28,8 +28,8 @@ extern "C" {
 #define RD_TS3_API_VERSION 21
 
 /* ---- Basic types ------------------------------------------------------- */
-typedef uint16_t anyID;   /* client ids, transfer ids */
-typedef uint64_t uint64;  /* handler, channel, database ids, wave handles */
+typedef uint16_t anyID;  /* client ids, transfer ids */
+typedef uint64_t uint64; /* handler, channel, database ids, wave handles */
 
 typedef struct TS3_VECTOR {
     float x;
@@ -63,22 +63,11 @@ enum PluginConfigureOffer {
     PLUGIN_OFFERS_CONFIGURE_QT_THREAD = 2
 };
 
-enum PluginMessageTarget {
-    PLUGIN_MESSAGE_TARGET_SERVER = 0,
-    PLUGIN_MESSAGE_TARGET_CHANNEL = 1
-};
+enum PluginMessageTarget { PLUGIN_MESSAGE_TARGET_SERVER = 0, PLUGIN_MESSAGE_TARGET_CHANNEL = 1 };
 
-enum PluginItemType {
-    PLUGIN_SERVER = 0,
-    PLUGIN_CHANNEL = 1,
-    PLUGIN_CLIENT = 2
-};
+enum PluginItemType { PLUGIN_SERVER = 0, PLUGIN_CHANNEL = 1, PLUGIN_CLIENT = 2 };
 
-enum PluginMenuType {
-    PLUGIN_MENU_TYPE_GLOBAL = 0,
-    PLUGIN_MENU_TYPE_CHANNEL = 1,
-    PLUGIN_MENU_TYPE_CLIENT = 2
-};
+enum PluginMenuType { PLUGIN_MENU_TYPE_GLOBAL = 0, PLUGIN_MENU_TYPE_CHANNEL = 1, PLUGIN_MENU_TYPE_CLIENT = 2 };
 
 enum PluginGuiProfile {
     PLUGIN_GUI_SOUND_CAPTURE = 0,
@@ -110,11 +99,7 @@ enum ConnectStatus {
     STATUS_CONNECTION_ESTABLISHED = 4
 };
 
-enum Visibility {
-    ENTER_VISIBILITY = 0,
-    RETAIN_VISIBILITY = 1,
-    LEAVE_VISIBILITY = 2
-};
+enum Visibility { ENTER_VISIBILITY = 0, RETAIN_VISIBILITY = 1, LEAVE_VISIBILITY = 2 };
 
 enum LogLevel {
     LogLevel_CRITICAL = 0,
@@ -125,11 +110,7 @@ enum LogLevel {
     LogLevel_DEVEL = 5
 };
 
-enum TalkStatus {
-    STATUS_NOT_TALKING = 0,
-    STATUS_TALKING = 1,
-    STATUS_TALKING_WHILE_DISABLED = 2
-};
+enum TalkStatus { STATUS_NOT_TALKING = 0, STATUS_TALKING = 1, STATUS_TALKING_WHILE_DISABLED = 2 };
 
 enum TextMessageTargetMode {
     TextMessageTarget_CLIENT = 1,
@@ -138,11 +119,7 @@ enum TextMessageTargetMode {
     TextMessageTarget_MAX = 4
 };
 
-enum LocalTestMode {
-    TEST_MODE_OFF = 0,
-    TEST_MODE_VOICE_LOCAL_ONLY = 1,
-    TEST_MODE_VOICE_LOCAL_AND_REMOTE = 2
-};
+enum LocalTestMode { TEST_MODE_OFF = 0, TEST_MODE_VOICE_LOCAL_ONLY = 1, TEST_MODE_VOICE_LOCAL_AND_REMOTE = 2 };
 
 enum CodecType {
     CODEC_SPEEX_NARROWBAND = 0,
@@ -408,240 +385,393 @@ struct PluginBookmarkList {
 /* 209 function pointers, in this exact order. No data members. */
 struct TS3Functions {
     /* Library & handlers */
-    unsigned int (*getClientLibVersion)(char** result); /* 0 */
-    unsigned int (*getClientLibVersionNumber)(uint64* result); /* 1 */
-    unsigned int (*spawnNewServerConnectionHandler)(int port, uint64* result); /* 2 */
+    unsigned int (*getClientLibVersion)(char** result);                               /* 0 */
+    unsigned int (*getClientLibVersionNumber)(uint64* result);                        /* 1 */
+    unsigned int (*spawnNewServerConnectionHandler)(int port, uint64* result);        /* 2 */
     unsigned int (*destroyServerConnectionHandler)(uint64 serverConnectionHandlerID); /* 3 */
     /* Errors */
     unsigned int (*getErrorMessage)(unsigned int errorCode, char** error); /* 4 */
     /* Memory */
     unsigned int (*freeMemory)(void* pointer); /* 5 */
     /* Logging */
-    unsigned int (*logMessage)(const char* logMessage, enum LogLevel severity, const char* channel, uint64 logID); /* 6 */
+    unsigned int (*logMessage)(const char* logMessage, enum LogLevel severity, const char* channel,
+                               uint64 logID); /* 6 */
     /* Sound devices */
-    unsigned int (*getPlaybackDeviceList)(const char* modeID, char**** result); /* 7 */
-    unsigned int (*getPlaybackModeList)(char*** result); /* 8 */
-    unsigned int (*getCaptureDeviceList)(const char* modeID, char**** result); /* 9 */
-    unsigned int (*getCaptureModeList)(char*** result); /* 10 */
+    unsigned int (*getPlaybackDeviceList)(const char* modeID, char**** result);   /* 7 */
+    unsigned int (*getPlaybackModeList)(char*** result);                          /* 8 */
+    unsigned int (*getCaptureDeviceList)(const char* modeID, char**** result);    /* 9 */
+    unsigned int (*getCaptureModeList)(char*** result);                           /* 10 */
     unsigned int (*getDefaultPlaybackDevice)(const char* modeID, char*** result); /* 11 */
-    unsigned int (*getDefaultPlayBackMode)(char** result); /* 12 */
-    unsigned int (*getDefaultCaptureDevice)(const char* modeID, char*** result); /* 13 */
-    unsigned int (*getDefaultCaptureMode)(char** result); /* 14 */
-    unsigned int (*openPlaybackDevice)(uint64 serverConnectionHandlerID, const char* modeID, const char* playbackDevice); /* 15 */
-    unsigned int (*openCaptureDevice)(uint64 serverConnectionHandlerID, const char* modeID, const char* captureDevice); /* 16 */
-    unsigned int (*getCurrentPlaybackDeviceName)(uint64 serverConnectionHandlerID, char** result, int* isDefault); /* 17 */
+    unsigned int (*getDefaultPlayBackMode)(char** result);                        /* 12 */
+    unsigned int (*getDefaultCaptureDevice)(const char* modeID, char*** result);  /* 13 */
+    unsigned int (*getDefaultCaptureMode)(char** result);                         /* 14 */
+    unsigned int (*openPlaybackDevice)(uint64 serverConnectionHandlerID, const char* modeID,
+                                       const char* playbackDevice); /* 15 */
+    unsigned int (*openCaptureDevice)(uint64 serverConnectionHandlerID, const char* modeID,
+                                      const char* captureDevice); /* 16 */
+    unsigned int (*getCurrentPlaybackDeviceName)(uint64 serverConnectionHandlerID, char** result,
+                                                 int* isDefault);                            /* 17 */
     unsigned int (*getCurrentPlayBackMode)(uint64 serverConnectionHandlerID, char** result); /* 18 */
-    unsigned int (*getCurrentCaptureDeviceName)(uint64 serverConnectionHandlerID, char** result, int* isDefault); /* 19 */
+    unsigned int (*getCurrentCaptureDeviceName)(uint64 serverConnectionHandlerID, char** result,
+                                                int* isDefault);                            /* 19 */
     unsigned int (*getCurrentCaptureMode)(uint64 serverConnectionHandlerID, char** result); /* 20 */
-    unsigned int (*initiateGracefulPlaybackShutdown)(uint64 serverConnectionHandlerID); /* 21 */
-    unsigned int (*closePlaybackDevice)(uint64 serverConnectionHandlerID); /* 22 */
-    unsigned int (*closeCaptureDevice)(uint64 serverConnectionHandlerID); /* 23 */
-    unsigned int (*activateCaptureDevice)(uint64 serverConnectionHandlerID); /* 24 */
-    unsigned int (*playWaveFileHandle)(uint64 serverConnectionHandlerID, const char* path, int loop, uint64* waveHandle); /* 25 */
+    unsigned int (*initiateGracefulPlaybackShutdown)(uint64 serverConnectionHandlerID);     /* 21 */
+    unsigned int (*closePlaybackDevice)(uint64 serverConnectionHandlerID);                  /* 22 */
+    unsigned int (*closeCaptureDevice)(uint64 serverConnectionHandlerID);                   /* 23 */
+    unsigned int (*activateCaptureDevice)(uint64 serverConnectionHandlerID);                /* 24 */
+    unsigned int (*playWaveFileHandle)(uint64 serverConnectionHandlerID, const char* path, int loop,
+                                       uint64* waveHandle);                                              /* 25 */
     unsigned int (*pauseWaveFileHandle)(uint64 serverConnectionHandlerID, uint64 waveHandle, int pause); /* 26 */
-    unsigned int (*closeWaveFileHandle)(uint64 serverConnectionHandlerID, uint64 waveHandle); /* 27 */
-    unsigned int (*playWaveFile)(uint64 serverConnectionHandlerID, const char* path); /* 28 */
-    unsigned int (*registerCustomDevice)(const char* deviceID, const char* deviceDisplayName, int capFrequency, int capChannels, int playFrequency, int playChannels); /* 29 */
-    unsigned int (*unregisterCustomDevice)(const char* deviceID); /* 30 */
+    unsigned int (*closeWaveFileHandle)(uint64 serverConnectionHandlerID, uint64 waveHandle);            /* 27 */
+    unsigned int (*playWaveFile)(uint64 serverConnectionHandlerID, const char* path);                    /* 28 */
+    unsigned int (*registerCustomDevice)(const char* deviceID, const char* deviceDisplayName, int capFrequency,
+                                         int capChannels, int playFrequency, int playChannels);         /* 29 */
+    unsigned int (*unregisterCustomDevice)(const char* deviceID);                                       /* 30 */
     unsigned int (*processCustomCaptureData)(const char* deviceName, const short* buffer, int samples); /* 31 */
-    unsigned int (*acquireCustomPlaybackData)(const char* deviceName, short* buffer, int samples); /* 32 */
+    unsigned int (*acquireCustomPlaybackData)(const char* deviceName, short* buffer, int samples);      /* 32 */
     /* Pre-processor */
-    unsigned int (*getPreProcessorInfoValueFloat)(uint64 serverConnectionHandlerID, const char* ident, float* result); /* 33 */
-    unsigned int (*getPreProcessorConfigValue)(uint64 serverConnectionHandlerID, const char* ident, char** result); /* 34 */
-    unsigned int (*setPreProcessorConfigValue)(uint64 serverConnectionHandlerID, const char* ident, const char* value); /* 35 */
+    unsigned int (*getPreProcessorInfoValueFloat)(uint64 serverConnectionHandlerID, const char* ident,
+                                                  float* result); /* 33 */
+    unsigned int (*getPreProcessorConfigValue)(uint64 serverConnectionHandlerID, const char* ident,
+                                               char** result); /* 34 */
+    unsigned int (*setPreProcessorConfigValue)(uint64 serverConnectionHandlerID, const char* ident,
+                                               const char* value); /* 35 */
     /* Encoder */
     unsigned int (*getEncodeConfigValue)(uint64 serverConnectionHandlerID, const char* ident, char** result); /* 36 */
     /* Playback */
-    unsigned int (*getPlaybackConfigValueAsFloat)(uint64 serverConnectionHandlerID, const char* ident, float* result); /* 37 */
-    unsigned int (*setPlaybackConfigValue)(uint64 serverConnectionHandlerID, const char* ident, const char* value); /* 38 */
+    unsigned int (*getPlaybackConfigValueAsFloat)(uint64 serverConnectionHandlerID, const char* ident,
+                                                  float* result); /* 37 */
+    unsigned int (*setPlaybackConfigValue)(uint64 serverConnectionHandlerID, const char* ident,
+                                           const char* value);                                              /* 38 */
     unsigned int (*setClientVolumeModifier)(uint64 serverConnectionHandlerID, anyID clientID, float value); /* 39 */
     /* Recording */
     unsigned int (*startVoiceRecording)(uint64 serverConnectionHandlerID); /* 40 */
-    unsigned int (*stopVoiceRecording)(uint64 serverConnectionHandlerID); /* 41 */
+    unsigned int (*stopVoiceRecording)(uint64 serverConnectionHandlerID);  /* 41 */
     /* 3D sound */
-    unsigned int (*systemset3DListenerAttributes)(uint64 serverConnectionHandlerID, const struct TS3_VECTOR* position, const struct TS3_VECTOR* forward, const struct TS3_VECTOR* up); /* 42 */
-    unsigned int (*set3DWaveAttributes)(uint64 serverConnectionHandlerID, uint64 waveHandle, const struct TS3_VECTOR* position); /* 43 */
-    unsigned int (*systemset3DSettings)(uint64 serverConnectionHandlerID, float distanceFactor, float rolloffScale); /* 44 */
-    unsigned int (*channelset3DAttributes)(uint64 serverConnectionHandlerID, anyID clientID, const struct TS3_VECTOR* position); /* 45 */
+    unsigned int (*systemset3DListenerAttributes)(uint64 serverConnectionHandlerID, const struct TS3_VECTOR* position,
+                                                  const struct TS3_VECTOR* forward,
+                                                  const struct TS3_VECTOR* up); /* 42 */
+    unsigned int (*set3DWaveAttributes)(uint64 serverConnectionHandlerID, uint64 waveHandle,
+                                        const struct TS3_VECTOR* position); /* 43 */
+    unsigned int (*systemset3DSettings)(uint64 serverConnectionHandlerID, float distanceFactor,
+                                        float rolloffScale); /* 44 */
+    unsigned int (*channelset3DAttributes)(uint64 serverConnectionHandlerID, anyID clientID,
+                                           const struct TS3_VECTOR* position); /* 45 */
     /* Server requests */
-    unsigned int (*startConnection)(uint64 serverConnectionHandlerID, const char* identity, const char* ip, unsigned int port, const char* nickname, const char** defaultChannelArray, const char* defaultChannelPassword, const char* serverPassword); /* 46 */
-    unsigned int (*stopConnection)(uint64 serverConnectionHandlerID, const char* quitMessage); /* 47 */
-    unsigned int (*requestClientMove)(uint64 serverConnectionHandlerID, anyID clientID, uint64 newChannelID, const char* password, const char* returnCode); /* 48 */
-    unsigned int (*requestClientVariables)(uint64 serverConnectionHandlerID, anyID clientID, const char* returnCode); /* 49 */
-    unsigned int (*requestClientKickFromChannel)(uint64 serverConnectionHandlerID, anyID clientID, const char* kickReason, const char* returnCode); /* 50 */
-    unsigned int (*requestClientKickFromServer)(uint64 serverConnectionHandlerID, anyID clientID, const char* kickReason, const char* returnCode); /* 51 */
-    unsigned int (*requestChannelDelete)(uint64 serverConnectionHandlerID, uint64 channelID, int force, const char* returnCode); /* 52 */
-    unsigned int (*requestChannelMove)(uint64 serverConnectionHandlerID, uint64 channelID, uint64 newChannelParentID, uint64 newChannelOrder, const char* returnCode); /* 53 */
-    unsigned int (*requestSendPrivateTextMsg)(uint64 serverConnectionHandlerID, const char* message, anyID targetClientID, const char* returnCode); /* 54 */
-    unsigned int (*requestSendChannelTextMsg)(uint64 serverConnectionHandlerID, const char* message, uint64 targetChannelID, const char* returnCode); /* 55 */
-    unsigned int (*requestSendServerTextMsg)(uint64 serverConnectionHandlerID, const char* message, const char* returnCode); /* 56 */
-    unsigned int (*requestConnectionInfo)(uint64 serverConnectionHandlerID, anyID clientID, const char* returnCode); /* 57 */
-    unsigned int (*requestClientSetWhisperList)(uint64 serverConnectionHandlerID, anyID clientID, const uint64* targetChannelIDArray, const anyID* targetClientIDArray, const char* returnCode); /* 58 */
-    unsigned int (*requestChannelSubscribe)(uint64 serverConnectionHandlerID, const uint64* channelIDArray, const char* returnCode); /* 59 */
+    unsigned int (*startConnection)(uint64 serverConnectionHandlerID, const char* identity, const char* ip,
+                                    unsigned int port, const char* nickname, const char** defaultChannelArray,
+                                    const char* defaultChannelPassword, const char* serverPassword); /* 46 */
+    unsigned int (*stopConnection)(uint64 serverConnectionHandlerID, const char* quitMessage);       /* 47 */
+    unsigned int (*requestClientMove)(uint64 serverConnectionHandlerID, anyID clientID, uint64 newChannelID,
+                                      const char* password, const char* returnCode); /* 48 */
+    unsigned int (*requestClientVariables)(uint64 serverConnectionHandlerID, anyID clientID,
+                                           const char* returnCode); /* 49 */
+    unsigned int (*requestClientKickFromChannel)(uint64 serverConnectionHandlerID, anyID clientID,
+                                                 const char* kickReason, const char* returnCode); /* 50 */
+    unsigned int (*requestClientKickFromServer)(uint64 serverConnectionHandlerID, anyID clientID,
+                                                const char* kickReason, const char* returnCode); /* 51 */
+    unsigned int (*requestChannelDelete)(uint64 serverConnectionHandlerID, uint64 channelID, int force,
+                                         const char* returnCode); /* 52 */
+    unsigned int (*requestChannelMove)(uint64 serverConnectionHandlerID, uint64 channelID, uint64 newChannelParentID,
+                                       uint64 newChannelOrder, const char* returnCode); /* 53 */
+    unsigned int (*requestSendPrivateTextMsg)(uint64 serverConnectionHandlerID, const char* message,
+                                              anyID targetClientID, const char* returnCode); /* 54 */
+    unsigned int (*requestSendChannelTextMsg)(uint64 serverConnectionHandlerID, const char* message,
+                                              uint64 targetChannelID, const char* returnCode); /* 55 */
+    unsigned int (*requestSendServerTextMsg)(uint64 serverConnectionHandlerID, const char* message,
+                                             const char* returnCode); /* 56 */
+    unsigned int (*requestConnectionInfo)(uint64 serverConnectionHandlerID, anyID clientID,
+                                          const char* returnCode); /* 57 */
+    unsigned int (*requestClientSetWhisperList)(uint64 serverConnectionHandlerID, anyID clientID,
+                                                const uint64* targetChannelIDArray, const anyID* targetClientIDArray,
+                                                const char* returnCode); /* 58 */
+    unsigned int (*requestChannelSubscribe)(uint64 serverConnectionHandlerID, const uint64* channelIDArray,
+                                            const char* returnCode);                                      /* 59 */
     unsigned int (*requestChannelSubscribeAll)(uint64 serverConnectionHandlerID, const char* returnCode); /* 60 */
-    unsigned int (*requestChannelUnsubscribe)(uint64 serverConnectionHandlerID, const uint64* channelIDArray, const char* returnCode); /* 61 */
+    unsigned int (*requestChannelUnsubscribe)(uint64 serverConnectionHandlerID, const uint64* channelIDArray,
+                                              const char* returnCode);                                      /* 61 */
     unsigned int (*requestChannelUnsubscribeAll)(uint64 serverConnectionHandlerID, const char* returnCode); /* 62 */
-    unsigned int (*requestChannelDescription)(uint64 serverConnectionHandlerID, uint64 channelID, const char* returnCode); /* 63 */
-    unsigned int (*requestMuteClients)(uint64 serverConnectionHandlerID, const anyID* clientIDArray, const char* returnCode); /* 64 */
-    unsigned int (*requestUnmuteClients)(uint64 serverConnectionHandlerID, const anyID* clientIDArray, const char* returnCode); /* 65 */
-    unsigned int (*requestClientPoke)(uint64 serverConnectionHandlerID, anyID clientID, const char* message, const char* returnCode); /* 66 */
-    unsigned int (*requestClientIDs)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier, const char* returnCode); /* 67 */
-    unsigned int (*clientChatClosed)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier, anyID clientID, const char* returnCode); /* 68 */
-    unsigned int (*clientChatComposing)(uint64 serverConnectionHandlerID, anyID clientID, const char* returnCode); /* 69 */
-    unsigned int (*requestServerTemporaryPasswordAdd)(uint64 serverConnectionHandlerID, const char* password, const char* description, uint64 duration, uint64 targetChannelID, const char* targetChannelPW, const char* returnCode); /* 70 */
-    unsigned int (*requestServerTemporaryPasswordDel)(uint64 serverConnectionHandlerID, const char* password, const char* returnCode); /* 71 */
-    unsigned int (*requestServerTemporaryPasswordList)(uint64 serverConnectionHandlerID, const char* returnCode); /* 72 */
+    unsigned int (*requestChannelDescription)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                              const char* returnCode); /* 63 */
+    unsigned int (*requestMuteClients)(uint64 serverConnectionHandlerID, const anyID* clientIDArray,
+                                       const char* returnCode); /* 64 */
+    unsigned int (*requestUnmuteClients)(uint64 serverConnectionHandlerID, const anyID* clientIDArray,
+                                         const char* returnCode); /* 65 */
+    unsigned int (*requestClientPoke)(uint64 serverConnectionHandlerID, anyID clientID, const char* message,
+                                      const char* returnCode); /* 66 */
+    unsigned int (*requestClientIDs)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier,
+                                     const char* returnCode); /* 67 */
+    unsigned int (*clientChatClosed)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier,
+                                     anyID clientID, const char* returnCode); /* 68 */
+    unsigned int (*clientChatComposing)(uint64 serverConnectionHandlerID, anyID clientID,
+                                        const char* returnCode); /* 69 */
+    unsigned int (*requestServerTemporaryPasswordAdd)(uint64 serverConnectionHandlerID, const char* password,
+                                                      const char* description, uint64 duration, uint64 targetChannelID,
+                                                      const char* targetChannelPW, const char* returnCode); /* 70 */
+    unsigned int (*requestServerTemporaryPasswordDel)(uint64 serverConnectionHandlerID, const char* password,
+                                                      const char* returnCode); /* 71 */
+    unsigned int (*requestServerTemporaryPasswordList)(uint64 serverConnectionHandlerID,
+                                                       const char* returnCode); /* 72 */
     /* Own client ID */
     unsigned int (*getClientID)(uint64 serverConnectionHandlerID, anyID* result); /* 73 */
     /* Client variables */
     unsigned int (*getClientSelfVariableAsInt)(uint64 serverConnectionHandlerID, size_t flag, int* result); /* 74 */
-    unsigned int (*getClientSelfVariableAsString)(uint64 serverConnectionHandlerID, size_t flag, char** result); /* 75 */
+    unsigned int (*getClientSelfVariableAsString)(uint64 serverConnectionHandlerID, size_t flag,
+                                                  char** result);                                         /* 75 */
     unsigned int (*setClientSelfVariableAsInt)(uint64 serverConnectionHandlerID, size_t flag, int value); /* 76 */
-    unsigned int (*setClientSelfVariableAsString)(uint64 serverConnectionHandlerID, size_t flag, const char* value); /* 77 */
+    unsigned int (*setClientSelfVariableAsString)(uint64 serverConnectionHandlerID, size_t flag,
+                                                  const char* value);                                 /* 77 */
     unsigned int (*flushClientSelfUpdates)(uint64 serverConnectionHandlerID, const char* returnCode); /* 78 */
-    unsigned int (*getClientVariableAsInt)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag, int* result); /* 79 */
-    unsigned int (*getClientVariableAsUInt64)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag, uint64* result); /* 80 */
-    unsigned int (*getClientVariableAsString)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag, char** result); /* 81 */
-    unsigned int (*getClientList)(uint64 serverConnectionHandlerID, anyID** result); /* 82 */
+    unsigned int (*getClientVariableAsInt)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag,
+                                           int* result); /* 79 */
+    unsigned int (*getClientVariableAsUInt64)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag,
+                                              uint64* result); /* 80 */
+    unsigned int (*getClientVariableAsString)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag,
+                                              char** result);                                             /* 81 */
+    unsigned int (*getClientList)(uint64 serverConnectionHandlerID, anyID** result);                      /* 82 */
     unsigned int (*getChannelOfClient)(uint64 serverConnectionHandlerID, anyID clientID, uint64* result); /* 83 */
     /* Channel variables */
-    unsigned int (*getChannelVariableAsInt)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag, int* result); /* 84 */
-    unsigned int (*getChannelVariableAsUInt64)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag, uint64* result); /* 85 */
-    unsigned int (*getChannelVariableAsString)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag, char** result); /* 86 */
-    unsigned int (*getChannelIDFromChannelNames)(uint64 serverConnectionHandlerID, char** channelNameArray, uint64* result); /* 87 */
-    unsigned int (*setChannelVariableAsInt)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag, int value); /* 88 */
-    unsigned int (*setChannelVariableAsUInt64)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag, uint64 value); /* 89 */
-    unsigned int (*setChannelVariableAsString)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag, const char* value); /* 90 */
-    unsigned int (*flushChannelUpdates)(uint64 serverConnectionHandlerID, uint64 channelID, const char* returnCode); /* 91 */
-    unsigned int (*flushChannelCreation)(uint64 serverConnectionHandlerID, uint64 channelParentID, const char* returnCode); /* 92 */
-    unsigned int (*getChannelList)(uint64 serverConnectionHandlerID, uint64** result); /* 93 */
+    unsigned int (*getChannelVariableAsInt)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag,
+                                            int* result); /* 84 */
+    unsigned int (*getChannelVariableAsUInt64)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag,
+                                               uint64* result); /* 85 */
+    unsigned int (*getChannelVariableAsString)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag,
+                                               char** result); /* 86 */
+    unsigned int (*getChannelIDFromChannelNames)(uint64 serverConnectionHandlerID, char** channelNameArray,
+                                                 uint64* result); /* 87 */
+    unsigned int (*setChannelVariableAsInt)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag,
+                                            int value); /* 88 */
+    unsigned int (*setChannelVariableAsUInt64)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag,
+                                               uint64 value); /* 89 */
+    unsigned int (*setChannelVariableAsString)(uint64 serverConnectionHandlerID, uint64 channelID, size_t flag,
+                                               const char* value); /* 90 */
+    unsigned int (*flushChannelUpdates)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                        const char* returnCode); /* 91 */
+    unsigned int (*flushChannelCreation)(uint64 serverConnectionHandlerID, uint64 channelParentID,
+                                         const char* returnCode);                                             /* 92 */
+    unsigned int (*getChannelList)(uint64 serverConnectionHandlerID, uint64** result);                        /* 93 */
     unsigned int (*getChannelClientList)(uint64 serverConnectionHandlerID, uint64 channelID, anyID** result); /* 94 */
-    unsigned int (*getParentChannelOfChannel)(uint64 serverConnectionHandlerID, uint64 channelID, uint64* result); /* 95 */
+    unsigned int (*getParentChannelOfChannel)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                              uint64* result); /* 95 */
     /* Server variables */
-    unsigned int (*getServerConnectionHandlerList)(uint64** result); /* 96 */
-    unsigned int (*getServerVariableAsInt)(uint64 serverConnectionHandlerID, size_t flag, int* result); /* 97 */
+    unsigned int (*getServerConnectionHandlerList)(uint64** result);                                          /* 96 */
+    unsigned int (*getServerVariableAsInt)(uint64 serverConnectionHandlerID, size_t flag, int* result);       /* 97 */
     unsigned int (*getServerVariableAsUInt64)(uint64 serverConnectionHandlerID, size_t flag, uint64* result); /* 98 */
-    unsigned int (*getServerVariableAsString)(uint64 serverConnectionHandlerID, size_t flag, char** result); /* 99 */
-    unsigned int (*requestServerVariables)(uint64 serverConnectionHandlerID); /* 100 */
+    unsigned int (*getServerVariableAsString)(uint64 serverConnectionHandlerID, size_t flag, char** result);  /* 99 */
+    unsigned int (*requestServerVariables)(uint64 serverConnectionHandlerID);                                 /* 100 */
     /* Connection variables */
     unsigned int (*getConnectionStatus)(uint64 serverConnectionHandlerID, int* result); /* 101 */
-    unsigned int (*getConnectionVariableAsUInt64)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag, uint64* result); /* 102 */
-    unsigned int (*getConnectionVariableAsDouble)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag, double* result); /* 103 */
-    unsigned int (*getConnectionVariableAsString)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag, char** result); /* 104 */
+    unsigned int (*getConnectionVariableAsUInt64)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag,
+                                                  uint64* result); /* 102 */
+    unsigned int (*getConnectionVariableAsDouble)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag,
+                                                  double* result); /* 103 */
+    unsigned int (*getConnectionVariableAsString)(uint64 serverConnectionHandlerID, anyID clientID, size_t flag,
+                                                  char** result);                            /* 104 */
     unsigned int (*cleanUpConnectionInfo)(uint64 serverConnectionHandlerID, anyID clientID); /* 105 */
     /* Client requests */
-    unsigned int (*requestClientDBIDfromUID)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier, const char* returnCode); /* 106 */
-    unsigned int (*requestClientNamefromUID)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier, const char* returnCode); /* 107 */
-    unsigned int (*requestClientNamefromDBID)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, const char* returnCode); /* 108 */
-    unsigned int (*requestClientEditDescription)(uint64 serverConnectionHandlerID, anyID clientID, const char* clientDescription, const char* returnCode); /* 109 */
-    unsigned int (*requestClientSetIsTalker)(uint64 serverConnectionHandlerID, anyID clientID, int isTalker, const char* returnCode); /* 110 */
-    unsigned int (*requestIsTalker)(uint64 serverConnectionHandlerID, int isTalkerRequest, const char* isTalkerRequestMessage, const char* returnCode); /* 111 */
+    unsigned int (*requestClientDBIDfromUID)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier,
+                                             const char* returnCode); /* 106 */
+    unsigned int (*requestClientNamefromUID)(uint64 serverConnectionHandlerID, const char* clientUniqueIdentifier,
+                                             const char* returnCode); /* 107 */
+    unsigned int (*requestClientNamefromDBID)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                              const char* returnCode); /* 108 */
+    unsigned int (*requestClientEditDescription)(uint64 serverConnectionHandlerID, anyID clientID,
+                                                 const char* clientDescription, const char* returnCode); /* 109 */
+    unsigned int (*requestClientSetIsTalker)(uint64 serverConnectionHandlerID, anyID clientID, int isTalker,
+                                             const char* returnCode); /* 110 */
+    unsigned int (*requestIsTalker)(uint64 serverConnectionHandlerID, int isTalkerRequest,
+                                    const char* isTalkerRequestMessage, const char* returnCode); /* 111 */
     /* Query command */
-    unsigned int (*requestSendClientQueryCommand)(uint64 serverConnectionHandlerID, const char* command, const char* returnCode); /* 112 */
+    unsigned int (*requestSendClientQueryCommand)(uint64 serverConnectionHandlerID, const char* command,
+                                                  const char* returnCode); /* 112 */
     /* File transfer */
-    unsigned int (*getTransferFileName)(anyID transferID, char** result); /* 113 */
-    unsigned int (*getTransferFilePath)(anyID transferID, char** result); /* 114 */
-    unsigned int (*getTransferFileSize)(anyID transferID, uint64* result); /* 115 */
+    unsigned int (*getTransferFileName)(anyID transferID, char** result);      /* 113 */
+    unsigned int (*getTransferFilePath)(anyID transferID, char** result);      /* 114 */
+    unsigned int (*getTransferFileSize)(anyID transferID, uint64* result);     /* 115 */
     unsigned int (*getTransferFileSizeDone)(anyID transferID, uint64* result); /* 116 */
-    unsigned int (*isTransferSender)(anyID transferID, int* result); /* 117 */
-    unsigned int (*getTransferStatus)(anyID transferID, int* result); /* 118 */
-    unsigned int (*getCurrentTransferSpeed)(anyID transferID, float* result); /* 119 */
-    unsigned int (*getAverageTransferSpeed)(anyID transferID, float* result); /* 120 */
-    unsigned int (*getTransferRunTime)(anyID transferID, uint64* result); /* 121 */
-    unsigned int (*sendFile)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW, const char* file, int overwrite, int resume, const char* sourceDirectory, anyID* result, const char* returnCode); /* 122 */
-    unsigned int (*requestFile)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW, const char* file, int overwrite, int resume, const char* destinationDirectory, anyID* result, const char* returnCode); /* 123 */
-    unsigned int (*haltTransfer)(uint64 serverConnectionHandlerID, anyID transferID, int deleteUnfinishedFile, const char* returnCode); /* 124 */
-    unsigned int (*requestFileList)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW, const char* path, const char* returnCode); /* 125 */
-    unsigned int (*requestFileInfo)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW, const char* file, const char* returnCode); /* 126 */
-    unsigned int (*requestDeleteFile)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW, const char** file, const char* returnCode); /* 127 */
-    unsigned int (*requestCreateDirectory)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW, const char* directoryPath, const char* returnCode); /* 128 */
-    unsigned int (*requestRenameFile)(uint64 serverConnectionHandlerID, uint64 fromChannelID, const char* channelPW, uint64 toChannelID, const char* toChannelPW, const char* oldFile, const char* newFile, const char* returnCode); /* 129 */
+    unsigned int (*isTransferSender)(anyID transferID, int* result);           /* 117 */
+    unsigned int (*getTransferStatus)(anyID transferID, int* result);          /* 118 */
+    unsigned int (*getCurrentTransferSpeed)(anyID transferID, float* result);  /* 119 */
+    unsigned int (*getAverageTransferSpeed)(anyID transferID, float* result);  /* 120 */
+    unsigned int (*getTransferRunTime)(anyID transferID, uint64* result);      /* 121 */
+    unsigned int (*sendFile)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW,
+                             const char* file, int overwrite, int resume, const char* sourceDirectory, anyID* result,
+                             const char* returnCode); /* 122 */
+    unsigned int (*requestFile)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW,
+                                const char* file, int overwrite, int resume, const char* destinationDirectory,
+                                anyID* result, const char* returnCode); /* 123 */
+    unsigned int (*haltTransfer)(uint64 serverConnectionHandlerID, anyID transferID, int deleteUnfinishedFile,
+                                 const char* returnCode); /* 124 */
+    unsigned int (*requestFileList)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW,
+                                    const char* path, const char* returnCode); /* 125 */
+    unsigned int (*requestFileInfo)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW,
+                                    const char* file, const char* returnCode); /* 126 */
+    unsigned int (*requestDeleteFile)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW,
+                                      const char** file, const char* returnCode); /* 127 */
+    unsigned int (*requestCreateDirectory)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPW,
+                                           const char* directoryPath, const char* returnCode); /* 128 */
+    unsigned int (*requestRenameFile)(uint64 serverConnectionHandlerID, uint64 fromChannelID, const char* channelPW,
+                                      uint64 toChannelID, const char* toChannelPW, const char* oldFile,
+                                      const char* newFile, const char* returnCode); /* 129 */
     /* Offline messages */
-    unsigned int (*requestMessageAdd)(uint64 serverConnectionHandlerID, const char* toClientUID, const char* subject, const char* message, const char* returnCode); /* 130 */
-    unsigned int (*requestMessageDel)(uint64 serverConnectionHandlerID, uint64 messageID, const char* returnCode); /* 131 */
-    unsigned int (*requestMessageGet)(uint64 serverConnectionHandlerID, uint64 messageID, const char* returnCode); /* 132 */
+    unsigned int (*requestMessageAdd)(uint64 serverConnectionHandlerID, const char* toClientUID, const char* subject,
+                                      const char* message, const char* returnCode); /* 130 */
+    unsigned int (*requestMessageDel)(uint64 serverConnectionHandlerID, uint64 messageID,
+                                      const char* returnCode); /* 131 */
+    unsigned int (*requestMessageGet)(uint64 serverConnectionHandlerID, uint64 messageID,
+                                      const char* returnCode);                                    /* 132 */
     unsigned int (*requestMessageList)(uint64 serverConnectionHandlerID, const char* returnCode); /* 133 */
-    unsigned int (*requestMessageUpdateFlag)(uint64 serverConnectionHandlerID, uint64 messageID, int flag, const char* returnCode); /* 134 */
+    unsigned int (*requestMessageUpdateFlag)(uint64 serverConnectionHandlerID, uint64 messageID, int flag,
+                                             const char* returnCode); /* 134 */
     /* Password checks */
-    unsigned int (*verifyServerPassword)(uint64 serverConnectionHandlerID, const char* serverPassword, const char* returnCode); /* 135 */
-    unsigned int (*verifyChannelPassword)(uint64 serverConnectionHandlerID, uint64 channelID, const char* channelPassword, const char* returnCode); /* 136 */
+    unsigned int (*verifyServerPassword)(uint64 serverConnectionHandlerID, const char* serverPassword,
+                                         const char* returnCode); /* 135 */
+    unsigned int (*verifyChannelPassword)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                          const char* channelPassword, const char* returnCode); /* 136 */
     /* Bans */
-    unsigned int (*banclient)(uint64 serverConnectionHandlerID, anyID clientID, uint64 timeInSeconds, const char* banReason, const char* returnCode); /* 137 */
-    unsigned int (*banadd)(uint64 serverConnectionHandlerID, const char* ipRegExp, const char* nameRegexp, const char* uniqueIdentity, uint64 timeInSeconds, const char* banReason, const char* returnCode); /* 138 */
-    unsigned int (*banclientdbid)(uint64 serverConnectionHandlerID, uint64 clientDBID, uint64 timeInSeconds, const char* banReason, const char* returnCode); /* 139 */
+    unsigned int (*banclient)(uint64 serverConnectionHandlerID, anyID clientID, uint64 timeInSeconds,
+                              const char* banReason, const char* returnCode); /* 137 */
+    unsigned int (*banadd)(uint64 serverConnectionHandlerID, const char* ipRegExp, const char* nameRegexp,
+                           const char* uniqueIdentity, uint64 timeInSeconds, const char* banReason,
+                           const char* returnCode); /* 138 */
+    unsigned int (*banclientdbid)(uint64 serverConnectionHandlerID, uint64 clientDBID, uint64 timeInSeconds,
+                                  const char* banReason, const char* returnCode);                   /* 139 */
     unsigned int (*bandel)(uint64 serverConnectionHandlerID, uint64 banID, const char* returnCode); /* 140 */
-    unsigned int (*bandelall)(uint64 serverConnectionHandlerID, const char* returnCode); /* 141 */
-    unsigned int (*requestBanList)(uint64 serverConnectionHandlerID, const char* returnCode); /* 142 */
+    unsigned int (*bandelall)(uint64 serverConnectionHandlerID, const char* returnCode);            /* 141 */
+    unsigned int (*requestBanList)(uint64 serverConnectionHandlerID, const char* returnCode);       /* 142 */
     /* Complaints */
-    unsigned int (*requestComplainAdd)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID, const char* complainReason, const char* returnCode); /* 143 */
-    unsigned int (*requestComplainDel)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID, uint64 fromClientDatabaseID, const char* returnCode); /* 144 */
-    unsigned int (*requestComplainDelAll)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID, const char* returnCode); /* 145 */
-    unsigned int (*requestComplainList)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID, const char* returnCode); /* 146 */
+    unsigned int (*requestComplainAdd)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID,
+                                       const char* complainReason, const char* returnCode); /* 143 */
+    unsigned int (*requestComplainDel)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID,
+                                       uint64 fromClientDatabaseID, const char* returnCode); /* 144 */
+    unsigned int (*requestComplainDelAll)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID,
+                                          const char* returnCode); /* 145 */
+    unsigned int (*requestComplainList)(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID,
+                                        const char* returnCode); /* 146 */
     /* Permissions */
     unsigned int (*requestServerGroupList)(uint64 serverConnectionHandlerID, const char* returnCode); /* 147 */
-    unsigned int (*requestServerGroupAdd)(uint64 serverConnectionHandlerID, const char* groupName, int groupType, const char* returnCode); /* 148 */
-    unsigned int (*requestServerGroupDel)(uint64 serverConnectionHandlerID, uint64 serverGroupID, int force, const char* returnCode); /* 149 */
-    unsigned int (*requestServerGroupAddClient)(uint64 serverConnectionHandlerID, uint64 serverGroupID, uint64 clientDatabaseID, const char* returnCode); /* 150 */
-    unsigned int (*requestServerGroupDelClient)(uint64 serverConnectionHandlerID, uint64 serverGroupID, uint64 clientDatabaseID, const char* returnCode); /* 151 */
-    unsigned int (*requestServerGroupsByClientID)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, const char* returnCode); /* 152 */
-    unsigned int (*requestServerGroupAddPerm)(uint64 serverConnectionHandlerID, uint64 serverGroupID, int continueonerror, const unsigned int* permissionIDArray, const int* permissionValueArray, const int* permissionNegatedArray, const int* permissionSkipArray, int arraySize, const char* returnCode); /* 153 */
-    unsigned int (*requestServerGroupDelPerm)(uint64 serverConnectionHandlerID, uint64 serverGroupID, int continueOnError, const unsigned int* permissionIDArray, int arraySize, const char* returnCode); /* 154 */
-    unsigned int (*requestServerGroupPermList)(uint64 serverConnectionHandlerID, uint64 serverGroupID, const char* returnCode); /* 155 */
-    unsigned int (*requestServerGroupClientList)(uint64 serverConnectionHandlerID, uint64 serverGroupID, int withNames, const char* returnCode); /* 156 */
+    unsigned int (*requestServerGroupAdd)(uint64 serverConnectionHandlerID, const char* groupName, int groupType,
+                                          const char* returnCode); /* 148 */
+    unsigned int (*requestServerGroupDel)(uint64 serverConnectionHandlerID, uint64 serverGroupID, int force,
+                                          const char* returnCode); /* 149 */
+    unsigned int (*requestServerGroupAddClient)(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                                uint64 clientDatabaseID, const char* returnCode); /* 150 */
+    unsigned int (*requestServerGroupDelClient)(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                                uint64 clientDatabaseID, const char* returnCode); /* 151 */
+    unsigned int (*requestServerGroupsByClientID)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                                  const char* returnCode); /* 152 */
+    unsigned int (*requestServerGroupAddPerm)(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                              int continueonerror, const unsigned int* permissionIDArray,
+                                              const int* permissionValueArray, const int* permissionNegatedArray,
+                                              const int* permissionSkipArray, int arraySize,
+                                              const char* returnCode); /* 153 */
+    unsigned int (*requestServerGroupDelPerm)(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                              int continueOnError, const unsigned int* permissionIDArray, int arraySize,
+                                              const char* returnCode); /* 154 */
+    unsigned int (*requestServerGroupPermList)(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                               const char* returnCode); /* 155 */
+    unsigned int (*requestServerGroupClientList)(uint64 serverConnectionHandlerID, uint64 serverGroupID, int withNames,
+                                                 const char* returnCode);                              /* 156 */
     unsigned int (*requestChannelGroupList)(uint64 serverConnectionHandlerID, const char* returnCode); /* 157 */
-    unsigned int (*requestChannelGroupAdd)(uint64 serverConnectionHandlerID, const char* groupName, int groupType, const char* returnCode); /* 158 */
-    unsigned int (*requestChannelGroupDel)(uint64 serverConnectionHandlerID, uint64 channelGroupID, int force, const char* returnCode); /* 159 */
-    unsigned int (*requestChannelGroupAddPerm)(uint64 serverConnectionHandlerID, uint64 channelGroupID, int continueonerror, const unsigned int* permissionIDArray, const int* permissionValueArray, int arraySize, const char* returnCode); /* 160 */
-    unsigned int (*requestChannelGroupDelPerm)(uint64 serverConnectionHandlerID, uint64 channelGroupID, int continueOnError, const unsigned int* permissionIDArray, int arraySize, const char* returnCode); /* 161 */
-    unsigned int (*requestChannelGroupPermList)(uint64 serverConnectionHandlerID, uint64 channelGroupID, const char* returnCode); /* 162 */
-    unsigned int (*requestSetClientChannelGroup)(uint64 serverConnectionHandlerID, const uint64* channelGroupIDArray, const uint64* channelIDArray, const uint64* clientDatabaseIDArray, int arraySize, const char* returnCode); /* 163 */
-    unsigned int (*requestChannelAddPerm)(uint64 serverConnectionHandlerID, uint64 channelID, const unsigned int* permissionIDArray, const int* permissionValueArray, int arraySize, const char* returnCode); /* 164 */
-    unsigned int (*requestChannelDelPerm)(uint64 serverConnectionHandlerID, uint64 channelID, const unsigned int* permissionIDArray, int arraySize, const char* returnCode); /* 165 */
-    unsigned int (*requestChannelPermList)(uint64 serverConnectionHandlerID, uint64 channelID, const char* returnCode); /* 166 */
-    unsigned int (*requestClientAddPerm)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, const unsigned int* permissionIDArray, const int* permissionValueArray, const int* permissionSkipArray, int arraySize, const char* returnCode); /* 167 */
-    unsigned int (*requestClientDelPerm)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, const unsigned int* permissionIDArray, int arraySize, const char* returnCode); /* 168 */
-    unsigned int (*requestClientPermList)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, const char* returnCode); /* 169 */
-    unsigned int (*requestChannelClientAddPerm)(uint64 serverConnectionHandlerID, uint64 channelID, uint64 clientDatabaseID, const unsigned int* permissionIDArray, const int* permissionValueArray, int arraySize, const char* returnCode); /* 170 */
-    unsigned int (*requestChannelClientDelPerm)(uint64 serverConnectionHandlerID, uint64 channelID, uint64 clientDatabaseID, const unsigned int* permissionIDArray, int arraySize, const char* returnCode); /* 171 */
-    unsigned int (*requestChannelClientPermList)(uint64 serverConnectionHandlerID, uint64 channelID, uint64 clientDatabaseID, const char* returnCode); /* 172 */
-    unsigned int (*privilegeKeyUse)(uint64 serverConnectionHandler, const char* tokenKey, const char* returnCode); /* 173 */
+    unsigned int (*requestChannelGroupAdd)(uint64 serverConnectionHandlerID, const char* groupName, int groupType,
+                                           const char* returnCode); /* 158 */
+    unsigned int (*requestChannelGroupDel)(uint64 serverConnectionHandlerID, uint64 channelGroupID, int force,
+                                           const char* returnCode); /* 159 */
+    unsigned int (*requestChannelGroupAddPerm)(uint64 serverConnectionHandlerID, uint64 channelGroupID,
+                                               int continueonerror, const unsigned int* permissionIDArray,
+                                               const int* permissionValueArray, int arraySize,
+                                               const char* returnCode); /* 160 */
+    unsigned int (*requestChannelGroupDelPerm)(uint64 serverConnectionHandlerID, uint64 channelGroupID,
+                                               int continueOnError, const unsigned int* permissionIDArray,
+                                               int arraySize, const char* returnCode); /* 161 */
+    unsigned int (*requestChannelGroupPermList)(uint64 serverConnectionHandlerID, uint64 channelGroupID,
+                                                const char* returnCode); /* 162 */
+    unsigned int (*requestSetClientChannelGroup)(uint64 serverConnectionHandlerID, const uint64* channelGroupIDArray,
+                                                 const uint64* channelIDArray, const uint64* clientDatabaseIDArray,
+                                                 int arraySize, const char* returnCode); /* 163 */
+    unsigned int (*requestChannelAddPerm)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                          const unsigned int* permissionIDArray, const int* permissionValueArray,
+                                          int arraySize, const char* returnCode); /* 164 */
+    unsigned int (*requestChannelDelPerm)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                          const unsigned int* permissionIDArray, int arraySize,
+                                          const char* returnCode); /* 165 */
+    unsigned int (*requestChannelPermList)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                           const char* returnCode); /* 166 */
+    unsigned int (*requestClientAddPerm)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                         const unsigned int* permissionIDArray, const int* permissionValueArray,
+                                         const int* permissionSkipArray, int arraySize,
+                                         const char* returnCode); /* 167 */
+    unsigned int (*requestClientDelPerm)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                         const unsigned int* permissionIDArray, int arraySize,
+                                         const char* returnCode); /* 168 */
+    unsigned int (*requestClientPermList)(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                          const char* returnCode); /* 169 */
+    unsigned int (*requestChannelClientAddPerm)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                uint64 clientDatabaseID, const unsigned int* permissionIDArray,
+                                                const int* permissionValueArray, int arraySize,
+                                                const char* returnCode); /* 170 */
+    unsigned int (*requestChannelClientDelPerm)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                uint64 clientDatabaseID, const unsigned int* permissionIDArray,
+                                                int arraySize, const char* returnCode); /* 171 */
+    unsigned int (*requestChannelClientPermList)(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                 uint64 clientDatabaseID, const char* returnCode); /* 172 */
+    unsigned int (*privilegeKeyUse)(uint64 serverConnectionHandler, const char* tokenKey,
+                                    const char* returnCode);                                       /* 173 */
     unsigned int (*requestPermissionList)(uint64 serverConnectionHandler, const char* returnCode); /* 174 */
-    unsigned int (*requestPermissionOverview)(uint64 serverConnectionHandler, uint64 clientDBID, uint64 channelID, const char* returnCode); /* 175 */
+    unsigned int (*requestPermissionOverview)(uint64 serverConnectionHandler, uint64 clientDBID, uint64 channelID,
+                                              const char* returnCode); /* 175 */
     /* Property-name helpers */
-    unsigned int (*clientPropertyStringToFlag)(const char* clientPropertyString, size_t* resultFlag); /* 176 */
+    unsigned int (*clientPropertyStringToFlag)(const char* clientPropertyString, size_t* resultFlag);   /* 176 */
     unsigned int (*channelPropertyStringToFlag)(const char* channelPropertyString, size_t* resultFlag); /* 177 */
-    unsigned int (*serverPropertyStringToFlag)(const char* serverPropertyString, size_t* resultFlag); /* 178 */
+    unsigned int (*serverPropertyStringToFlag)(const char* serverPropertyString, size_t* resultFlag);   /* 178 */
     /* Client GUI functions */
-    void (*getAppPath)(char* path, size_t maxLen); /* 179 */
-    void (*getResourcesPath)(char* path, size_t maxLen); /* 180 */
-    void (*getConfigPath)(char* path, size_t maxLen); /* 181 */
+    void (*getAppPath)(char* path, size_t maxLen);                          /* 179 */
+    void (*getResourcesPath)(char* path, size_t maxLen);                    /* 180 */
+    void (*getConfigPath)(char* path, size_t maxLen);                       /* 181 */
     void (*getPluginPath)(char* path, size_t maxLen, const char* pluginID); /* 182 */
-    uint64 (*getCurrentServerConnectionHandlerID)(void); /* 183 */
-    void (*printMessage)(uint64 serverConnectionHandlerID, const char* message, enum PluginMessageTarget messageTarget); /* 184 */
-    void (*printMessageToCurrentTab)(const char* message); /* 185 */
+    uint64 (*getCurrentServerConnectionHandlerID)(void);                    /* 183 */
+    void (*printMessage)(uint64 serverConnectionHandlerID, const char* message,
+                         enum PluginMessageTarget messageTarget);    /* 184 */
+    void (*printMessageToCurrentTab)(const char* message);           /* 185 */
     void (*urlsToBB)(const char* text, char* result, size_t maxLen); /* 186 */
-    void (*sendPluginCommand)(uint64 serverConnectionHandlerID, const char* pluginID, const char* command, int targetMode, const anyID* targetIDs, const char* returnCode); /* 187 */
-    void (*getDirectories)(const char* path, char* result, size_t maxLen); /* 188 */
-    unsigned int (*getServerConnectInfo)(uint64 scHandlerID, char* host, unsigned short* port, char* password, size_t maxLen); /* 189 */
-    unsigned int (*getChannelConnectInfo)(uint64 scHandlerID, uint64 channelID, char* path, char* password, size_t maxLen); /* 190 */
-    void (*createReturnCode)(const char* pluginID, char* returnCode, size_t maxLen); /* 191 */
+    void (*sendPluginCommand)(uint64 serverConnectionHandlerID, const char* pluginID, const char* command,
+                              int targetMode, const anyID* targetIDs, const char* returnCode); /* 187 */
+    void (*getDirectories)(const char* path, char* result, size_t maxLen);                     /* 188 */
+    unsigned int (*getServerConnectInfo)(uint64 scHandlerID, char* host, unsigned short* port, char* password,
+                                         size_t maxLen); /* 189 */
+    unsigned int (*getChannelConnectInfo)(uint64 scHandlerID, uint64 channelID, char* path, char* password,
+                                          size_t maxLen);                                               /* 190 */
+    void (*createReturnCode)(const char* pluginID, char* returnCode, size_t maxLen);                    /* 191 */
     unsigned int (*requestInfoUpdate)(uint64 scHandlerID, enum PluginItemType itemType, uint64 itemID); /* 192 */
-    uint64 (*getServerVersion)(uint64 scHandlerID); /* 193 */
-    unsigned int (*isWhispering)(uint64 scHandlerID, anyID clientID, int* result); /* 194 */
-    unsigned int (*isReceivingWhisper)(uint64 scHandlerID, anyID clientID, int* result); /* 195 */
-    unsigned int (*getAvatar)(uint64 scHandlerID, anyID clientID, char* result, size_t maxLen); /* 196 */
-    void (*setPluginMenuEnabled)(const char* pluginID, int menuID, int enabled); /* 197 */
-    void (*showHotkeySetup)(void); /* 198 */
-    void (*requestHotkeyInputDialog)(const char* pluginID, const char* keyword, int isDown, void* qParentWindow); /* 199 */
-    unsigned int (*getHotkeyFromKeyword)(const char* pluginID, const char** keywords, char** hotkeys, size_t arrayLen, size_t hotkeyBufSize); /* 200 */
+    uint64 (*getServerVersion)(uint64 scHandlerID);                                                     /* 193 */
+    unsigned int (*isWhispering)(uint64 scHandlerID, anyID clientID, int* result);                      /* 194 */
+    unsigned int (*isReceivingWhisper)(uint64 scHandlerID, anyID clientID, int* result);                /* 195 */
+    unsigned int (*getAvatar)(uint64 scHandlerID, anyID clientID, char* result, size_t maxLen);         /* 196 */
+    void (*setPluginMenuEnabled)(const char* pluginID, int menuID, int enabled);                        /* 197 */
+    void (*showHotkeySetup)(void);                                                                      /* 198 */
+    void (*requestHotkeyInputDialog)(const char* pluginID, const char* keyword, int isDown,
+                                     void* qParentWindow); /* 199 */
+    unsigned int (*getHotkeyFromKeyword)(const char* pluginID, const char** keywords, char** hotkeys, size_t arrayLen,
+                                         size_t hotkeyBufSize);                                            /* 200 */
     unsigned int (*getClientDisplayName)(uint64 scHandlerID, anyID clientID, char* result, size_t maxLen); /* 201 */
-    unsigned int (*getBookmarkList)(struct PluginBookmarkList** list); /* 202 */
+    unsigned int (*getBookmarkList)(struct PluginBookmarkList** list);                                     /* 202 */
     unsigned int (*getProfileList)(enum PluginGuiProfile profile, int* defaultProfileIdx, char*** result); /* 203 */
-    unsigned int (*guiConnect)(enum PluginConnectTab connectTab, const char* serverLabel, const char* serverAddress, const char* serverPassword, const char* nickname, const char* channel, const char* channelPassword, const char* captureProfile, const char* playbackProfile, const char* hotkeyProfile, const char* soundProfile, const char* userIdentity, const char* oneTimeKey, const char* phoneticName, uint64* scHandlerID); /* 204 */
-    unsigned int (*guiConnectBookmark)(enum PluginConnectTab connectTab, const char* bookmarkuuid, uint64* scHandlerID); /* 205 */
-    unsigned int (*createBookmark)(const char* bookmarkuuid, const char* serverLabel, const char* serverAddress, const char* serverPassword, const char* nickname, const char* channel, const char* channelPassword, const char* captureProfile, const char* playbackProfile, const char* hotkeyProfile, const char* soundProfile, const char* uniqueUserId, const char* oneTimeKey, const char* phoneticName); /* 206 */
-    unsigned int (*getPermissionIDByName)(uint64 serverConnectionHandlerID, const char* permissionName, unsigned int* result); /* 207 */
-    unsigned int (*getClientNeededPermission)(uint64 serverConnectionHandlerID, const char* permissionName, int* result); /* 208 */
+    unsigned int (*guiConnect)(enum PluginConnectTab connectTab, const char* serverLabel, const char* serverAddress,
+                               const char* serverPassword, const char* nickname, const char* channel,
+                               const char* channelPassword, const char* captureProfile, const char* playbackProfile,
+                               const char* hotkeyProfile, const char* soundProfile, const char* userIdentity,
+                               const char* oneTimeKey, const char* phoneticName, uint64* scHandlerID); /* 204 */
+    unsigned int (*guiConnectBookmark)(enum PluginConnectTab connectTab, const char* bookmarkuuid,
+                                       uint64* scHandlerID); /* 205 */
+    unsigned int (*createBookmark)(const char* bookmarkuuid, const char* serverLabel, const char* serverAddress,
+                                   const char* serverPassword, const char* nickname, const char* channel,
+                                   const char* channelPassword, const char* captureProfile, const char* playbackProfile,
+                                   const char* hotkeyProfile, const char* soundProfile, const char* uniqueUserId,
+                                   const char* oneTimeKey, const char* phoneticName); /* 206 */
+    unsigned int (*getPermissionIDByName)(uint64 serverConnectionHandlerID, const char* permissionName,
+                                          unsigned int* result); /* 207 */
+    unsigned int (*getClientNeededPermission)(uint64 serverConnectionHandlerID, const char* permissionName,
+                                              int* result); /* 208 */
 };
 
 #define RD_TS3_FUNCTION_COUNT 209
@@ -667,14 +797,14 @@ _Static_assert(sizeof(struct PluginHotkey) == 256, "PluginHotkey layout");
 #define RD_TS3_EXPORT __attribute__((visibility("default")))
 #endif
 
-RD_TS3_EXPORT const char* ts3plugin_name(void); /* required */
-RD_TS3_EXPORT const char* ts3plugin_version(void); /* required */
-RD_TS3_EXPORT int ts3plugin_apiVersion(void); /* required */
-RD_TS3_EXPORT const char* ts3plugin_author(void); /* required */
-RD_TS3_EXPORT const char* ts3plugin_description(void); /* required */
+RD_TS3_EXPORT const char* ts3plugin_name(void);                                    /* required */
+RD_TS3_EXPORT const char* ts3plugin_version(void);                                 /* required */
+RD_TS3_EXPORT int ts3plugin_apiVersion(void);                                      /* required */
+RD_TS3_EXPORT const char* ts3plugin_author(void);                                  /* required */
+RD_TS3_EXPORT const char* ts3plugin_description(void);                             /* required */
 RD_TS3_EXPORT void ts3plugin_setFunctionPointers(const struct TS3Functions funcs); /* required */
-RD_TS3_EXPORT int ts3plugin_init(void); /* required */
-RD_TS3_EXPORT void ts3plugin_shutdown(void); /* required */
+RD_TS3_EXPORT int ts3plugin_init(void);                                            /* required */
+RD_TS3_EXPORT void ts3plugin_shutdown(void);                                       /* required */
 RD_TS3_EXPORT int ts3plugin_offersConfigure(void);
 RD_TS3_EXPORT void ts3plugin_configure(void* handle, void* qParentWidget);
 RD_TS3_EXPORT void ts3plugin_registerPluginID(const char* id);
@@ -682,33 +812,63 @@ RD_TS3_EXPORT const char* ts3plugin_commandKeyword(void);
 RD_TS3_EXPORT int ts3plugin_processCommand(uint64 serverConnectionHandlerID, const char* command);
 RD_TS3_EXPORT void ts3plugin_currentServerConnectionChanged(uint64 serverConnectionHandlerID);
 RD_TS3_EXPORT const char* ts3plugin_infoTitle(void);
-RD_TS3_EXPORT void ts3plugin_infoData(uint64 serverConnectionHandlerID, uint64 id, enum PluginItemType type, char** data);
+RD_TS3_EXPORT void ts3plugin_infoData(uint64 serverConnectionHandlerID, uint64 id, enum PluginItemType type,
+                                      char** data);
 RD_TS3_EXPORT void ts3plugin_freeMemory(void* data);
 RD_TS3_EXPORT int ts3plugin_requestAutoload(void);
 RD_TS3_EXPORT void ts3plugin_initMenus(struct PluginMenuItem*** menuItems, char** menuIcon);
 RD_TS3_EXPORT void ts3plugin_initHotkeys(struct PluginHotkey*** hotkeys);
-RD_TS3_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber);
-RD_TS3_EXPORT void ts3plugin_onNewChannelEvent(uint64 serverConnectionHandlerID, uint64 channelID, uint64 channelParentID);
-RD_TS3_EXPORT void ts3plugin_onNewChannelCreatedEvent(uint64 serverConnectionHandlerID, uint64 channelID, uint64 channelParentID, anyID invokerID, const char* invokerName, const char* invokerUniqueIdentifier);
-RD_TS3_EXPORT void ts3plugin_onDelChannelEvent(uint64 serverConnectionHandlerID, uint64 channelID, anyID invokerID, const char* invokerName, const char* invokerUniqueIdentifier);
-RD_TS3_EXPORT void ts3plugin_onChannelMoveEvent(uint64 serverConnectionHandlerID, uint64 channelID, uint64 newChannelParentID, anyID invokerID, const char* invokerName, const char* invokerUniqueIdentifier);
+RD_TS3_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus,
+                                                        unsigned int errorNumber);
+RD_TS3_EXPORT void ts3plugin_onNewChannelEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                               uint64 channelParentID);
+RD_TS3_EXPORT void ts3plugin_onNewChannelCreatedEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                      uint64 channelParentID, anyID invokerID, const char* invokerName,
+                                                      const char* invokerUniqueIdentifier);
+RD_TS3_EXPORT void ts3plugin_onDelChannelEvent(uint64 serverConnectionHandlerID, uint64 channelID, anyID invokerID,
+                                               const char* invokerName, const char* invokerUniqueIdentifier);
+RD_TS3_EXPORT void ts3plugin_onChannelMoveEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                uint64 newChannelParentID, anyID invokerID, const char* invokerName,
+                                                const char* invokerUniqueIdentifier);
 RD_TS3_EXPORT void ts3plugin_onUpdateChannelEvent(uint64 serverConnectionHandlerID, uint64 channelID);
-RD_TS3_EXPORT void ts3plugin_onUpdateChannelEditedEvent(uint64 serverConnectionHandlerID, uint64 channelID, anyID invokerID, const char* invokerName, const char* invokerUniqueIdentifier);
-RD_TS3_EXPORT void ts3plugin_onUpdateClientEvent(uint64 serverConnectionHandlerID, anyID clientID, anyID invokerID, const char* invokerName, const char* invokerUniqueIdentifier);
-RD_TS3_EXPORT void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, const char* moveMessage);
-RD_TS3_EXPORT void ts3plugin_onClientMoveSubscriptionEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility);
-RD_TS3_EXPORT void ts3plugin_onClientMoveTimeoutEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, const char* timeoutMessage);
-RD_TS3_EXPORT void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, anyID moverID, const char* moverName, const char* moverUniqueIdentifier, const char* moveMessage);
-RD_TS3_EXPORT void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, anyID kickerID, const char* kickerName, const char* kickerUniqueIdentifier, const char* kickMessage);
-RD_TS3_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, anyID kickerID, const char* kickerName, const char* kickerUniqueIdentifier, const char* kickMessage);
-RD_TS3_EXPORT void ts3plugin_onClientIDsEvent(uint64 serverConnectionHandlerID, const char* uniqueClientIdentifier, anyID clientID, const char* clientName);
+RD_TS3_EXPORT void ts3plugin_onUpdateChannelEditedEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                        anyID invokerID, const char* invokerName,
+                                                        const char* invokerUniqueIdentifier);
+RD_TS3_EXPORT void ts3plugin_onUpdateClientEvent(uint64 serverConnectionHandlerID, anyID clientID, anyID invokerID,
+                                                 const char* invokerName, const char* invokerUniqueIdentifier);
+RD_TS3_EXPORT void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                               uint64 newChannelID, int visibility, const char* moveMessage);
+RD_TS3_EXPORT void ts3plugin_onClientMoveSubscriptionEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                           uint64 oldChannelID, uint64 newChannelID, int visibility);
+RD_TS3_EXPORT void ts3plugin_onClientMoveTimeoutEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                      uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                      const char* timeoutMessage);
+RD_TS3_EXPORT void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                    uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                    anyID moverID, const char* moverName,
+                                                    const char* moverUniqueIdentifier, const char* moveMessage);
+RD_TS3_EXPORT void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                          uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                          anyID kickerID, const char* kickerName,
+                                                          const char* kickerUniqueIdentifier, const char* kickMessage);
+RD_TS3_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                         uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                         anyID kickerID, const char* kickerName,
+                                                         const char* kickerUniqueIdentifier, const char* kickMessage);
+RD_TS3_EXPORT void ts3plugin_onClientIDsEvent(uint64 serverConnectionHandlerID, const char* uniqueClientIdentifier,
+                                              anyID clientID, const char* clientName);
 RD_TS3_EXPORT void ts3plugin_onClientIDsFinishedEvent(uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT void ts3plugin_onServerEditedEvent(uint64 serverConnectionHandlerID, anyID editerID, const char* editerName, const char* editerUniqueIdentifier);
+RD_TS3_EXPORT void ts3plugin_onServerEditedEvent(uint64 serverConnectionHandlerID, anyID editerID,
+                                                 const char* editerName, const char* editerUniqueIdentifier);
 RD_TS3_EXPORT void ts3plugin_onServerUpdatedEvent(uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT int ts3plugin_onServerErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage, unsigned int error, const char* returnCode, const char* extraMessage);
+RD_TS3_EXPORT int ts3plugin_onServerErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage,
+                                               unsigned int error, const char* returnCode, const char* extraMessage);
 RD_TS3_EXPORT void ts3plugin_onServerStopEvent(uint64 serverConnectionHandlerID, const char* shutdownMessage);
-RD_TS3_EXPORT int ts3plugin_onTextMessageEvent(uint64 serverConnectionHandlerID, anyID targetMode, anyID toID, anyID fromID, const char* fromName, const char* fromUniqueIdentifier, const char* message, int ffIgnored);
-RD_TS3_EXPORT void ts3plugin_onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID);
+RD_TS3_EXPORT int ts3plugin_onTextMessageEvent(uint64 serverConnectionHandlerID, anyID targetMode, anyID toID,
+                                               anyID fromID, const char* fromName, const char* fromUniqueIdentifier,
+                                               const char* message, int ffIgnored);
+RD_TS3_EXPORT void ts3plugin_onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status,
+                                                     int isReceivedWhisper, anyID clientID);
 RD_TS3_EXPORT void ts3plugin_onConnectionInfoEvent(uint64 serverConnectionHandlerID, anyID clientID);
 RD_TS3_EXPORT void ts3plugin_onServerConnectionInfoEvent(uint64 serverConnectionHandlerID);
 RD_TS3_EXPORT void ts3plugin_onChannelSubscribeEvent(uint64 serverConnectionHandlerID, uint64 channelID);
@@ -719,67 +879,153 @@ RD_TS3_EXPORT void ts3plugin_onChannelDescriptionUpdateEvent(uint64 serverConnec
 RD_TS3_EXPORT void ts3plugin_onChannelPasswordChangedEvent(uint64 serverConnectionHandlerID, uint64 channelID);
 RD_TS3_EXPORT void ts3plugin_onPlaybackShutdownCompleteEvent(uint64 serverConnectionHandlerID);
 RD_TS3_EXPORT void ts3plugin_onSoundDeviceListChangedEvent(const char* modeID, int playOrCap);
-RD_TS3_EXPORT void ts3plugin_onEditPlaybackVoiceDataEvent(uint64 serverConnectionHandlerID, anyID clientID, short* samples, int sampleCount, int channels);
-RD_TS3_EXPORT void ts3plugin_onEditPostProcessVoiceDataEvent(uint64 serverConnectionHandlerID, anyID clientID, short* samples, int sampleCount, int channels, const unsigned int* channelSpeakerArray, unsigned int* channelFillMask);
-RD_TS3_EXPORT void ts3plugin_onEditMixedPlaybackVoiceDataEvent(uint64 serverConnectionHandlerID, short* samples, int sampleCount, int channels, const unsigned int* channelSpeakerArray, unsigned int* channelFillMask);
-RD_TS3_EXPORT void ts3plugin_onEditCapturedVoiceDataEvent(uint64 serverConnectionHandlerID, short* samples, int sampleCount, int channels, int* edited);
-RD_TS3_EXPORT void ts3plugin_onCustom3dRolloffCalculationClientEvent(uint64 serverConnectionHandlerID, anyID clientID, float distance, float* volume);
-RD_TS3_EXPORT void ts3plugin_onCustom3dRolloffCalculationWaveEvent(uint64 serverConnectionHandlerID, uint64 waveHandle, float distance, float* volume);
-RD_TS3_EXPORT void ts3plugin_onUserLoggingMessageEvent(const char* logMessage, int logLevel, const char* logChannel, uint64 logID, const char* logTime, const char* completeLogString);
-RD_TS3_EXPORT void ts3plugin_onClientBanFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID, int visibility, anyID kickerID, const char* kickerName, const char* kickerUniqueIdentifier, uint64 time, const char* kickMessage);
-RD_TS3_EXPORT int ts3plugin_onClientPokeEvent(uint64 serverConnectionHandlerID, anyID fromClientID, const char* pokerName, const char* pokerUniqueIdentity, const char* message, int ffIgnored);
-RD_TS3_EXPORT void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char* oldValue, const char* newValue);
-RD_TS3_EXPORT void ts3plugin_onFileListEvent(uint64 serverConnectionHandlerID, uint64 channelID, const char* path, const char* name, uint64 size, uint64 datetime, int type, uint64 incompletesize, const char* returnCode);
-RD_TS3_EXPORT void ts3plugin_onFileListFinishedEvent(uint64 serverConnectionHandlerID, uint64 channelID, const char* path);
-RD_TS3_EXPORT void ts3plugin_onFileInfoEvent(uint64 serverConnectionHandlerID, uint64 channelID, const char* name, uint64 size, uint64 datetime);
-RD_TS3_EXPORT void ts3plugin_onServerGroupListEvent(uint64 serverConnectionHandlerID, uint64 serverGroupID, const char* name, int type, int iconID, int saveDB);
+RD_TS3_EXPORT void ts3plugin_onEditPlaybackVoiceDataEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                          short* samples, int sampleCount, int channels);
+RD_TS3_EXPORT void ts3plugin_onEditPostProcessVoiceDataEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                             short* samples, int sampleCount, int channels,
+                                                             const unsigned int* channelSpeakerArray,
+                                                             unsigned int* channelFillMask);
+RD_TS3_EXPORT void ts3plugin_onEditMixedPlaybackVoiceDataEvent(uint64 serverConnectionHandlerID, short* samples,
+                                                               int sampleCount, int channels,
+                                                               const unsigned int* channelSpeakerArray,
+                                                               unsigned int* channelFillMask);
+RD_TS3_EXPORT void ts3plugin_onEditCapturedVoiceDataEvent(uint64 serverConnectionHandlerID, short* samples,
+                                                          int sampleCount, int channels, int* edited);
+RD_TS3_EXPORT void ts3plugin_onCustom3dRolloffCalculationClientEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                                     float distance, float* volume);
+RD_TS3_EXPORT void ts3plugin_onCustom3dRolloffCalculationWaveEvent(uint64 serverConnectionHandlerID, uint64 waveHandle,
+                                                                   float distance, float* volume);
+RD_TS3_EXPORT void ts3plugin_onUserLoggingMessageEvent(const char* logMessage, int logLevel, const char* logChannel,
+                                                       uint64 logID, const char* logTime,
+                                                       const char* completeLogString);
+RD_TS3_EXPORT void ts3plugin_onClientBanFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                        uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                        anyID kickerID, const char* kickerName,
+                                                        const char* kickerUniqueIdentifier, uint64 time,
+                                                        const char* kickMessage);
+RD_TS3_EXPORT int ts3plugin_onClientPokeEvent(uint64 serverConnectionHandlerID, anyID fromClientID,
+                                              const char* pokerName, const char* pokerUniqueIdentity,
+                                              const char* message, int ffIgnored);
+RD_TS3_EXPORT void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag,
+                                                             const char* oldValue, const char* newValue);
+RD_TS3_EXPORT void ts3plugin_onFileListEvent(uint64 serverConnectionHandlerID, uint64 channelID, const char* path,
+                                             const char* name, uint64 size, uint64 datetime, int type,
+                                             uint64 incompletesize, const char* returnCode);
+RD_TS3_EXPORT void ts3plugin_onFileListFinishedEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                     const char* path);
+RD_TS3_EXPORT void ts3plugin_onFileInfoEvent(uint64 serverConnectionHandlerID, uint64 channelID, const char* name,
+                                             uint64 size, uint64 datetime);
+RD_TS3_EXPORT void ts3plugin_onServerGroupListEvent(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                                    const char* name, int type, int iconID, int saveDB);
 RD_TS3_EXPORT void ts3plugin_onServerGroupListFinishedEvent(uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT void ts3plugin_onServerGroupByClientIDEvent(uint64 serverConnectionHandlerID, const char* name, uint64 serverGroupList, uint64 clientDatabaseID);
-RD_TS3_EXPORT void ts3plugin_onServerGroupPermListEvent(uint64 serverConnectionHandlerID, uint64 serverGroupID, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip);
+RD_TS3_EXPORT void ts3plugin_onServerGroupByClientIDEvent(uint64 serverConnectionHandlerID, const char* name,
+                                                          uint64 serverGroupList, uint64 clientDatabaseID);
+RD_TS3_EXPORT void ts3plugin_onServerGroupPermListEvent(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                                        unsigned int permissionID, int permissionValue,
+                                                        int permissionNegated, int permissionSkip);
 RD_TS3_EXPORT void ts3plugin_onServerGroupPermListFinishedEvent(uint64 serverConnectionHandlerID, uint64 serverGroupID);
-RD_TS3_EXPORT void ts3plugin_onServerGroupClientListEvent(uint64 serverConnectionHandlerID, uint64 serverGroupID, uint64 clientDatabaseID, const char* clientNameIdentifier, const char* clientUniqueID);
-RD_TS3_EXPORT void ts3plugin_onChannelGroupListEvent(uint64 serverConnectionHandlerID, uint64 channelGroupID, const char* name, int type, int iconID, int saveDB);
+RD_TS3_EXPORT void ts3plugin_onServerGroupClientListEvent(uint64 serverConnectionHandlerID, uint64 serverGroupID,
+                                                          uint64 clientDatabaseID, const char* clientNameIdentifier,
+                                                          const char* clientUniqueID);
+RD_TS3_EXPORT void ts3plugin_onChannelGroupListEvent(uint64 serverConnectionHandlerID, uint64 channelGroupID,
+                                                     const char* name, int type, int iconID, int saveDB);
 RD_TS3_EXPORT void ts3plugin_onChannelGroupListFinishedEvent(uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT void ts3plugin_onChannelGroupPermListEvent(uint64 serverConnectionHandlerID, uint64 channelGroupID, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip);
-RD_TS3_EXPORT void ts3plugin_onChannelGroupPermListFinishedEvent(uint64 serverConnectionHandlerID, uint64 channelGroupID);
-RD_TS3_EXPORT void ts3plugin_onChannelPermListEvent(uint64 serverConnectionHandlerID, uint64 channelID, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip);
+RD_TS3_EXPORT void ts3plugin_onChannelGroupPermListEvent(uint64 serverConnectionHandlerID, uint64 channelGroupID,
+                                                         unsigned int permissionID, int permissionValue,
+                                                         int permissionNegated, int permissionSkip);
+RD_TS3_EXPORT void ts3plugin_onChannelGroupPermListFinishedEvent(uint64 serverConnectionHandlerID,
+                                                                 uint64 channelGroupID);
+RD_TS3_EXPORT void ts3plugin_onChannelPermListEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                    unsigned int permissionID, int permissionValue,
+                                                    int permissionNegated, int permissionSkip);
 RD_TS3_EXPORT void ts3plugin_onChannelPermListFinishedEvent(uint64 serverConnectionHandlerID, uint64 channelID);
-RD_TS3_EXPORT void ts3plugin_onClientPermListEvent(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip);
+RD_TS3_EXPORT void ts3plugin_onClientPermListEvent(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                                   unsigned int permissionID, int permissionValue,
+                                                   int permissionNegated, int permissionSkip);
 RD_TS3_EXPORT void ts3plugin_onClientPermListFinishedEvent(uint64 serverConnectionHandlerID, uint64 clientDatabaseID);
-RD_TS3_EXPORT void ts3plugin_onChannelClientPermListEvent(uint64 serverConnectionHandlerID, uint64 channelID, uint64 clientDatabaseID, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip);
-RD_TS3_EXPORT void ts3plugin_onChannelClientPermListFinishedEvent(uint64 serverConnectionHandlerID, uint64 channelID, uint64 clientDatabaseID);
-RD_TS3_EXPORT void ts3plugin_onClientChannelGroupChangedEvent(uint64 serverConnectionHandlerID, uint64 channelGroupID, uint64 channelID, anyID clientID, anyID invokerClientID, const char* invokerName, const char* invokerUniqueIdentity);
-RD_TS3_EXPORT int ts3plugin_onServerPermissionErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage, unsigned int error, const char* returnCode, unsigned int failedPermissionID);
+RD_TS3_EXPORT void ts3plugin_onChannelClientPermListEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                          uint64 clientDatabaseID, unsigned int permissionID,
+                                                          int permissionValue, int permissionNegated,
+                                                          int permissionSkip);
+RD_TS3_EXPORT void ts3plugin_onChannelClientPermListFinishedEvent(uint64 serverConnectionHandlerID, uint64 channelID,
+                                                                  uint64 clientDatabaseID);
+RD_TS3_EXPORT void ts3plugin_onClientChannelGroupChangedEvent(uint64 serverConnectionHandlerID, uint64 channelGroupID,
+                                                              uint64 channelID, anyID clientID, anyID invokerClientID,
+                                                              const char* invokerName,
+                                                              const char* invokerUniqueIdentity);
+RD_TS3_EXPORT int ts3plugin_onServerPermissionErrorEvent(uint64 serverConnectionHandlerID, const char* errorMessage,
+                                                         unsigned int error, const char* returnCode,
+                                                         unsigned int failedPermissionID);
 RD_TS3_EXPORT void ts3plugin_onPermissionListGroupEndIDEvent(uint64 serverConnectionHandlerID, unsigned int groupEndID);
-RD_TS3_EXPORT void ts3plugin_onPermissionListEvent(uint64 serverConnectionHandlerID, unsigned int permissionID, const char* permissionName, const char* permissionDescription);
+RD_TS3_EXPORT void ts3plugin_onPermissionListEvent(uint64 serverConnectionHandlerID, unsigned int permissionID,
+                                                   const char* permissionName, const char* permissionDescription);
 RD_TS3_EXPORT void ts3plugin_onPermissionListFinishedEvent(uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT void ts3plugin_onPermissionOverviewEvent(uint64 serverConnectionHandlerID, uint64 clientDatabaseID, uint64 channelID, int overviewType, uint64 overviewID1, uint64 overviewID2, unsigned int permissionID, int permissionValue, int permissionNegated, int permissionSkip);
+RD_TS3_EXPORT void ts3plugin_onPermissionOverviewEvent(uint64 serverConnectionHandlerID, uint64 clientDatabaseID,
+                                                       uint64 channelID, int overviewType, uint64 overviewID1,
+                                                       uint64 overviewID2, unsigned int permissionID,
+                                                       int permissionValue, int permissionNegated, int permissionSkip);
 RD_TS3_EXPORT void ts3plugin_onPermissionOverviewFinishedEvent(uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT void ts3plugin_onServerGroupClientAddedEvent(uint64 serverConnectionHandlerID, anyID clientID, const char* clientName, const char* clientUniqueIdentity, uint64 serverGroupID, anyID invokerClientID, const char* invokerName, const char* invokerUniqueIdentity);
-RD_TS3_EXPORT void ts3plugin_onServerGroupClientDeletedEvent(uint64 serverConnectionHandlerID, anyID clientID, const char* clientName, const char* clientUniqueIdentity, uint64 serverGroupID, anyID invokerClientID, const char* invokerName, const char* invokerUniqueIdentity);
-RD_TS3_EXPORT void ts3plugin_onClientNeededPermissionsEvent(uint64 serverConnectionHandlerID, unsigned int permissionID, int permissionValue);
+RD_TS3_EXPORT void ts3plugin_onServerGroupClientAddedEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                           const char* clientName, const char* clientUniqueIdentity,
+                                                           uint64 serverGroupID, anyID invokerClientID,
+                                                           const char* invokerName, const char* invokerUniqueIdentity);
+RD_TS3_EXPORT void ts3plugin_onServerGroupClientDeletedEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                             const char* clientName, const char* clientUniqueIdentity,
+                                                             uint64 serverGroupID, anyID invokerClientID,
+                                                             const char* invokerName,
+                                                             const char* invokerUniqueIdentity);
+RD_TS3_EXPORT void ts3plugin_onClientNeededPermissionsEvent(uint64 serverConnectionHandlerID, unsigned int permissionID,
+                                                            int permissionValue);
 RD_TS3_EXPORT void ts3plugin_onClientNeededPermissionsFinishedEvent(uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT void ts3plugin_onFileTransferStatusEvent(anyID transferID, unsigned int status, const char* statusMessage, uint64 remotefileSize, uint64 serverConnectionHandlerID);
-RD_TS3_EXPORT void ts3plugin_onClientChatClosedEvent(uint64 serverConnectionHandlerID, anyID clientID, const char* clientUniqueIdentity);
-RD_TS3_EXPORT void ts3plugin_onClientChatComposingEvent(uint64 serverConnectionHandlerID, anyID clientID, const char* clientUniqueIdentity);
+RD_TS3_EXPORT void ts3plugin_onFileTransferStatusEvent(anyID transferID, unsigned int status, const char* statusMessage,
+                                                       uint64 remotefileSize, uint64 serverConnectionHandlerID);
+RD_TS3_EXPORT void ts3plugin_onClientChatClosedEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                     const char* clientUniqueIdentity);
+RD_TS3_EXPORT void ts3plugin_onClientChatComposingEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                        const char* clientUniqueIdentity);
 RD_TS3_EXPORT void ts3plugin_onServerLogEvent(uint64 serverConnectionHandlerID, const char* logMsg);
-RD_TS3_EXPORT void ts3plugin_onServerLogFinishedEvent(uint64 serverConnectionHandlerID, uint64 lastPos, uint64 fileSize);
-RD_TS3_EXPORT void ts3plugin_onMessageListEvent(uint64 serverConnectionHandlerID, uint64 messageID, const char* fromClientUniqueIdentity, const char* subject, uint64 timestamp, int flagRead);
-RD_TS3_EXPORT void ts3plugin_onMessageGetEvent(uint64 serverConnectionHandlerID, uint64 messageID, const char* fromClientUniqueIdentity, const char* subject, const char* message, uint64 timestamp);
-RD_TS3_EXPORT void ts3plugin_onClientDBIDfromUIDEvent(uint64 serverConnectionHandlerID, const char* uniqueClientIdentifier, uint64 clientDatabaseID);
-RD_TS3_EXPORT void ts3plugin_onClientNamefromUIDEvent(uint64 serverConnectionHandlerID, const char* uniqueClientIdentifier, uint64 clientDatabaseID, const char* clientNickName);
-RD_TS3_EXPORT void ts3plugin_onClientNamefromDBIDEvent(uint64 serverConnectionHandlerID, const char* uniqueClientIdentifier, uint64 clientDatabaseID, const char* clientNickName);
-RD_TS3_EXPORT void ts3plugin_onComplainListEvent(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID, const char* targetClientNickName, uint64 fromClientDatabaseID, const char* fromClientNickName, const char* complainReason, uint64 timestamp);
-RD_TS3_EXPORT void ts3plugin_onBanListEvent(uint64 serverConnectionHandlerID, uint64 banid, const char* ip, const char* name, const char* uid, uint64 creationTime, uint64 durationTime, const char* invokerName, uint64 invokercldbid, const char* invokeruid, const char* reason, int numberOfEnforcements, const char* lastNickName);
-RD_TS3_EXPORT void ts3plugin_onClientServerQueryLoginPasswordEvent(uint64 serverConnectionHandlerID, const char* loginPassword);
-RD_TS3_EXPORT void ts3plugin_onPluginCommandEvent(uint64 serverConnectionHandlerID, const char* pluginName, const char* pluginCommand);
+RD_TS3_EXPORT void ts3plugin_onServerLogFinishedEvent(uint64 serverConnectionHandlerID, uint64 lastPos,
+                                                      uint64 fileSize);
+RD_TS3_EXPORT void ts3plugin_onMessageListEvent(uint64 serverConnectionHandlerID, uint64 messageID,
+                                                const char* fromClientUniqueIdentity, const char* subject,
+                                                uint64 timestamp, int flagRead);
+RD_TS3_EXPORT void ts3plugin_onMessageGetEvent(uint64 serverConnectionHandlerID, uint64 messageID,
+                                               const char* fromClientUniqueIdentity, const char* subject,
+                                               const char* message, uint64 timestamp);
+RD_TS3_EXPORT void ts3plugin_onClientDBIDfromUIDEvent(uint64 serverConnectionHandlerID,
+                                                      const char* uniqueClientIdentifier, uint64 clientDatabaseID);
+RD_TS3_EXPORT void ts3plugin_onClientNamefromUIDEvent(uint64 serverConnectionHandlerID,
+                                                      const char* uniqueClientIdentifier, uint64 clientDatabaseID,
+                                                      const char* clientNickName);
+RD_TS3_EXPORT void ts3plugin_onClientNamefromDBIDEvent(uint64 serverConnectionHandlerID,
+                                                       const char* uniqueClientIdentifier, uint64 clientDatabaseID,
+                                                       const char* clientNickName);
+RD_TS3_EXPORT void ts3plugin_onComplainListEvent(uint64 serverConnectionHandlerID, uint64 targetClientDatabaseID,
+                                                 const char* targetClientNickName, uint64 fromClientDatabaseID,
+                                                 const char* fromClientNickName, const char* complainReason,
+                                                 uint64 timestamp);
+RD_TS3_EXPORT void ts3plugin_onBanListEvent(uint64 serverConnectionHandlerID, uint64 banid, const char* ip,
+                                            const char* name, const char* uid, uint64 creationTime, uint64 durationTime,
+                                            const char* invokerName, uint64 invokercldbid, const char* invokeruid,
+                                            const char* reason, int numberOfEnforcements, const char* lastNickName);
+RD_TS3_EXPORT void ts3plugin_onClientServerQueryLoginPasswordEvent(uint64 serverConnectionHandlerID,
+                                                                   const char* loginPassword);
+RD_TS3_EXPORT void ts3plugin_onPluginCommandEvent(uint64 serverConnectionHandlerID, const char* pluginName,
+                                                  const char* pluginCommand);
 RD_TS3_EXPORT void ts3plugin_onIncomingClientQueryEvent(uint64 serverConnectionHandlerID, const char* commandText);
-RD_TS3_EXPORT void ts3plugin_onServerTemporaryPasswordListEvent(uint64 serverConnectionHandlerID, const char* clientNickname, const char* uniqueClientIdentifier, const char* description, const char* password, uint64 timestampStart, uint64 timestampEnd, uint64 targetChannelID, const char* targetChannelPW);
+RD_TS3_EXPORT void ts3plugin_onServerTemporaryPasswordListEvent(uint64 serverConnectionHandlerID,
+                                                                const char* clientNickname,
+                                                                const char* uniqueClientIdentifier,
+                                                                const char* description, const char* password,
+                                                                uint64 timestampStart, uint64 timestampEnd,
+                                                                uint64 targetChannelID, const char* targetChannelPW);
 RD_TS3_EXPORT void ts3plugin_onAvatarUpdated(uint64 serverConnectionHandlerID, anyID clientID, const char* avatarPath);
-RD_TS3_EXPORT void ts3plugin_onMenuItemEvent(uint64 serverConnectionHandlerID, enum PluginMenuType type, int menuItemID, uint64 selectedItemID);
+RD_TS3_EXPORT void ts3plugin_onMenuItemEvent(uint64 serverConnectionHandlerID, enum PluginMenuType type, int menuItemID,
+                                             uint64 selectedItemID);
 RD_TS3_EXPORT void ts3plugin_onHotkeyEvent(const char* keyword);
 RD_TS3_EXPORT void ts3plugin_onHotkeyRecordedEvent(const char* keyword, const char* key);
-RD_TS3_EXPORT void ts3plugin_onClientDisplayNameChanged(uint64 serverConnectionHandlerID, anyID clientID, const char* displayName, const char* uniqueClientIdentifier);
+RD_TS3_EXPORT void ts3plugin_onClientDisplayNameChanged(uint64 serverConnectionHandlerID, anyID clientID,
+                                                        const char* displayName, const char* uniqueClientIdentifier);
 
 #ifdef __cplusplus
 }

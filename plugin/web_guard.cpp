@@ -24,7 +24,7 @@ bool isWebRequestLine(std::string_view line)
 {
     if (startsWithNoCase(line, "host:"))
         return true;
-    static constexpr std::string_view kMethods[] = {"GET", "POST", "PUT", "HEAD", "OPTIONS",
+    static constexpr std::string_view kMethods[] = {"GET",    "POST",  "PUT",     "HEAD", "OPTIONS",
                                                     "DELETE", "PATCH", "CONNECT", "TRACE"};
     const size_t blank = line.find(' ');
     if (blank == std::string_view::npos)

@@ -46,7 +46,7 @@ struct Files {
     QString beep() const { return paths.cfgPath + QStringLiteral("rogerbeep.cfg"); }
 };
 
-using Verdict = std::optional<qint64>;   // the generation; nullopt = corrupt (why in *why)
+using Verdict = std::optional<qint64>; // the generation; nullopt = corrupt (why in *why)
 
 // --- settings files: gateway file and main.cfg -----------------------------------------
 void fillSettings(SettingsList& list, qint64 gen)
@@ -101,7 +101,10 @@ Verdict checkSettingsFile(const QString& path, QString* why)
 }
 
 // --- the user register (.rem) ----------------------------------------------------------
-QString userUid(int i) { return QStringLiteral("storm%1+user/uid=").arg(i); }
+QString userUid(int i)
+{
+    return QStringLiteral("storm%1+user/uid=").arg(i);
+}
 
 // Generations below kUsers register user GEN (one "#REGISTER" each); later ones write GEN
 // into user GEN mod kUsers. A register is sound when users 0..m-1 are registered and
@@ -150,7 +153,10 @@ Verdict checkRem(const Files& f, QString* why)
 }
 
 // --- comport.cfg: the port manager's device setting --------------------------------------
-QString device(qint64 gen) { return QStringLiteral("/dev/storm/%1/").arg(gen) + QString(2000, QLatin1Char('d')); }
+QString device(qint64 gen)
+{
+    return QStringLiteral("/dev/storm/%1/").arg(gen) + QString(2000, QLatin1Char('d'));
+}
 
 bool saveComport(const Files& f, qint64 gen)
 {
@@ -224,14 +230,18 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {"gateway", &Files::gateway, saveGateway, [](const Files& f, QString* w) { return checkSettingsFile(f.gateway(), w); }},
+    {"gateway", &Files::gateway, saveGateway,
+     [](const Files& f, QString* w) { return checkSettingsFile(f.gateway(), w); }},
     {"main.cfg", nullptr, saveMain, [](const Files& f, QString* w) { return checkSettingsFile(f.paths.mainCfg(), w); }},
     {"rem", &Files::rem, saveRem, checkRem},
     {"comport.cfg", &Files::comport, saveComport, checkComport},
     {"rogerbeep.cfg", &Files::beep, saveBeep, checkBeep},
 };
 
-QString pathOf(const Files& f, const Kind& k) { return k.path ? (f.*k.path)() : f.paths.mainCfg(); }
+QString pathOf(const Files& f, const Kind& k)
+{
+    return k.path ? (f.*k.path)() : f.paths.mainCfg();
+}
 
 } // namespace
 

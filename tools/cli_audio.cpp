@@ -55,27 +55,26 @@ int report(const rdaudio::RenderResult& r, const std::string& file)
     return 0;
 }
 
-const CliCommand renderTone(
-    "render-tone", "render-tone FREQ_HZ MS VOLUME OUT.wav [--raw]  render one tone (call tone style)",
-    [](const std::vector<std::string>& a) {
-        if (a.size() < 4 || a.size() > 5 || (a.size() == 5 && a[4] != "--raw")) {
-            std::fprintf(stderr, "usage: relaydeck-cli render-tone FREQ_HZ MS VOLUME OUT.wav [--raw]\n");
-            return 2;
-        }
-        const bool header = a.size() == 4;
-        const auto r = rdaudio::RenderTone(toInt(a[0], "FREQ_HZ"), toInt(a[1], "MS"), toInt(a[2], "VOLUME"), a[3],
-                                           header);
-        if (!header) {
-            if (!r.ok())
-                std::fprintf(stderr, "%s\n", r.message.c_str());
-            return r.ok() ? 0 : 1;
-        }
-        return report(r, a[3]);
-    });
+const CliCommand
+    renderTone("render-tone", "render-tone FREQ_HZ MS VOLUME OUT.wav [--raw]  render one tone (call tone style)",
+               [](const std::vector<std::string>& a) {
+                   if (a.size() < 4 || a.size() > 5 || (a.size() == 5 && a[4] != "--raw")) {
+                       std::fprintf(stderr, "usage: relaydeck-cli render-tone FREQ_HZ MS VOLUME OUT.wav [--raw]\n");
+                       return 2;
+                   }
+                   const bool header = a.size() == 4;
+                   const auto r = rdaudio::RenderTone(toInt(a[0], "FREQ_HZ"), toInt(a[1], "MS"), toInt(a[2], "VOLUME"),
+                                                      a[3], header);
+                   if (!header) {
+                       if (!r.ok())
+                           std::fprintf(stderr, "%s\n", r.message.c_str());
+                       return r.ok() ? 0 : 1;
+                   }
+                   return report(r, a[3]);
+               });
 
 const CliCommand renderSequence(
-    "render-sequence",
-    "render-sequence VOLUME OUT.wav FREQ:MS...  render a beep of up to 9 segments (11 Hz = pause)",
+    "render-sequence", "render-sequence VOLUME OUT.wav FREQ:MS...  render a beep of up to 9 segments (11 Hz = pause)",
     [](const std::vector<std::string>& a) {
         if (a.size() < 3 || a.size() > 2 + rdaudio::kSequenceArraySize) {
             std::fprintf(stderr, "usage: relaydeck-cli render-sequence VOLUME OUT.wav FREQ:MS... (1 to 11 pairs;"

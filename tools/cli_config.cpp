@@ -46,7 +46,8 @@ bool readFile(const std::string& name, QByteArray* bytes)
 {
     QFile f(QString::fromLocal8Bit(name.c_str()));
     if (!f.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "relaydeck-cli: cannot read %s: %s\n", name.c_str(), f.errorString().toLocal8Bit().constData());
+        std::fprintf(stderr, "relaydeck-cli: cannot read %s: %s\n", name.c_str(),
+                     f.errorString().toLocal8Bit().constData());
         return false;
     }
     *bytes = f.readAll();

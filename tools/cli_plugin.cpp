@@ -55,7 +55,8 @@ int installPluginCommand(const std::vector<std::string>& args)
     const QString dir = programDir();
     // The messages speak the language of the program's settings; nothing is written there.
     const AppPaths paths = AppPaths::resolve(homeArgs, dir);
-    if (const auto settings = LoadSettingsFile(paths.mainCfg()); settings && !settings->value(QStringLiteral("appLang")).isEmpty())
+    if (const auto settings = LoadSettingsFile(paths.mainCfg());
+        settings && !settings->value(QStringLiteral("appLang")).isEmpty())
         SetAppLang(settings->value(QStringLiteral("appLang")));
 
     const QString source = appsetup::BundledPluginFile(dir);

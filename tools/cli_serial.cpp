@@ -28,7 +28,7 @@ namespace {
 // folder, the per-user folder).
 QString comportCfg(std::vector<std::string>& args)
 {
-    QStringList arguments {QStringLiteral("relaydeck-cli")};
+    QStringList arguments{QStringLiteral("relaydeck-cli")};
     std::vector<std::string> rest;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--home" && i + 1 < args.size()) {
@@ -42,7 +42,8 @@ QString comportCfg(std::vector<std::string>& args)
     args = rest;
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    const QString programDir = n > 0 ? QFileInfo(QString::fromLocal8Bit(self, static_cast<int>(n))).absolutePath() : QString();
+    const QString programDir =
+        n > 0 ? QFileInfo(QString::fromLocal8Bit(self, static_cast<int>(n))).absolutePath() : QString();
     return AppPaths::resolve(arguments, programDir).cfgPath + QStringLiteral("comport.cfg");
 }
 
@@ -56,7 +57,8 @@ int unkeyCommand(const std::vector<std::string>& argv)
     }
     int failed = 0;
     for (const UnkeyResult& r : unkeyConfiguredLines(cfg)) {
-        std::printf("COM%d %s: %s\n", r.port, r.device.c_str(), r.ok ? r.message.c_str() : ("not unkeyed: " + r.message).c_str());
+        std::printf("COM%d %s: %s\n", r.port, r.device.c_str(),
+                    r.ok ? r.message.c_str() : ("not unkeyed: " + r.message).c_str());
         // A device that is not there keys nothing.
         if (!r.ok && !r.missing)
             ++failed;
@@ -90,18 +92,18 @@ int keyCommand(const std::vector<std::string>& argv)
     mgr.StarteCOMPort(port);
     if (!mgr.COMPortIsOpen(port)) {
         const QString why = mgr.openProblem(port);
-        std::fprintf(stderr, "relaydeck-cli key: COM%d (%s) did not open%s%s\n", port, qPrintable(mgr.deviceForPort(port)),
-                     why.isEmpty() ? "" : ": ", qPrintable(why));
+        std::fprintf(stderr, "relaydeck-cli key: COM%d (%s) did not open%s%s\n", port,
+                     qPrintable(mgr.deviceForPort(port)), why.isEmpty() ? "" : ": ", qPrintable(why));
         return 1;
     }
     mgr.SetCOMStatus(QStringLiteral("CLI"), port, pin, true, false);
     std::printf("COM%d %s keyed for %d s\n", port, qPrintable(pin), seconds);
     std::fflush(stdout);
-    timespec ts {seconds, 0};
+    timespec ts{seconds, 0};
     sigtimedwait(&set, nullptr, &ts);
     mgr.SetCOMStatus(QStringLiteral("CLI"), port, pin, false, false);
     std::printf("COM%d %s released\n", port, qPrintable(pin));
-    return 0;   // the manager closes the port on the way out
+    return 0; // the manager closes the port on the way out
 }
 
 const CliCommand unkeyCmd("unkey", "unkey [--home DIR]  drive every CM108/GPIO output in comport.cfg to its idle level",
@@ -109,4 +111,4 @@ const CliCommand unkeyCmd("unkey", "unkey [--home DIR]  drive every CM108/GPIO o
 const CliCommand keyCmd("key", "key COMn [RTS|DTR|BREAK] [SECONDS] [--home DIR]  key one output to check the wiring",
                         keyCommand);
 
-}   // namespace
+} // namespace

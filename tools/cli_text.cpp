@@ -38,8 +38,8 @@ int languagesCommand(const std::vector<std::string>& args)
 }
 
 const CliCommand kText("text", "text LANG ID  print a text of the text table (LANG de_DE, en_US or GENERAL)",
-    textCommand);
+                       textCommand);
 const CliCommand kLanguages("languages", "languages  list the language blocks of the text table (code, name)",
-    languagesCommand);
+                            languagesCommand);
 
 } // namespace

@@ -44,8 +44,8 @@ inline int sampleTo16(const unsigned char* p, int bytes = B)
 // chunk that needs no rate conversion): a gather without a branch per sample.
 // C = 0: the channel count is given at run time.
 template <int B, int C, bool Direct>
-void gather(const unsigned char* data, const std::uint32_t* plan, std::size_t first, std::size_t n,
-            std::int16_t* out, int bytes, int channels)
+void gather(const unsigned char* data, const std::uint32_t* plan, std::size_t first, std::size_t n, std::int16_t* out,
+            int bytes, int channels)
 {
     const int b = B ? B : bytes;
     const int c = C ? C : channels;
@@ -66,9 +66,12 @@ template <int B, bool Direct>
 GatherFn gatherFor(int channels)
 {
     switch (channels) {
-    case 1: return &gather<B, 1, Direct>;
-    case 2: return &gather<B, 2, Direct>;
-    default: return &gather<B, 0, Direct>;
+    case 1:
+        return &gather<B, 1, Direct>;
+    case 2:
+        return &gather<B, 2, Direct>;
+    default:
+        return &gather<B, 0, Direct>;
     }
 }
 
@@ -76,11 +79,16 @@ template <bool Direct>
 GatherFn gatherFor(int bytes, int channels)
 {
     switch (bytes) {
-    case 1: return gatherFor<1, Direct>(channels);
-    case 2: return gatherFor<2, Direct>(channels);
-    case 3: return gatherFor<3, Direct>(channels);
-    case 4: return gatherFor<4, Direct>(channels);
-    default: return gatherFor<0, Direct>(channels);
+    case 1:
+        return gatherFor<1, Direct>(channels);
+    case 2:
+        return gatherFor<2, Direct>(channels);
+    case 3:
+        return gatherFor<3, Direct>(channels);
+    case 4:
+        return gatherFor<4, Direct>(channels);
+    default:
+        return gatherFor<0, Direct>(channels);
     }
 }
 
@@ -144,19 +152,32 @@ inline __attribute__((always_inline)) void goertzel(const std::int16_t* x, DtmfB
 #define RD_DTMF_CLONES
 #endif
 
-RD_DTMF_CLONES void goertzel1(const std::int16_t* x, DtmfBlock* out) { goertzel<1>(x, out); }
-RD_DTMF_CLONES void goertzel2(const std::int16_t* x, DtmfBlock* out) { goertzel<2>(x, out); }
-RD_DTMF_CLONES void goertzel4(const std::int16_t* x, DtmfBlock* out) { goertzel<4>(x, out); }
+RD_DTMF_CLONES void goertzel1(const std::int16_t* x, DtmfBlock* out)
+{
+    goertzel<1>(x, out);
+}
+RD_DTMF_CLONES void goertzel2(const std::int16_t* x, DtmfBlock* out)
+{
+    goertzel<2>(x, out);
+}
+RD_DTMF_CLONES void goertzel4(const std::int16_t* x, DtmfBlock* out)
+{
+    goertzel<4>(x, out);
+}
 
 } // namespace
 
 const char* AudioResultName(AudioResult r)
 {
     switch (r) {
-    case AudioResult::Success: return "success";
-    case AudioResult::InvalidArgument: return "invalid argument";
-    case AudioResult::Fail: return "fail";
-    case AudioResult::NotImplemented: return "not implemented";
+    case AudioResult::Success:
+        return "success";
+    case AudioResult::InvalidArgument:
+        return "invalid argument";
+    case AudioResult::Fail:
+        return "fail";
+    case AudioResult::NotImplemented:
+        return "not implemented";
     }
     return "?";
 }
@@ -193,7 +214,10 @@ char DtmfBlock::digit() const
     return DtmfDetector::kDigits[(column - 1) * 4 + row - 1];
 }
 
-DtmfDetector::DtmfDetector() { coefficients(); }
+DtmfDetector::DtmfDetector()
+{
+    coefficients();
+}
 
 AudioResult DtmfDetector::setFormat(int samplingRate, int bitsPerSample, int numChannels)
 {
@@ -284,8 +308,8 @@ void DtmfDetector::makePlan(std::size_t frames)
     planFrames_ = frames;
 }
 
-void DtmfDetector::convert(const void* data, std::size_t bytes, int samplingRate, int bitsPerSample,
-                           int numChannels, std::vector<std::int16_t>& out)
+void DtmfDetector::convert(const void* data, std::size_t bytes, int samplingRate, int bitsPerSample, int numChannels,
+                           std::vector<std::int16_t>& out)
 {
     DtmfDetector det;
     det.samplingRate_ = samplingRate;
@@ -308,17 +332,20 @@ void DtmfDetector::convertChunk(const void* data, std::size_t bytes, Sink&& sink
     const int channels = numChannels_;
     if (samplingRate_ == 8000 && numChannels_ == 1 && (bitsPerSample_ == 16 || bitsPerSample_ == 8)) {
         const GatherFn g = gatherFor<true>(bytesPerSample, 1);
-        sink([&](std::int16_t* out, std::size_t first, std::size_t n) { g(p, nullptr, first, n, out, bytesPerSample, 1); },
+        sink([&](std::int16_t* out, std::size_t first,
+                 std::size_t n) { g(p, nullptr, first, n, out, bytesPerSample, 1); },
              frames);
         return;
     }
     if (frames > std::numeric_limits<std::uint32_t>::max())
         throw std::bad_alloc();
     makePlan(frames);
-    const std::size_t n = std::size_t(std::lower_bound(plan_.begin(), plan_.end(), std::uint32_t(frames)) - plan_.begin());
+    const std::size_t n =
+        std::size_t(std::lower_bound(plan_.begin(), plan_.end(), std::uint32_t(frames)) - plan_.begin());
     const GatherFn g = gatherFor<false>(bytesPerSample, channels);
     const std::uint32_t* plan = plan_.data();
-    sink([&](std::int16_t* out, std::size_t first, std::size_t m) { g(p, plan, first, m, out, bytesPerSample, channels); },
+    sink([&](std::int16_t* out, std::size_t first,
+             std::size_t m) { g(p, plan, first, m, out, bytesPerSample, channels); },
          n);
 }
 
@@ -384,7 +411,10 @@ void DtmfDetector::processPass()
     }
 }
 
-void DtmfDetector::analyseBlock(const std::int16_t* x, DtmfBlock& out) { goertzel1(x, &out); }
+void DtmfDetector::analyseBlock(const std::int16_t* x, DtmfBlock& out)
+{
+    goertzel1(x, &out);
+}
 
 void DtmfDetector::trackBlock(DtmfBlock& cur)
 {
@@ -434,7 +464,10 @@ void DtmfDecoder::setActive(bool on)
         detector_.reset();
 }
 
-bool DtmfDecoder::isActive() const { return active_; }
+bool DtmfDecoder::isActive() const
+{
+    return active_;
+}
 
 void DtmfDecoder::audioFormat(int samplingRate, int bitsPerSample, int numChannels)
 {

@@ -110,8 +110,8 @@ public:
     void trackBlock(DtmfBlock& current);
 
     // Converts a chunk to 8000 Hz mono 16-bit the way write() does (for tests and tools).
-    static void convert(const void* data, std::size_t bytes, int samplingRate, int bitsPerSample,
-                        int numChannels, std::vector<std::int16_t>& out);
+    static void convert(const void* data, std::size_t bytes, int samplingRate, int bitsPerSample, int numChannels,
+                        std::vector<std::int16_t>& out);
 
 private:
     void processPass();

@@ -160,8 +160,14 @@ void closeStream(PaStream*& stream)
 
 } // namespace
 
-std::vector<std::string> ListWaveOutDevices() { return listDevices(Direction::Out); }
-std::vector<std::string> ListWaveInDevices() { return listDevices(Direction::In); }
+std::vector<std::string> ListWaveOutDevices()
+{
+    return listDevices(Direction::Out);
+}
+std::vector<std::string> ListWaveInDevices()
+{
+    return listDevices(Direction::In);
+}
 
 // --- capture ----------------------------------------------------------------------------
 
@@ -185,7 +191,10 @@ struct WaveInDevice::Impl {
 };
 
 WaveInDevice::WaveInDevice() = default;
-WaveInDevice::~WaveInDevice() { deactivate(); }
+WaveInDevice::~WaveInDevice()
+{
+    deactivate();
+}
 
 bool WaveInDevice::activate()
 {
@@ -248,7 +257,10 @@ void WaveInDevice::deactivate()
     }
 }
 
-bool WaveInDevice::isActive() const { return impl_ && impl_->stream && Pa_IsStreamActive(impl_->stream) == 1; }
+bool WaveInDevice::isActive() const
+{
+    return impl_ && impl_->stream && Pa_IsStreamActive(impl_->stream) == 1;
+}
 
 // --- WAV file as a capture source ----------------------------------------------------
 
@@ -265,7 +277,10 @@ struct WaveFileSource::File {
 constexpr std::size_t kReadChunks = 50;
 
 WaveFileSource::WaveFileSource() = default;
-WaveFileSource::~WaveFileSource() { stop(); }
+WaveFileSource::~WaveFileSource()
+{
+    stop();
+}
 
 bool WaveFileSource::open(const std::string& fileName)
 {
@@ -311,14 +326,14 @@ bool WaveFileSource::feedChunk()
         // Keep what is left at the front and fill the rest, so that every chunk but the
         // file's last is whole.
         const std::size_t rest = bufferFrames_ - bufferAt_;
-        std::copy(buffer_.begin() + std::ptrdiff_t(bufferAt_ * ch), buffer_.begin() + std::ptrdiff_t(bufferFrames_ * ch),
-                  buffer_.begin());
+        std::copy(buffer_.begin() + std::ptrdiff_t(bufferAt_ * ch),
+                  buffer_.begin() + std::ptrdiff_t(bufferFrames_ * ch), buffer_.begin());
         bufferFrames_ = rest;
         bufferAt_ = 0;
         const std::size_t capacity = buffer_.size() / ch;
         while (bufferFrames_ < chunk && !atEnd_) {
-            const sf_count_t got = sf_readf_short(file_->f, buffer_.data() + bufferFrames_ * ch,
-                                                  sf_count_t(capacity - bufferFrames_));
+            const sf_count_t got =
+                sf_readf_short(file_->f, buffer_.data() + bufferFrames_ * ch, sf_count_t(capacity - bufferFrames_));
             if (got <= 0)
                 atEnd_ = true;
             else
@@ -408,7 +423,10 @@ struct WavePlayer::Impl {
 };
 
 WavePlayer::WavePlayer() = default;
-WavePlayer::~WavePlayer() { stop(); }
+WavePlayer::~WavePlayer()
+{
+    stop();
+}
 
 void WavePlayer::setVolume(int percent)
 {
@@ -492,8 +510,14 @@ bool WavePlayer::play(const std::string& fileName)
     return true;
 }
 
-bool WavePlayer::isPlaying() const { return impl_ && impl_->stream && Pa_IsStreamActive(impl_->stream) == 1; }
+bool WavePlayer::isPlaying() const
+{
+    return impl_ && impl_->stream && Pa_IsStreamActive(impl_->stream) == 1;
+}
 
-void WavePlayer::stop() { impl_.reset(); }
+void WavePlayer::stop()
+{
+    impl_.reset();
+}
 
 } // namespace rdaudio

@@ -25,7 +25,10 @@ void put16(std::vector<std::uint8_t>& b, std::uint16_t v)
     b.push_back(static_cast<std::uint8_t>(v));
     b.push_back(static_cast<std::uint8_t>(v >> 8));
 }
-void putId(std::vector<std::uint8_t>& b, const char* id) { b.insert(b.end(), id, id + 4); }
+void putId(std::vector<std::uint8_t>& b, const char* id)
+{
+    b.insert(b.end(), id, id + 4);
+}
 
 // ω = h x 2π, evaluated in extended precision and then held as a double.
 double omegaOf(int frequencyHz)
@@ -35,7 +38,10 @@ double omegaOf(int frequencyHz)
 }
 
 // The frequency index h that omegaOf() scaled by 2π.
-long double frequencyOf(double omega) { return std::round(static_cast<long double>(omega) / kTwoPi); }
+long double frequencyOf(double omega)
+{
+    return std::round(static_cast<long double>(omega) / kTwoPi);
+}
 
 // sin(2π j / 44100) for j = 0 .. 44099, each value the double nearest the extended sine.
 // Built once from a quarter period; the other quarters follow by symmetry.
@@ -60,8 +66,8 @@ const std::vector<double>& sineTable()
 // One segment's bytes: k = 0 .. n + 1. `pause` renders the near-silence of the pause
 // frequency. `phaseFirst` selects sin(k x (ω / rate)) (sequences) instead of
 // sin(k x ω / rate) (single tones); the two round differently in the last bit.
-void appendSegment(std::vector<std::uint8_t>& out, std::int64_t n, double omega, int volume,
-                   bool pause, bool phaseFirst, SinePrecision precision)
+void appendSegment(std::vector<std::uint8_t>& out, std::int64_t n, double omega, int volume, bool pause,
+                   bool phaseFirst, SinePrecision precision)
 {
     if (n + 1 < 0)
         return;
@@ -153,7 +159,10 @@ RenderResult saveFile(const std::string& fileName, const std::vector<std::uint8_
 
 } // namespace
 
-std::int64_t SegmentSize(std::int64_t durationMs) { return (durationMs * kToneSampleRate / 1000) * 2; }
+std::int64_t SegmentSize(std::int64_t durationMs)
+{
+    return (durationMs * kToneSampleRate / 1000) * 2;
+}
 
 std::vector<std::uint8_t> ToneHeader(std::uint32_t dataSize)
 {
@@ -164,25 +173,25 @@ std::vector<std::uint8_t> ToneHeader(std::uint32_t dataSize)
     putId(b, "WAVE");
     putId(b, "fmt ");
     put32(b, 16);
-    put16(b, 1);                      // PCM
-    put16(b, 1);                      // mono
-    put32(b, kToneSampleRate);        // samples per second
-    put32(b, kToneSampleRate * 2);    // average bytes per second
-    put16(b, 2);                      // block alignment
-    put16(b, 16);                     // bits per sample
+    put16(b, 1);                   // PCM
+    put16(b, 1);                   // mono
+    put32(b, kToneSampleRate);     // samples per second
+    put32(b, kToneSampleRate * 2); // average bytes per second
+    put16(b, 2);                   // block alignment
+    put16(b, 16);                  // bits per sample
     putId(b, "data");
     put32(b, dataSize);
     return b;
 }
 
-RenderResult ToneBytes(int frequencyHz, int durationMs, int volume, bool withHeader,
-                       std::vector<std::uint8_t>& out, SinePrecision precision)
+RenderResult ToneBytes(int frequencyHz, int durationMs, int volume, bool withHeader, std::vector<std::uint8_t>& out,
+                       SinePrecision precision)
 {
     out.clear();
     if (static_cast<double>(frequencyHz) > 0.6 * kToneSampleRate) {
         char msg[128];
-        std::snprintf(msg, sizeof msg, "Sample rate of %d is too Low to play a tone of %dHz",
-                      kToneSampleRate, frequencyHz);
+        std::snprintf(msg, sizeof msg, "Sample rate of %d is too Low to play a tone of %dHz", kToneSampleRate,
+                      frequencyHz);
         return {RenderResult::Status::FrequencyTooHigh, msg};
     }
     const std::int64_t n = SegmentSize(durationMs);
@@ -197,8 +206,8 @@ RenderResult ToneBytes(int frequencyHz, int durationMs, int volume, bool withHea
     return {};
 }
 
-RenderResult ToneSequenceBytes(std::span<const int> frequenciesHz, std::span<const int> durationsMs,
-                               int volume, std::vector<std::uint8_t>& out, SinePrecision precision)
+RenderResult ToneSequenceBytes(std::span<const int> frequenciesHz, std::span<const int> durationsMs, int volume,
+                               std::vector<std::uint8_t>& out, SinePrecision precision)
 {
     out.clear();
     const auto entry = [&](std::span<const int> a, int i) { return i < static_cast<int>(a.size()) ? a[i] : 0; };
@@ -223,14 +232,13 @@ RenderResult ToneSequenceBytes(std::span<const int> frequenciesHz, std::span<con
             continue;
         if (i == 0)
             out = ToneHeader(static_cast<std::uint32_t>(d));
-        appendSegment(out, SegmentSize(entry(durationsMs, i)), omegaOf(f), volume, f == kPauseFrequency,
-                      true, precision);
+        appendSegment(out, SegmentSize(entry(durationsMs, i)), omegaOf(f), volume, f == kPauseFrequency, true,
+                      precision);
     }
     return {};
 }
 
-RenderResult RenderTone(int frequencyHz, int durationMs, int volume, const std::string& fileName,
-                        bool withHeader)
+RenderResult RenderTone(int frequencyHz, int durationMs, int volume, const std::string& fileName, bool withHeader)
 {
     std::vector<std::uint8_t> bytes;
     RenderResult r = ToneBytes(frequencyHz, durationMs, volume, withHeader, bytes);
@@ -239,8 +247,8 @@ RenderResult RenderTone(int frequencyHz, int durationMs, int volume, const std::
     return saveFile(fileName, bytes);
 }
 
-RenderResult RenderToneSequence(std::span<const int> frequenciesHz, std::span<const int> durationsMs,
-                                int volume, const std::string& fileName)
+RenderResult RenderToneSequence(std::span<const int> frequenciesHz, std::span<const int> durationsMs, int volume,
+                                const std::string& fileName)
 {
     std::vector<std::uint8_t> bytes;
     RenderResult r = ToneSequenceBytes(frequenciesHz, durationsMs, volume, bytes);

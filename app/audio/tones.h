@@ -19,11 +19,11 @@
 namespace rdaudio {
 
 inline constexpr int kToneSampleRate = 44100;
-inline constexpr int kPauseFrequency = 11;  // a segment at this frequency is near-silence
-inline constexpr int kSkipBound = 10;       // segments at or below this are not rendered
-inline constexpr int kToneBound = 40;       // segments above this are tones
-inline constexpr int kToneByteOffset = 10;  // added to every tone byte
-inline constexpr int kSequenceSegments = 9; // a sequence uses entries 0..8
+inline constexpr int kPauseFrequency = 11;    // a segment at this frequency is near-silence
+inline constexpr int kSkipBound = 10;         // segments at or below this are not rendered
+inline constexpr int kToneBound = 40;         // segments above this are tones
+inline constexpr int kToneByteOffset = 10;    // added to every tone byte
+inline constexpr int kSequenceSegments = 9;   // a sequence uses entries 0..8
 inline constexpr int kSequenceArraySize = 11; // callers pass arrays of 11 entries
 
 // Outcome of a render call. On failure `message` says why (already in the wording the
@@ -53,25 +53,22 @@ std::vector<std::uint8_t> ToneHeader(std::uint32_t dataSize);
 // The bytes RenderTone would write (header optional). Volume: only the low 8 bits count.
 // Fails with FrequencyTooHigh above 0.6 x 44100 Hz and with TooLong when the data would
 // not fit a WAV file.
-RenderResult ToneBytes(int frequencyHz, int durationMs, int volume, bool withHeader,
-                       std::vector<std::uint8_t>& out,
+RenderResult ToneBytes(int frequencyHz, int durationMs, int volume, bool withHeader, std::vector<std::uint8_t>& out,
                        SinePrecision precision = SinePrecision::Checked);
 
 // The bytes RenderToneSequence would write. Entries 0..8 of both spans are used (missing
 // entries count as skipped); anything beyond index 8 is ignored.
-RenderResult ToneSequenceBytes(std::span<const int> frequenciesHz, std::span<const int> durationsMs,
-                               int volume, std::vector<std::uint8_t>& out,
-                               SinePrecision precision = SinePrecision::Checked);
+RenderResult ToneSequenceBytes(std::span<const int> frequenciesHz, std::span<const int> durationsMs, int volume,
+                               std::vector<std::uint8_t>& out, SinePrecision precision = SinePrecision::Checked);
 
 // Writes one sine tone to `fileName` (created or overwritten). On FrequencyTooHigh no
 // file is written and an older file of that name stays as it was.
-RenderResult RenderTone(int frequencyHz, int durationMs, int volume, const std::string& fileName,
-                        bool withHeader);
+RenderResult RenderTone(int frequencyHz, int durationMs, int volume, const std::string& fileName, bool withHeader);
 
 // Writes up to nine consecutive segments (pauses at 11 Hz, tones above 40 Hz) into one
 // file. Callers pass the eleven-entry arrays of a beep design.
-RenderResult RenderToneSequence(std::span<const int> frequenciesHz, std::span<const int> durationsMs,
-                                int volume, const std::string& fileName);
+RenderResult RenderToneSequence(std::span<const int> frequenciesHz, std::span<const int> durationsMs, int volume,
+                                const std::string& fileName);
 
 // ---------------------------------------------------------------------------------
 // WAV length

@@ -37,7 +37,10 @@ bool readHeaderAt(std::ifstream& f, std::uint64_t pos, std::uint64_t end, ChunkH
 }
 
 // Chunks are padded to an even length.
-std::uint64_t nextChunk(const ChunkHeader& h) { return h.dataPos + h.size + (h.size & 1u); }
+std::uint64_t nextChunk(const ChunkHeader& h)
+{
+    return h.dataPos + h.size + (h.size & 1u);
+}
 
 // Walks the chunks from `pos` up to `end` and stops at the first with id `id`.
 bool findChunk(std::ifstream& f, std::uint64_t pos, std::uint64_t end, const char* id, ChunkHeader& out)
@@ -99,8 +102,7 @@ WaveInfo ReadWaveInfo(const std::string& fileName)
     const std::uint64_t riffEnd = std::min<std::uint64_t>(riff.dataPos + riff.size, fileEnd);
 
     ChunkHeader fmt;
-    if (!findChunk(f, riff.dataPos + 4, riffEnd, "fmt ", fmt) || fmt.size < 14 ||
-        fmt.dataPos + fmt.size > fileEnd)
+    if (!findChunk(f, riff.dataPos + 4, riffEnd, "fmt ", fmt) || fmt.size < 14 || fmt.dataPos + fmt.size > fileEnd)
         return info;
     info.format.assign(std::max<std::size_t>(18, fmt.size), 0);
     f.clear();
@@ -119,7 +121,10 @@ WaveInfo ReadWaveInfo(const std::string& fileName)
     return info;
 }
 
-std::int64_t WaveLengthMs(const std::string& fileName) { return ReadWaveInfo(fileName).lengthMs(); }
+std::int64_t WaveLengthMs(const std::string& fileName)
+{
+    return ReadWaveInfo(fileName).lengthMs();
+}
 
 int WaveDurationTenths(const std::string& fileName)
 {

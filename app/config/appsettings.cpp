@@ -100,7 +100,8 @@ bool AppPaths::prepare(QString* error) const
 QString AppPaths::shippedSounds() const
 {
     const QString here = QDir::cleanPath(sndPath);
-    for (const QString& candidate : {programDir + QStringLiteral("sounds"), programDir + QStringLiteral("../share/relaydeck/sounds")}) {
+    for (const QString& candidate :
+         {programDir + QStringLiteral("sounds"), programDir + QStringLiteral("../share/relaydeck/sounds")}) {
         const QFileInfo fi(candidate);
         if (!fi.isDir())
             continue;

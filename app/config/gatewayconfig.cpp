@@ -175,7 +175,8 @@ bool isComputedKey(const QString& key)
 
 void completeWithDefaults(SettingsList& list, const Clock& clock, const RandomFn& random)
 {
-    const RandomFn draw = random ? random : [](int low, int high) { return int(QRandomGenerator::global()->bounded(low, high)); };
+    const RandomFn draw =
+        random ? random : [](int low, int high) { return int(QRandomGenerator::global()->bounded(low, high)); };
     for (const auto& [key, def] : keyTable()) {
         if (list.contains(key))
             continue;
@@ -187,29 +188,24 @@ void completeWithDefaults(SettingsList& list, const Clock& clock, const RandomFn
         else if (key == gwkey::activTime)
             v = DateTimeText(clock.now());
         else if (key == gwkey::REM_TRX_KEY)
-            v = QString::number(draw(111111, 999999));  // 111111 ... 999998
+            v = QString::number(draw(111111, 999999)); // 111111 ... 999998
         else if (key == gwkey::REM_SENDER_PWD || key == gwkey::REM_ADMIN_PWD)
-            v = QString::number(draw(10000, 99999));    // 10000 ... 99998
-        list.setValue(key, v);  // an empty default adds nothing
+            v = QString::number(draw(10000, 99999)); // 10000 ... 99998
+        list.setValue(key, v);                       // an empty default adds nothing
     }
 }
 
 const QList<KeyRange>& rangeTable()
 {
-    constexpr int kTenthsMax = 600;     // one minute of 100 ms ticks
-    constexpr int kSecondsMax = 86400;  // one day
-    constexpr int kDtmfTicksMax = 240;  // one minute of 250 ms ticks
+    constexpr int kTenthsMax = 600;    // one minute of 100 ms ticks
+    constexpr int kSecondsMax = 86400; // one day
+    constexpr int kDtmfTicksMax = 240; // one minute of 250 ms ticks
     static const QList<KeyRange> table = {
-        {gwkey::TS3_VOX_DELAY, 0, kTenthsMax},
-        {gwkey::TS3_PTT_DELAY, 0, kTenthsMax},
-        {gwkey::TS3_RX_DELAY, 0, kTenthsMax},
-        {gwkey::TS3_TX_MAXTIME, 1, kSecondsMax},
-        {gwkey::TS3_TX_MAXRESET, 0, kSecondsMax},
-        {gwkey::HF_TX_MAXTIME, 1, kSecondsMax},
-        {gwkey::HF_TX_MAXRESET, 0, kSecondsMax},
-        {gwkey::HF_BAKE_TIME, 1, kSecondsMax},
-        {gwkey::DTMF_RESET_TIME, 0, kDtmfTicksMax},
-        {gwkey::DTMF_AKTIV_TIME, 0, kDtmfTicksMax},
+        {gwkey::TS3_VOX_DELAY, 0, kTenthsMax},      {gwkey::TS3_PTT_DELAY, 0, kTenthsMax},
+        {gwkey::TS3_RX_DELAY, 0, kTenthsMax},       {gwkey::TS3_TX_MAXTIME, 1, kSecondsMax},
+        {gwkey::TS3_TX_MAXRESET, 0, kSecondsMax},   {gwkey::HF_TX_MAXTIME, 1, kSecondsMax},
+        {gwkey::HF_TX_MAXRESET, 0, kSecondsMax},    {gwkey::HF_BAKE_TIME, 1, kSecondsMax},
+        {gwkey::DTMF_RESET_TIME, 0, kDtmfTicksMax}, {gwkey::DTMF_AKTIV_TIME, 0, kDtmfTicksMax},
         {gwkey::DTMF_PROC_DELAY, 0, kDtmfTicksMax},
     };
     return table;
@@ -221,7 +217,7 @@ QList<Replaced> replaceOutOfRange(SettingsList& list)
     for (const KeyRange& r : rangeTable()) {
         const QString v = list.value(r.key);
         if (v.isEmpty())
-            continue;   // absent: the defaults fill it in
+            continue; // absent: the defaults fill it in
         if (IsInteger(v)) {
             const int n = StrToIntDef(v, 0);
             if (n >= r.low && n <= r.high)

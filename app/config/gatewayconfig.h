@@ -45,8 +45,8 @@ const QList<KeyRange>& rangeTable();
 // One setting replaced by its default.
 struct Replaced {
     QString key;
-    QString value;      // as it was
-    QString fallback;   // the default now stored
+    QString value;    // as it was
+    QString fallback; // the default now stored
 };
 // Replaces every value of the range table that is not an integer within its range by the
 // key's default; returns what was replaced, in table order.
@@ -57,13 +57,13 @@ SettingsList newGateway(const Clock& clock = SystemClock::instance(), const Rand
 
 enum class LoadError {
     None,
-    NoFileName,       // the load parameters carry no CFG_FILE
-    FileMissing,      // the file does not exist
-    Unreadable,       // cannot be read or is not Base64
-    MissingIdentity,  // gateUID or gateName is absent after decoding (also: empty file)
+    NoFileName,      // the load parameters carry no CFG_FILE
+    FileMissing,     // the file does not exist
+    Unreadable,      // cannot be read or is not Base64
+    MissingIdentity, // gateUID or gateName is absent after decoding (also: empty file)
 };
 struct LoadResult {
-    SettingsList list;  // completed with the defaults when error == None
+    SettingsList list; // completed with the defaults when error == None
     LoadError error = LoadError::None;
     bool ok() const { return error == LoadError::None; }
 };

@@ -18,8 +18,8 @@ QString Base64Text(const QString& text)
 
 QString Base64ToUnicode(const QString& base64)
 {
-    const auto decoded = QByteArray::fromBase64Encoding(base64.trimmed().toLatin1(),
-                                                        QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded =
+        QByteArray::fromBase64Encoding(base64.trimmed().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return QString();
     const QByteArray& bytes = *decoded;
@@ -44,7 +44,8 @@ bool IsGuidText(const QString& text)
         if (i == 9 || i == 14 || i == 19 || i == 24) {
             if (c != QLatin1Char('-'))
                 return false;
-        } else if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F')))) {
+        } else if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                     (c >= QLatin1Char('A') && c <= QLatin1Char('F')))) {
             return false;
         }
     }
@@ -98,7 +99,7 @@ std::unique_lock<std::mutex> LockPath(const QString& path)
         auto& slot = locks[key];
         if (!slot)
             slot = std::make_shared<std::mutex>();
-        m = slot.get();  // entries are never removed, so the mutex outlives this call
+        m = slot.get(); // entries are never removed, so the mutex outlives this call
     }
     return std::unique_lock<std::mutex>(*m);
 }

@@ -4,9 +4,18 @@
 
 namespace {
 
-std::u16string text(const QString& s) { return s.toStdU16String(); }
-QString qtext(const std::u16string& s) { return QString::fromStdU16String(s); }
-std::filesystem::path fsPath(const QString& p) { return std::filesystem::path(p.toStdU16String()); }
+std::u16string text(const QString& s)
+{
+    return s.toStdU16String();
+}
+QString qtext(const std::u16string& s)
+{
+    return QString::fromStdU16String(s);
+}
+std::filesystem::path fsPath(const QString& p)
+{
+    return std::filesystem::path(p.toStdU16String());
+}
 
 } // namespace
 
@@ -39,7 +48,10 @@ bool IniDocument::removeKey(const QString& section, const QString& key)
     return m_doc.removeKey(text(section), text(key));
 }
 
-bool IniDocument::removeSection(const QString& section) { return m_doc.removeSection(text(section)); }
+bool IniDocument::removeSection(const QString& section)
+{
+    return m_doc.removeSection(text(section));
+}
 
 QStringList IniDocument::sections() const
 {
@@ -65,7 +77,10 @@ QList<QPair<QString, QString>> IniDocument::entries(const QString& section) cons
     return out;
 }
 
-bool IniDocument::hasSection(const QString& section) const { return m_doc.hasSection(text(section)); }
+bool IniDocument::hasSection(const QString& section) const
+{
+    return m_doc.hasSection(text(section));
+}
 
 bool IniDocument::hasKey(const QString& section, const QString& key) const
 {
@@ -140,11 +155,26 @@ bool IniFile::writeBool(const QString& section, const QString& key, bool value)
     return writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-QStringList IniFile::sections() const { return read().sections(); }
-QStringList IniFile::keys(const QString& section) const { return read().keys(section); }
-QList<QPair<QString, QString>> IniFile::entries(const QString& section) const { return read().entries(section); }
-bool IniFile::sectionExists(const QString& section) const { return read().hasSection(section); }
-bool IniFile::valueExists(const QString& section, const QString& key) const { return read().hasKey(section, key); }
+QStringList IniFile::sections() const
+{
+    return read().sections();
+}
+QStringList IniFile::keys(const QString& section) const
+{
+    return read().keys(section);
+}
+QList<QPair<QString, QString>> IniFile::entries(const QString& section) const
+{
+    return read().entries(section);
+}
+bool IniFile::sectionExists(const QString& section) const
+{
+    return read().hasSection(section);
+}
+bool IniFile::valueExists(const QString& section, const QString& key) const
+{
+    return read().hasKey(section, key);
+}
 
 bool IniFile::eraseSection(const QString& section)
 {

@@ -8,15 +8,15 @@
 #pragma once
 #include <QLoggingCategory>
 
-Q_DECLARE_LOGGING_CATEGORY(lcCore)        // relaydeck.core: start-up, quit, headless
-Q_DECLARE_LOGGING_CATEGORY(lcSession)     // relaydeck.session: the link to the plugin
-Q_DECLARE_LOGGING_CATEGORY(lcGateway)     // relaydeck.gateway: gateway engines
-Q_DECLARE_LOGGING_CATEGORY(lcSerial)      // relaydeck.serial: ports and modem lines
-Q_DECLARE_LOGGING_CATEGORY(lcAudio)       // relaydeck.audio: sound devices, tones, DTMF
-Q_DECLARE_LOGGING_CATEGORY(lcConfig)      // relaydeck.config: settings and INI files
-Q_DECLARE_LOGGING_CATEGORY(lcWeb)         // relaydeck.web: the HTTP server
-Q_DECLARE_LOGGING_CATEGORY(lcDirectory)   // relaydeck.directory: directory service requests
-Q_DECLARE_LOGGING_CATEGORY(lcUi)          // relaydeck.ui: windows
+Q_DECLARE_LOGGING_CATEGORY(lcCore)      // relaydeck.core: start-up, quit, headless
+Q_DECLARE_LOGGING_CATEGORY(lcSession)   // relaydeck.session: the link to the plugin
+Q_DECLARE_LOGGING_CATEGORY(lcGateway)   // relaydeck.gateway: gateway engines
+Q_DECLARE_LOGGING_CATEGORY(lcSerial)    // relaydeck.serial: ports and modem lines
+Q_DECLARE_LOGGING_CATEGORY(lcAudio)     // relaydeck.audio: sound devices, tones, DTMF
+Q_DECLARE_LOGGING_CATEGORY(lcConfig)    // relaydeck.config: settings and INI files
+Q_DECLARE_LOGGING_CATEGORY(lcWeb)       // relaydeck.web: the HTTP server
+Q_DECLARE_LOGGING_CATEGORY(lcDirectory) // relaydeck.directory: directory service requests
+Q_DECLARE_LOGGING_CATEGORY(lcUi)        // relaydeck.ui: windows
 
 namespace rdlog {
 // The filter rule that turns every category on (what --verbose sets).

@@ -30,7 +30,7 @@ bool IsFileInUse(const QString& path)
             continue;
         QFile maps(proc.filePath(pid + QStringLiteral("/maps")));
         if (!maps.open(QIODevice::ReadOnly))
-            continue;   // a process of another user, or one that has just ended
+            continue; // a process of another user, or one that has just ended
         const QByteArray all = maps.readAll();
         for (const QByteArray& line : all.split('\n')) {
             // address perms offset dev inode path
@@ -54,13 +54,16 @@ InstallResult InstallPlugin(const QString& sourceFile, const QString& folder,
         return r;
     };
     if (!QFileInfo(sourceFile).isFile())
-        return fail(InstallStatus::SourceMissing,
-                    QStringLiteral("ERROR [CODE:2]\n\n") + GetExtraText(QStringLiteral("X009")) + QLatin1Char('\n') + QDir::toNativeSeparators(sourceFile));
+        return fail(InstallStatus::SourceMissing, QStringLiteral("ERROR [CODE:2]\n\n") +
+                                                      GetExtraText(QStringLiteral("X009")) + QLatin1Char('\n') +
+                                                      QDir::toNativeSeparators(sourceFile));
     if (!QFileInfo(dir).isDir())
-        return fail(InstallStatus::FolderMissing,
-                    QStringLiteral("ERROR [CODE:1]\n\n") + GetExtraText(QStringLiteral("X010")) + QLatin1Char('\n') + QDir::toNativeSeparators(dir));
+        return fail(InstallStatus::FolderMissing, QStringLiteral("ERROR [CODE:1]\n\n") +
+                                                      GetExtraText(QStringLiteral("X010")) + QLatin1Char('\n') +
+                                                      QDir::toNativeSeparators(dir));
     if (QFileInfo::exists(r.target) && inUse && inUse(r.target))
-        return fail(InstallStatus::InUse, GetText(QStringLiteral("0073")) + QStringLiteral("\n\n") + GetText(QStringLiteral("0074")));
+        return fail(InstallStatus::InUse,
+                    GetText(QStringLiteral("0073")) + QStringLiteral("\n\n") + GetText(QStringLiteral("0074")));
 
     QFile in(sourceFile);
     if (!in.open(QIODevice::ReadOnly))
@@ -82,8 +85,8 @@ InstallResult InstallPlugin(const QString& sourceFile, const QString& folder,
         out.cancelWriting();
         return fail(InstallStatus::CopyFailed, QStringLiteral("ERROR [CODE:1]\n\n") + why);
     }
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                       | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                       QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
     if (!out.commit())
         return fail(InstallStatus::CopyFailed, QStringLiteral("ERROR [CODE:1]\n\n") + out.errorString());
     r.message = QStringLiteral("OK");
@@ -99,7 +102,8 @@ QStringList BundledPluginCandidates(const QString& programDir)
 {
     const QString name = QLatin1String(kInstalledPluginName);
     const QDir program(programDir);
-    QStringList out{program.filePath(name), QDir::cleanPath(program.filePath(QStringLiteral("../lib/relaydeck/") + name))};
+    QStringList out{program.filePath(name),
+                    QDir::cleanPath(program.filePath(QStringLiteral("../lib/relaydeck/") + name))};
     const QDir lib(QDir::cleanPath(program.filePath(QStringLiteral("../lib"))));
     for (const QString& sub : lib.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
         if (sub != QLatin1String("relaydeck"))

@@ -16,8 +16,8 @@ inline constexpr const char* kInstalledPluginName = "Relaydeck_Link.so";
 enum class InstallStatus { Installed, SourceMissing, FolderMissing, InUse, CopyFailed };
 struct InstallResult {
     InstallStatus status = InstallStatus::Installed;
-    QString target;     // the plugin file in the chosen folder
-    QString message;    // what the user is shown ("OK", "ERROR [CODE:2]" ...)
+    QString target;  // the plugin file in the chosen folder
+    QString message; // what the user is shown ("OK", "ERROR [CODE:2]" ...)
     bool ok() const { return status == InstallStatus::Installed; }
 };
 // True when a process of this user has the file mapped (a running TeamSpeak client that

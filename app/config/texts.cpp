@@ -71,8 +71,8 @@ QString spokenNumber(int n, bool german)
     const int tens = n - n % 10;
     const int unit = n % 10;
     if (german)
-        return (unit == 1 ? QStringLiteral("ein") : QString::number(unit)) + QStringLiteral("|und|")
-            + QString::number(tens);
+        return (unit == 1 ? QStringLiteral("ein") : QString::number(unit)) + QStringLiteral("|und|") +
+               QString::number(tens);
     return QString::number(tens) + QLatin1Char('|') + QString::number(unit);
 }
 
@@ -85,7 +85,8 @@ void addLanguageBlock(TextTable& t, const QString& prefix, bool german)
     for (int n = 0; n <= 100; ++n)
         t.set(keyOf(prefix, QStringLiteral("I%1").arg(n, 3, 10, QLatin1Char('0'))), spokenNumber(n, german));
     t.set(keyOf(prefix, QStringLiteral("ZA00")), german ? QStringLiteral("die_zeit") : QStringLiteral("the_time"));
-    t.set(keyOf(prefix, QStringLiteral("ZM00")), german ? QStringLiteral("uhr|~200|und") : QStringLiteral("point|~200"));
+    t.set(keyOf(prefix, QStringLiteral("ZM00")),
+          german ? QStringLiteral("uhr|~200|und") : QStringLiteral("point|~200"));
     t.set(keyOf(prefix, QStringLiteral("ZE00")), german ? QStringLiteral("minuten") : QStringLiteral("am"));
     t.set(keyOf(prefix, QStringLiteral("ZE01")), german ? QStringLiteral("minuten") : QStringLiteral("pm"));
 }

@@ -22,8 +22,7 @@ AppCore* AppCore::errorHookTarget()
 }
 
 AppCore::AppCore(Options options, SessionView& view, QObject* parent)
-    : QObject(parent)
-    , m_settings(options.clock ? *options.clock : SystemClock::instance())
+    : QObject(parent), m_settings(options.clock ? *options.clock : SystemClock::instance())
 {
     g_errorTarget = this;
     InitTexte();
@@ -46,7 +45,8 @@ AppCore::AppCore(Options options, SessionView& view, QObject* parent)
     if (m_tcp) {
         connect(m_tcp, &TcpLinkTransport::blockArrived, this,
                 [this](const QByteArray& block) { guarded([&] { m_session->onBlock(block); }); });
-        connect(m_tcp, &TcpLinkTransport::connectionEnded, this, [this] { guarded([&] { m_session->onDisconnected(); }); });
+        connect(m_tcp, &TcpLinkTransport::connectionEnded, this,
+                [this] { guarded([&] { m_session->onDisconnected(); }); });
     }
     // Folders and application settings (the language of main.cfg or firstrun.ini becomes
     // the current one of the text table).
@@ -61,11 +61,12 @@ AppCore::AppCore(Options options, SessionView& view, QObject* parent)
     // every 5 s until the service has answered. A core whose ticks are driven by hand
     // (tests) keeps it to itself, so its gateways do not report to the service.
     m_directory = std::make_unique<DirectoryClient>();
-    m_directory->setServiceUrl(DirectoryClient::configuredUrl(m_settings.value(QLatin1String(DirectoryClient::kSettingKey))));
+    m_directory->setServiceUrl(
+        DirectoryClient::configuredUrl(m_settings.value(QLatin1String(DirectoryClient::kSettingKey))));
     if (options.startTimers)
         DirectoryClient::setShared(m_directory.get());
-    m_abuseCheck = std::make_unique<BlockCheck>(m_directory.get(), QStringLiteral("APP-BLACKLIST"), QStringLiteral("appUID"),
-                                                m_settings.value(QStringLiteral("appUID")));
+    m_abuseCheck = std::make_unique<BlockCheck>(m_directory.get(), QStringLiteral("APP-BLACKLIST"),
+                                                QStringLiteral("appUID"), m_settings.value(QStringLiteral("appUID")));
     m_abuseCheck->onAnswered = [this] { m_checkAppAbuse = true; };
     if (options.startTimers)
         m_abuseCheck->start();
@@ -215,14 +216,26 @@ QList<GatewayRunner*> AppCore::gateways() const
     return out;
 }
 
-bool AppCore::COMPortIsOpen(int port) { return m_comPorts->COMPortIsOpen(port); }
+bool AppCore::COMPortIsOpen(int port)
+{
+    return m_comPorts->COMPortIsOpen(port);
+}
 void AppCore::SetCOMStatus(const QString& holder, int port, const QString& pin, bool on, bool invert)
 {
     m_comPorts->SetCOMStatus(holder, port, pin, on, invert);
 }
-bool AppCore::GetCOMStatus(int port, const QString& pin, bool invert) { return m_comPorts->GetCOMStatus(port, pin, invert); }
-QString AppCore::COMPortLostDevice(int port) { return m_comPorts->lostDevice(port); }
-QString AppCore::appLang() const { return AppLang(); }
+bool AppCore::GetCOMStatus(int port, const QString& pin, bool invert)
+{
+    return m_comPorts->GetCOMStatus(port, pin, invert);
+}
+QString AppCore::COMPortLostDevice(int port)
+{
+    return m_comPorts->lostDevice(port);
+}
+QString AppCore::appLang() const
+{
+    return AppLang();
+}
 
 bool AppCore::askYesNo(const QString& question)
 {

@@ -32,13 +32,13 @@ class AppCore : public QObject, public GatewayDirectory, public GatewayHost {
     Q_OBJECT
 public:
     struct Options {
-        QString home;                                // base folder; empty: --home of the
-                                                     // command line, else the program folder
-                                                     // (or the per-user folder if read-only)
-        std::unique_ptr<LinkTransport> transport;    // nullptr: TCP to the plugin
-        const Clock* clock = nullptr;                // nullptr: the system clock
-        bool startTimers = true;                     // false: tests drive the ticks themselves
-                                                     // (and the directory client is not shared)
+        QString home;                             // base folder; empty: --home of the
+                                                  // command line, else the program folder
+                                                  // (or the per-user folder if read-only)
+        std::unique_ptr<LinkTransport> transport; // nullptr: TCP to the plugin
+        const Clock* clock = nullptr;             // nullptr: the system clock
+        bool startTimers = true;                  // false: tests drive the ticks themselves
+                                                  // (and the directory client is not shared)
     };
     // view must outlive the core; it is not called before the first tick.
     AppCore(Options options, SessionView& view, QObject* parent = nullptr);
@@ -116,14 +116,14 @@ signals:
     void ticked();
 
 private:
-    AppSettings m_settings;   // folders and main.cfg
+    AppSettings m_settings; // folders and main.cfg
     std::unique_ptr<LinkTransport> m_ownedTransport;
     TcpLinkTransport* m_tcp = nullptr;
     std::unique_ptr<LinkSession> m_session;
     std::unique_ptr<ComPortManager> m_comPorts;
     std::unique_ptr<DirectoryClient> m_directory;
     std::unique_ptr<BlockCheck> m_abuseCheck;
-    std::vector<std::unique_ptr<GatewayRunner>> m_gateways;   // go first: they call the rest
+    std::vector<std::unique_ptr<GatewayRunner>> m_gateways; // go first: they call the rest
     QTimer* m_tickTimer = nullptr;
     QTimer* m_pingTimer = nullptr;
     bool m_checkAppAbuse = false;

@@ -1,8 +1,7 @@
 #include "app/core/gatewayrunner.h"
 
 GatewayRunner::GatewayRunner(std::unique_ptr<GatewayEngine> engine, QObject* parent)
-    : QObject(parent)
-    , m_engine(std::move(engine))
+    : QObject(parent), m_engine(std::move(engine))
 {
     m_engine->setView(this);
     GatewayEngine* e = m_engine.get();
@@ -11,8 +10,8 @@ GatewayRunner::GatewayRunner(std::unique_ptr<GatewayEngine> engine, QObject* par
         int ms;
         void (GatewayEngine::*tick)();
     } timers[] = {
-        {m_relay, kRelayMs, &GatewayEngine::relayTick},    {m_counter, kCounterMs, &GatewayEngine::secondTick},
-        {m_blinker, kBlinkMs, &GatewayEngine::blinkTick},  {m_ping, kPingMs, &GatewayEngine::pingTick},
+        {m_relay, kRelayMs, &GatewayEngine::relayTick},   {m_counter, kCounterMs, &GatewayEngine::secondTick},
+        {m_blinker, kBlinkMs, &GatewayEngine::blinkTick}, {m_ping, kPingMs, &GatewayEngine::pingTick},
         {m_dtmf, kDtmfMs, &GatewayEngine::DTMFTimerTick},
     };
     for (const auto& t : timers) {

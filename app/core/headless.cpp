@@ -12,19 +12,21 @@ const QString kCore = QStringLiteral("relaydeck");
 }
 
 HeadlessProgram::HeadlessProgram(AppCore::Options options, QTextStream& out, QObject* parent)
-    : QObject(parent)
-    , m_out(out)
+    : QObject(parent), m_out(out)
 {
     m_core = std::make_unique<AppCore>(std::move(options), *this);
     // Nobody sits at a headless program: a gateway's "Quit now??" is answered Yes (the
     // close came from the link), any other question No; both are logged.
     m_core->askYesNoHook = [this](const QString& question) {
         const bool yes = question.endsWith(GetText(QStringLiteral("0126")));
-        log(kCore, QStringLiteral("question \"%1\" answered %2").arg(QString(question).replace(QLatin1Char('\r'), QLatin1Char(' ')),
-                                                                     yes ? QStringLiteral("Yes") : QStringLiteral("No")));
+        log(kCore, QStringLiteral("question \"%1\" answered %2")
+                       .arg(QString(question).replace(QLatin1Char('\r'), QLatin1Char(' ')),
+                            yes ? QStringLiteral("Yes") : QStringLiteral("No")));
         return yes;
     };
-    m_core->showErrorHook = [this](const QString& text) { log(kCore, QStringLiteral("error: ") + QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '))); };
+    m_core->showErrorHook = [this](const QString& text) {
+        log(kCore, QStringLiteral("error: ") + QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+    };
     if (!m_core->settings().loadProblem().isEmpty())
         log(kCore, m_core->settings().loadProblem());
     m_autostartTimer.setSingleShot(true);
@@ -50,7 +52,8 @@ void HeadlessProgram::start()
     ComPortManager& ports = m_core->comPorts();
     for (const ComPortManager::StartupEntry& e : ports.startFromConfig()) {
         const QString port = QStringLiteral("COM%1 (%2)").arg(e.ident).arg(ports.deviceForPort(e.ident));
-        log(kCore, ports.COMPortIsOpen(e.ident) ? port + QStringLiteral(" open") : port + QStringLiteral(" could not be opened"));
+        log(kCore, ports.COMPortIsOpen(e.ident) ? port + QStringLiteral(" open")
+                                                : port + QStringLiteral(" could not be opened"));
     }
     const QString cfg = m_core->folders().cfgPath;
     m_autostart = QDir(cfg).entryList({QStringLiteral("*.rdk")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -91,8 +94,8 @@ bool HeadlessProgram::openGateway(const QString& path)
         return false;
     }
     const QString gateName = runner.engine().DATARRAY.value(QStringLiteral("gateName"));
-    auto file = std::make_unique<RotatingLog>(m_core->folders().appPath + QStringLiteral("logs/")
-                                              + RotatingLog::fileNameFor(gateName) + QStringLiteral(".log"));
+    auto file = std::make_unique<RotatingLog>(m_core->folders().appPath + QStringLiteral("logs/") +
+                                              RotatingLog::fileNameFor(gateName) + QStringLiteral(".log"));
     RotatingLog* fileLog = file.get();
     m_logs[&runner] = std::move(file);
     runner.onLogLine = [this, gateName, fileLog](const GwLogLine& line) {
@@ -166,11 +169,14 @@ void HeadlessProgram::setPingTimerEnabled(bool on)
 
 void HeadlessProgram::showBalloon(const QString& title, const QString& text)
 {
-    log(QStringLiteral("link"), title + QStringLiteral(": ") + QString(text).replace(QLatin1Char('\r'), QStringLiteral(", ")));
+    log(QStringLiteral("link"),
+        title + QStringLiteral(": ") + QString(text).replace(QLatin1Char('\r'), QStringLiteral(", ")));
 }
 
 void HeadlessProgram::showMessage(MessageKind kind, const QString& text)
 {
-    log(kCore, (kind == MessageKind::Error ? QStringLiteral("error: ") : QString())
-                   + QString(text).replace(QStringLiteral("\r\r"), QStringLiteral(" ")).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+    log(kCore, (kind == MessageKind::Error ? QStringLiteral("error: ") : QString()) +
+                   QString(text)
+                       .replace(QStringLiteral("\r\r"), QStringLiteral(" "))
+                       .replace(QLatin1Char('\r'), QLatin1Char(' ')));
 }

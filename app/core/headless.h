@@ -19,8 +19,8 @@
 class HeadlessProgram : public QObject, public SessionView {
     Q_OBJECT
 public:
-    static constexpr int kGatewayDelayMs = 2000;   // before the first and after each started gateway
-    static constexpr int kSkipDelayMs = 150;       // after a file that is not started
+    static constexpr int kGatewayDelayMs = 2000; // before the first and after each started gateway
+    static constexpr int kSkipDelayMs = 150;     // after a file that is not started
 
     // out: where the log lines go (standard error in the program).
     HeadlessProgram(AppCore::Options options, QTextStream& out, QObject* parent = nullptr);
@@ -53,7 +53,7 @@ private:
 
     QTextStream& m_out;
     std::unique_ptr<AppCore> m_core;
-    std::map<GatewayRunner*, std::unique_ptr<RotatingLog>> m_logs;   // per open gateway
+    std::map<GatewayRunner*, std::unique_ptr<RotatingLog>> m_logs; // per open gateway
     QStringList m_autostart;
     QTimer m_autostartTimer;
     QString m_lastLinkStatus;

@@ -31,21 +31,28 @@ struct Checker {
 
 void checkGateways(const AppPaths& paths, Checker& c)
 {
-    const QStringList files = QDir(paths.cfgPath).entryList({QStringLiteral("*.rdk")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QStringList files =
+        QDir(paths.cfgPath).entryList({QStringLiteral("*.rdk")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     if (files.isEmpty())
         c.ok(QStringLiteral("no gateway files in %1 (nothing to start)").arg(QDir::toNativeSeparators(paths.cfgPath)));
     for (const QString& name : files) {
         const gatewayconfig::LoadResult r = gatewayconfig::load(paths.cfgPath + name);
         switch (r.error) {
         case gatewayconfig::LoadError::None:
-            c.ok(QStringLiteral("gateway \"%1\" (%2)%3").arg(r.list.value(QStringLiteral("gateName")), name,
-                                                          r.list.boolValue(QStringLiteral("gateAutorun")) ? QStringLiteral(", starts automatically") : QString()));
+            c.ok(QStringLiteral("gateway \"%1\" (%2)%3")
+                     .arg(r.list.value(QStringLiteral("gateName")), name,
+                          r.list.boolValue(QStringLiteral("gateAutorun")) ? QStringLiteral(", starts automatically")
+                                                                          : QString()));
             break;
         case gatewayconfig::LoadError::Unreadable:
-            c.bad(QStringLiteral("the gateway file %1 cannot be read or is not a gateway file (damaged, or not written by Relaydeck)").arg(name));
+            c.bad(QStringLiteral("the gateway file %1 cannot be read or is not a gateway file (damaged, or not written "
+                                 "by Relaydeck)")
+                      .arg(name));
             break;
         case gatewayconfig::LoadError::MissingIdentity:
-            c.bad(QStringLiteral("the gateway file %1 lacks its identity (gateUID or gateName); open it in the gateway list and save it again").arg(name));
+            c.bad(QStringLiteral("the gateway file %1 lacks its identity (gateUID or gateName); open it in the gateway "
+                                 "list and save it again")
+                      .arg(name));
             break;
         case gatewayconfig::LoadError::NoFileName:
         case gatewayconfig::LoadError::FileMissing:
@@ -83,7 +90,8 @@ void checkPorts(const AppPaths& paths, Checker& c)
         const QString device = ports.deviceForPort(n);
         const QString what = QStringLiteral("COM%1 (%2)").arg(n).arg(device);
         if (!ports.probePort(n)) {
-            c.bad(what + QStringLiteral(" does not exist: is the interface plugged in? The device a port uses is the `device` key of its section in comport.cfg"));
+            c.bad(what + QStringLiteral(" does not exist: is the interface plugged in? The device a port uses is the "
+                                        "`device` key of its section in comport.cfg"));
             continue;
         }
         if (device.startsWith(QLatin1String("virtual:")) || device.startsWith(QLatin1String("memory:"))) {
@@ -96,7 +104,8 @@ void checkPorts(const AppPaths& paths, Checker& c)
             const int err = errno;
             if (err == EACCES || err == EPERM)
                 c.bad(what + QStringLiteral(" may not be opened by this user: add the user to the \"%1\" group "
-                                            "(sudo usermod -aG %1 $USER) and log in again").arg(groupOf(device)));
+                                            "(sudo usermod -aG %1 $USER) and log in again")
+                                 .arg(groupOf(device)));
             else
                 c.bad(what + QStringLiteral(" cannot be opened: ") + QString::fromLocal8Bit(std::strerror(err)));
             continue;
@@ -114,7 +123,9 @@ void checkLinkPort(const AppPaths& paths, Checker& c)
     QTcpSocket probe;
     probe.connectToHost(QStringLiteral("127.0.0.1"), port);
     if (!probe.waitForConnected(500)) {
-        c.ok(QStringLiteral("link port %1 is free (the TeamSpeak client with the Relaydeck_Link plugin is not running yet)").arg(port));
+        c.ok(QStringLiteral(
+                 "link port %1 is free (the TeamSpeak client with the Relaydeck_Link plugin is not running yet)")
+                 .arg(port));
         return;
     }
     QByteArray greeting;
@@ -127,7 +138,8 @@ void checkLinkPort(const AppPaths& paths, Checker& c)
         c.ok(QStringLiteral("link port %1 is served by the plugin, which already serves another Relaydeck").arg(port));
     else
         c.bad(QStringLiteral("link port %1 is taken by another program that is not the Relaydeck_Link plugin: "
-                             "choose another LINK_PORT (main.cfg) and PORT (the plugin's settings)").arg(port));
+                             "choose another LINK_PORT (main.cfg) and PORT (the plugin's settings)")
+                  .arg(port));
 }
 
 } // namespace
@@ -137,14 +149,17 @@ bool CheckBaseFolder(const AppPaths& paths, QTextStream& out)
     Checker c{out};
     out << "base folder: " << QDir::toNativeSeparators(paths.appPath) << Qt::endl;
     if (!QFileInfo(paths.cfgPath).isDir())
-        c.bad(QStringLiteral("the folder %1 does not exist (start Relaydeck once, or give the right --home)").arg(QDir::toNativeSeparators(paths.cfgPath)));
+        c.bad(QStringLiteral("the folder %1 does not exist (start Relaydeck once, or give the right --home)")
+                  .arg(QDir::toNativeSeparators(paths.cfgPath)));
     else if (!QFileInfo(paths.mainCfg()).exists())
         c.ok(QStringLiteral("no main.cfg yet: the defaults are used"));
     else if (!LoadSettingsFile(paths.mainCfg()))
-        c.bad(QStringLiteral("main.cfg cannot be read or decoded; Relaydeck would keep it as main.cfg.bak and use the defaults"));
+        c.bad(QStringLiteral(
+            "main.cfg cannot be read or decoded; Relaydeck would keep it as main.cfg.bak and use the defaults"));
     checkGateways(paths, c);
     checkPorts(paths, c);
     checkLinkPort(paths, c);
-    out << (c.problems == 0 ? QStringLiteral("all is well") : QStringLiteral("%1 problem(s) found").arg(c.problems)) << Qt::endl;
+    out << (c.problems == 0 ? QStringLiteral("all is well") : QStringLiteral("%1 problem(s) found").arg(c.problems))
+        << Qt::endl;
     return c.problems == 0;
 }

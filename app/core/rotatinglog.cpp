@@ -4,17 +4,16 @@
 #include <QFileInfo>
 
 RotatingLog::RotatingLog(QString path, qint64 maxBytes, int kept)
-    : m_path(std::move(path))
-    , m_maxBytes(maxBytes)
-    , m_kept(kept < 1 ? 1 : kept)
-{
-}
+    : m_path(std::move(path)), m_maxBytes(maxBytes), m_kept(kept < 1 ? 1 : kept)
+{}
 
 QString RotatingLog::fileNameFor(const QString& gateName)
 {
     QString out;
     for (const QChar c : gateName)
-        out += (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) ? QLatin1Char('_') : c;
+        out += (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+                   ? QLatin1Char('_')
+                   : c;
     out = out.trimmed();
     if (out.startsWith(QLatin1Char('.')))
         out[0] = QLatin1Char('_');

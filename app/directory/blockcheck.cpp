@@ -20,7 +20,7 @@ void BlockCheck::tick()
         return;
     DirectoryClient* client = m_client ? m_client : DirectoryClient::shared();
     if (!client || !client->isConfigured())
-        return;   // no service: nothing to ask, the check waits for an address
+        return; // no service: nothing to ask, the check waits for an address
     SettingsList items;
     items.setValue(m_idName, m_idValue);
     m_pending = true;

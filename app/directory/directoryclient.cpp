@@ -299,7 +299,8 @@ DownloadReply DirectoryClient::DownloadVonWavenest(const QString& name, const QS
     const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return out;
-    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(*decoded, QCryptographicHash::Md5).toHex().toUpper());
+    const QString md5 =
+        QString::fromLatin1(QCryptographicHash::hash(*decoded, QCryptographicHash::Md5).toHex().toUpper());
     // The comparison is exact; a file that does not match never reaches the target path,
     // so a good older file there stays.
     if (md5 != expectedMd5)

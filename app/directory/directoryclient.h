@@ -30,28 +30,28 @@
 using DirectoryParams = QList<QPair<QString, QString>>;
 
 struct DirectoryReply {
-    bool ok = false;        // the service answered with a success status
-    QByteArray body;        // the answer text
-    int httpStatus = 0;     // 0 when no HTTP answer arrived
-    QString error;          // why ok is false
+    bool ok = false;    // the service answered with a success status
+    QByteArray body;    // the answer text
+    int httpStatus = 0; // 0 when no HTTP answer arrived
+    QString error;      // why ok is false
 };
 
 // One entry of the plugin version list.
 struct PluginVersion {
-    QString ident;   // version text
-    QString md5;     // MD5 of the file, 32 upper-case hexadecimal digits
+    QString ident; // version text
+    QString md5;   // MD5 of the file, 32 upper-case hexadecimal digits
     QString sha1;
-    QString file;    // file name
+    QString file; // file name
 };
 
 struct PluginListReply {
-    QString error;                          // request or XML error; empty on success
-    std::optional<QList<PluginVersion>> list;   // none when the root element is not relayd4
+    QString error;                            // request or XML error; empty on success
+    std::optional<QList<PluginVersion>> list; // none when the root element is not relayd4
 };
 
 struct DownloadReply {
-    bool ok = false;   // the file was written and its MD5 matches
-    QString error;     // request error (ok is false); empty for a short answer or a wrong MD5
+    bool ok = false; // the file was written and its MD5 matches
+    QString error;   // request error (ok is false); empty for a short answer or a wrong MD5
 };
 
 class DirectoryClient : public QObject {
@@ -83,7 +83,7 @@ public:
     void setServiceUrl(const QString& url);
     QString serviceUrl() const { return m_serviceUrl; }
     bool isConfigured() const { return !m_serviceUrl.isEmpty(); }
-    QUrl directoryUrl(const QString& name) const;   // base address + request name
+    QUrl directoryUrl(const QString& name) const; // base address + request name
     QUrl supportUrl() const;
     void setTimeout(int ms) { m_timeoutMs = ms; }
     int timeout() const { return m_timeoutMs; }

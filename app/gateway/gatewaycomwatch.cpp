@@ -13,8 +13,8 @@ void GatewayEngine::comPortWatch()
     const SettingsList& d = DATARRAY;
     QList<int> used;
     const std::pair<const QString&, const QString&> lines[] = {{gwkey::COM_OUT_ON, gwkey::COM_OUT_NUM},
-                                                                {gwkey::COM_OUT_TX_ON, gwkey::COM_OUT_TX_NUM},
-                                                                {gwkey::COM_IN_ON, gwkey::COM_IN_NUM}};
+                                                               {gwkey::COM_OUT_TX_ON, gwkey::COM_OUT_TX_NUM},
+                                                               {gwkey::COM_IN_ON, gwkey::COM_IN_NUM}};
     for (const auto& [on, num] : lines) {
         const int port = d.intValue(num, 0);
         if (d.boolValue(on) && port > 0 && !used.contains(port))
@@ -28,7 +28,8 @@ void GatewayEngine::comPortWatch()
             m_lostComPorts.insert(port, lost);
             WriteLog(name + (en ? QStringLiteral(" lost: ") : QStringLiteral(" verloren: ")) + lost, GwColor::Red);
         } else if (lost.isEmpty() && m_lostComPorts.contains(port) && m_host.COMPortIsOpen(port)) {
-            WriteLog(name + (en ? QStringLiteral(" reopened: ") : QStringLiteral(" wieder geöffnet: ")) + m_lostComPorts.take(port),
+            WriteLog(name + (en ? QStringLiteral(" reopened: ") : QStringLiteral(" wieder geöffnet: ")) +
+                         m_lostComPorts.take(port),
                      GwColor::Green);
         }
     }

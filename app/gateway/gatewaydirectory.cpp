@@ -23,9 +23,9 @@ public:
         QObject::connect(&statPing, &QTimer::timeout, [&engine] { engine.statPingTick(); });
     }
 
-    BlockCheck block;   // nullptr client: the shared one
-    QTimer abuseCheck;  // AbuseCheck
-    QTimer statPing;    // Timer_StatPing
+    BlockCheck block;  // nullptr client: the shared one
+    QTimer abuseCheck; // AbuseCheck
+    QTimer statPing;   // Timer_StatPing
 };
 
 void GatewayEngine::DirectoryRequest(const QString& action, const SettingsList& items)

@@ -6,11 +6,11 @@
 
 enum class GwColor {
     Blue,
-    LightBlue,    // sky blue
-    BrightGreen,  // lime
-    Green,        // dark green
+    LightBlue,   // sky blue
+    BrightGreen, // lime
+    Green,       // dark green
     Red,
-    DarkRed,      // maroon
+    DarkRed, // maroon
     Silver,
     Grey,
     Navy,
@@ -36,12 +36,12 @@ struct GwBar {
 
 struct GwButton {
     bool enabled = false;
-    int glyph = -1;   // index into the window's 16-pixel icon list, -1 = none
+    int glyph = -1; // index into the window's 16-pixel icon list, -1 = none
     QString hint;
 };
 
 struct GwLogLine {
-    QString text;     // "[hh:mm:ss] > " + message
+    QString text; // "[hh:mm:ss] > " + message
     GwColor color = GwColor::Grey;
     GwStyle style = GwStyle::Normal;
 };
@@ -58,9 +58,9 @@ struct GatewayDisplay {
     GwLabel rxLabel;
 
     // COM port status
-    GwLamp pttLamp;      // radio PTT output ("RX")
-    GwLamp txOutLamp;    // second output ("TX")
-    GwLamp sqlLamp;      // squelch input
+    GwLamp pttLamp;   // radio PTT output ("RX")
+    GwLamp txOutLamp; // second output ("TX")
+    GwLamp sqlLamp;   // squelch input
 
     // Connect info
     QString serverField;

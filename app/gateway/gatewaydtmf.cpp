@@ -121,12 +121,15 @@ void GatewayEngine::DTMFTimerTick()
 
     // 1. Repeat guard.
     switch (countDown(m_dtmf.DTMF_WAIT)) {
-    case Countdown::Running: setLamp(m_display.dtmfLamp2, {GwColor::Red, {}}); break;
+    case Countdown::Running:
+        setLamp(m_display.dtmfLamp2, {GwColor::Red, {}});
+        break;
     case Countdown::Fired:
         m_dtmf.DTMF_CHAR = QLatin1Char('X');
         setLamp(m_display.dtmfLamp2, {GwColor::DarkRed, {}});
         break;
-    case Countdown::Idle: break;
+    case Countdown::Idle:
+        break;
     }
     // 2. Input window.
     switch (countDown(m_dtmf.DTMF_AWAIT)) {
@@ -138,8 +141,11 @@ void GatewayEngine::DTMFTimerTick()
             changed();
         }
         break;
-    case Countdown::Fired: dtmfInputEnds(); break;
-    case Countdown::Idle: break;
+    case Countdown::Fired:
+        dtmfInputEnds();
+        break;
+    case Countdown::Idle:
+        break;
     }
     // 3. Execution.
     if (!m_dtmf.DTMF_DCODE.isEmpty() && countDown(m_dtmf.DTMF_DELAY) == Countdown::Fired) {

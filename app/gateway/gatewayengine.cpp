@@ -100,7 +100,8 @@ void GatewayEngine::flushDisplay()
 void GatewayEngine::WriteLog(const QString& message, GwColor color, GwStyle style)
 {
     GwLogLine line;
-    line.text = QLatin1Char('[') + m_clock.now().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] > ") + message;
+    line.text =
+        QLatin1Char('[') + m_clock.now().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] > ") + message;
     line.color = color;
     line.style = style;
     m_log.append(line);
@@ -161,7 +162,8 @@ bool GatewayEngine::StarteForm(const SettingsList& loadParams)
 bool GatewayEngine::loadSettings(const QString& file)
 {
     SettingsList loaded;
-    if (!LoadGatewayFile(file, loaded) || loaded.value(gwkey::gateUID).isEmpty() || loaded.value(gwkey::gateName).isEmpty())
+    if (!LoadGatewayFile(file, loaded) || loaded.value(gwkey::gateUID).isEmpty() ||
+        loaded.value(gwkey::gateName).isEmpty())
         return false;
     DATARRAY = loaded;
     m_gateUID = DATARRAY.value(gwkey::gateUID);
@@ -197,17 +199,16 @@ void GatewayEngine::sendGwConnect()
         return;
     }
     auto e = [&d](const QString& key) { return LinkEscape(d.value(key)); };
-    send(QStringLiteral("GW_CONNECT"),
-         LinkItems({{QStringLiteral("type"), QStringLiteral("gui")},
-                    {QStringLiteral("gateUID"), LinkEscape(m_gateUID)},
-                    {QStringLiteral("nick"), e(gwkey::TS3_NICK)},
-                    {QStringLiteral("host"), e(gwkey::TS3_HOST)},
-                    {QStringLiteral("SndIn"), e(gwkey::TS3_SND_IN_PROF)},
-                    {QStringLiteral("SndOut"), e(gwkey::TS3_SND_OUT_PROF)},
-                    {QStringLiteral("channel"), e(gwkey::TS3_START_CHANNEL)},
-                    {QStringLiteral("ident"), e(gwkey::TS3_IDENTIS_PROF)},
-                    {QStringLiteral("servPass"), e(gwkey::TS3_SERV_PASSWD)},
-                    {QStringLiteral("chanPass"), e(gwkey::TS3_CHAN_PASSWD)}}));
+    send(QStringLiteral("GW_CONNECT"), LinkItems({{QStringLiteral("type"), QStringLiteral("gui")},
+                                                  {QStringLiteral("gateUID"), LinkEscape(m_gateUID)},
+                                                  {QStringLiteral("nick"), e(gwkey::TS3_NICK)},
+                                                  {QStringLiteral("host"), e(gwkey::TS3_HOST)},
+                                                  {QStringLiteral("SndIn"), e(gwkey::TS3_SND_IN_PROF)},
+                                                  {QStringLiteral("SndOut"), e(gwkey::TS3_SND_OUT_PROF)},
+                                                  {QStringLiteral("channel"), e(gwkey::TS3_START_CHANNEL)},
+                                                  {QStringLiteral("ident"), e(gwkey::TS3_IDENTIS_PROF)},
+                                                  {QStringLiteral("servPass"), e(gwkey::TS3_SERV_PASSWD)},
+                                                  {QStringLiteral("chanPass"), e(gwkey::TS3_CHAN_PASSWD)}}));
 }
 
 void GatewayEngine::StoppeGateway()
@@ -268,8 +269,7 @@ bool GatewayEngine::CloseQuery()
 {
     if (m_ended || m_host.appIsClosing())
         return true;
-    if (!DATARRAY.boolValue(gwkey::gateExitDlg) ||
-        m_host.askYesNo(m_display.title + QLatin1Char(' ') + text("0126"))) {
+    if (!DATARRAY.boolValue(gwkey::gateExitDlg) || m_host.askYesNo(m_display.title + QLatin1Char(' ') + text("0126"))) {
         StoppeGateway();
         BeendeForm(0);
         return true;
@@ -355,7 +355,7 @@ void GatewayEngine::secondTick()
             COUNTER.remove(name);
             counterAction(name);
             break;
-        case Countdown::Idle:   // not a number or below 0: nothing to count
+        case Countdown::Idle: // not a number or below 0: nothing to count
             COUNTER.remove(name);
             break;
         }
@@ -391,20 +391,32 @@ void GatewayEngine::showCounterProgress(const QString& name, int left)
 void GatewayEngine::counterAction(const QString& name)
 {
     auto status = [this](const char* cmd, int s) {
-        send(QLatin1String(cmd), LinkItems({{kSched, QString::number(m_scHandlerID)}, {QStringLiteral("status"), QString::number(s)}}));
+        send(QLatin1String(cmd),
+             LinkItems({{kSched, QString::number(m_scHandlerID)}, {QStringLiteral("status"), QString::number(s)}}));
     };
     const QString n = name.toUpper();
-    if (n == counter::TS3_MUTE_0) status("SETMUTE", 0);
-    else if (n == counter::TS3_MUTE_1) status("SETMUTE", 1);
-    else if (n == counter::TS3_RUHE_0) status("SETRUHE", 0);
-    else if (n == counter::TS3_RUHE_1) status("SETRUHE", 1);
-    else if (n == counter::TS3_AWAY_0) status("SETAFK", 0);
-    else if (n == counter::TS3_AWAY_1) status("SETAFK", 1);
-    else if (n == counter::TXTIME_TS3_ON) airtimeBlocked(ts3Limit());
-    else if (n == counter::TXTIME_TS3_OFF) airtimeFree(ts3Limit());
-    else if (n == counter::TXTIME_HF_ON) airtimeBlocked(hfLimit());
-    else if (n == counter::TXTIME_HF_OFF) airtimeFree(hfLimit());
-    else if (n == counter::TS3_RECONNECT) sendGwConnect();
+    if (n == counter::TS3_MUTE_0)
+        status("SETMUTE", 0);
+    else if (n == counter::TS3_MUTE_1)
+        status("SETMUTE", 1);
+    else if (n == counter::TS3_RUHE_0)
+        status("SETRUHE", 0);
+    else if (n == counter::TS3_RUHE_1)
+        status("SETRUHE", 1);
+    else if (n == counter::TS3_AWAY_0)
+        status("SETAFK", 0);
+    else if (n == counter::TS3_AWAY_1)
+        status("SETAFK", 1);
+    else if (n == counter::TXTIME_TS3_ON)
+        airtimeBlocked(ts3Limit());
+    else if (n == counter::TXTIME_TS3_OFF)
+        airtimeFree(ts3Limit());
+    else if (n == counter::TXTIME_HF_ON)
+        airtimeBlocked(hfLimit());
+    else if (n == counter::TXTIME_HF_OFF)
+        airtimeFree(hfLimit());
+    else if (n == counter::TS3_RECONNECT)
+        sendGwConnect();
     else if (n == counter::TS3_START_CONNECT_WAIT)
         send(QStringLiteral("GW_START"), LinkItems({{QStringLiteral("gateUID"), m_gateUID}}));
 }
@@ -413,14 +425,14 @@ void GatewayEngine::counterAction(const QString& name)
 // (SETRUHE), the radio side mutes the playback that goes to the radio (SETMUTE).
 GatewayEngine::AirtimeLimit GatewayEngine::ts3Limit()
 {
-    return {gwkey::TS3_TX_MAX_ON, gwkey::TS3_TX_MAXRESET, counter::TXTIME_TS3_OFF, m_display.ts3LimitLamp,
-            m_display.ts3Bar, "SETRUHE"};
+    return {gwkey::TS3_TX_MAX_ON,   gwkey::TS3_TX_MAXRESET, counter::TXTIME_TS3_OFF,
+            m_display.ts3LimitLamp, m_display.ts3Bar,       "SETRUHE"};
 }
 
 GatewayEngine::AirtimeLimit GatewayEngine::hfLimit()
 {
-    return {gwkey::HF_TX_MAX_ON, gwkey::HF_TX_MAXRESET, counter::TXTIME_HF_OFF, m_display.hfLimitLamp, m_display.hfBar,
-            "SETMUTE"};
+    return {gwkey::HF_TX_MAX_ON,   gwkey::HF_TX_MAXRESET, counter::TXTIME_HF_OFF,
+            m_display.hfLimitLamp, m_display.hfBar,       "SETMUTE"};
 }
 
 // The airtime ran out: the block counts down and the channel is told for how long.
@@ -449,7 +461,8 @@ void GatewayEngine::airtimeFree(const AirtimeLimit& l)
 
 void GatewayEngine::channelMessage(const QString& escaped)
 {
-    send(QStringLiteral("MSGTOCHAN"), LinkItems({{kSched, QString::number(m_scHandlerID)}, {QStringLiteral("message"), escaped}}));
+    send(QStringLiteral("MSGTOCHAN"),
+         LinkItems({{kSched, QString::number(m_scHandlerID)}, {QStringLiteral("message"), escaped}}));
 }
 
 void GatewayEngine::refreshLimitLamps()
@@ -473,12 +486,30 @@ namespace {
 
 // The words the plugin sends to a gateway, and which lines of a word concern this gateway.
 enum class In {
-    GwPong, Connect, ServerInfo, TxVoice, RxVoice, Speakers, GwStart, GwConnect, GwError, PluginCmd,
-    SelfVar, Moved, UserIn, UserOut, ErrorMsg, PermError, Remote, ChannelPath, Channels, WavePlayer
+    GwPong,
+    Connect,
+    ServerInfo,
+    TxVoice,
+    RxVoice,
+    Speakers,
+    GwStart,
+    GwConnect,
+    GwError,
+    PluginCmd,
+    SelfVar,
+    Moved,
+    UserIn,
+    UserOut,
+    ErrorMsg,
+    PermError,
+    Remote,
+    ChannelPath,
+    Channels,
+    WavePlayer
 };
 enum class For {
-    Anyone,    // no test (or the handler tests the gateUID itself)
-    Handler,   // the line's scHandler (not a number: 0) is this gateway's
+    Anyone,  // no test (or the handler tests the gateUID itself)
+    Handler, // the line's scHandler (not a number: 0) is this gateway's
 };
 struct Route {
     In what;
@@ -519,10 +550,14 @@ bool numbersAllow(In what, const SettingsList& items)
     auto val = [&items](const char* key) { return items.value(QLatin1String(key)); };
     switch (what) {
     case In::ErrorMsg:
-    case In::PermError: return needInt(val("error")) > 0;
-    case In::Remote: return needInt(val("fromID")) > 0;
-    case In::WavePlayer: return StrToIntDef(val("len"), 0) > 0 && needInt(val("status")) == 1;
-    default: return true;
+    case In::PermError:
+        return needInt(val("error")) > 0;
+    case In::Remote:
+        return needInt(val("fromID")) > 0;
+    case In::WavePlayer:
+        return StrToIntDef(val("len"), 0) > 0 && needInt(val("status")) == 1;
+    default:
+        return true;
     }
 }
 
@@ -556,11 +591,21 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
     auto val = [&items](const char* key) { return items.value(QLatin1String(key)); };
     auto has = [&items](const char* key) { return items.contains(QLatin1String(key)); };
     switch (route->what) {
-    case In::GwPong: onGwPong(val("timestamp")); break;
-    case In::Connect: onConnectionStatus(val("status"), items, has("cmd")); break;
-    case In::ServerInfo: onConnectionStatus(val("connected"), items, false); break;
-    case In::TxVoice: TxVoiceChanged(val("status") == QLatin1String("1")); break;
-    case In::RxVoice: onTalk(items, val("clientID"), LinkUnescape(val("clientUID"))); break;
+    case In::GwPong:
+        onGwPong(val("timestamp"));
+        break;
+    case In::Connect:
+        onConnectionStatus(val("status"), items, has("cmd"));
+        break;
+    case In::ServerInfo:
+        onConnectionStatus(val("connected"), items, false);
+        break;
+    case In::TxVoice:
+        TxVoiceChanged(val("status") == QLatin1String("1"));
+        break;
+    case In::RxVoice:
+        onTalk(items, val("clientID"), LinkUnescape(val("clientUID")));
+        break;
     case In::Speakers:
         // The count answers GETSPEAKER (sent on every connect). "Nobody talks" ends a
         // reception only when one was being relayed; otherwise every connect would key the
@@ -586,19 +631,38 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
         if (has("cmd") && has("fromID"))
             HandlePluginCommand(val("cmd"), items);
         break;
-    case In::SelfVar: onSelfVar(val("flag"), val("newValue")); break;
-    case In::Moved: handleMoved(items); break;
-    case In::UserIn: onUserInOut(true, val("nickname")); break;
-    case In::UserOut: onUserInOut(false, val("nickname")); break;
+    case In::SelfVar:
+        onSelfVar(val("flag"), val("newValue"));
+        break;
+    case In::Moved:
+        handleMoved(items);
+        break;
+    case In::UserIn:
+        onUserInOut(true, val("nickname"));
+        break;
+    case In::UserOut:
+        onUserInOut(false, val("nickname"));
+        break;
     case In::ErrorMsg:
         WriteLog(text("0129") + QStringLiteral(": ") + LinkText(val("errorMSG")) + QStringLiteral(" (") +
-                     LinkText(val("extraMSG")) + QLatin1Char(')'), GwColor::Red);
+                     LinkText(val("extraMSG")) + QLatin1Char(')'),
+                 GwColor::Red);
         break;
-    case In::PermError: WriteLog(text("0134") + QStringLiteral(": ") + LinkText(val("permID")), GwColor::Red); break;
-    case In::Remote: HandleRemoteCommand(remote::AsciiUpper(val("cmd")), items); break;
-    case In::ChannelPath: onChannelPath(items); break;
-    case In::Channels: handleChannels(items); break;
-    case In::WavePlayer: onWavePlayer(StrToIntDef(val("len"), 0)); break;
+    case In::PermError:
+        WriteLog(text("0134") + QStringLiteral(": ") + LinkText(val("permID")), GwColor::Red);
+        break;
+    case In::Remote:
+        HandleRemoteCommand(remote::AsciiUpper(val("cmd")), items);
+        break;
+    case In::ChannelPath:
+        onChannelPath(items);
+        break;
+    case In::Channels:
+        handleChannels(items);
+        break;
+    case In::WavePlayer:
+        onWavePlayer(StrToIntDef(val("len"), 0));
+        break;
     }
 }
 
@@ -699,7 +763,8 @@ void GatewayEngine::handleMoved(const SettingsList& items)
     m_display.channelField = channel;
     changed();
     WriteLog(text("0130") + QStringLiteral(": ") + channel, GwColor::Green);
-    if (DATARRAY.boolValue(gwkey::TS3_CMDR_ON_ON) && TS3FLAGS.value(clientflag::CHANNEL_COMMANDER) != QLatin1String("1"))
+    if (DATARRAY.boolValue(gwkey::TS3_CMDR_ON_ON) &&
+        TS3FLAGS.value(clientflag::CHANNEL_COMMANDER) != QLatin1String("1"))
         send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=1"));
 }
 
@@ -736,7 +801,8 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
         send(QStringLiteral("SETNICK"), scHandlerItem() + QStringLiteral(" nickname=") + LinkEscape(nick));
     // 5
     send(QStringLiteral("SETCHCOM"),
-         scHandlerItem() + (d.boolValue(gwkey::TS3_CMDR_ON_ON) ? QStringLiteral(" status=1") : QStringLiteral(" status=0")));
+         scHandlerItem() +
+             (d.boolValue(gwkey::TS3_CMDR_ON_ON) ? QStringLiteral(" status=1") : QStringLiteral(" status=0")));
     // 6
     if (voxMode()) {
         m_relay.TS3_VOX_DELAY = d.intValue(gwkey::TS3_VOX_DELAY, 5);
@@ -748,7 +814,8 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
     m_relay.VOX_IST_AKTIV = false;
     // 7
     m_relay.WAVE_LV_IST = d.intValue(gwkey::AUDIO_WAVE_VOLUME, -20);
-    send(QStringLiteral("SETWAVELEVEL"), scHandlerItem() + QStringLiteral(" level=") + QString::number(m_relay.WAVE_LV_IST));
+    send(QStringLiteral("SETWAVELEVEL"),
+         scHandlerItem() + QStringLiteral(" level=") + QString::number(m_relay.WAVE_LV_IST));
     // 8
     m_display.ts3Bar.pos = 0;
     m_display.hfBar.pos = 0;
@@ -760,7 +827,8 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
     send(QStringLiteral("SETMUTE"), scHandlerItem() + QStringLiteral(" status=0"));
     send(QStringLiteral("SETRUHE"), scHandlerItem() + QStringLiteral(" status=0"));
     send(QStringLiteral("GETSPEAKER"), scHandlerItem());
-    send(QStringLiteral("SETINFO"), scHandlerItem() + QStringLiteral(" text=") + LinkEscape(d.value(gwkey::TS3_INFO_TXT)));
+    send(QStringLiteral("SETINFO"),
+         scHandlerItem() + QStringLiteral(" text=") + LinkEscape(d.value(gwkey::TS3_INFO_TXT)));
     // 11
     SettingsList req;
     req.setValue(QStringLiteral("gateUID"), m_gateUID);
@@ -852,7 +920,8 @@ void GatewayEngine::HandleGatewayError(const SettingsList& items, const QString&
     if (code == QLatin1String("1")) {
         WriteLog(text("0141"), GwColor::DarkRed, GwStyle::Bold);
         COUNTER.setValue(counter::TS3_RECONNECT, QStringLiteral("5"));
-    } else if ((code == QLatin1String("101") || code == QLatin1String("102")) && items.contains(QStringLiteral("fromID"))) {
+    } else if ((code == QLatin1String("101") || code == QLatin1String("102")) &&
+               items.contains(QStringLiteral("fromID"))) {
         send(QStringLiteral("MSGTOUSER"), LinkItems({{kSched, QString::number(m_scHandlerID)},
                                                      {QStringLiteral("userID"), items.value(QStringLiteral("fromID"))},
                                                      {QStringLiteral("message"), bbcode("FF0000", text("0610"))}}));
@@ -862,9 +931,10 @@ void GatewayEngine::HandleGatewayError(const SettingsList& items, const QString&
 void GatewayEngine::HandlePluginCommand(const QString& cmd, const SettingsList& items)
 {
     if (cmd == QLatin1String("GATE_PING"))
-        send(QStringLiteral("MSGTOGATES"), LinkItems({{kSched, QString::number(m_scHandlerID)},
-                                                      {QStringLiteral("cmd"), QStringLiteral("GATE_PONG")},
-                                                      {QStringLiteral("timestamp"), items.value(QStringLiteral("timestamp"))}}));
+        send(QStringLiteral("MSGTOGATES"),
+             LinkItems({{kSched, QString::number(m_scHandlerID)},
+                        {QStringLiteral("cmd"), QStringLiteral("GATE_PONG")},
+                        {QStringLiteral("timestamp"), items.value(QStringLiteral("timestamp"))}}));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -916,10 +986,22 @@ void GatewayEngine::toggleFlag(const QString& flag, const char* command)
     send(QLatin1String(command), scHandlerItem() + (one ? QStringLiteral(" status=0") : QStringLiteral(" status=1")));
 }
 
-void GatewayEngine::pressChannelCommander() { toggleFlag(clientflag::CHANNEL_COMMANDER, "SETCHCOM"); }
-void GatewayEngine::pressAway() { toggleFlag(clientflag::AWAY, "SETAFK"); }
-void GatewayEngine::pressPlayback() { toggleFlag(clientflag::OUTPUT_MUTED, "SETMUTE"); }
-void GatewayEngine::pressRecording() { toggleFlag(clientflag::INPUT_MUTED, "SETRUHE"); }
+void GatewayEngine::pressChannelCommander()
+{
+    toggleFlag(clientflag::CHANNEL_COMMANDER, "SETCHCOM");
+}
+void GatewayEngine::pressAway()
+{
+    toggleFlag(clientflag::AWAY, "SETAFK");
+}
+void GatewayEngine::pressPlayback()
+{
+    toggleFlag(clientflag::OUTPUT_MUTED, "SETMUTE");
+}
+void GatewayEngine::pressRecording()
+{
+    toggleFlag(clientflag::INPUT_MUTED, "SETRUHE");
+}
 
 void GatewayEngine::pressSaveStartChannel()
 {

@@ -20,9 +20,9 @@
 
 #include <memory>
 
-class GatewayDtmfInput;     // app/gateway/gatewaydtmfinput.h: decoder, capture, digit queue
-class GatewayLocalPlayer;   // app/gateway/gatewaytones.h: offline player
-class GatewayDirectoryChecks;   // app/gateway/gatewaydirectory.cpp: block check and hourly report timers
+class GatewayDtmfInput;       // app/gateway/gatewaydtmfinput.h: decoder, capture, digit queue
+class GatewayLocalPlayer;     // app/gateway/gatewaytones.h: offline player
+class GatewayDirectoryChecks; // app/gateway/gatewaydirectory.cpp: block check and hourly report timers
 
 class GatewayEngine : public GatewayEndpoint {
 public:
@@ -65,10 +65,10 @@ public:
     int windowTop() const { return m_windowTop; }
 
     // --- Ticks ---------------------------------------------------------------------------
-    void relayTick();    // 100 ms, once StarteGateway ran
-    void secondTick();   // 1 s, counters and time limits
-    void pingTick();     // 5 s, gateway ping
-    void blinkTick();    // 1 s, connection lamp
+    void relayTick();  // 100 ms, once StarteGateway ran
+    void secondTick(); // 1 s, counters and time limits
+    void pingTick();   // 5 s, gateway ping
+    void blinkTick();  // 1 s, connection lamp
     // 1 s (from secondTick): logs once when a serial port this gateway uses is lost and
     // when it is back (gatewaycomwatch.cpp).
     void comPortWatch();
@@ -87,16 +87,16 @@ public:
 
     // Tallies for the status page and the metrics, since the gateway opened.
     struct Tally {
-        int talkers = 0;           // TeamSpeak users talking, as the last talk event said
-        quint64 dtmfDigits = 0;    // digits decoded
-        quint64 errors = 0;        // error events of the plugin for this gateway
+        int talkers = 0;        // TeamSpeak users talking, as the last talk event said
+        quint64 dtmfDigits = 0; // digits decoded
+        quint64 errors = 0;     // error events of the plugin for this gateway
     };
     const Tally& tally() const { return m_tally; }
 
     // --- Beacon and DTMF control (gatewaysignals.cpp, gatewaydtmf.cpp) -------------------
     void SendBeacon();
-    void DTMFTimerTick();                       // every 250 ms while dtmfRunning()
-    void OnDigit(QChar c);                      // one decoded digit, on the main thread
+    void DTMFTimerTick();  // every 250 ms while dtmfRunning()
+    void OnDigit(QChar c); // one decoded digit, on the main thread
     void ExecuteDtmfCommand(const QString& s);
     bool dtmfRunning() const { return m_dtmfInput != nullptr; }
     GatewayDtmfInput* dtmfInput() const { return m_dtmfInput.get(); }
@@ -120,9 +120,9 @@ public:
     void pressAway();
     void pressPlayback();
     void pressRecording();
-    void pressSaveStartChannel();   // asks through the host, then GETCHANPATH
+    void pressSaveStartChannel(); // asks through the host, then GETCHANPATH
     void releaseCallTone();
-    void radioLampPressed();        // keys the radio by hand
+    void radioLampPressed(); // keys the radio by hand
     void radioLampReleased();
 
     // --- Display and log -----------------------------------------------------------------
@@ -135,7 +135,7 @@ public:
     const Clock& clock() const { return m_clock; }
     // Sends one command through the session; items are already escaped.
     void send(const QString& command, const QString& params);
-    QString scHandlerItem() const;   // "scHandler=<id>"
+    QString scHandlerItem() const; // "scHandler=<id>"
 
     // --- State (names as the rest of the program and the files know them) ---------------
     SettingsList RDK3_LoadParams;
@@ -161,9 +161,9 @@ protected:
     virtual void PlayCallTone();
     // reduced: lower the level while somebody talks.
     virtual void PlayAnnouncement(const QString& file, bool reduced);
-    virtual void WavePlayUpkeep();      // keeps HF-WAVE-PLAY in step with the local player
-    virtual void BeaconTick();          // beacon step of the relay tick
-    virtual void PrepareLocalPlayer();  // offline announcements on HF-OFFLINE-DEVICE
+    virtual void WavePlayUpkeep();     // keeps HF-WAVE-PLAY in step with the local player
+    virtual void BeaconTick();         // beacon step of the relay tick
+    virtual void PrepareLocalPlayer(); // offline announcements on HF-OFFLINE-DEVICE
     virtual void ReleaseLocalPlayer();
     // DTMF control (gatewaydtmf.cpp).
     virtual void OpenDtmf();
@@ -197,12 +197,12 @@ private:
     enum class OutKind { Ptt, Tx };
     // What differs between the TeamSpeak-side and the radio-side transmit time limit.
     struct AirtimeLimit {
-        const QString& onKey;          // the limit is switched on
-        const QString& resetKey;       // seconds of the block
-        const QString& blockCounter;   // COUNTER entry of the running block
+        const QString& onKey;        // the limit is switched on
+        const QString& resetKey;     // seconds of the block
+        const QString& blockCounter; // COUNTER entry of the running block
         GwLamp& lamp;
         GwBar& bar;
-        const char* command;           // what blocks and frees the direction
+        const char* command; // what blocks and frees the direction
     };
 
     bool loadSettings(const QString& file);
@@ -273,7 +273,7 @@ private:
     Tally m_tally;
     bool m_runTimerOn = false;
     bool m_ended = false;
-    QMap<int, QString> m_lostComPorts;   // port -> device, as logged
+    QMap<int, QString> m_lostComPorts; // port -> device, as logged
     bool m_started = false;
     int m_windowLeft = 10;
     int m_windowTop = 10;

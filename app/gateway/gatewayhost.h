@@ -19,10 +19,10 @@ public:
     virtual QString COMPortLostDevice(int /*port*/) { return QString(); }
 
     // Folders, each ending with a path separator.
-    virtual QString configFolder() const = 0;   // gateway files and user registers
-    virtual QString soundFolder() const = 0;    // announcement files, one sub-folder per language
-    virtual QString tempFolder() const = 0;     // rendered tone files
-    virtual QString appLang() const = 0;        // "de_DE" or "en_US"
+    virtual QString configFolder() const = 0; // gateway files and user registers
+    virtual QString soundFolder() const = 0;  // announcement files, one sub-folder per language
+    virtual QString tempFolder() const = 0;   // rendered tone files
+    virtual QString appLang() const = 0;      // "de_DE" or "en_US"
     virtual SettingsList& appSettings() = 0;
 
     // Dialogs. askYesNo returns true for Yes.

@@ -97,7 +97,7 @@ void GatewayEngine::holdStep()
                 DATARRAY.boolValue(gwkey::TS3_CMDR_ON_ACT))
                 send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
             break;
-        case Countdown::Idle:   // -1: held until taken away
+        case Countdown::Idle: // -1: held until taken away
             break;
         }
     }
@@ -157,7 +157,8 @@ void GatewayEngine::driveOutput(OutKind kind, bool on)
         out.pin = pin;
         out.invert = invert;
     }
-    setLamp(lamp, {on ? GwColor::Red : GwColor::DarkRed, QStringLiteral("COM") + QString::number(port) + QStringLiteral(" / ") + pin + QStringLiteral("-PIN")});
+    setLamp(lamp, {on ? GwColor::Red : GwColor::DarkRed, QStringLiteral("COM") + QString::number(port) +
+                                                             QStringLiteral(" / ") + pin + QStringLiteral("-PIN")});
 }
 
 void GatewayEngine::releaseOutputs()
@@ -182,8 +183,8 @@ void GatewayEngine::startRadioTxTime()
 
 void GatewayEngine::RadioPttOn()
 {
-    const bool available = DATARRAY.boolValue(gwkey::COM_OUT_ON) &&
-                           m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_NUM, 0));
+    const bool available =
+        DATARRAY.boolValue(gwkey::COM_OUT_ON) && m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_NUM, 0));
     driveOutput(OutKind::Ptt, true);
     if (available)
         startRadioTxTime();
@@ -191,8 +192,8 @@ void GatewayEngine::RadioPttOn()
 
 void GatewayEngine::TxOutputOn()
 {
-    const bool available = DATARRAY.boolValue(gwkey::COM_OUT_TX_ON) &&
-                           m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_TX_NUM, 0));
+    const bool available =
+        DATARRAY.boolValue(gwkey::COM_OUT_TX_ON) && m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_TX_NUM, 0));
     driveOutput(OutKind::Tx, true);
     if (available)
         startRadioTxTime();
@@ -221,8 +222,8 @@ void GatewayEngine::outputOff(OutKind kind)
         driveOutput(kind, false);
         return;
     }
-    if (m_connected && TS3FLAGS.value(clientflag::CHANNEL_COMMANDER) == QLatin1String("1") && !m_relay.TS_TX_STATUS && !m_relay.TS_RX_STATUS &&
-        d.boolValue(tx ? gwkey::TS3_CMDR_ON_TX : gwkey::TS3_CMDR_ON_RX) &&
+    if (m_connected && TS3FLAGS.value(clientflag::CHANNEL_COMMANDER) == QLatin1String("1") && !m_relay.TS_TX_STATUS &&
+        !m_relay.TS_RX_STATUS && d.boolValue(tx ? gwkey::TS3_CMDR_ON_TX : gwkey::TS3_CMDR_ON_RX) &&
         d.boolValue(gwkey::TS3_CMDR_ON_ACT))
         send(QStringLiteral("SETCHCOM"), scHandlerItem() + QStringLiteral(" status=0"));
     driveOutput(kind, false);
@@ -248,7 +249,8 @@ void GatewayEngine::UpdateSquelchLamp()
         m_host.COMPortIsOpen(port)) {
         const QString pin = d.value(gwkey::COM_IN_PIN);
         if (m_host.GetCOMStatus(port, pin, d.boolValue(gwkey::COM_IN_INVERT)))
-            lamp = {GwColor::BrightGreen, QStringLiteral("COM") + QString::number(port) + QStringLiteral(" / ") + pin + QStringLiteral("-PIN")};
+            lamp = {GwColor::BrightGreen, QStringLiteral("COM") + QString::number(port) + QStringLiteral(" / ") + pin +
+                                              QStringLiteral("-PIN")};
         else
             lamp = {GwColor::Green, {}};
     }
@@ -386,7 +388,8 @@ void GatewayEngine::rxEnds(int speakers)
     const SettingsList& d = DATARRAY;
     m_display.rxLamp.color = GwColor::Green;
     m_display.rxLabel = {text("0106"), GwColor::Grey};
-    SPEAKERS.setValue(hold::TS3_RX, d.boolValue(gwkey::COM_OUT_ON) ? d.value(gwkey::TS3_RX_DELAY) : QStringLiteral("0"));
+    SPEAKERS.setValue(hold::TS3_RX,
+                      d.boolValue(gwkey::COM_OUT_ON) ? d.value(gwkey::TS3_RX_DELAY) : QStringLiteral("0"));
     if (!voxMode()) {
         m_relay.TS3_VOX_DELAY = -1;
         m_relay.TS3_PTT_DELAY = d.intValue(gwkey::TS3_PTT_DELAY, 5);

@@ -17,13 +17,22 @@ void GatewayEngine::HandleRemoteCommand(const QString& cmd, const SettingsList& 
         void writeLog(const QString& text, LogKind kind) override
         {
             switch (kind) {
-            case LogKind::NewRequest: m_e.WriteLog(text, GwColor::Navy, GwStyle::Bold); break;
-            case LogKind::Command: m_e.WriteLog(text, GwColor::Grey); break;
-            case LogKind::Error: m_e.WriteLog(text, GwColor::Red); break;
+            case LogKind::NewRequest:
+                m_e.WriteLog(text, GwColor::Navy, GwStyle::Bold);
+                break;
+            case LogKind::Command:
+                m_e.WriteLog(text, GwColor::Grey);
+                break;
+            case LogKind::Error:
+                m_e.WriteLog(text, GwColor::Red);
+                break;
             }
         }
         void playCallTone() override { m_e.PlayCallTone(); }
-        QString registerPath() const override { return RemoteRegister::pathFor(m_e.host().configFolder(), m_e.gateUID()); }
+        QString registerPath() const override
+        {
+            return RemoteRegister::pathFor(m_e.host().configFolder(), m_e.gateUID());
+        }
 
     private:
         GatewayEngine& m_e;

@@ -38,13 +38,16 @@ struct BeepKind {
     const QString* postKey;
 };
 
-const BeepKind kRoger{gwkey::HF_ROGER_BEEP, gwkey::HF_ROGER_DATA, gwkey::HF_ROGER_VOLUME, "_ROGER[", 0,
-                      &gwkey::HF_WAVE_VORLAUF, 0, &gwkey::HF_WAVE_NACHLAUF};
-const BeepKind kRxEnd{gwkey::HF_RXEND_BEEP, gwkey::HF_RXEND_DATA, gwkey::HF_RXEND_VOLUME, "_RXEND[", 50, nullptr, 50, nullptr};
-const BeepKind kRxStart{gwkey::HF_RXSTART_BEEP, gwkey::HF_RXSTART_DATA, gwkey::HF_RXSTART_VOLUME, "_RXSTART[", 50, nullptr,
-                        50, nullptr};
-const BeepKind kRxInfo{gwkey::HF_RXINFO_BEEP, gwkey::HF_RXINFO_DATA, gwkey::HF_RXINFO_VOLUME, "_RXINFO[", 100, nullptr, 0,
-                       &gwkey::HF_WAVE_NACHLAUF};
+const BeepKind kRoger{
+    gwkey::HF_ROGER_BEEP,    gwkey::HF_ROGER_DATA, gwkey::HF_ROGER_VOLUME, "_ROGER[", 0, &gwkey::HF_WAVE_VORLAUF, 0,
+    &gwkey::HF_WAVE_NACHLAUF};
+const BeepKind kRxEnd{
+    gwkey::HF_RXEND_BEEP, gwkey::HF_RXEND_DATA, gwkey::HF_RXEND_VOLUME, "_RXEND[", 50, nullptr, 50, nullptr};
+const BeepKind kRxStart{
+    gwkey::HF_RXSTART_BEEP, gwkey::HF_RXSTART_DATA, gwkey::HF_RXSTART_VOLUME, "_RXSTART[", 50, nullptr, 50, nullptr};
+const BeepKind kRxInfo{
+    gwkey::HF_RXINFO_BEEP,   gwkey::HF_RXINFO_DATA, gwkey::HF_RXINFO_VOLUME, "_RXINFO[", 100, nullptr, 0,
+    &gwkey::HF_WAVE_NACHLAUF};
 
 // The length of a roll in ms, false when its setting is not a number (the signal is then
 // not sent at all rather than sent with a guessed length).
@@ -72,9 +75,9 @@ void playSignalFile(GatewayEngine& e, const QString& file)
     if (!QFileInfo::exists(file))
         return;
     const int len = rdaudio::WavePlayTicks(nativePath(file), 0, 1);
-    e.send(QStringLiteral("PLAYWAVE"), e.scHandlerItem() + QStringLiteral(" level=") + QString::number(e.relay().WAVE_LV_IST) +
-                                           QStringLiteral(" file=") + LinkEscape(file) + QStringLiteral(" len=") +
-                                           QString::number(len));
+    e.send(QStringLiteral("PLAYWAVE"), e.scHandlerItem() + QStringLiteral(" level=") +
+                                           QString::number(e.relay().WAVE_LV_IST) + QStringLiteral(" file=") +
+                                           LinkEscape(file) + QStringLiteral(" len=") + QString::number(len));
 }
 
 void playBeep(GatewayEngine& e, const BeepKind& k)
@@ -86,8 +89,8 @@ void playBeep(GatewayEngine& e, const BeepKind& k)
     int post = 0;
     if (!rollMs(d, k.preMs, k.preKey, pre) || !rollMs(d, k.postMs, k.postKey, post))
         return;
-    const BeepArrays a = ReadBeepDesign(e.host().configFolder() + QStringLiteral("rogerbeep.cfg"),
-                                        d.value(k.designKey), pre, post);
+    const BeepArrays a =
+        ReadBeepDesign(e.host().configFolder() + QStringLiteral("rogerbeep.cfg"), d.value(k.designKey), pre, post);
     const int volume = d.intValue(k.volumeKey, 50);
     const QString file = signalFile(e, k.fileStem);
     const rdaudio::RenderResult r = rdaudio::RenderToneSequence(a.frequencies, a.durations, volume, nativePath(file));
@@ -101,10 +104,22 @@ void playBeep(GatewayEngine& e, const BeepKind& k)
 
 } // namespace
 
-void GatewayEngine::PlayRogerBeep() { playBeep(*this, kRoger); }
-void GatewayEngine::PlayRxInfoBeep() { playBeep(*this, kRxInfo); }
-void GatewayEngine::PlayRxStartBeep() { playBeep(*this, kRxStart); }
-void GatewayEngine::PlayRxEndBeep() { playBeep(*this, kRxEnd); }
+void GatewayEngine::PlayRogerBeep()
+{
+    playBeep(*this, kRoger);
+}
+void GatewayEngine::PlayRxInfoBeep()
+{
+    playBeep(*this, kRxInfo);
+}
+void GatewayEngine::PlayRxStartBeep()
+{
+    playBeep(*this, kRxStart);
+}
+void GatewayEngine::PlayRxEndBeep()
+{
+    playBeep(*this, kRxEnd);
+}
 
 void GatewayEngine::PlayCallTone()
 {
@@ -116,7 +131,7 @@ void GatewayEngine::PlayCallTone()
         rdaudio::RenderTone(d.intValue(gwkey::HF_CALL_FREQ, 1750), d.intValue(gwkey::HF_CALL_LENG, 3000),
                             d.intValue(gwkey::HF_CALL_VOLU, 50), nativePath(file), true);
     if (!r.ok())
-        WriteLog(QString::fromStdString(r.message), GwColor::Red);   // an older file stays off the air
+        WriteLog(QString::fromStdString(r.message), GwColor::Red); // an older file stays off the air
     else
         playSignalFile(*this, file);
     flushDisplay();
@@ -132,8 +147,8 @@ void GatewayEngine::PlayAnnouncement(const QString& file, bool reduced)
     const SettingsList& d = DATARRAY;
     if (m_connected && m_scHandlerID > 0) {
         // Under a voice that is being relayed the wave goes out at the reduced level.
-        const QString level = d.value(reduced && !SPEAKERS.isEmpty() ? gwkey::WAVE_REDUZIERUNG
-                                                                     : gwkey::AUDIO_WAVE_VOLUME);
+        const QString level =
+            d.value(reduced && !SPEAKERS.isEmpty() ? gwkey::WAVE_REDUZIERUNG : gwkey::AUDIO_WAVE_VOLUME);
         const int len = rdaudio::WavePlayTicks(nativePath(file), d.intValue(gwkey::HF_TX_DELAY, 1),
                                                d.intValue(gwkey::HF_WAVE_VORLAUF, 1));
         send(QStringLiteral("PLAYWAVE"), scHandlerItem() + QStringLiteral(" level=") + LinkEscape(level) +
@@ -258,7 +273,8 @@ void GatewayEngine::BeaconTick()
         --m_beacon.BAKE_WAIT;
     } else {
         // The last five seconds run only while nobody talks.
-        const bool busy = (d.boolValue(gwkey::HF_BAKE_WAIT) && !SPEAKERS.isEmpty()) || m_relay.TS_TX_STATUS || m_relay.TS_RX_STATUS;
+        const bool busy =
+            (d.boolValue(gwkey::HF_BAKE_WAIT) && !SPEAKERS.isEmpty()) || m_relay.TS_TX_STATUS || m_relay.TS_RX_STATUS;
         if (busy)
             m_beacon.BAKE_WAIT = 50;
         else

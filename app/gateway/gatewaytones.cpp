@@ -9,7 +9,7 @@
 
 BeepArrays ReadBeepDesign(const QString& cfgFile, const QString& section, int preRollMs, int postRollMs)
 {
-    constexpr int kPause = 11;   // the renderer's silence frequency
+    constexpr int kPause = 11; // the renderer's silence frequency
     const IniFile ini(cfgFile);
     auto num = [&](const char* key, int fallback) { return ini.readInteger(section, QLatin1String(key), fallback); };
 

@@ -37,18 +37,22 @@ QString T(const char* id)
 // The commands that switch one setting of the gateway's own client.
 struct Switch {
     const char* word;
-    const char* key;             // permission in the register
-    const QString& regSwitch;    // gateway setting: the command needs registration
-    const QString& flag;         // TS3FLAGS entry of the client setting
-    const char* command;         // link command
-    const QString& actionOff;    // delayed actions (COUNTER) that switch it off and on
+    const char* key;          // permission in the register
+    const QString& regSwitch; // gateway setting: the command needs registration
+    const QString& flag;      // TS3FLAGS entry of the client setting
+    const char* command;      // link command
+    const QString& actionOff; // delayed actions (COUNTER) that switch it off and on
     const QString& actionOn;
 };
 const Switch kSwitches[] = {
-    {"MUTE", RemoteRegister::kMute, gwkey::REM_MUTE_REG, clientflag::OUTPUT_MUTED, "SETMUTE", counter::TS3_MUTE_0, counter::TS3_MUTE_1},
-    {"REST", RemoteRegister::kRest, gwkey::REM_REST_REG, clientflag::INPUT_MUTED, "SETRUHE", counter::TS3_RUHE_0, counter::TS3_RUHE_1},
-    {"RUHE", RemoteRegister::kRest, gwkey::REM_REST_REG, clientflag::INPUT_MUTED, "SETRUHE", counter::TS3_RUHE_0, counter::TS3_RUHE_1},
-    {"AWAY", RemoteRegister::kAway, gwkey::REM_AWAY_REG, clientflag::AWAY, "SETAFK", counter::TS3_AWAY_0, counter::TS3_AWAY_1},
+    {"MUTE", RemoteRegister::kMute, gwkey::REM_MUTE_REG, clientflag::OUTPUT_MUTED, "SETMUTE", counter::TS3_MUTE_0,
+     counter::TS3_MUTE_1},
+    {"REST", RemoteRegister::kRest, gwkey::REM_REST_REG, clientflag::INPUT_MUTED, "SETRUHE", counter::TS3_RUHE_0,
+     counter::TS3_RUHE_1},
+    {"RUHE", RemoteRegister::kRest, gwkey::REM_REST_REG, clientflag::INPUT_MUTED, "SETRUHE", counter::TS3_RUHE_0,
+     counter::TS3_RUHE_1},
+    {"AWAY", RemoteRegister::kAway, gwkey::REM_AWAY_REG, clientflag::AWAY, "SETAFK", counter::TS3_AWAY_0,
+     counter::TS3_AWAY_1},
 };
 
 class Handler {
@@ -79,8 +83,7 @@ public:
                 doMove();
         } else if (m_cmd == QLatin1String("BACK")) {
             if (permitted(RemoteRegister::kMove, gwkey::REM_MOVE_REG))
-                m_host.sendToTS3(QStringLiteral("BACKTOCHAN"),
-                                 sched() + QStringLiteral(" chanPWD=") + item("pp1"));
+                m_host.sendToTS3(QStringLiteral("BACKTOCHAN"), sched() + QStringLiteral(" chanPWD=") + item("pp1"));
         } else if (const Switch* sw = findSwitch()) {
             if (permitted(sw->key, sw->regSwitch))
                 doSwitch(*sw);
@@ -112,7 +115,8 @@ private:
         if (m_fromID.isEmpty())
             return;
         m_host.sendToTS3(QStringLiteral("MSGTOUSER"), sched() + QStringLiteral(" userID=") + m_fromID +
-                                                          QStringLiteral(" message=") + LinkEscape(BBCode(colour, text)));
+                                                          QStringLiteral(" message=") +
+                                                          LinkEscape(BBCode(colour, text)));
     }
 
     // The permission gate: refused when the command needs registration and the sender is
@@ -164,7 +168,8 @@ private:
             return;
         const int v = StrToIntDef(LinkUnescape(pp1), 99);
         if (v > RemoteRegister::kMaxVolume || v < RemoteRegister::kMinVolume) {
-            reply(remote::kRed, T("0618") + QStringLiteral(": ") + QString::number(v) + QStringLiteral("  (-40 => +20) "));
+            reply(remote::kRed,
+                  T("0618") + QStringLiteral(": ") + QString::number(v) + QStringLiteral("  (-40 => +20) "));
             return;
         }
         int old = 0;
@@ -183,8 +188,8 @@ private:
             reply(remote::kRed, m_cmd + QLatin1Char(' ') + T("0603"));
             return;
         }
-        m_host.sendToTS3(QStringLiteral("MOVETOCHAN"), sched() + QStringLiteral(" chanID=") + chan +
-                                                           QStringLiteral(" chanPWD=") + item("pp1"));
+        m_host.sendToTS3(QStringLiteral("MOVETOCHAN"),
+                         sched() + QStringLiteral(" chanID=") + chan + QStringLiteral(" chanPWD=") + item("pp1"));
     }
 
     const Switch* findSwitch() const
@@ -218,9 +223,9 @@ private:
         }
         const int seconds = StrToIntDef(pp2, 0);
         if (seconds <= 0)
-            return;   // an unusable delay is ignored
-        reply(remote::kGreen, T("0604") + QLatin1Char(' ') + m_cmd + QLatin1Char(' ') + T("0605") + QLatin1Char(' ') + pp2 +
-                                  QLatin1Char(' ') + T("0606"));
+            return; // an unusable delay is ignored
+        reply(remote::kGreen, T("0604") + QLatin1Char(' ') + m_cmd + QLatin1Char(' ') + T("0605") + QLatin1Char(' ') +
+                                  pp2 + QLatin1Char(' ') + T("0606"));
         const bool one = pp1 == QLatin1String("1");
         m_host.setCounter(one ? on : off, QString::number(seconds));
         m_host.setCounter(one ? off : on, QString());

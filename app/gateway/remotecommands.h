@@ -28,9 +28,9 @@ public:
     virtual void sendToTS3(const QString& command, const QString& params) = 0;
 
     enum class LogKind {
-        NewRequest,   // a new registration request: bold navy
-        Command,      // a handled chat command: grey
-        Error,        // the register could not be written: red
+        NewRequest, // a new registration request: bold navy
+        Command,    // a handled chat command: grey
+        Error,      // the register could not be written: red
     };
     virtual void writeLog(const QString& text, LogKind kind) = 0;
     // The 1750 Hz call tone of the gateway's tone signals.
@@ -42,10 +42,10 @@ public:
 namespace remote {
 
 // Reply colours (six hexadecimal digits).
-inline constexpr const char* kRed = "FF0000";      // refusals and errors
-inline constexpr const char* kGreen = "008000";    // done
-inline constexpr const char* kNavy = "000080";     // registration and help
-inline constexpr const char* kDarkRed = "800000";  // "#INFO"
+inline constexpr const char* kRed = "FF0000";     // refusals and errors
+inline constexpr const char* kGreen = "008000";   // done
+inline constexpr const char* kNavy = "000080";    // registration and help
+inline constexpr const char* kDarkRed = "800000"; // "#INFO"
 
 // "[b][color=#" + colour + "]" + text + "[/color][/b]", not yet escaped.
 QString BBCode(const char* colour, const QString& text);

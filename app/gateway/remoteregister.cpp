@@ -46,8 +46,7 @@ bool RemoteRegister::IsRemoteAllowed(const QString& uid, const QString& key) con
     if (!exists())
         return false;
     const IniDocument doc = IniFile(m_path).read();
-    return docBool(doc, uid, QLatin1String(kReg)) && !docBool(doc, uid, QLatin1String(kIgno)) &&
-           docBool(doc, uid, key);
+    return docBool(doc, uid, QLatin1String(kReg)) && !docBool(doc, uid, QLatin1String(kIgno)) && docBool(doc, uid, key);
 }
 
 bool RemoteRegister::IsRemoteRegistered(const QString& uid) const
@@ -148,9 +147,15 @@ QList<RemoteRegister::User> RemoteRegister::users(Filter filter) const
         const bool igno = docBool(doc, section, QLatin1String(kIgno));
         bool show = false;
         switch (filter) {
-        case Filter::New: show = !reg && !igno; break;
-        case Filter::Active: show = reg && !igno; break;
-        case Filter::Ignored: show = igno; break;
+        case Filter::New:
+            show = !reg && !igno;
+            break;
+        case Filter::Active:
+            show = reg && !igno;
+            break;
+        case Filter::Ignored:
+            show = igno;
+            break;
         }
         if (show)
             out.append({section, decodeNick(doc.value(section, QLatin1String(kNick)))});

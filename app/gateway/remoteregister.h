@@ -40,15 +40,15 @@ public:
     // Registered for the key: the file exists, REG is true, IGNO is false and the key
     // is true. Every boolean reads false when missing.
     bool IsRemoteAllowed(const QString& uid, const QString& key) const;
-    bool IsRemoteRegistered(const QString& uid) const;   // REG
-    bool IsRemoteIgnored(const QString& uid) const;      // IGNO
+    bool IsRemoteRegistered(const QString& uid) const; // REG
+    bool IsRemoteIgnored(const QString& uid) const;    // IGNO
 
     // What a "#REGISTER" did.
     enum class Request {
-        Decided,   // activated or ignored already: nothing stored, no answer
-        Stored,    // a new request: NICK, REG 0, IGNO 0 written
-        Pending,   // asked before and still undecided: nothing written, answered again
-        Failed,    // the file could not be written, or the uid is empty
+        Decided, // activated or ignored already: nothing stored, no answer
+        Stored,  // a new request: NICK, REG 0, IGNO 0 written
+        Pending, // asked before and still undecided: nothing written, answered again
+        Failed,  // the file could not be written, or the uid is empty
     };
     // One registration request, decided and written under one lock. The nickname is kept
     // readable: stored as UTF-8 (plain ASCII names look the same in any encoding).
@@ -69,13 +69,13 @@ public:
 
     // Users for the window's tabs, in file order.
     enum class Filter {
-        New,      // REG false, IGNO false
-        Active,   // REG true, IGNO false
-        Ignored,  // IGNO true
+        New,     // REG false, IGNO false
+        Active,  // REG true, IGNO false
+        Ignored, // IGNO true
     };
     struct User {
-        QString uid;    // the section name
-        QString nick;   // readable nickname, "" when missing
+        QString uid;  // the section name
+        QString nick; // readable nickname, "" when missing
     };
     QList<User> users(Filter filter) const;
     // The stored NICK made readable (UTF-8 when it is valid UTF-8, else Latin-1 as is).

@@ -9,8 +9,8 @@
 const std::array<const char*, RemoteRegisterEditor::kPermissions>& RemoteRegisterEditor::permissionKeys()
 {
     static const std::array<const char*, kPermissions> keys = {RemoteRegister::kMove, RemoteRegister::kMute,
-                                                                RemoteRegister::kRest, RemoteRegister::kAway,
-                                                                RemoteRegister::kCall};
+                                                               RemoteRegister::kRest, RemoteRegister::kAway,
+                                                               RemoteRegister::kCall};
     return keys;
 }
 

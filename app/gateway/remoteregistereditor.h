@@ -54,10 +54,10 @@ public:
     // identifier (more than 10 characters) is selected.
     void setPermission(int index, bool on);
     void setBlock(bool on);
-    void clickActivate();   // the "Activate" button clicked into its on state
-    void clickIgnore();     // the "Ignore" button clicked into its on state
-    void sliderMoved(int value);   // updates the level label only
-    void sliderReleased();         // writes VOLUME
+    void clickActivate();        // the "Activate" button clicked into its on state
+    void clickIgnore();          // the "Ignore" button clicked into its on state
+    void sliderMoved(int value); // updates the level label only
+    void sliderReleased();       // writes VOLUME
 
 private:
     bool writable() const { return m_selected.size() > 10; }

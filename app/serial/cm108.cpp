@@ -20,12 +20,12 @@ std::string upper(std::string s)
 
 Chip make(const char* name, std::vector<int> gpios, int first = 1)
 {
-    return Chip {name, std::move(gpios), first};
+    return Chip{name, std::move(gpios), first};
 }
 
-const std::vector<int> k4 {1, 2, 3, 4};
-const std::vector<int> kNo2 {1, 3, 4};
-const std::vector<int> k8 {1, 2, 3, 4, 5, 6, 7, 8};
+const std::vector<int> k4{1, 2, 3, 4};
+const std::vector<int> kNo2{1, 3, 4};
+const std::vector<int> k8{1, 2, 3, 4, 5, 6, 7, 8};
 
 std::string readLine(const fs::path& p)
 {
@@ -46,7 +46,7 @@ uint16_t readHex(const fs::path& p)
     }
 }
 
-}   // namespace
+} // namespace
 
 bool Chip::has(int gpio) const
 {
@@ -65,15 +65,22 @@ std::optional<Chip> chipForId(uint16_t vid, uint16_t pid)
 {
     if (vid == 0x0d8c) {
         switch (pid) {
-        case 0x0012: return make("CM108B", kNo2);
-        case 0x0013: return make("CM119B", k8);
+        case 0x0012:
+            return make("CM108B", kNo2);
+        case 0x0013:
+            return make("CM119B", k8);
         case 0x0139:
-        case 0x013c: return make("CM108AH", kNo2);
-        case 0x013a: return make("CM119A", k8);
-        case 0x000e: return make("CM109", k8);
-        case 0x0008: return make("CM119", k8);
-        case 0x0014:   // HS-100B and CM6533: no GPIO for a radio
-        case 0x0022: return std::nullopt;
+        case 0x013c:
+            return make("CM108AH", kNo2);
+        case 0x013a:
+            return make("CM119A", k8);
+        case 0x000e:
+            return make("CM109", k8);
+        case 0x0008:
+            return make("CM119", k8);
+        case 0x0014: // HS-100B and CM6533: no GPIO for a radio
+        case 0x0022:
+            return std::nullopt;
         default:
             // The strap-selected ids 0x0009..0x000f and boards with their own ids: the
             // four pins every CM108 has (the `chip` key names another chip).
@@ -95,8 +102,8 @@ std::optional<Chip> chipByName(const std::string& name)
     struct {
         const char* name;
         uint16_t vid, pid;
-    } const table[] = {{"CM108", 0x0d8c, 0x000c}, {"CM108AH", 0x0d8c, 0x0139}, {"CM108B", 0x0d8c, 0x0012},
-                       {"CM109", 0x0d8c, 0x000e}, {"CM119", 0x0d8c, 0x0008},   {"CM119A", 0x0d8c, 0x013a},
+    } const table[] = {{"CM108", 0x0d8c, 0x000c},  {"CM108AH", 0x0d8c, 0x0139}, {"CM108B", 0x0d8c, 0x0012},
+                       {"CM109", 0x0d8c, 0x000e},  {"CM119", 0x0d8c, 0x0008},   {"CM119A", 0x0d8c, 0x013a},
                        {"CM119B", 0x0d8c, 0x0013}, {"SSS1621", 0x0c76, 0x1605}, {"SSS1623", 0x0c76, 0x1607},
                        {"AIOC", 0x1209, 0x7388}};
     for (const auto& e : table)
@@ -137,7 +144,7 @@ std::string parsePin(const PortOptions& options, const char* key, const char* fa
     return {};
 }
 
-}   // namespace
+} // namespace
 
 std::string parseMapping(const PortOptions& options, const Chip& chip, Mapping& m)
 {
@@ -146,8 +153,8 @@ std::string parseMapping(const PortOptions& options, const Chip& chip, Mapping& 
         const char* fallback;
         bool output;
         Pin* pin;
-    } const lines[] = {{"rts", "GPIO3", true, &m.rts},  {"dtr", "", true, &m.dtr},   {"break", "", true, &m.brk},
-                       {"cts", "VOLDN", false, &m.cts}, {"dsr", "", false, &m.dsr},  {"ring", "", false, &m.ring},
+    } const lines[] = {{"rts", "GPIO3", true, &m.rts},  {"dtr", "", true, &m.dtr},  {"break", "", true, &m.brk},
+                       {"cts", "VOLDN", false, &m.cts}, {"dsr", "", false, &m.dsr}, {"ring", "", false, &m.ring},
                        {"dcd", "", false, &m.dcd}};
     // The default PTT pin on a chip without it (the SSS parts have no GPIO3) is refused
     // like a configured one: the operator has to choose.
@@ -198,11 +205,16 @@ ModemInputs decodeInputs(const Mapping& m, const Chip& chip, const InputState& s
 {
     auto level = [&](const Pin& p) {
         switch (p.kind) {
-        case Pin::Kind::Gpio: return (s.gpios & chip.bit(p.gpio)) != 0;
-        case Pin::Kind::VolUp: return (s.buttons & 0x01) != 0;
-        case Pin::Kind::VolDown: return (s.buttons & 0x02) != 0;
-        case Pin::Kind::Hook: return (s.buttons & 0x10) != 0;
-        case Pin::Kind::None: break;
+        case Pin::Kind::Gpio:
+            return (s.gpios & chip.bit(p.gpio)) != 0;
+        case Pin::Kind::VolUp:
+            return (s.buttons & 0x01) != 0;
+        case Pin::Kind::VolDown:
+            return (s.buttons & 0x02) != 0;
+        case Pin::Kind::Hook:
+            return (s.buttons & 0x10) != 0;
+        case Pin::Kind::None:
+            break;
         }
         return false;
     };
@@ -281,7 +293,7 @@ std::optional<Card> cardAt(const fs::path& sys, const std::string& hidraw)
     return c;
 }
 
-}   // namespace
+} // namespace
 
 std::vector<Card> findCards(const std::string& sysRoot)
 {
@@ -328,4 +340,4 @@ bool udevRuleInstalled(const std::string& root)
     return false;
 }
 
-}   // namespace cm108
+} // namespace cm108

@@ -24,12 +24,12 @@
 namespace cm108 {
 
 struct Chip {
-    std::string name;             // "CM108B"
-    std::vector<int> gpios;       // pin numbers as the data sheet names them
-    int firstGpio = 1;            // C-Media counts from 1 (GPIO1 = bit 0), SSS from 0
+    std::string name;       // "CM108B"
+    std::vector<int> gpios; // pin numbers as the data sheet names them
+    int firstGpio = 1;      // C-Media counts from 1 (GPIO1 = bit 0), SSS from 0
     int bit(int gpio) const { return 1 << (gpio - firstGpio); }
     bool has(int gpio) const;
-    std::string pinList() const;  // "GPIO1, GPIO3, GPIO4"
+    std::string pinList() const; // "GPIO1, GPIO3, GPIO4"
 };
 
 // The chip for a USB id, or nullopt for ids that are not GPIO sound chips.
@@ -71,11 +71,11 @@ ModemInputs decodeInputs(const Mapping& m, const Chip& chip, const InputState& s
 // --- finding the card -----------------------------------------------------------------
 
 struct Card {
-    std::string usbPath;      // "1-1.2"
-    std::string hidraw;       // "hidraw2"
-    std::string cardId;       // ALSA card id ("Device", "RadioA"), "" without a sound card
-    std::string name;         // HID_NAME ("C-Media Electronics Inc. USB PnP Sound Device")
-    std::string inputEvent;   // "event5": the card's volume-key input device, "" if none
+    std::string usbPath;    // "1-1.2"
+    std::string hidraw;     // "hidraw2"
+    std::string cardId;     // ALSA card id ("Device", "RadioA"), "" without a sound card
+    std::string name;       // HID_NAME ("C-Media Electronics Inc. USB PnP Sound Device")
+    std::string inputEvent; // "event5": the card's volume-key input device, "" if none
     uint16_t vid = 0, pid = 0;
 };
 // Every hidraw node of a known GPIO sound chip, in hidraw order, read from sysRoot
@@ -92,4 +92,4 @@ inline constexpr const char* kUdevRule = "70-relaydeck-radio.rules";
 // Whether that rule is installed (rules folders below root: /etc, /usr/lib, /lib).
 bool udevRuleInstalled(const std::string& root = "/");
 
-}   // namespace cm108
+} // namespace cm108

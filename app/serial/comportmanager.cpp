@@ -21,7 +21,7 @@ QString say(const char* de, const char* en)
     return QString::fromUtf8(AppLang() == QLatin1String("en_US") ? en : de);
 }
 
-}   // namespace
+} // namespace
 
 ComPortManager::BackendFactory ComPortManager::defaultBackendFactory()
 {
@@ -29,10 +29,8 @@ ComPortManager::BackendFactory ComPortManager::defaultBackendFactory()
 }
 
 ComPortManager::ComPortManager(QString comportCfgPath, BackendFactory factory)
-    : m_cfgPath(std::move(comportCfgPath))
-    , m_factory(std::move(factory))
-{
-}
+    : m_cfgPath(std::move(comportCfgPath)), m_factory(std::move(factory))
+{}
 
 ComPortManager::~ComPortManager()
 {
@@ -177,7 +175,7 @@ void ComPortManager::tryReopen(int n, Entry& e)
     p.setOptions(optionsForPort(n));
     p.setActive(true);
     if (!p.Active())
-        return;   // not ready yet (permissions are set a moment after the node appears)
+        return; // not ready yet (permissions are set a moment after the node appears)
     e.lost = false;
     applyHolders(e);
     if (m_listener)
@@ -201,7 +199,8 @@ void ComPortManager::SaveCOMPortSetup()
             if (e && e->port) {
                 // A lost port is still wanted: it reopens when its device comes back.
                 doc.setValue(sectionName(n), QStringLiteral("ident"), QString::number(n));
-                doc.setValue(sectionName(n), QStringLiteral("activ"), e->port->Active() || e->lost ? QStringLiteral("1") : QStringLiteral("0"));
+                doc.setValue(sectionName(n), QStringLiteral("activ"),
+                             e->port->Active() || e->lost ? QStringLiteral("1") : QStringLiteral("0"));
             } else {
                 // Keep the user's device choice for a port that is not open now; the
                 // rest of the section (status, top, left) goes.
@@ -304,7 +303,8 @@ QString ComPortManager::deviceForPort(int n) const
     QString device = IniFile(m_cfgPath).readString(sectionName(n), QStringLiteral("device")).trimmed();
     if (device.isEmpty())
         return defaultDeviceForPort(n);
-    if (device.compare(QLatin1String("virtual:"), Qt::CaseInsensitive) == 0 || device.compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0)
+    if (device.compare(QLatin1String("virtual:"), Qt::CaseInsensitive) == 0 ||
+        device.compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("virtual:") + virtualSocketPath(n);
     if (device.startsWith(QLatin1String("virtual:"), Qt::CaseInsensitive))
         return QStringLiteral("virtual:") + device.mid(8);
@@ -359,7 +359,8 @@ QString ComPortManager::describeFailure(const OpenFailure& f)
         group = QStringLiteral("dialout");
     }
     if (!rule.isEmpty())
-        return say("keine Berechtigung für %1: die udev-Regel %2 installieren (Gruppe %3), den Benutzer in die Gruppe %3 "
+        return say("keine Berechtigung für %1: die udev-Regel %2 installieren (Gruppe %3), den Benutzer in die Gruppe "
+                   "%3 "
                    "aufnehmen und neu anmelden",
                    "no permission for %1: install the udev rule %2 (group %3), add the user to the %3 group and log in "
                    "again")
@@ -419,7 +420,8 @@ QList<ComPortManager::StartupEntry> ComPortManager::startFromConfig(const std::f
         if (!ok || !activ || ident <= 0)
             continue;
         if (log)
-            log(QStringLiteral(" -> ") + GetText(QStringLiteral("0403")) + QStringLiteral("... [ COM") + QString::number(ident) + QStringLiteral(" ]"));
+            log(QStringLiteral(" -> ") + GetText(QStringLiteral("0403")) + QStringLiteral("... [ COM") +
+                QString::number(ident) + QStringLiteral(" ]"));
         StarteCOMPort(ident);
         StartupEntry se;
         se.ident = ident;

@@ -105,7 +105,7 @@ public:
     // --- start-up and status window settings in comport.cfg -----------------------------
     struct StartupEntry {
         int ident = 0;
-        bool status = false;   // open the status window
+        bool status = false; // open the status window
         int top = 10;
         int left = 10;
     };
@@ -114,9 +114,9 @@ public:
     // returns the entry (the caller opens the status windows whose `status` is true).
     QList<StartupEntry> startFromConfig(const std::function<void(const QString&)>& log = {});
 
-    bool statusOnAutorun(int n) const;              // `status` of section "COM"+n
-    void setStatusOnAutorun(int n, bool on);        // written at once
-    void statusWindowPos(int n, int& top, int& left) const;  // defaults 10/10
+    bool statusOnAutorun(int n) const;                      // `status` of section "COM"+n
+    void setStatusOnAutorun(int n, bool on);                // written at once
+    void statusWindowPos(int n, int& top, int& left) const; // defaults 10/10
     void saveStatusWindowPos(int n, int top, int left);
 
     // The port object of an open port (nullptr when closed). For diagnostics and tests.
@@ -155,7 +155,7 @@ private:
     struct Entry {
         std::unique_ptr<SerialPort> port;
         QStringList rts, dtr, brk;
-        bool invRts = false, invDtr = false, invBrk = false;   // invert of the last write
+        bool invRts = false, invDtr = false, invBrk = false; // invert of the last write
         bool lost = false;
         QString lostDevice;
     };
@@ -168,8 +168,8 @@ private:
     QString m_cfgPath;
     BackendFactory m_factory;
     std::function<bool(const QString&)> m_probe;
-    std::array<std::unique_ptr<Entry>, kMaxPorts + 1> m_table;   // index 1..50
-    std::array<OpenFailure, kMaxPorts + 1> m_failures;            // last failed open
+    std::array<std::unique_ptr<Entry>, kMaxPorts + 1> m_table; // index 1..50
+    std::array<OpenFailure, kMaxPorts + 1> m_failures;         // last failed open
     Listener m_listener;
     std::unique_ptr<QTimer> m_watch;
 };

@@ -34,7 +34,8 @@ using GpioChipOpener = std::function<std::unique_ptr<GpioChip>(const std::string
 GpioChipOpener libgpiodOpener();
 std::unique_ptr<SerialBackend> makeGpioBackend(GpioChipOpener opener);
 // Drives every mapped output of a "gpio:" port low and releases it (after a crash).
-bool unkeyGpio(const std::string& device, const PortOptions& options, const GpioChipOpener& opener, std::string& message);
+bool unkeyGpio(const std::string& device, const PortOptions& options, const GpioChipOpener& opener,
+               std::string& message);
 
 // In-memory chips for tests: lines with a level, a direction and a holder.
 class MemoryGpio {
@@ -44,12 +45,12 @@ public:
         bool output = false;
         int level = 0;
         std::string consumer;
-        std::vector<int> writes;   // every level written, the request's first
+        std::vector<int> writes; // every level written, the request's first
     };
     struct Chip {
         unsigned lines = 32;
-        bool gone = false;         // unplugged: every call fails with ENODEV
-        bool denied = false;       // opening fails with EACCES
+        bool gone = false;   // unplugged: every call fails with ENODEV
+        bool denied = false; // opening fails with EACCES
         std::map<unsigned, Line> line;
     };
     void addChip(const std::string& name, unsigned lines = 32);

@@ -30,7 +30,10 @@ public:
     {
         return request(offset, consumer, true, value);
     }
-    bool requestInput(unsigned offset, const std::string& consumer) override { return request(offset, consumer, false, 0); }
+    bool requestInput(unsigned offset, const std::string& consumer) override
+    {
+        return request(offset, consumer, false, 0);
+    }
     bool setValue(unsigned offset, int value) override
     {
         std::lock_guard lk(m_s->mutex);
@@ -109,7 +112,7 @@ private:
     std::vector<unsigned> m_mine;
 };
 
-}   // namespace
+} // namespace
 
 void MemoryGpio::addChip(const std::string& name, unsigned lines)
 {
@@ -142,7 +145,7 @@ MemoryGpio::Line MemoryGpio::line(const std::string& name, unsigned offset) cons
     if (it == m_shared->chips.end())
         return {};
     auto l = it->second.line.find(offset);
-    return l == it->second.line.end() ? Line {} : l->second;
+    return l == it->second.line.end() ? Line{} : l->second;
 }
 
 GpioChipOpener MemoryGpio::opener()

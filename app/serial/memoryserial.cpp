@@ -107,7 +107,7 @@ private:
     OpenFailure m_failure;
 };
 
-}   // namespace
+} // namespace
 
 MemorySerialHub::MemorySerialHub() : m_shared(std::make_shared<Shared>()) {}
 
@@ -127,7 +127,7 @@ MemorySerialHub::Device MemorySerialHub::device(const QString& device) const
 {
     std::lock_guard lk(m_shared->mutex);
     auto it = m_shared->devices.find(device.toStdString());
-    return it == m_shared->devices.end() ? Device {} : it->second;
+    return it == m_shared->devices.end() ? Device{} : it->second;
 }
 
 bool MemorySerialHub::exists(const QString& device) const

@@ -18,16 +18,16 @@
 class MemorySerialHub {
 public:
     struct Device {
-        bool busy = false;        // in use by another program: open fails
-        bool denied = false;      // the user may not open it
-        bool unplugged = false;   // gone: an open port on it is lost, opens fail
-        std::string refused;      // opening is refused with this reason (a GPIO pin the chip lacks)
-        bool failWrites = false;  // line writes fail (the port still stores the level)
+        bool busy = false;       // in use by another program: open fails
+        bool denied = false;     // the user may not open it
+        bool unplugged = false;  // gone: an open port on it is lost, opens fail
+        std::string refused;     // opening is refused with this reason (a GPIO pin the chip lacks)
+        bool failWrites = false; // line writes fail (the port still stores the level)
         bool open = false;
         bool rts = false, dtr = false, brk = false;
         ModemInputs inputs;
         int opens = 0;
-        std::vector<std::string> writes;   // "RTS 1", "DTR 0"... in order, incl. the open's
+        std::vector<std::string> writes; // "RTS 1", "DTR 0"... in order, incl. the open's
     };
 
     MemorySerialHub();

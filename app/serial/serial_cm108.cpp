@@ -41,9 +41,9 @@ namespace {
 constexpr const char* kPrefix = "cm108:";
 
 struct Target {
-    std::string node;                 // the node to open
-    std::optional<cm108::Card> card;  // what sysfs says about it (none for a stand-in)
-    std::string missing;              // why nothing was found
+    std::string node;                // the node to open
+    std::optional<cm108::Card> card; // what sysfs says about it (none for a stand-in)
+    std::string missing;             // why nothing was found
 };
 
 Target findTarget(const std::string& device)
@@ -84,7 +84,7 @@ int openNode(const std::string& node, int& err, bool& socket)
         err = ENXIO;
         return -1;
     }
-    sockaddr_un addr {};
+    sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     if (node.size() >= sizeof addr.sun_path) {
         err = ENAMETOOLONG;
@@ -116,10 +116,10 @@ std::optional<cm108::Chip> chipOf(const PortOptions& options, const Target& t, i
         return cm108::chipByName(it->second);
     if (t.card)
         return cm108::chipForId(t.card->vid, t.card->pid);
-    hidraw_devinfo info {};
+    hidraw_devinfo info{};
     if (fd >= 0 && ::ioctl(fd, HIDIOCGRAWINFO, &info) == 0)
         return cm108::chipForId(static_cast<uint16_t>(info.vendor), static_cast<uint16_t>(info.product));
-    return cm108::chipByName("CM108");   // a stand-in: the common four pins
+    return cm108::chipByName("CM108"); // a stand-in: the common four pins
 }
 
 class Cm108Backend final : public SerialBackend {
@@ -205,7 +205,7 @@ public:
         // Whatever was queued, the chip is left with every output low.
         writeReport(m_fd, cm108::outputReport(m_map, m_chip, false, false, false));
         if (m_input >= 0)
-            ::close(m_input);   // also ends the grab
+            ::close(m_input); // also ends the grab
         ::close(m_fd);
         ::close(m_wake[0]);
         ::close(m_wake[1]);
@@ -231,10 +231,10 @@ public:
                 continue;
             }
             if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-                m_lost = true;   // EIO/ENODEV: unplugged; 0: the stand-in went away
+                m_lost = true; // EIO/ENODEV: unplugged; 0: the stand-in went away
             break;
         }
-        out = m_lost ? ModemInputs {} : cm108::decodeInputs(m_map, m_chip, m_in);
+        out = m_lost ? ModemInputs{} : cm108::decodeInputs(m_map, m_chip, m_in);
         return true;
     }
 
@@ -286,11 +286,12 @@ private:
         for (;;) {
             m_writeCv.wait(lk, [&] { return m_writerStop || !m_queue.empty(); });
             if (m_queue.empty())
-                return;   // stopped, all written
+                return; // stopped, all written
             const auto report = m_queue.front();
             m_queue.pop_front();
             lk.unlock();
-            if (!writeReport(m_fd, report) && (errno == ENODEV || errno == EPIPE || errno == ENOTCONN || errno == ECONNRESET))
+            if (!writeReport(m_fd, report) &&
+                (errno == ENODEV || errno == EPIPE || errno == ENOTCONN || errno == ECONNRESET))
                 m_lost = true;
             lk.lock();
         }
@@ -312,20 +313,21 @@ private:
         if (fd >= 0)
             ::close(fd);
         if (!cm108::udevRuleInstalled())
-            m_notice = std::string("the volume keys of this card reach the desktop (a squelch on VOLDN turns the volume "
-                                   "down): install the udev rule ") +
-                       cm108::kUdevRule;
+            m_notice =
+                std::string("the volume keys of this card reach the desktop (a squelch on VOLDN turns the volume "
+                            "down): install the udev rule ") +
+                cm108::kUdevRule;
     }
 
     PortOptions m_options;
     OpenFailure m_failure;
     std::string m_notice;
-    std::atomic<bool> m_lost {false};
+    std::atomic<bool> m_lost{false};
     cm108::Chip m_chip;
     cm108::Mapping m_map;
     cm108::InputState m_in;
-    std::mutex m_mutex;   // the input state
-    std::mutex m_writeMutex;   // the output levels and the queue of reports
+    std::mutex m_mutex;      // the input state
+    std::mutex m_writeMutex; // the output levels and the queue of reports
     std::condition_variable m_writeCv;
     std::deque<std::array<uint8_t, 5>> m_queue;
     bool m_writerStop = false;
@@ -336,7 +338,7 @@ private:
     bool m_rts = false, m_dtr = false, m_brk = false;
 };
 
-}   // namespace
+} // namespace
 
 std::unique_ptr<SerialBackend> makeCm108Backend()
 {

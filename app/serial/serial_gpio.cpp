@@ -33,7 +33,7 @@ std::string parseLines(const PortOptions& o, unsigned lineCount, const std::stri
     struct {
         const char* key;
         int* line;
-    } const keys[] = {{"rts", &m.rts}, {"dtr", &m.dtr}, {"break", &m.brk}, {"cts", &m.cts},
+    } const keys[] = {{"rts", &m.rts}, {"dtr", &m.dtr},   {"break", &m.brk}, {"cts", &m.cts},
                       {"dsr", &m.dsr}, {"ring", &m.ring}, {"dcd", &m.dcd}};
     std::vector<int> used;
     for (const auto& k : keys) {
@@ -44,7 +44,8 @@ std::string parseLines(const PortOptions& o, unsigned lineCount, const std::stri
         if (v.empty() || v == "none" || v == "-")
             continue;
         if (v.find_first_not_of("0123456789") != std::string::npos || v.size() > 6)
-            return std::string(k.key) + "=" + v + ": a line offset of " + chip + " (0.." + std::to_string(lineCount - 1) + ")";
+            return std::string(k.key) + "=" + v + ": a line offset of " + chip + " (0.." +
+                   std::to_string(lineCount - 1) + ")";
         const int n = std::stoi(v);
         if (n >= static_cast<int>(lineCount))
             return chip + " has no line " + v + " (lines 0.." + std::to_string(lineCount - 1) + ")";
@@ -165,7 +166,7 @@ public:
         in.dsr = level(m_map.dsr);
         in.ring = level(m_map.ring);
         in.dcd = level(m_map.dcd);
-        out = m_lost ? ModemInputs {} : in;
+        out = m_lost ? ModemInputs{} : in;
         return true;
     }
 
@@ -202,7 +203,7 @@ private:
     GpioChipOpener m_opener;
     PortOptions m_options;
     OpenFailure m_failure;
-    std::atomic<bool> m_lost {false};
+    std::atomic<bool> m_lost{false};
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_woken = false;
@@ -215,7 +216,7 @@ private:
 class LibgpiodChip final : public GpioChip {
 public:
     explicit LibgpiodChip(gpiod_chip* chip) : m_chip(chip) {}
-    ~LibgpiodChip() override { gpiod_chip_close(m_chip); }   // releases every line too
+    ~LibgpiodChip() override { gpiod_chip_close(m_chip); } // releases every line too
 
     unsigned lineCount() const override { return gpiod_chip_num_lines(m_chip); }
     bool requestOutput(unsigned offset, const std::string& consumer, int value) override
@@ -249,7 +250,7 @@ private:
 };
 #endif
 
-}   // namespace
+} // namespace
 
 GpioChipOpener libgpiodOpener()
 {
@@ -291,7 +292,8 @@ bool probeGpioDevice(const std::string& device)
     return std::filesystem::exists("/dev/" + name, ec);
 }
 
-bool unkeyGpio(const std::string& device, const PortOptions& options, const GpioChipOpener& opener, std::string& message)
+bool unkeyGpio(const std::string& device, const PortOptions& options, const GpioChipOpener& opener,
+               std::string& message)
 {
     const std::string name = device.substr(std::strlen(kPrefix));
     std::unique_ptr<GpioChip> chip = opener ? opener(name) : nullptr;

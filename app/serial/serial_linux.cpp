@@ -37,7 +37,7 @@ int watcherSignal()
         struct sigaction sa {};
         sa.sa_handler = [](int) {};
         sigemptyset(&sa.sa_mask);
-        sa.sa_flags = 0;   // no SA_RESTART: the ioctl must return EINTR
+        sa.sa_flags = 0; // no SA_RESTART: the ioctl must return EINTR
         sigaction(s, &sa, nullptr);
         return s;
     }();
@@ -67,7 +67,7 @@ public:
             ::close(fd);
             return false;
         }
-        termios tio {};
+        termios tio{};
         if (::tcgetattr(fd, &tio) != 0) {
             m_failure = {OpenFailure::Kind::Failed, device, {}, "not a serial port"};
             ::close(fd);
@@ -183,10 +183,7 @@ public:
     }
 
 private:
-    bool setBits(int bit, bool on)
-    {
-        return m_fd >= 0 && ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0;
-    }
+    bool setBits(int bit, bool on) { return m_fd >= 0 && ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0; }
 
     void drainInput()
     {
@@ -194,7 +191,7 @@ private:
             return;
         // A hung-up tty (adapter pulled out, the far side of a pseudo terminal closed)
         // reports POLLHUP, or POLLERR, and fails its reads with EIO.
-        pollfd p {m_fd, POLLIN, 0};
+        pollfd p{m_fd, POLLIN, 0};
         if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
             m_lost = true;
         char buf[512];
@@ -214,7 +211,7 @@ private:
             if (r != 0 && errno == EINTR)
                 continue;
             if (r != 0)
-                break;   // not supported by this driver, or the device went away
+                break; // not supported by this driver, or the device went away
             int bits = 0;
             ::ioctl(m_fd, TIOCMGET, &bits);
             bits &= kInputMask;
@@ -253,7 +250,7 @@ private:
         if (m_watchDone)
             m_watcher.join();
         else
-            m_watcher.detach();   // never seen; keeps the process from hanging on close
+            m_watcher.detach(); // never seen; keeps the process from hanging on close
     }
 
     int m_fd = -1;
@@ -280,7 +277,7 @@ bool sysfsSaysPresent(const std::string& name, bool& known)
         return false;
     known = true;
     if (!fs::exists(dir / "device", ec))
-        return false;   // virtual consoles and the like
+        return false; // virtual consoles and the like
     // 8250-style UARTs list every possible port; type 0 means no hardware behind it.
     std::ifstream type(dir / "type");
     int t = -1;
@@ -289,7 +286,7 @@ bool sysfsSaysPresent(const std::string& name, bool& known)
     return true;
 }
 
-}   // namespace
+} // namespace
 
 std::unique_ptr<SerialBackend> makeVirtualBackend();
 std::unique_ptr<SerialBackend> makeCm108Backend();

@@ -77,7 +77,7 @@ public:
         m_wakeRead = pipefd[0];
         m_wakeWrite = pipefd[1];
         m_path = path;
-        m_rts = m_dtr = true;   // raised on open
+        m_rts = m_dtr = true; // raised on open
         m_break = false;
         m_inputs = {};
         return true;
@@ -125,7 +125,9 @@ public:
                 if (m_peer >= 0)
                     fds[n++] = {m_peer, POLLIN, 0};
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                    .count();
             if (left <= 0)
                 return;
             const int r = ::poll(fds, n, static_cast<int>(left));
@@ -203,7 +205,7 @@ private:
             ::close(m_peer);
         m_peer = -1;
         m_buffer.clear();
-        m_inputs = {};   // cable pulled: every input reads low
+        m_inputs = {}; // cable pulled: every input reads low
     }
 
     bool readPeer()
@@ -218,7 +220,7 @@ private:
             return false;
         m_buffer.append(buf, static_cast<size_t>(r));
         if (m_buffer.size() > 4096 && m_buffer.find('\n') == std::string::npos)
-            m_buffer.clear();   // a peer that never ends a line
+            m_buffer.clear(); // a peer that never ends a line
         const ModemInputs before = m_inputs;
         size_t pos;
         while ((pos = m_buffer.find('\n')) != std::string::npos) {
@@ -270,7 +272,7 @@ private:
     ModemInputs m_inputs;
 };
 
-}   // namespace
+} // namespace
 
 std::unique_ptr<SerialBackend> makeVirtualBackend()
 {

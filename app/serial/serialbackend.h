@@ -15,7 +15,7 @@ struct ModemInputs {
     bool cts = false;
     bool dsr = false;
     bool ring = false;
-    bool dcd = false;   // receive-line-signal-detect (carrier detect)
+    bool dcd = false; // receive-line-signal-detect (carrier detect)
     bool operator==(const ModemInputs&) const = default;
 };
 
@@ -24,9 +24,9 @@ struct ModemInputs {
 struct OpenFailure {
     enum class Kind { None, Missing, Busy, NoPermission, Refused, Failed };
     Kind kind = Kind::None;
-    std::string node;     // the device node concerned (/dev/ttyUSB0, /dev/hidraw2)
-    std::string group;    // NoPermission: the group that owns the node ("" = root only)
-    std::string detail;   // Refused/Failed/Missing: what exactly (one line, English)
+    std::string node;   // the device node concerned (/dev/ttyUSB0, /dev/hidraw2)
+    std::string group;  // NoPermission: the group that owns the node ("" = root only)
+    std::string detail; // Refused/Failed/Missing: what exactly (one line, English)
 };
 
 // The keys of a port's comport.cfg section, lower case (pin mapping of GPIO devices).

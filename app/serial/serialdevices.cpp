@@ -19,10 +19,13 @@ QString readAttr(const QString& path)
 // "FTDI FT232R USB UART" from the USB device above a tty (sysfs), "" when unknown.
 QString ttyDescription(const QString& sysRoot, const QString& ttyName)
 {
-    QString dir = QFileInfo(sysRoot + QStringLiteral("/class/tty/") + ttyName + QStringLiteral("/device")).canonicalFilePath();
+    QString dir =
+        QFileInfo(sysRoot + QStringLiteral("/class/tty/") + ttyName + QStringLiteral("/device")).canonicalFilePath();
     for (int up = 0; up < 4 && !dir.isEmpty(); ++up) {
         if (QFileInfo::exists(dir + QStringLiteral("/idVendor"))) {
-            const QString text = (readAttr(dir + QStringLiteral("/manufacturer")) + QLatin1Char(' ') + readAttr(dir + QStringLiteral("/product"))).trimmed();
+            const QString text = (readAttr(dir + QStringLiteral("/manufacturer")) + QLatin1Char(' ') +
+                                  readAttr(dir + QStringLiteral("/product")))
+                                     .trimmed();
             return text;
         }
         dir = QFileInfo(dir).path();
@@ -48,10 +51,10 @@ bool ttyPresent(const QString& sysRoot, const QString& name)
         return false;
     bool ok = false;
     const int type = readAttr(dir + QStringLiteral("/type")).toInt(&ok);
-    return !ok || type != 0;   // 8250 ports without hardware behind them have type 0
+    return !ok || type != 0; // 8250 ports without hardware behind them have type 0
 }
 
-}   // namespace
+} // namespace
 
 QList<SystemDevice> listSystemDevices(const QString& devRoot, const QString& sysRoot)
 {
@@ -68,7 +71,8 @@ QList<SystemDevice> listSystemDevices(const QString& devRoot, const QString& sys
             QString desc = ttyDescription(sysRoot, tty);
             if (desc.isEmpty() && QLatin1String(kind) == QLatin1String("by-id"))
                 desc = descriptionFromById(link.fileName());
-            out.append({link.absoluteFilePath(), node, desc.isEmpty() ? tty : desc + QStringLiteral(" (") + tty + QLatin1Char(')')});
+            out.append({link.absoluteFilePath(), node,
+                        desc.isEmpty() ? tty : desc + QStringLiteral(" (") + tty + QLatin1Char(')')});
         }
     }
     const QDir dev(devRoot);
@@ -88,11 +92,14 @@ QList<SystemDevice> listSystemDevices(const QString& devRoot, const QString& sys
         QString desc = QString::fromStdString(c.name);
         if (!c.cardId.empty())
             desc += QStringLiteral(" (card ") + QString::fromStdString(c.cardId) + QLatin1Char(')');
-        out.append({QStringLiteral("cm108:") + QString::fromStdString(c.usbPath), devRoot + QStringLiteral("/") + QString::fromStdString(c.hidraw), desc});
+        out.append({QStringLiteral("cm108:") + QString::fromStdString(c.usbPath),
+                    devRoot + QStringLiteral("/") + QString::fromStdString(c.hidraw), desc});
     }
     for (const QString& chip : dev.entryList({QStringLiteral("gpiochip*")}, QDir::System | QDir::Files, QDir::Name)) {
-        const QString label = readAttr(sysRoot + QStringLiteral("/bus/gpio/devices/") + chip + QStringLiteral("/label"));
-        out.append({QStringLiteral("gpio:") + chip, dev.filePath(chip), label.isEmpty() ? QStringLiteral("GPIO") : label});
+        const QString label =
+            readAttr(sysRoot + QStringLiteral("/bus/gpio/devices/") + chip + QStringLiteral("/label"));
+        out.append(
+            {QStringLiteral("gpio:") + chip, dev.filePath(chip), label.isEmpty() ? QStringLiteral("GPIO") : label});
     }
     return out;
 }

@@ -7,9 +7,9 @@
 #include <QString>
 
 struct SystemDevice {
-    QString device;        // the text for the `device` key: a stable link when one exists
-    QString node;          // the node it leads to now (/dev/ttyUSB0)
-    QString description;   // "FTDI FT232R USB UART", "C-Media USB Audio Device (card RadioA)"
+    QString device;      // the text for the `device` key: a stable link when one exists
+    QString node;        // the node it leads to now (/dev/ttyUSB0)
+    QString description; // "FTDI FT232R USB UART", "C-Media USB Audio Device (card RadioA)"
 };
 
 // In this order: stable by-id names, by-path names (for nodes without a by-id name), plain

@@ -1,7 +1,6 @@
 #include "app/serial/serialport.h"
 
-SerialPort::SerialPort(BackendFactory factory)
-    : m_factory(std::move(factory))
+SerialPort::SerialPort(BackendFactory factory) : m_factory(std::move(factory))
 {
     m_worker = std::thread([this] { workerLoop(); });
 }

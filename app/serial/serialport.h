@@ -25,7 +25,7 @@ public:
     using BackendFactory = std::function<std::unique_ptr<SerialBackend>(const QString& device)>;
 
     explicit SerialPort(BackendFactory factory);
-    ~SerialPort();   // closes (lines drop) and stops the worker
+    ~SerialPort(); // closes (lines drop) and stops the worker
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 

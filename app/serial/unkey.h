@@ -14,8 +14,8 @@
 struct UnkeyResult {
     int port = 0;
     std::string device;
-    bool ok = false;       // the idle report was sent / the lines were driven low
-    bool missing = false;  // the device is not there (nothing can be keyed on it)
+    bool ok = false;      // the idle report was sent / the lines were driven low
+    bool missing = false; // the device is not there (nothing can be keyed on it)
     std::string message;
 };
 

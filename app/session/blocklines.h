@@ -23,5 +23,5 @@ public:
 private:
     QByteArray m_pending;
     qsizetype m_maxLine;
-    bool m_skipping = false;   // inside an over-long line, up to its end
+    bool m_skipping = false; // inside an over-long line, up to its end
 };

@@ -5,18 +5,18 @@
 #include "app/session/gatewayendpoint.h"
 
 enum class ChildKind {
-    Gateway,          // a gateway window
-    GatewaySetup,     // gateway setup
-    GatewayList,      // gateway list
-    SupportForm,      // support form
-    StartWindow,      // start window
-    WindowList,       // window list
-    AppSetup,         // application setup
-    RogerBeepEditor,  // roger beep editor
-    RemoteUsers,      // remote user register
-    ComPortEditor,    // COM port editor
-    ComStatus,        // COM status window
-    LinkMonitor,      // link monitor ("DEBUG")
+    Gateway,         // a gateway window
+    GatewaySetup,    // gateway setup
+    GatewayList,     // gateway list
+    SupportForm,     // support form
+    StartWindow,     // start window
+    WindowList,      // window list
+    AppSetup,        // application setup
+    RogerBeepEditor, // roger beep editor
+    RemoteUsers,     // remote user register
+    ComPortEditor,   // COM port editor
+    ComStatus,       // COM status window
+    LinkMonitor,     // link monitor ("DEBUG")
 };
 
 class ChildWindow {

@@ -18,13 +18,13 @@ public:
 class GatewayEndpoint {
 public:
     virtual ~GatewayEndpoint() = default;
-    virtual int TS3_scHandlerID() const = 0;   // 0 = no server connection
-    virtual QString gateUID() const = 0;       // braced GUID, 38 characters
+    virtual int TS3_scHandlerID() const = 0; // 0 = no server connection
+    virtual QString gateUID() const = 0;     // braced GUID, 38 characters
     virtual bool TS3_IstConnected() const = 0;
-    virtual QString windowTitle() const = 0;   // for the link monitor's drop-down
+    virtual QString windowTitle() const = 0; // for the link monitor's drop-down
 
     virtual void ResetGateway() = 0;
-    virtual void StarteGateway(int n) = 0;     // waits 5*n s, then asks for its connection
+    virtual void StarteGateway(int n) = 0; // waits 5*n s, then asks for its connection
     virtual void TS3_Disconnect() = 0;
     // One routed line: command word and its items (values still escaped).
     virtual void ParseIncomingTS3Data(const QString& command, const SettingsList& items) = 0;

@@ -9,7 +9,7 @@ constexpr int kDefaultPort = 26001;
 constexpr int kReconnectDelay = 10;
 constexpr int kRefusalDelay = 2;
 constexpr int kErrorShowSeconds = 60;
-constexpr int kMaxLostPings = 7;   // the eighth unanswered ping drops the session
+constexpr int kMaxLostPings = 7; // the eighth unanswered ping drops the session
 
 QString afterFirstBlank(const QString& line)
 {
@@ -19,13 +19,9 @@ QString afterFirstBlank(const QString& line)
 } // namespace
 
 LinkSession::LinkSession(Deps deps)
-    : m_transport(deps.transport)
-    , m_gateways(deps.gateways)
-    , m_view(deps.view)
-    , m_clock(deps.clock ? deps.clock : &SystemClock::instance())
-    , m_settings(deps.settings)
-    , m_text(std::move(deps.text))
-    , m_appLang(deps.appLang)
+    : m_transport(deps.transport), m_gateways(deps.gateways), m_view(deps.view),
+      m_clock(deps.clock ? deps.clock : &SystemClock::instance()), m_settings(deps.settings),
+      m_text(std::move(deps.text)), m_appLang(deps.appLang)
 {
     Q_ASSERT(m_transport && m_view);
 }
@@ -38,8 +34,8 @@ QString LinkSession::text(const char* id) const
 
 int LinkSession::linkPort() const
 {
-    const int port = m_settings ? StrToIntDef(m_settings->value(QStringLiteral("LINK_PORT")), kDefaultPort)
-                                : kDefaultPort;
+    const int port =
+        m_settings ? StrToIntDef(m_settings->value(QStringLiteral("LINK_PORT")), kDefaultPort) : kDefaultPort;
     return (port > 0 && port <= 65535) ? port : kDefaultPort;
 }
 
@@ -80,7 +76,7 @@ void LinkSession::secondTick()
     }
 
     if (m_conDelay == 0) {
-        dropConnection(false);   // a half-open connection
+        dropConnection(false); // a half-open connection
         m_conDelay = -1;
         QString error;
         if (m_transport->connectTo(kHost, quint16(linkPort()), kConnectTimeoutMs, &error)) {
@@ -91,8 +87,8 @@ void LinkSession::secondTick()
         }
     } else if (m_conDelay > 0) {
         --m_conDelay;
-        m_view->setLinkStatus(QStringLiteral("[TCP] -> ") + text("0021") + QStringLiteral(" [")
-                              + QString::number(m_conDelay) + QLatin1Char(']'));
+        m_view->setLinkStatus(QStringLiteral("[TCP] -> ") + text("0021") + QStringLiteral(" [") +
+                              QString::number(m_conDelay) + QLatin1Char(']'));
     }
 }
 
@@ -101,8 +97,8 @@ void LinkSession::pingTick()
     if (!m_pingEnabled || !m_clientConkt)
         return;
     const qint64 t = m_clock->nowMs();
-    SendToTS3(QStringLiteral("PING"),
-              QStringLiteral("timestamp=") + QString::number(t) + QStringLiteral(" err=") + QString::number(m_piPoErrors));
+    SendToTS3(QStringLiteral("PING"), QStringLiteral("timestamp=") + QString::number(t) + QStringLiteral(" err=") +
+                                          QString::number(m_piPoErrors));
     m_lastPing = t;
     ++m_piPoErrors;
     if (m_piPoErrors > kMaxLostPings)
@@ -189,7 +185,8 @@ void LinkSession::disconnectAllGateways()
 void LinkSession::applicationError(const QString& message)
 {
     m_errDelay = kErrorShowSeconds;
-    m_view->setErrorStatus(m_clock->now().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" [ERROR] -> ") + message);
+    m_view->setErrorStatus(m_clock->now().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" [ERROR] -> ") +
+                           message);
     if (message.startsWith(QLatin1String("Socket Error")))
         dropConnection(false);
 }
@@ -203,7 +200,7 @@ void LinkSession::handleLines(const QStringList& lines)
             handleLine(line);
         } catch (const SessionError& e) {
             applicationError(QString::fromUtf8(e.what()));
-            return;   // the rest of the block is dropped
+            return; // the rest of the block is dropped
         } catch (const std::exception& e) {
             applicationError(QStringLiteral("E006 ") + QString::fromUtf8(e.what()));
             return;
@@ -291,7 +288,8 @@ void LinkSession::handlePong(const SettingsList& items)
     const qint64 roundTrip = m_clock->nowMs() - stamp;
     if (roundTrip >= 0 && roundTrip < 9999)
         m_view->setPingStatus(QString::number(roundTrip) + QStringLiteral(" ms"));
-    SendToTS3(QStringLiteral("PQNG"), QStringLiteral("timestamp=") + raw + QStringLiteral(" err=") + QString::number(m_piPoErrors));
+    SendToTS3(QStringLiteral("PQNG"),
+              QStringLiteral("timestamp=") + raw + QStringLiteral(" err=") + QString::number(m_piPoErrors));
     m_lastPong = stamp;
     m_piPoErrors = 0;
 }
@@ -300,19 +298,21 @@ bool LinkSession::handleWhoami(const SettingsList& items)
 {
     const QString gateApi = unescape(items.value(QStringLiteral("gateAPI")));
     if (StrToIntDef(gateApi, 0) == 1) {
-        m_view->showBalloon(text("0008"),
-                            QStringLiteral("TS3-Client: ") + unescape(items.value(QStringLiteral("libVersion")))
-                                + QLatin1Char('\r') + QStringLiteral("Plugin-API: ") + unescape(items.value(QStringLiteral("API")))
-                                + QStringLiteral("  /  Link-API: ") + gateApi);
+        m_view->showBalloon(text("0008"), QStringLiteral("TS3-Client: ") +
+                                              unescape(items.value(QStringLiteral("libVersion"))) + QLatin1Char('\r') +
+                                              QStringLiteral("Plugin-API: ") +
+                                              unescape(items.value(QStringLiteral("API"))) +
+                                              QStringLiteral("  /  Link-API: ") + gateApi);
         SendToTS3(QStringLiteral("GETPROFILES"), QString());
         SendToTS3(QStringLiteral("STARTING"), QString());
         SendToTS3(QStringLiteral("GETAPPPATH"), QString());
         SendToTS3(QStringLiteral("SETCONFIG"), QStringLiteral("lang=") + m_appLang);
         return true;
     }
-    m_view->showMessage(SessionView::MessageKind::Error,
-                        text("0069") + QStringLiteral("\r\r") + text("0070") + QStringLiteral("\r\r") + text("0071")
-                            + QStringLiteral(": ") + gateApi + QStringLiteral(" => ") + text("0072") + QStringLiteral(": 1"));
+    m_view->showMessage(SessionView::MessageKind::Error, text("0069") + QStringLiteral("\r\r") + text("0070") +
+                                                             QStringLiteral("\r\r") + text("0071") +
+                                                             QStringLiteral(": ") + gateApi + QStringLiteral(" => ") +
+                                                             text("0072") + QStringLiteral(": 1"));
     dropConnection(true);
     m_view->setLinkStatus(text("0070"));
     return false;

@@ -33,15 +33,15 @@ public:
         GatewayDirectory* gateways = nullptr;
         SessionView* view = nullptr;
         const Clock* clock = nullptr;
-        const SettingsList* settings = nullptr;   // LINK_PORT
-        TextLookup text;                          // text table in the current language
+        const SettingsList* settings = nullptr; // LINK_PORT
+        TextLookup text;                        // text table in the current language
         QString appLang = QStringLiteral("de_DE");
     };
     explicit LinkSession(Deps deps);
 
     // --- ticks ---------------------------------------------------------------------
-    void secondTick();   // connection step and error panel countdown
-    void pingTick();     // PING while the link is up; drops it after 8 lost pings
+    void secondTick(); // connection step and error panel countdown
+    void pingTick();   // PING while the link is up; drops it after 8 lost pings
     // No more connection attempts (quitting). close() then ends the session.
     void stop() { m_stopped = true; }
     // Ends the session with notice to the peer.
@@ -89,9 +89,9 @@ public:
     int linkPort() const;
     // Tallies for the status page and the metrics, since the program started.
     struct Tally {
-        quint64 linesIn = 0;    // lines received from the plugin
-        quint64 linesOut = 0;   // commands written to it
-        quint64 connects = 0;   // sessions that came up
+        quint64 linesIn = 0;  // lines received from the plugin
+        quint64 linesOut = 0; // commands written to it
+        quint64 connects = 0; // sessions that came up
     };
     const Tally& tally() const { return m_tally; }
 
@@ -115,7 +115,7 @@ public:
 private:
     void handleLines(const QStringList& lines);
     void handleLine(const QString& line);
-    bool handleSessionLine(const QString& line);   // true: consumed
+    bool handleSessionLine(const QString& line); // true: consumed
     void handlePong(const SettingsList& items);
     bool handleWhoami(const SettingsList& items);
     void handleStarting();
@@ -147,7 +147,7 @@ private:
     int m_piPoErrors = 0;
     int m_errDelay = -1;
     bool m_clientConkt = false;
-    bool m_linkUp = false;        // onConnected seen, disconnection not yet handled
+    bool m_linkUp = false; // onConnected seen, disconnection not yet handled
     bool m_pingEnabled = false;
     bool m_blinkRed = false;
     bool m_stopped = false;

@@ -1,7 +1,6 @@
 #include "app/session/tcplinktransport.h"
 
-TcpLinkTransport::TcpLinkTransport(QObject* parent)
-    : QObject(parent)
+TcpLinkTransport::TcpLinkTransport(QObject* parent) : QObject(parent)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
         const QByteArray block = m_socket.readAll();

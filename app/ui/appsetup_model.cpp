@@ -38,8 +38,8 @@ QString withSeparator(QString folder)
 // "..", nothing hidden.
 bool safeComponent(const QString& name)
 {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-           && !name.startsWith(QLatin1Char('.')) && !name.contains(QChar(0));
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+           !name.startsWith(QLatin1Char('.')) && !name.contains(QChar(0));
 }
 
 } // namespace
@@ -58,7 +58,10 @@ int AppSetupModel::portNumber(const QString& text)
     return port >= 1 && port <= 65535 ? port : -1;
 }
 
-QString AppSetupModel::linkPort() const { return m_s.value(kLinkPort); }
+QString AppSetupModel::linkPort() const
+{
+    return m_s.value(kLinkPort);
+}
 
 bool AppSetupModel::setLinkPort(const QString& text)
 {
@@ -69,8 +72,14 @@ bool AppSetupModel::setLinkPort(const QString& text)
     return true;
 }
 
-QString AppSetupModel::linkExe() const { return m_s.value(kLinkExe); }
-void AppSetupModel::setLinkExe(const QString& path) { m_s.setValue(kLinkExe, path); }
+QString AppSetupModel::linkExe() const
+{
+    return m_s.value(kLinkExe);
+}
+void AppSetupModel::setLinkExe(const QString& path)
+{
+    m_s.setValue(kLinkExe, path);
+}
 
 StartOption AppSetupModel::startOption() const
 {
@@ -87,10 +96,22 @@ void AppSetupModel::setStartOption(StartOption option)
     m_s.setValue(kMinWin, boolText(option == StartOption::Minimized));
 }
 
-bool AppSetupModel::endClient() const { return m_s.boolValue(kLinkExit); }
-void AppSetupModel::setEndClient(bool on) { m_s.setValue(kLinkExit, boolText(on)); }
-bool AppSetupModel::exitQuestion() const { return m_s.boolValue(kExitDlg); }
-void AppSetupModel::setExitQuestion(bool on) { m_s.setValue(kExitDlg, boolText(on)); }
+bool AppSetupModel::endClient() const
+{
+    return m_s.boolValue(kLinkExit);
+}
+void AppSetupModel::setEndClient(bool on)
+{
+    m_s.setValue(kLinkExit, boolText(on));
+}
+bool AppSetupModel::exitQuestion() const
+{
+    return m_s.boolValue(kExitDlg);
+}
+void AppSetupModel::setExitQuestion(bool on)
+{
+    m_s.setValue(kExitDlg, boolText(on));
+}
 
 int AppSetupModel::languageIndex() const
 {
@@ -109,9 +130,18 @@ void AppSetupModel::setLanguage(int index)
         m_s.setValue(kLang, items[index].code);
 }
 
-bool AppSetupModel::httpActive() const { return m_s.boolValue(kHttpActive); }
-void AppSetupModel::setHttpActive(bool on) { m_s.setValue(kHttpActive, boolText(on)); }
-QString AppSetupModel::httpPort() const { return m_s.value(kHttpPort); }
+bool AppSetupModel::httpActive() const
+{
+    return m_s.boolValue(kHttpActive);
+}
+void AppSetupModel::setHttpActive(bool on)
+{
+    m_s.setValue(kHttpActive, boolText(on));
+}
+QString AppSetupModel::httpPort() const
+{
+    return m_s.value(kHttpPort);
+}
 
 bool AppSetupModel::setHttpPort(const QString& text)
 {
@@ -122,10 +152,22 @@ bool AppSetupModel::setHttpPort(const QString& text)
     return true;
 }
 
-QString AppSetupModel::allowedHosts() const { return m_s.value(kHttpHosts); }
-void AppSetupModel::setAllowedHosts(const QString& text) { m_s.setValue(kHttpHosts, text.trimmed()); }
-QString AppSetupModel::directoryUrl() const { return m_s.value(kDirectoryUrl); }
-void AppSetupModel::setDirectoryUrl(const QString& text) { m_s.setValue(kDirectoryUrl, text.trimmed()); }
+QString AppSetupModel::allowedHosts() const
+{
+    return m_s.value(kHttpHosts);
+}
+void AppSetupModel::setAllowedHosts(const QString& text)
+{
+    m_s.setValue(kHttpHosts, text.trimmed());
+}
+QString AppSetupModel::directoryUrl() const
+{
+    return m_s.value(kDirectoryUrl);
+}
+void AppSetupModel::setDirectoryUrl(const QString& text)
+{
+    m_s.setValue(kDirectoryUrl, text.trimmed());
+}
 
 QString AppSetupModel::pluginFolder() const
 {
@@ -261,7 +303,7 @@ UpdateCheck CheckForPluginUpdates(PluginUpdateService& service, const QString& p
         if (QFileInfo::exists(target) && FileMd5(target) != md5)
             QFile::remove(target);
         if (QFileInfo(folder).isDir() && QFileInfo::exists(target))
-            continue;   // present and intact
+            continue; // present and intact
         if (!QDir().mkpath(folder)) {
             ++r.failed;
             continue;

@@ -37,9 +37,9 @@ public:
     // Maximized when appMAXWin is true, else minimized when appMINWin is true.
     StartOption startOption() const;
     void setStartOption(StartOption option);
-    bool endClient() const;            // LINK_EXIT
+    bool endClient() const; // LINK_EXIT
     void setEndClient(bool on);
-    bool exitQuestion() const;         // appExitDlg
+    bool exitQuestion() const; // appExitDlg
     void setExitQuestion(bool on);
 
     // --- language --------------------------------------------------------------------
@@ -81,12 +81,12 @@ private:
 // --- plugin versions ------------------------------------------------------------------
 
 struct PluginVersion {
-    QString version;    // the list's caption
-    QString file;       // full path of the plugin file
+    QString version; // the list's caption
+    QString file;    // full path of the plugin file
     QDateTime modified;
     qint64 size = 0;
-    QString dateText() const;   // "d.mm.yyyy"
-    QString sizeText() const;   // "1024 Bytes", "1 KB"
+    QString dateText() const; // "d.mm.yyyy"
+    QString sizeText() const; // "1024 Bytes", "1 KB"
 };
 // "n Bytes" up to 1024 bytes, above that n div 1024 with "KB".
 QString PluginSizeText(qint64 bytes);
@@ -97,10 +97,10 @@ QList<PluginVersion> ListPluginVersions(const QString& pluginDir, const QString&
 // --- fetching new versions ------------------------------------------------------------
 
 struct PluginListEntry {
-    QString ident;   // version text, names the version folder
+    QString ident; // version text, names the version folder
     QString md5;
-    QString sha1;    // read, not used
-    QString file;    // the file name the service gives
+    QString sha1; // read, not used
+    QString file; // the file name the service gives
 };
 
 // The maker's directory service as the plugin page uses it.
@@ -118,7 +118,7 @@ std::unique_ptr<PluginUpdateService> MakeUnavailableUpdateService();
 
 struct UpdateCheck {
     bool requestFailed = false;
-    QString error;          // why the list could not be fetched
+    QString error; // why the list could not be fetched
     int downloaded = 0;
     int failed = 0;
     // The message boxes the user is shown afterwards, in order.

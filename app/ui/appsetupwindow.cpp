@@ -55,7 +55,8 @@ bool AppSetupModelPort(const QString& text)
 QLineEdit* portEdit(int maxDigits, QWidget* parent)
 {
     auto* e = new QLineEdit(parent);
-    e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(maxDigits)), e));
+    e->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(maxDigits)), e));
     e->setMaxLength(maxDigits);
     e->setFixedWidth(80);
     return e;
@@ -328,8 +329,8 @@ void AppSetupWindow::installVersion(int row)
     const QString question =
         version.version + QLatin1Char('\r') + tx("0049") + QStringLiteral("\r\r") + QDir::toNativeSeparators(folder);
     const bool yes = m_deps.ask ? m_deps.ask(question)
-                                : QMessageBox::question(this, tx("0015"), messageText(question), QMessageBox::Yes | QMessageBox::No)
-                                      == QMessageBox::Yes;
+                                : QMessageBox::question(this, tx("0015"), messageText(question),
+                                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     if (!yes)
         return;
     m_model->setPluginFolder(folder);
@@ -432,7 +433,7 @@ public:
             return false;
         }
         out.clear();
-        if (r.list) {   // an answer without a plugin list counts as an empty list
+        if (r.list) { // an answer without a plugin list counts as an empty list
             for (const PluginVersion& v : *r.list)
                 out.append({v.ident, v.md5, v.sha1, v.file});
         }
@@ -445,8 +446,9 @@ public:
         items.setValue(QStringLiteral("appUID"), m_appUid);
         items.setValue(QStringLiteral("plugVERS"), e.ident);
         items.setValue(QStringLiteral("plugFILE"), e.file);
-        const DownloadReply r = m_client.DownloadVonWavenest(QStringLiteral("download.php"), target, e.md5,
-                                                             DirectoryClient::actionParams(QStringLiteral("DOWNLOAD"), items));
+        const DownloadReply r =
+            m_client.DownloadVonWavenest(QStringLiteral("download.php"), target, e.md5,
+                                         DirectoryClient::actionParams(QStringLiteral("DOWNLOAD"), items));
         if (!r.ok && error)
             *error = r.error.isEmpty() ? QStringLiteral("the file did not arrive intact") : r.error;
         return r.ok;
@@ -459,7 +461,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<appsetup::PluginUpdateService> MakeDirectoryPluginService(DirectoryClient* client, const QString& appUid)
+std::unique_ptr<appsetup::PluginUpdateService> MakeDirectoryPluginService(DirectoryClient* client,
+                                                                          const QString& appUid)
 {
     if (!client)
         return appsetup::MakeUnavailableUpdateService();
@@ -475,7 +478,8 @@ AppSetupWindow* CreateAppSetupWindow(MainWindow& main)
     d.save = [&main] { return main.ConfigSpeichern(); };
     d.reportError = [&main](const QString& text) { main.applicationError(text); };
     d.service = [&main] {
-        return MakeDirectoryPluginService(DirectoryClient::shared(), main.globalConfig().value(QStringLiteral("appUID")));
+        return MakeDirectoryPluginService(DirectoryClient::shared(),
+                                          main.globalConfig().value(QStringLiteral("appUID")));
     };
     d.directoryConfigured = [] {
         const DirectoryClient* client = DirectoryClient::shared();

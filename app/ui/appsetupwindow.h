@@ -33,16 +33,16 @@ public:
         SettingsList* settings = nullptr;
         QString pluginDir;          // ts3plugin/ of the base folder
         QString bundledPlugin;      // the plugin file beside the program ("" = none)
-        std::function<bool()> save;                                       // ConfigSpeichern
-        std::function<std::unique_ptr<appsetup::PluginUpdateService>()> service;   // empty: unavailable
+        std::function<bool()> save; // ConfigSpeichern
+        std::function<std::unique_ptr<appsetup::PluginUpdateService>()> service; // empty: unavailable
         // Dialogs; empty ones are message boxes and file dialogs over the window.
-        std::function<QString(const QString& start)> chooseFolder;        // "" = cancelled
-        std::function<QString(const QString& start)> chooseFile;          // "" = cancelled
+        std::function<QString(const QString& start)> chooseFolder; // "" = cancelled
+        std::function<QString(const QString& start)> chooseFile;   // "" = cancelled
         std::function<bool(const QString& question)> ask;
         std::function<void(bool error, const QString& text)> message;
         // Errors of the directory service also go to the application's error hook.
         std::function<void(const QString& text)> reportError;
-        std::function<bool(const QString&)> inUse;                          // empty: IsFileInUse
+        std::function<bool(const QString&)> inUse; // empty: IsFileInUse
         // Whether the directory service has an address (empty: assumed so, the service
         // factory decides), and where a new address from the plugin page goes.
         std::function<bool()> directoryConfigured;
@@ -92,7 +92,7 @@ private:
     QWidget* buildPlugin();
     QWidget* buildProgram();
     void showMessage(bool error, const QString& text);
-    bool saveSettings();   // false (reported) when main.cfg could not be written
+    bool saveSettings(); // false (reported) when main.cfg could not be written
     void markPort(QLineEdit* edit, bool valid);
     bool directoryConfigured() const;
     void updateDirectoryState();
@@ -121,7 +121,8 @@ private:
 // The plugin list and downloads through the directory client: "ts3plugin.php" with action
 // SHOW-NEW and "download.php" with action DOWNLOAD, plugVERS and plugFILE, each with the
 // installation's appUID. Without a client every request fails.
-std::unique_ptr<appsetup::PluginUpdateService> MakeDirectoryPluginService(DirectoryClient* client, const QString& appUid);
+std::unique_ptr<appsetup::PluginUpdateService> MakeDirectoryPluginService(DirectoryClient* client,
+                                                                          const QString& appUid);
 
 // The window for the main window's child factory.
 AppSetupWindow* CreateAppSetupWindow(MainWindow& main);

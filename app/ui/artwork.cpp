@@ -177,6 +177,6 @@ void LogoMdiArea::paintEvent(QPaintEvent* event)
     f.setBold(true);
     p.setFont(f);
     p.setPen(Qt::white);
-    p.drawText(QRectF(area.left(), mark.bottom() + size * 0.05, area.width(), size * 0.4), Qt::AlignHCenter | Qt::AlignTop,
-               GetGeneralText(QStringLiteral("NAME")));
+    p.drawText(QRectF(area.left(), mark.bottom() + size * 0.05, area.width(), size * 0.4),
+               Qt::AlignHCenter | Qt::AlignTop, GetGeneralText(QStringLiteral("NAME")));
 }

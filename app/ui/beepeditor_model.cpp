@@ -165,8 +165,8 @@ BeepEditorModel::SaveResult BeepEditorModel::save()
     }
     // A section needs a name, and one that survives being written as "[name]".
     const QString name = m_name.trimmed();
-    if (name.isEmpty() || name.contains(QLatin1Char(']')) || name.contains(QLatin1Char('\r'))
-        || name.contains(QLatin1Char('\n')) || name.startsWith(QLatin1Char(';'))) {
+    if (name.isEmpty() || name.contains(QLatin1Char(']')) || name.contains(QLatin1Char('\r')) ||
+        name.contains(QLatin1Char('\n')) || name.startsWith(QLatin1Char(';'))) {
         askError(QStringLiteral("0468"));
         return SaveResult::InvalidName;
     }
@@ -241,7 +241,8 @@ bool BeepEditorModel::previewArrays(BeepPreviewArrays& out) const
     if (!inRange(f1, kMinFrequency, kMaxFrequency) || !inRange(d1, 0, kMaxDuration))
         return false;
     auto toneValid = [](int freq, int dur, int pause) {
-        return inRange(freq, kMinFrequency, kMaxFrequency) && inRange(dur, 0, kMaxDuration) && inRange(pause, 0, kMaxDuration);
+        return inRange(freq, kMinFrequency, kMaxFrequency) && inRange(dur, 0, kMaxDuration) &&
+               inRange(pause, 0, kMaxDuration);
     };
     out = BeepPreviewArrays();
     auto put = [&out](int i, int freq, int dur) {

@@ -46,17 +46,17 @@ class BeepEditorModel {
 public:
     static constexpr int kMinFrequency = 100;
     static constexpr int kMaxFrequency = 20000;
-    static constexpr int kMaxDuration = 2000;   // ms, also the longest pause
+    static constexpr int kMaxDuration = 2000; // ms, also the longest pause
     static constexpr int kMaxNameLength = 25;
     static constexpr int kPreviewVolume = 80;
     static constexpr int kPreviewRollMs = 100;
 
     struct Deps {
-        QString cfgFile;                                  // rogerbeep.cfg
-        QString tempFolder;                               // ends with "/"
-        SettingsList* settings = nullptr;                 // AUDIO_PREV_DEV lives here
-        std::function<QStringList()> outputDevices;       // names in device order
-        std::function<std::unique_ptr<BeepPreviewPlayer>()> makePlayer;   // empty: sound card
+        QString cfgFile;                                                // rogerbeep.cfg
+        QString tempFolder;                                             // ends with "/"
+        SettingsList* settings = nullptr;                               // AUDIO_PREV_DEV lives here
+        std::function<QStringList()> outputDevices;                     // names in device order
+        std::function<std::unique_ptr<BeepPreviewPlayer>()> makePlayer; // empty: sound card
         // Yes/No question; empty answers Yes.
         std::function<bool(const QString& question)> ask;
         // Error message box.

@@ -34,7 +34,8 @@ QString groupTitle(const char* id)
 QLineEdit* digitEdit(int maxDigits, QWidget* parent)
 {
     auto* e = new QLineEdit(parent);
-    e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(maxDigits)), e));
+    e->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(maxDigits)), e));
     e->setMaxLength(maxDigits);
     e->setAlignment(Qt::AlignRight);
     e->setFixedWidth(70);
@@ -52,7 +53,8 @@ BeepEditorWindow::BeepEditorWindow(BeepEditorModel::Deps deps, QWidget* parent) 
 {
     if (!deps.ask) {
         deps.ask = [this](const QString& q) {
-            return QMessageBox::question(this, tx("0451"), messageText(q), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+            return QMessageBox::question(this, tx("0451"), messageText(q), QMessageBox::Yes | QMessageBox::No) ==
+                   QMessageBox::Yes;
         };
     }
     if (!deps.showError) {
@@ -199,7 +201,8 @@ void BeepEditorWindow::showModel()
     m_name->setText(m_model->name());
     m_name->setReadOnly(m_model->nameReadOnly());
     // A read-only field looks like one: the name of a stored design cannot be changed.
-    m_name->setStyleSheet(m_model->nameReadOnly() ? QStringLiteral("QLineEdit { background: palette(window); }") : QString());
+    m_name->setStyleSheet(m_model->nameReadOnly() ? QStringLiteral("QLineEdit { background: palette(window); }")
+                                                  : QString());
     m_delete->setEnabled(m_model->deleteEnabled());
     m_b3->setEnabled(m_model->tone3CheckEnabled());
     for (QLineEdit* e : {m_freq[1], m_dur[1], m_pause[1]})
@@ -300,7 +303,7 @@ BeepEditorWindow* CreateBeepEditorWindow(MainWindow& main)
 
 void RegisterBeepEditorWindow(MainWindow& main)
 {
-    main.setChildFactory(ChildKind::RogerBeepEditor, [](MainWindow& m, const QString&, const SettingsList&) -> QWidget* {
-        return CreateBeepEditorWindow(m);
-    });
+    main.setChildFactory(
+        ChildKind::RogerBeepEditor,
+        [](MainWindow& m, const QString&, const SettingsList&) -> QWidget* { return CreateBeepEditorWindow(m); });
 }

@@ -53,8 +53,8 @@ protected:
 private:
     void build();
     void fillList();
-    void showModel();     // fields and enabling from the model
-    void readFields();    // fields from the edits into the model
+    void showModel();  // fields and enabling from the model
+    void readFields(); // fields from the edits into the model
 
     std::unique_ptr<BeepEditorModel> m_model;
     QTreeWidget* m_list = nullptr;

@@ -38,12 +38,13 @@ void RegisterChildWindows(MainWindow& main)
                          });
         return window;
     });
-    main.setChildFactory(ChildKind::RemoteUsers, [](MainWindow& m, const QString&, const SettingsList& params) -> QWidget* {
-        bool created = false;
-        RemoteRegisterWindow* window = RemoteRegisterWindow::open(params, m.configFolder(),
-                                                                  params.value(QStringLiteral("gateName")), nullptr, &created);
-        return created ? window : nullptr;   // an open one was brought to the front
-    });
+    main.setChildFactory(ChildKind::RemoteUsers,
+                         [](MainWindow& m, const QString&, const SettingsList& params) -> QWidget* {
+                             bool created = false;
+                             RemoteRegisterWindow* window = RemoteRegisterWindow::open(
+                                 params, m.configFolder(), params.value(QStringLiteral("gateName")), nullptr, &created);
+                             return created ? window : nullptr; // an open one was brought to the front
+                         });
     // Gateway setup (params loadConfig/CFG_FILE/setGateName/newGateName), application
     // setup and the roger beep editor.
     RegisterGatewaySetupWindow(main);

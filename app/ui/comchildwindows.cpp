@@ -45,8 +45,7 @@ ComPortEditorChild::ComPortEditorChild(MainWindow& main, QWidget* parent)
 
 ComStatusChild::ComStatusChild(MainWindow& main, int port, int top, int left, QWidget* parent)
     : ComStatusWindow(main.comPorts(), port, top, left, parent)
-{
-}
+{}
 
 bool ComStatusIsOpen(MainWindow& main, int port)
 {
@@ -71,8 +70,8 @@ QWidget* OpenComStatusWindow(MainWindow& main, int port, int top, int left)
     params.setInt(QStringLiteral("TOP"), top);
     params.setInt(QStringLiteral("LEFT"), left);
     return main.OpenNewChildWindow(ChildKind::ComStatus,
-                                   GetText(QStringLiteral("0304")) + QStringLiteral(": COM") + QString::number(port), params,
-                                   false);
+                                   GetText(QStringLiteral("0304")) + QStringLiteral(": COM") + QString::number(port),
+                                   params, false);
 }
 
 void RegisterComWindows(MainWindow& main)
@@ -84,6 +83,7 @@ void RegisterComWindows(MainWindow& main)
         const int port = p.intValue(QStringLiteral("PORT_NR"), 0);
         if (port < 1 || port > ComPortManager::kMaxPorts)
             return nullptr;
-        return new ComStatusChild(m, port, p.intValue(QStringLiteral("TOP"), 10), p.intValue(QStringLiteral("LEFT"), 10));
+        return new ComStatusChild(m, port, p.intValue(QStringLiteral("TOP"), 10),
+                                  p.intValue(QStringLiteral("LEFT"), 10));
     });
 }

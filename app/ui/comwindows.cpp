@@ -30,16 +30,13 @@ QString say(const char* de, const char* en)
 const char* const kOutputPins[3] = {"RTS", "DTR", "BREAK"};
 const char* const kInputPins[3] = {"DSR", "CTS", "RING"};
 
-}   // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------
 // COM port editor
 
 ComPortEditor::ComPortEditor(ComPortManager& manager, ComWindowHost* host, QWidget* parent)
-    : QWidget(parent)
-    , m_mgr(manager)
-    , m_host(host)
-    , m_lister([] { return listSystemDevices(); })
+    : QWidget(parent), m_mgr(manager), m_host(host), m_lister([] { return listSystemDevices(); })
 {
     setWindowTitle(GetText(QStringLiteral("0301")));
     auto* top = new QHBoxLayout;
@@ -71,10 +68,10 @@ ComPortEditor::ComPortEditor(ComPortManager& manager, ComWindowHost* host, QWidg
     m_menu = new QMenu(this);
     connect(m_refresh, &QToolButton::clicked, this, &ComPortEditor::rebuildList);
     connect(m_save, &QPushButton::clicked, this, &ComPortEditor::saveAndOpen);
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* it) { openStatusWindow(portOfRow(it)); });
-    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        contextMenu()->popup(m_list->viewport()->mapToGlobal(pos));
-    });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* it) { openStatusWindow(portOfRow(it)); });
+    connect(m_list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { contextMenu()->popup(m_list->viewport()->mapToGlobal(pos)); });
     rebuildList();
 }
 
@@ -220,14 +217,17 @@ QMenu* ComPortEditor::contextMenu()
     const int n = portOfRow(m_list->currentItem());
     const bool has = n > 0 && !m_list->selectedItems().isEmpty();
     QAction* status = m_menu->addAction(GetText(QStringLiteral("0305")), this, [this, n] { openStatusWindow(n); });
-    QAction* open = m_menu->addAction(GetText(has && m_mgr.COMPortIsOpen(n) ? QStringLiteral("0311") : QStringLiteral("0310")),
-                                      this, [this, n] { toggleOpen(n); });
-    QAction* autorun = m_menu->addAction(GetText(has && m_mgr.statusOnAutorun(n) ? QStringLiteral("0315") : QStringLiteral("0314")),
-                                         this, [this, n] { toggleAutorunStatus(n); });
+    QAction* open =
+        m_menu->addAction(GetText(has && m_mgr.COMPortIsOpen(n) ? QStringLiteral("0311") : QStringLiteral("0310")),
+                          this, [this, n] { toggleOpen(n); });
+    QAction* autorun =
+        m_menu->addAction(GetText(has && m_mgr.statusOnAutorun(n) ? QStringLiteral("0315") : QStringLiteral("0314")),
+                          this, [this, n] { toggleAutorunStatus(n); });
     QMenu* devices = m_menu->addMenu(say("Gerät", "Device"));
     for (const SystemDevice& d : m_devices) {
-        QAction* a = devices->addAction(d.device + (d.description.isEmpty() ? QString() : QStringLiteral("  -  ") + d.description),
-                                        this, [this, n, dev = d.device] { chooseDevice(n, dev); });
+        QAction* a = devices->addAction(
+            d.device + (d.description.isEmpty() ? QString() : QStringLiteral("  -  ") + d.description), this,
+            [this, n, dev = d.device] { chooseDevice(n, dev); });
         a->setCheckable(true);
         a->setChecked(has && m_mgr.deviceForPort(n) == d.device);
     }
@@ -250,8 +250,7 @@ void ComPortEditor::keyPressEvent(QKeyEvent* e)
 // ---------------------------------------------------------------------------------------
 // Lamps
 
-ComLed::ComLed(QWidget* parent)
-    : QFrame(parent)
+ComLed::ComLed(QWidget* parent) : QFrame(parent)
 {
     setFixedSize(18, 18);
     setFrameShape(QFrame::Panel);
@@ -296,11 +295,7 @@ const QColor ComStatusWindow::kInputOff(0x00, 0x64, 0x00);
 const QColor ComStatusWindow::kClosed(0x80, 0x80, 0x80);
 
 ComStatusWindow::ComStatusWindow(ComPortManager& manager, int port, int top, int left, QWidget* parent)
-    : QWidget(parent)
-    , m_mgr(manager)
-    , m_port(port)
-    , m_top(top)
-    , m_left(left)
+    : QWidget(parent), m_mgr(manager), m_port(port), m_top(top), m_left(left)
 {
     setWindowTitle(GetText(QStringLiteral("0304")) + QStringLiteral(": COM") + QString::number(port));
     auto* grid = new QGridLayout(this);
@@ -361,7 +356,8 @@ void ComStatusWindow::pressOutput(int i)
     if (i < 1 || i > 3)
         return;
     m_keyed[i - 1] = true;
-    m_mgr.SetCOMStatus(QStringLiteral("STKLICK") + QString::number(m_port), m_port, QLatin1String(kOutputPins[i - 1]), true, false);
+    m_mgr.SetCOMStatus(QStringLiteral("STKLICK") + QString::number(m_port), m_port, QLatin1String(kOutputPins[i - 1]),
+                       true, false);
     refresh();
 }
 
@@ -370,7 +366,8 @@ void ComStatusWindow::releaseOutput(int i)
     if (i < 1 || i > 3)
         return;
     m_keyed[i - 1] = false;
-    m_mgr.SetCOMStatus(QStringLiteral("STKLICK") + QString::number(m_port), m_port, QLatin1String(kOutputPins[i - 1]), false, false);
+    m_mgr.SetCOMStatus(QStringLiteral("STKLICK") + QString::number(m_port), m_port, QLatin1String(kOutputPins[i - 1]),
+                       false, false);
     refresh();
 }
 

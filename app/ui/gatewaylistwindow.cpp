@@ -131,14 +131,15 @@ GatewayDialogs GatewayDialogs::messageBoxes(QWidget* parent)
     const QString title = GetGeneralText(QStringLiteral("NAME"));
     d.askYesNo = [parent, title](const QString& q) {
         return QMessageBox::question(parent ? parent : QApplication::activeWindow(), title, forDisplay(q),
-                                     QMessageBox::Yes | QMessageBox::No)
-               == QMessageBox::Yes;
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     d.error = [parent, title](const QString& text) {
-        QMessageBox::critical(parent ? parent : QApplication::activeWindow(), title, forDisplay(text), QMessageBox::Abort);
+        QMessageBox::critical(parent ? parent : QApplication::activeWindow(), title, forDisplay(text),
+                              QMessageBox::Abort);
     };
     d.information = [parent, title](const QString& text) {
-        QMessageBox::information(parent ? parent : QApplication::activeWindow(), title, forDisplay(text), QMessageBox::Ok);
+        QMessageBox::information(parent ? parent : QApplication::activeWindow(), title, forDisplay(text),
+                                 QMessageBox::Ok);
     };
     d.inputName = [parent](const QString& caption, const QString& prompt) -> std::optional<QString> {
         bool ok = false;
@@ -159,10 +160,7 @@ GatewayDialogs& GatewayDialogs::current()
 
 // ------------------------------------------------------------------ actions
 
-GatewayActions::GatewayActions(MainWindow& main)
-    : m_main(main)
-{
-}
+GatewayActions::GatewayActions(MainWindow& main) : m_main(main) {}
 
 bool GatewayActions::isActive(const QString& gateUID) const
 {
@@ -200,8 +198,8 @@ QWidget* GatewayActions::findWindowFor(ChildKind kind, const QString& gateUID) c
 {
     for (QWidget* child : m_main.childWindows()) {
         auto* cw = dynamic_cast<ChildWindow*>(child);
-        if (cw && cw->childKind() == kind
-            && child->property(kUidProperty).toString().compare(gateUID, Qt::CaseInsensitive) == 0)
+        if (cw && cw->childKind() == kind &&
+            child->property(kUidProperty).toString().compare(gateUID, Qt::CaseInsensitive) == 0)
             return child;
     }
     return nullptr;
@@ -258,9 +256,9 @@ QWidget* GatewayActions::registrations(const QString& gateUID, const QString& pa
     params.setValue(QStringLiteral("gateUID"), gateUID);
     params.setValue(QStringLiteral("CFG_FILE"), path);
     params.setValue(QStringLiteral("gateName"), gateName);
-    QWidget* w = m_main.OpenNewChildWindow(ChildKind::RemoteUsers,
-                                           GetText(QStringLiteral("0147")) + QStringLiteral(" [") + gateName + QLatin1Char(']'),
-                                           params, false);
+    QWidget* w = m_main.OpenNewChildWindow(
+        ChildKind::RemoteUsers, GetText(QStringLiteral("0147")) + QStringLiteral(" [") + gateName + QLatin1Char(']'),
+        params, false);
     if (w)
         w->setProperty(kUidProperty, gateUID);
     return w;
@@ -304,26 +302,29 @@ void RebuildGatewayMenu(QMenu* menu, MainWindow& main)
         const bool running = acts.isActive(gw.gateUID);
         QAction* startStop = sub->addAction(st->standardIcon(running ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay),
                                             GetText(QString::fromLatin1(running ? "0216" : "0204")));
-        QObject::connect(startStop, &QAction::triggered, menu, [m, gw] { m->guarded([&] { GatewayActions(*m).startStop(gw); }); });
+        QObject::connect(startStop, &QAction::triggered, menu,
+                         [m, gw] { m->guarded([&] { GatewayActions(*m).startStop(gw); }); });
         sub->addSeparator()->setEnabled(false);
-        QAction* edit = sub->addAction(st->standardIcon(QStyle::SP_FileDialogDetailedView), GetText(QStringLiteral("0205")));
+        QAction* edit =
+            sub->addAction(st->standardIcon(QStyle::SP_FileDialogDetailedView), GetText(QStringLiteral("0205")));
         QObject::connect(edit, &QAction::triggered, menu,
                          [m, gw] { m->guarded([&] { GatewayActions(*m).edit(gw.gateUID, gw.path); }); });
         QAction* del = sub->addAction(st->standardIcon(QStyle::SP_TrashIcon), GetText(QStringLiteral("0206")));
         del->setEnabled(!running);
-        QObject::connect(del, &QAction::triggered, menu, [m, gw] { m->guarded([&] { GatewayActions(*m).remove(gw); }); });
-        QAction* regs = sub->addAction(st->standardIcon(QStyle::SP_FileDialogContentsView), GetText(QStringLiteral("0218")));
-        QObject::connect(regs, &QAction::triggered, menu,
-                         [m, gw] { m->guarded([&] { GatewayActions(*m).registrations(gw.gateUID, gw.path, gw.gateName); }); });
+        QObject::connect(del, &QAction::triggered, menu,
+                         [m, gw] { m->guarded([&] { GatewayActions(*m).remove(gw); }); });
+        QAction* regs =
+            sub->addAction(st->standardIcon(QStyle::SP_FileDialogContentsView), GetText(QStringLiteral("0218")));
+        QObject::connect(regs, &QAction::triggered, menu, [m, gw] {
+            m->guarded([&] { GatewayActions(*m).registrations(gw.gateUID, gw.path, gw.gateName); });
+        });
         menu->addMenu(sub);
     }
 }
 
 // ------------------------------------------------------------------ the list window
 
-GatewayListWindow::GatewayListWindow(MainWindow& main, QWidget* parent)
-    : QWidget(parent)
-    , m_main(main)
+GatewayListWindow::GatewayListWindow(MainWindow& main, QWidget* parent) : QWidget(parent), m_main(main)
 {
     setWindowTitle(GetText(QStringLiteral("0201")));
 
@@ -369,18 +370,18 @@ GatewayListWindow::GatewayListWindow(MainWindow& main, QWidget* parent)
 
     m_menu = new QMenu(this);
     QStyle* st = style();
-    connect(m_menu->addAction(st->standardIcon(QStyle::SP_MediaPlay), GetText(QStringLiteral("0204"))), &QAction::triggered,
-            this, [this] { m_main.guarded([this] { startStopSelected(); }); });
+    connect(m_menu->addAction(st->standardIcon(QStyle::SP_MediaPlay), GetText(QStringLiteral("0204"))),
+            &QAction::triggered, this, [this] { m_main.guarded([this] { startStopSelected(); }); });
     m_menu->addSeparator();
     connect(m_menu->addAction(st->standardIcon(QStyle::SP_FileDialogDetailedView), GetText(QStringLiteral("0205"))),
             &QAction::triggered, this, [this] { m_main.guarded([this] { editSelected(); }); });
-    connect(m_menu->addAction(st->standardIcon(QStyle::SP_TrashIcon), GetText(QStringLiteral("0206"))), &QAction::triggered,
-            this, [this] { m_main.guarded([this] { deleteSelected(); }); });
+    connect(m_menu->addAction(st->standardIcon(QStyle::SP_TrashIcon), GetText(QStringLiteral("0206"))),
+            &QAction::triggered, this, [this] { m_main.guarded([this] { deleteSelected(); }); });
     connect(m_menu->addAction(st->standardIcon(QStyle::SP_FileDialogContentsView), GetText(QStringLiteral("0218"))),
             &QAction::triggered, this, [this] { m_main.guarded([this] { registrationsSelected(); }); });
     m_menu->addSeparator();
-    connect(m_menu->addAction(st->standardIcon(QStyle::SP_FileIcon), GetText(QStringLiteral("0207"))), &QAction::triggered,
-            this, [this] { m_main.guarded([this] { newGateway(); }); });
+    connect(m_menu->addAction(st->standardIcon(QStyle::SP_FileIcon), GetText(QStringLiteral("0207"))),
+            &QAction::triggered, this, [this] { m_main.guarded([this] { newGateway(); }); });
 
     connect(m_refresh, &QToolButton::clicked, this, [this] { refresh(); });
     connect(m_new, &QToolButton::clicked, this, [this] { m_main.guarded([this] { newGateway(); }); });
@@ -405,9 +406,10 @@ void GatewayListWindow::refresh()
         auto* row = new QTreeWidgetItem(m_list);
         row->setIcon(NameColumn, gatewayIcon(gw.autorun));
         row->setText(NameColumn, gw.gateName);
-        row->setText(LastUsedColumn, acts.isActive(gw.gateUID)
-                                         ? QStringLiteral(" - ") + GetText(QStringLiteral("0214")) + QStringLiteral(" - ")
-                                         : gw.activTime);
+        row->setText(LastUsedColumn,
+                     acts.isActive(gw.gateUID)
+                         ? QStringLiteral(" - ") + GetText(QStringLiteral("0214")) + QStringLiteral(" - ")
+                         : gw.activTime);
         row->setText(PathColumn, gw.path);
         row->setText(UidColumn, gw.gateUID);
         if (gw.autorun)
@@ -419,7 +421,7 @@ void GatewayListWindow::refresh()
 
 void GatewayListWindow::setHideAutostart(bool hide)
 {
-    m_hideAutostart->setChecked(hide);   // toggling refreshes
+    m_hideAutostart->setChecked(hide); // toggling refreshes
 }
 
 std::optional<GatewayEntry> GatewayListWindow::selectedGateway() const

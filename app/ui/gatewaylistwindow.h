@@ -24,10 +24,10 @@ class QToolButton;
 // One stored gateway.
 struct GatewayEntry {
     QString gateUID;
-    QString fileName;    // "<gateUID>.rdk" as found in the folder
-    QString path;        // full path of the gateway file
+    QString fileName; // "<gateUID>.rdk" as found in the folder
+    QString path;     // full path of the gateway file
     QString gateName;
-    QString activTime;   // when it was last started, as stored
+    QString activTime; // when it was last started, as stored
     bool autorun = false;
 };
 
@@ -49,7 +49,7 @@ bool remove(const QString& gatewayPath);
 // The questions and messages of the actions; tests replace them.
 struct GatewayDialogs {
     std::function<bool(const QString& question)> askYesNo;
-    std::function<void(const QString& text)> error;        // with an Abort button
+    std::function<void(const QString& text)> error; // with an Abort button
     std::function<void(const QString& text)> information;
     // The new gateway's name; std::nullopt on Cancel.
     std::function<std::optional<QString>(const QString& caption, const QString& prompt)> inputName;
@@ -122,7 +122,7 @@ public:
     void deleteSelected();
     void registrationsSelected();
     void newGateway();
-    void activateRow(QTreeWidgetItem* row);   // double-click
+    void activateRow(QTreeWidgetItem* row); // double-click
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -137,5 +137,5 @@ private:
     QToolButton* m_refresh = nullptr;
     QToolButton* m_new = nullptr;
     QMenu* m_menu = nullptr;
-    QList<GatewayEntry> m_entries;   // of the rows shown, as read at the last refresh
+    QList<GatewayEntry> m_entries; // of the rows shown, as read at the last refresh
 };

@@ -16,8 +16,14 @@ namespace gatewaysetup {
 
 namespace {
 
-QString T(const char* id) { return GetText(QString::fromLatin1(id)); }
-QString K(const char* key) { return QString::fromLatin1(key); }
+QString T(const char* id)
+{
+    return GetText(QString::fromLatin1(id));
+}
+QString K(const char* key)
+{
+    return QString::fromLatin1(key);
+}
 
 // A boolean as the pages read it: "True"/"False" in any case or an integer; anything
 // else is unreadable.
@@ -47,10 +53,7 @@ const QStringList kInputPins = {QStringLiteral("CTS"), QStringLiteral("DSR"), QS
 
 } // namespace
 
-GatewaySetupModel::GatewaySetupModel(SetupDeps deps)
-    : m_deps(std::move(deps))
-{
-}
+GatewaySetupModel::GatewaySetupModel(SetupDeps deps) : m_deps(std::move(deps)) {}
 
 const Clock& GatewaySetupModel::clock() const
 {
@@ -63,7 +66,10 @@ void GatewaySetupModel::error(const QString& id) const
         m_deps.dialogs.error(GetText(id));
 }
 
-QString GatewaySetupModel::escape(const QString& text) { return LinkEscape(text); }
+QString GatewaySetupModel::escape(const QString& text)
+{
+    return LinkEscape(text);
+}
 
 // ------------------------------------------------------------------ opening
 
@@ -74,15 +80,16 @@ bool GatewaySetupModel::StarteForm(const SettingsList& params)
     m_existing = m_params.value(K("loadConfig")) == QLatin1String("True");
     if (m_existing) {
         const QString path = cfgFile();
-        const gatewayconfig::LoadResult r =
-            path.isEmpty() ? gatewayconfig::LoadResult{{}, gatewayconfig::LoadError::NoFileName} : gatewayconfig::load(path, clock());
+        const gatewayconfig::LoadResult r = path.isEmpty()
+                                                ? gatewayconfig::LoadResult{{}, gatewayconfig::LoadError::NoFileName}
+                                                : gatewayconfig::load(path, clock());
         if (!r.ok()) {
             error(QStringLiteral("0060"));
             return false;
         }
         m_data = r.list;
-    } else if (m_params.contains(K("setGateName")) && m_params.contains(K("newGateName"))
-               && m_params.value(K("setGateName")) == QLatin1String("True")) {
+    } else if (m_params.contains(K("setGateName")) && m_params.contains(K("newGateName")) &&
+               m_params.value(K("setGateName")) == QLatin1String("True")) {
         m_data.setValue(K("gateName"), m_params.value(K("newGateName")));
     }
     gatewayconfig::completeWithDefaults(m_data, clock());
@@ -222,10 +229,14 @@ bool GatewaySetupModel::requestProfiles(bool checked)
 QString GatewaySetupModel::profileKey(ProfileKind kind)
 {
     switch (kind) {
-    case ProfileKind::Identity: return QStringLiteral("TS3-IDENTIS-PROF");
-    case ProfileKind::Capture: return QStringLiteral("TS3-SND-IN-PROF");
-    case ProfileKind::Playback: return QStringLiteral("TS3-SND-OUT-PROF");
-    case ProfileKind::Bookmark: return QStringLiteral("TS3-BOOK-NAME");
+    case ProfileKind::Identity:
+        return QStringLiteral("TS3-IDENTIS-PROF");
+    case ProfileKind::Capture:
+        return QStringLiteral("TS3-SND-IN-PROF");
+    case ProfileKind::Playback:
+        return QStringLiteral("TS3-SND-OUT-PROF");
+    case ProfileKind::Bookmark:
+        return QStringLiteral("TS3-BOOK-NAME");
     }
     return QString();
 }
@@ -238,9 +249,12 @@ std::optional<QStringList> GatewaySetupModel::pickList(ProfileKind kind)
     }
     const LinkSession& s = *m_deps.session;
     switch (kind) {
-    case ProfileKind::Identity: return s.TS3_PROF_IDENTIS();
-    case ProfileKind::Capture: return s.TS3_PROF_CAPTURE();
-    case ProfileKind::Playback: return s.TS3_PROF_PLAYBAK();
+    case ProfileKind::Identity:
+        return s.TS3_PROF_IDENTIS();
+    case ProfileKind::Capture:
+        return s.TS3_PROF_CAPTURE();
+    case ProfileKind::Playback:
+        return s.TS3_PROF_PLAYBAK();
     case ProfileKind::Bookmark: {
         QStringList names;
         for (const LinkSession::Bookmark& b : s.TS3_PROF_BOOKMARKS())
@@ -289,8 +303,8 @@ bool GatewaySetupModel::sendNickname(const QString& nickname)
         error(QStringLiteral("0746"));
         return false;
     }
-    m_deps.session->SendToTS3(QStringLiteral("SETNICK"), QStringLiteral("scHandler=%1 nickname=").arg(handler)
-                                                             + escape(m_data.value(K("TS3-NICK"))));
+    m_deps.session->SendToTS3(QStringLiteral("SETNICK"), QStringLiteral("scHandler=%1 nickname=").arg(handler) +
+                                                             escape(m_data.value(K("TS3-NICK"))));
     return true;
 }
 
@@ -302,8 +316,8 @@ bool GatewaySetupModel::sendInfoText(const QString& text)
         error(QStringLiteral("0746"));
         return false;
     }
-    m_deps.session->SendToTS3(QStringLiteral("SETINFO"), QStringLiteral("scHandler=%1 text=").arg(handler)
-                                                             + escape(m_data.value(K("TS3-INFO-TXT"))));
+    m_deps.session->SendToTS3(QStringLiteral("SETINFO"), QStringLiteral("scHandler=%1 text=").arg(handler) +
+                                                             escape(m_data.value(K("TS3-INFO-TXT"))));
     return true;
 }
 
@@ -319,7 +333,7 @@ void GatewaySetupModel::storeShownAudioValues()
     // The reduction is shown clamped to the announcement volume.
     setSlider(spec::kWaveReduction, std::min(sliderValue(spec::kWaveReduction), sliderValue(spec::kWaveVolume)));
     for (const MsSpec* s : {&spec::kVoxDelay, &spec::kWaveLeadIn, &spec::kWaveLeadOut})
-        setMs(*s, msText(*s));   // shown value stored back when it is in range
+        setMs(*s, msText(*s)); // shown value stored back when it is in range
     // The device number is stored as shown only when the device list can show it, so a
     // sound card that is unplugged right now does not lose its place.
     const int dev = m_data.intValue(K("HF-OFFLINE-DEVICE"), -1);
@@ -329,7 +343,8 @@ void GatewaySetupModel::storeShownAudioValues()
 
 int GatewaySetupModel::moveReduction(int value, bool leftButtonHeld)
 {
-    const int v = std::min(std::clamp(value, spec::kWaveReduction.min, spec::kWaveReduction.max), sliderValue(spec::kWaveVolume));
+    const int v =
+        std::min(std::clamp(value, spec::kWaveReduction.min, spec::kWaveReduction.max), sliderValue(spec::kWaveVolume));
     setSlider(spec::kWaveReduction, v);
     if (!leftButtonHeld)
         m_reductionMemory = v;
@@ -359,14 +374,26 @@ int GatewaySetupModel::offlineDevice() const
     return dev < 0 ? -1 : dev;
 }
 
-void GatewaySetupModel::setOfflineDevice(int index) { setInt(K("HF-OFFLINE-DEVICE"), std::max(index, -1)); }
+void GatewaySetupModel::setOfflineDevice(int index)
+{
+    setInt(K("HF-OFFLINE-DEVICE"), std::max(index, -1));
+}
 
-QStringList GatewaySetupModel::waveOutDevices() const { return m_deps.waveOutDevices ? m_deps.waveOutDevices() : QStringList(); }
-QStringList GatewaySetupModel::waveInDevices() const { return m_deps.waveInDevices ? m_deps.waveInDevices() : QStringList(); }
+QStringList GatewaySetupModel::waveOutDevices() const
+{
+    return m_deps.waveOutDevices ? m_deps.waveOutDevices() : QStringList();
+}
+QStringList GatewaySetupModel::waveInDevices() const
+{
+    return m_deps.waveInDevices ? m_deps.waveInDevices() : QStringList();
+}
 
 // ------------------------------------------------------------------ page 3
 
-QList<int> GatewaySetupModel::comPorts() const { return m_deps.listComPorts ? m_deps.listComPorts() : QList<int>(); }
+QList<int> GatewaySetupModel::comPorts() const
+{
+    return m_deps.listComPorts ? m_deps.listComPorts() : QList<int>();
+}
 
 bool GatewaySetupModel::choosePort(const QString& key, int port)
 {
@@ -397,7 +424,8 @@ QString GatewaySetupModel::inputPinOf(const QString& stored)
 
 void GatewaySetupModel::storeShownComValues()
 {
-    for (const char* key : {"COM-OUT-ON", "COM-OUT-INVERT", "COM-IN-ON", "COM-IN-INVERT", "COM-OUT-TX-ON", "COM-OUT-TX-INVERT"})
+    for (const char* key :
+         {"COM-OUT-ON", "COM-OUT-INVERT", "COM-IN-ON", "COM-IN-INVERT", "COM-OUT-TX-ON", "COM-OUT-TX-INVERT"})
         setBool(K(key), boolOf(K(key)));
     const struct {
         const char* key;
@@ -443,7 +471,10 @@ bool GatewaySetupModel::setBeaconOn(bool on)
     return true;
 }
 
-void GatewaySetupModel::setBeaconFile(const QString& path) { setText(K("HF-BAKE-FILE"), path); }
+void GatewaySetupModel::setBeaconFile(const QString& path)
+{
+    setText(K("HF-BAKE-FILE"), path);
+}
 
 void GatewaySetupModel::deleteBeaconFile()
 {
@@ -455,16 +486,17 @@ void GatewaySetupModel::deleteBeaconFile()
 
 int GatewaySetupModel::dtmfInputTime() const
 {
-    return std::clamp(m_data.intValue(K(spec::kDtmfInputTime.key), spec::kDtmfInputTimeFallback), spec::kDtmfInputTime.min,
-                      spec::kDtmfInputTime.max);
+    return std::clamp(m_data.intValue(K(spec::kDtmfInputTime.key), spec::kDtmfInputTimeFallback),
+                      spec::kDtmfInputTime.min, spec::kDtmfInputTime.max);
 }
 
 // ------------------------------------------------------------------ page 6
 
 QString GatewaySetupModel::announcementFile(const QString& key) const
 {
-    const QString name = key.compare(QLatin1String("HF-WAVE-USEROUT"), Qt::CaseInsensitive) == 0 ? QStringLiteral("S0002.wav")
-                                                                                                 : QStringLiteral("S0001.wav");
+    const QString name = key.compare(QLatin1String("HF-WAVE-USEROUT"), Qt::CaseInsensitive) == 0
+                             ? QStringLiteral("S0002.wav")
+                             : QStringLiteral("S0001.wav");
     return QDir(QDir(m_deps.soundFolder).filePath(AppLang())).filePath(name);
 }
 
@@ -514,7 +546,8 @@ bool GatewaySetupModel::save()
     m_changed = false;
     m_saved = true;
     m_existing = true;
-    if (m_deps.session && m_deps.session->GatewayIstAktiv(gateUID()) && m_deps.session->WriteConfigToGateway(gateUID(), m_data.shared()))
+    if (m_deps.session && m_deps.session->GatewayIstAktiv(gateUID()) &&
+        m_deps.session->WriteConfigToGateway(gateUID(), m_data.shared()))
         m_handedOver = true;
     return true;
 }

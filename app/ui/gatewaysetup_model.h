@@ -34,7 +34,7 @@ struct MsSpec {
     const char* key;
     int min;
     int max;
-    int fallback;   // the stored value shown when the stored text is not an integer
+    int fallback; // the stored value shown when the stored text is not an integer
 };
 
 // A number field stored as typed (no conversion), accepted in [min, max].
@@ -89,23 +89,23 @@ enum class ProfileKind { Identity, Capture, Playback, Bookmark };
 
 // Questions and messages; the window uses message boxes, tests record them.
 struct SetupDialogs {
-    std::function<void(const QString& text)> error;         // with an Abort button
+    std::function<void(const QString& text)> error; // with an Abort button
     std::function<void(const QString& text)> information;
-    std::function<bool(const QString& question)> askYesNo;  // true for Yes
+    std::function<bool(const QString& question)> askYesNo; // true for Yes
     // The text the user typed; std::nullopt on Cancel.
     std::function<std::optional<QString>(const QString& caption, const QString& prompt)> inputText;
 };
 
 // What the editor needs of the program around it. Empty functions mean "none".
 struct SetupDeps {
-    LinkSession* session = nullptr;                 // link, profiles and the running gateways
+    LinkSession* session = nullptr; // link, profiles and the running gateways
     std::function<bool(int port)> comPortIsOpen;
-    std::function<QList<int>()> listComPorts;       // existing serial ports, ascending
-    std::function<QStringList()> waveOutDevices;    // playback devices in device order
-    std::function<QStringList()> waveInDevices;     // capture devices in device order
-    QString configFolder;                           // gateway files and rogerbeep.cfg
-    QString soundFolder;                            // announcement files, one folder per language
-    const Clock* clock = nullptr;                   // nullptr: the system clock
+    std::function<QList<int>()> listComPorts;    // existing serial ports, ascending
+    std::function<QStringList()> waveOutDevices; // playback devices in device order
+    std::function<QStringList()> waveInDevices;  // capture devices in device order
+    QString configFolder;                        // gateway files and rogerbeep.cfg
+    QString soundFolder;                         // announcement files, one folder per language
+    const Clock* clock = nullptr;                // nullptr: the system clock
     SetupDialogs dialogs;
 };
 
@@ -136,8 +136,8 @@ public:
 
     // --- bound controls -----------------------------------------------------------------
     int sliderValue(const SliderSpec& s) const;
-    void setSlider(const SliderSpec& s, int value);   // clamped
-    QString msText(const MsSpec& s) const;            // stored x 100
+    void setSlider(const SliderSpec& s, int value); // clamped
+    QString msText(const MsSpec& s) const;          // stored x 100
     // Input of a millisecond field: false (the field turns red, nothing stored) when the
     // text is no integer or out of range; otherwise stores text / 100.
     bool setMs(const MsSpec& s, const QString& text);
@@ -149,7 +149,7 @@ public:
     // --- page 1, connection -------------------------------------------------------------
     CommanderMode commanderMode() const;
     void setCommanderMode(CommanderMode mode);
-    int connectType() const;   // combo index, 0 manual or 1 bookmark
+    int connectType() const; // combo index, 0 manual or 1 bookmark
     void setConnectType(int index);
     bool linkUp() const;
     // Sends GETPROFILES while the link is up; with `checked` (the reload buttons) a link
@@ -176,13 +176,13 @@ public:
     int moveReduction(int value, bool leftButtonHeld);
     // Returns the reduction to show (it may have been moved along).
     int moveWaveVolume(int value);
-    int offlineDevice() const;       // combo index, -1 none
+    int offlineDevice() const; // combo index, -1 none
     void setOfflineDevice(int index);
     QStringList waveOutDevices() const;
     QStringList waveInDevices() const;
 
     // --- page 3, serial lines -----------------------------------------------------------
-    QList<int> comPorts() const;   // ListComPorts
+    QList<int> comPorts() const; // ListComPorts
     // A port picked in one of the three lists (COM-OUT-NUM, COM-IN-NUM, COM-OUT-TX-NUM).
     // A port that is not open shows 0850/0851, stores nothing and returns false.
     bool choosePort(const QString& key, int port);
@@ -192,7 +192,7 @@ public:
     static QString inputPinOf(const QString& stored);
 
     // --- page 4, beacon and beeps -------------------------------------------------------
-    QStringList beepDesigns() const;   // section names of rogerbeep.cfg in file order
+    QStringList beepDesigns() const; // section names of rogerbeep.cfg in file order
     // Ticking the beacon: only with an existing file; else 1004 and False. Returns the
     // state the box must show.
     bool setBeaconOn(bool on);
@@ -200,7 +200,7 @@ public:
     void deleteBeaconFile();
 
     // --- page 5, remote -----------------------------------------------------------------
-    int dtmfInputTime() const;   // as shown (11 ... 59)
+    int dtmfInputTime() const; // as shown (11 ... 59)
 
     // --- page 6, announcements ----------------------------------------------------------
     // HF-WAVE-USERIN (S0001.wav) / HF-WAVE-USEROUT (S0002.wav): ticking needs the file in
@@ -239,8 +239,8 @@ private:
 
     SetupDeps m_deps;
     SettingsList m_params;
-    SharedSettingsList m_data;   // handed to the running gateway once saved
-    SettingsList m_lastSaved;     // the settings as they are on disk
+    SharedSettingsList m_data; // handed to the running gateway once saved
+    SettingsList m_lastSaved;  // the settings as they are on disk
     bool m_handedOver = false;
     bool m_dropped = false;
     bool m_changed = false;

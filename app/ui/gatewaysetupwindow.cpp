@@ -38,9 +38,18 @@ using namespace gatewaysetup;
 
 namespace {
 
-QString T(const char* id) { return GetText(QString::fromLatin1(id)); }
-QString K(const char* key) { return QString::fromLatin1(key); }
-QString groupTitle(const char* id) { return QLatin1Char(' ') + T(id) + QLatin1Char(' '); }
+QString T(const char* id)
+{
+    return GetText(QString::fromLatin1(id));
+}
+QString K(const char* key)
+{
+    return QString::fromLatin1(key);
+}
+QString groupTitle(const char* id)
+{
+    return QLatin1Char(' ') + T(id) + QLatin1Char(' ');
+}
 
 QGroupBox* group(const QString& title, QWidget* parent)
 {
@@ -94,8 +103,8 @@ struct GatewaySetupWindow::PageState {
     QWidget* widget = nullptr;
     bool allowEdit = false;
     std::vector<std::function<void()>> fillers;
-    std::function<void()> afterFill;   // the audio and COM pages store what they show
-    std::function<void()> onShow;      // the connection page asks for fresh profiles
+    std::function<void()> afterFill; // the audio and COM pages store what they show
+    std::function<void()> onShow;    // the connection page asks for fresh profiles
 
     void fill()
     {
@@ -283,7 +292,8 @@ public:
         const QString k = K(key);
         p.fillers.push_back([mp = &m, e, k] { e->setText(mp->text(k)); });
         e->onClick = [mp = &m, pp = &p, e, k, store] {
-            const QString f = QFileDialog::getOpenFileName(e, T("0905"), mp->text(k), QStringLiteral("WAVE-Files (*.wav)"));
+            const QString f =
+                QFileDialog::getOpenFileName(e, T("0905"), mp->text(k), QStringLiteral("WAVE-Files (*.wav)"));
             if (f.isEmpty() || !pp->allowEdit)
                 return;
             store(f);
@@ -292,14 +302,15 @@ public:
         QAction* browse = e->addAction(e->style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
         QObject::connect(browse, &QAction::triggered, e, [e] { e->onClick(); });
         e->setContextMenuPolicy(Qt::CustomContextMenu);
-        QObject::connect(e, &QWidget::customContextMenuRequested, e, [mp = &m, pp = &p, e, k, erase](const QPoint& pos) {
-            QMenu menu(e);
-            QAction* del = menu.addAction(e->style()->standardIcon(QStyle::SP_TrashIcon), T("0454"));
-            if (menu.exec(e->mapToGlobal(pos)) == del && pp->allowEdit) {
-                erase();
-                e->setText(mp->text(k));
-            }
-        });
+        QObject::connect(e, &QWidget::customContextMenuRequested, e,
+                         [mp = &m, pp = &p, e, k, erase](const QPoint& pos) {
+                             QMenu menu(e);
+                             QAction* del = menu.addAction(e->style()->standardIcon(QStyle::SP_TrashIcon), T("0454"));
+                             if (menu.exec(e->mapToGlobal(pos)) == del && pp->allowEdit) {
+                                 erase();
+                                 e->setText(mp->text(k));
+                             }
+                         });
         return e;
     }
 
@@ -307,9 +318,18 @@ public:
     GatewaySetupWindow::PageState& p;
 };
 
-QString secondsLabel(int n) { return QString::number(n) + QLatin1Char(' ') + T("0609"); }
-QString dbLabel(int n) { return T("0808") + QStringLiteral(": ") + QString::number(n) + QStringLiteral(" db"); }
-QString percentLabel(int n) { return T("0808") + QStringLiteral(": ") + QString::number(n) + QStringLiteral(" %"); }
+QString secondsLabel(int n)
+{
+    return QString::number(n) + QLatin1Char(' ') + T("0609");
+}
+QString dbLabel(int n)
+{
+    return T("0808") + QStringLiteral(": ") + QString::number(n) + QStringLiteral(" db");
+}
+QString percentLabel(int n)
+{
+    return T("0808") + QStringLiteral(": ") + QString::number(n) + QStringLiteral(" %");
+}
 
 QLabel* caption(const QString& text, QWidget* parent)
 {
@@ -322,9 +342,7 @@ QLabel* caption(const QString& text, QWidget* parent)
 
 // ------------------------------------------------------------------ window
 
-GatewaySetupWindow::GatewaySetupWindow(SetupDeps deps, QWidget* parent)
-    : QWidget(parent)
-    , m_deps(std::move(deps))
+GatewaySetupWindow::GatewaySetupWindow(SetupDeps deps, QWidget* parent) : QWidget(parent), m_deps(std::move(deps))
 {
     const SetupDialogs boxes = SetupMessageBoxes(this);
     if (!m_deps.dialogs.error)
@@ -507,10 +525,14 @@ void GatewaySetupWindow::buildPages()
         const char* text;
         QStyle::StandardPixmap icon;
     } pageButtons[PageCount] = {
-        {"0780", QStyle::SP_ComputerIcon},          {"0781", QStyle::SP_DriveNetIcon},
-        {"0782", QStyle::SP_MediaVolume},           {"0783", QStyle::SP_DriveHDIcon},
-        {"0784", QStyle::SP_MediaPlay},             {"0785", QStyle::SP_DialogHelpButton},
-        {"0786", QStyle::SP_MediaSeekForward},      {"0787", QStyle::SP_FileDialogListView},
+        {"0780", QStyle::SP_ComputerIcon},
+        {"0781", QStyle::SP_DriveNetIcon},
+        {"0782", QStyle::SP_MediaVolume},
+        {"0783", QStyle::SP_DriveHDIcon},
+        {"0784", QStyle::SP_MediaPlay},
+        {"0785", QStyle::SP_DialogHelpButton},
+        {"0786", QStyle::SP_MediaSeekForward},
+        {"0787", QStyle::SP_FileDialogListView},
         {"0788", QStyle::SP_MessageBoxInformation},
     };
     for (int i = 0; i < PageCount; ++i) {
@@ -550,7 +572,8 @@ void GatewaySetupWindow::buildPages()
         } limits[] = {{"0712", "TS3-TX-MAX-ON", spec::kTs3MaxTime, spec::kTs3MaxReset},
                       {"0711", "HF-TX-MAX-ON", spec::kHfMaxTime, spec::kHfMaxReset}};
         for (const auto& l : limits) {
-            auto* g = group(QLatin1Char(' ') + T("0710") + QStringLiteral(" [") + T(l.side) + QStringLiteral("] "), p.widget);
+            auto* g =
+                group(QLatin1Char(' ') + T("0710") + QStringLiteral(" [") + T(l.side) + QStringLiteral("] "), p.widget);
             auto* f = new QFormLayout(g);
             f->addRow(b.boolBox(T("0706"), l.on, g));
             f->addRow(caption(T("0710") + QLatin1Char(':'), g), b.slider(l.time, g, secondsLabel));
@@ -637,7 +660,8 @@ void GatewaySetupWindow::buildPages()
             auto* row = new QWidget(parent);
             auto* h = new QHBoxLayout(row);
             h->setContentsMargins(0, 0, 0, 0);
-            auto* reload = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload), QStringLiteral("Reload Profiles"), row);
+            auto* reload = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload),
+                                           QStringLiteral("Reload Profiles"), row);
             connect(reload, &QPushButton::clicked, this, [&m] { m.requestProfiles(true); });
             auto* send = new QPushButton(style()->standardIcon(QStyle::SP_ArrowRight), T("0733"), row);
             send->setToolTip(T("0745"));
@@ -784,7 +808,8 @@ void GatewaySetupWindow::buildPages()
             row->addStretch(1);
             f->addRow(row);
             p.fillers.push_back([vox, com, &m] {
-                const bool isCom = m.text(QStringLiteral("TS3-TX-PIN")).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0;
+                const bool isCom =
+                    m.text(QStringLiteral("TS3-TX-PIN")).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0;
                 setSilently(static_cast<QRadioButton*>(isCom ? com : vox), true);
             });
             connect(pins, &QButtonGroup::idClicked, this, [&p, &m](int id) {
@@ -805,8 +830,8 @@ void GatewaySetupWindow::buildPages()
             devices->setToolTip(T("0815"));
             f->addRow(caption(T("0803"), offline), devices);
             f->addRow(caption(T("0809"), offline), b.slider(spec::kOfflineVolume, offline, [](int n) {
-                          return T("0809") + QStringLiteral(": ") + QString::number(n) + QStringLiteral(" %");
-                      }));
+                return T("0809") + QStringLiteral(": ") + QString::number(n) + QStringLiteral(" %");
+            }));
         }
         auto* levels = group(groupTitle("0801"), p.widget);
         {
@@ -816,7 +841,8 @@ void GatewaySetupWindow::buildPages()
             QSlider* reduction = nullptr;
             QLabel* reductionLabel = nullptr;
             f->addRow(caption(T("0811"), levels), b.slider(spec::kWaveVolume, levels, dbLabel, &volume));
-            f->addRow(caption(T("0812"), levels), b.slider(spec::kWaveReduction, levels, dbLabel, &reduction, &reductionLabel));
+            f->addRow(caption(T("0812"), levels),
+                      b.slider(spec::kWaveReduction, levels, dbLabel, &reduction, &reductionLabel));
             // The pair: the reduction never exceeds the volume. These handlers run after
             // the binder's, which already stored the raw positions.
             auto showReduction = [reduction, reductionLabel](int val) {
@@ -861,9 +887,9 @@ void GatewaySetupWindow::buildPages()
         PageState& p = *m_pages[ComPage];
         Binder b(m, p);
         auto* grid = new QGridLayout(p.widget);
-        auto portGroup = [this, &p, &m, &b](const char* title, const char* numKey, const char* pinKey, const char* onKey,
-                                            const char* invKey, const QStringList& pinNames, const QString& fallbackPin,
-                                            bool input) {
+        auto portGroup = [this, &p, &m, &b](const char* title, const char* numKey, const char* pinKey,
+                                            const char* onKey, const char* invKey, const QStringList& pinNames,
+                                            const QString& fallbackPin, bool input) {
             auto* g = group(groupTitle(title), p.widget);
             auto* gv = new QVBoxLayout(g);
             auto* ports = new QComboBox(g);
@@ -920,26 +946,28 @@ void GatewaySetupWindow::buildPages()
         };
         const QStringList outPins = {QStringLiteral("DTR"), QStringLiteral("RTS"), QStringLiteral("BREAK")};
         const QStringList inPins = {QStringLiteral("CTS"), QStringLiteral("DSR"), QStringLiteral("RING")};
-        auto [rxOut, rxOutLayout] = portGroup("0852", "COM-OUT-NUM", "COM-OUT-PIN", "COM-OUT-ON", "COM-OUT-INVERT", outPins,
-                                              QStringLiteral("RTS"), false);
+        auto [rxOut, rxOutLayout] = portGroup("0852", "COM-OUT-NUM", "COM-OUT-PIN", "COM-OUT-ON", "COM-OUT-INVERT",
+                                              outPins, QStringLiteral("RTS"), false);
         auto* rxDelay = new QHBoxLayout;
         rxDelay->addWidget(caption(T("0910"), rxOut));
         rxDelay->addWidget(b.msField(spec::kTs3RxDelay, rxOut));
         rxDelay->addStretch(1);
         rxOutLayout->addLayout(rxDelay);
-        auto [in, inLayout] = portGroup("0854", "COM-IN-NUM", "COM-IN-PIN", "COM-IN-ON", "COM-IN-INVERT", inPins, QString(), true);
+        auto [in, inLayout] =
+            portGroup("0854", "COM-IN-NUM", "COM-IN-PIN", "COM-IN-ON", "COM-IN-INVERT", inPins, QString(), true);
         auto* asPtt = plain(new QCheckBox(T("0858"), in));
         asPtt->setObjectName(QStringLiteral("TS3-TX-PIN"));
         p.fillers.push_back([asPtt, &m] {
-            setSilently(asPtt, m.text(QStringLiteral("TS3-TX-PIN")).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0);
+            setSilently(asPtt,
+                        m.text(QStringLiteral("TS3-TX-PIN")).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0);
         });
         connect(asPtt, &QCheckBox::toggled, this, [&p, &m](bool on) {
             if (p.allowEdit)
                 m.setText(QStringLiteral("TS3-TX-PIN"), on ? QStringLiteral("COM") : QStringLiteral("VOX"));
         });
         inLayout->addWidget(asPtt);
-        auto [txOut, txOutLayout] = portGroup("0853", "COM-OUT-TX-NUM", "COM-OUT-TX-PIN", "COM-OUT-TX-ON", "COM-OUT-TX-INVERT",
-                                              outPins, QStringLiteral("DTR"), false);
+        auto [txOut, txOutLayout] = portGroup("0853", "COM-OUT-TX-NUM", "COM-OUT-TX-PIN", "COM-OUT-TX-ON",
+                                              "COM-OUT-TX-INVERT", outPins, QStringLiteral("DTR"), false);
         auto* txDelay = new QHBoxLayout;
         txDelay->addWidget(caption(T("0910"), txOut));
         txDelay->addWidget(b.msField(spec::kHfTxDelay, txOut));
@@ -976,8 +1004,10 @@ void GatewaySetupWindow::buildPages()
             }
             return g;
         };
-        grid->addWidget(beepGroup("0900", "HF-ROGER-BEEP", "HF-ROGER-DATA", spec::kRogerVolume, &spec::kRogerWait), 0, 0);
-        grid->addWidget(beepGroup("0901", "HF-RXINFO-BEEP", "HF-RXINFO-DATA", spec::kRxInfoVolume, &spec::kRxInfoDelay), 0, 1);
+        grid->addWidget(beepGroup("0900", "HF-ROGER-BEEP", "HF-ROGER-DATA", spec::kRogerVolume, &spec::kRogerWait), 0,
+                        0);
+        grid->addWidget(beepGroup("0901", "HF-RXINFO-BEEP", "HF-RXINFO-DATA", spec::kRxInfoVolume, &spec::kRxInfoDelay),
+                        0, 1);
         grid->addWidget(beepGroup("0908", "HF-RXEND-BEEP", "HF-RXEND-DATA", spec::kRxEndVolume, nullptr), 1, 0);
         grid->addWidget(beepGroup("0909", "HF-RXSTART-BEEP", "HF-RXSTART-DATA", spec::kRxStartVolume, nullptr), 1, 1);
 
@@ -1046,7 +1076,8 @@ void GatewaySetupWindow::buildPages()
         {
             auto* f = new QFormLayout(dtmf);
             f->addRow(b.boolBox(T("0706"), "DTMF-ON", dtmf));
-            f->addRow(caption(T("0951"), dtmf), b.deviceCombo("DTMF-INPUT-DEVICE", dtmf, [&m] { return m.waveInDevices(); }));
+            f->addRow(caption(T("0951"), dtmf),
+                      b.deviceCombo("DTMF-INPUT-DEVICE", dtmf, [&m] { return m.waveInDevices(); }));
             auto* time = new QSpinBox(dtmf);
             plain(time);
             time->setObjectName(QStringLiteral("DTMF-AKTIV-TIME"));
@@ -1104,8 +1135,11 @@ void GatewaySetupWindow::buildPages()
             const struct {
                 const char* text;
                 const char* key;
-            } cmds[] = {{"0157", "REM-MOVE-REG"}, {"0158", "REM-MUTE-REG"}, {"0159", "REM-REST-REG"},
-                        {"0160", "REM-AWAY-REG"}, {"0161", "REM-CALL-REG"}};
+            } cmds[] = {{"0157", "REM-MOVE-REG"},
+                        {"0158", "REM-MUTE-REG"},
+                        {"0159", "REM-REST-REG"},
+                        {"0160", "REM-AWAY-REG"},
+                        {"0161", "REM-CALL-REG"}};
             for (const auto& c : cmds)
                 h->addWidget(b.boolBox(T(c.text), c.key, noReg, true));
             h->addStretch(1);
@@ -1208,8 +1242,8 @@ SetupDialogs SetupMessageBoxes(QWidget* parent)
         QMessageBox::information(parent, GetGeneralText(QStringLiteral("NAME")), text);
     };
     d.askYesNo = [parent](const QString& question) {
-        return QMessageBox::question(parent, GetGeneralText(QStringLiteral("NAME")), question, QMessageBox::Yes | QMessageBox::No)
-               == QMessageBox::Yes;
+        return QMessageBox::question(parent, GetGeneralText(QStringLiteral("NAME")), question,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     d.inputText = [parent](const QString& cap, const QString& prompt) -> std::optional<QString> {
         bool ok = false;
@@ -1254,7 +1288,8 @@ GatewaySetupWindow* CreateGatewaySetupWindow(MainWindow& main, const SettingsLis
 
 void RegisterGatewaySetupWindow(MainWindow& main)
 {
-    main.setChildFactory(ChildKind::GatewaySetup, [](MainWindow& m, const QString&, const SettingsList& params) -> QWidget* {
-        return CreateGatewaySetupWindow(m, params);
-    });
+    main.setChildFactory(ChildKind::GatewaySetup,
+                         [](MainWindow& m, const QString&, const SettingsList& params) -> QWidget* {
+                             return CreateGatewaySetupWindow(m, params);
+                         });
 }

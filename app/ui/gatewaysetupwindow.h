@@ -22,7 +22,18 @@ class QToolButton;
 class GatewaySetupWindow : public QWidget, public ChildWindow {
     Q_OBJECT
 public:
-    enum Page { StartPage, ConnectPage, AudioPage, ComPage, BeaconPage, RemotePage, WavePage, StatisticsPage, InfoPage, PageCount };
+    enum Page {
+        StartPage,
+        ConnectPage,
+        AudioPage,
+        ComPage,
+        BeaconPage,
+        RemotePage,
+        WavePage,
+        StatisticsPage,
+        InfoPage,
+        PageCount
+    };
 
     explicit GatewaySetupWindow(gatewaysetup::SetupDeps deps, QWidget* parent = nullptr);
     ~GatewaySetupWindow() override;
@@ -48,7 +59,7 @@ public:
     QLabel* nameLabel() const { return m_name; }
     QCheckBox* autorunBox() const { return m_autorun; }
 
-    struct PageState;   // one page's widget, AllowEdit flag and fillers
+    struct PageState; // one page's widget, AllowEdit flag and fillers
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -140,31 +140,36 @@ void GatewayLamp::mouseReleaseEvent(QMouseEvent* e)
 QColor GatewayWindow::colorOf(GwColor c)
 {
     switch (c) {
-    case GwColor::Blue: return QColor(0x00, 0x00, 0xFF);
-    case GwColor::LightBlue: return QColor(0xA6, 0xCA, 0xF0);
-    case GwColor::BrightGreen: return QColor(0x00, 0xFF, 0x00);
-    case GwColor::Green: return QColor(0x00, 0x80, 0x00);
-    case GwColor::Red: return QColor(0xFF, 0x00, 0x00);
-    case GwColor::DarkRed: return QColor(0x80, 0x00, 0x00);
-    case GwColor::Silver: return QColor(0xC0, 0xC0, 0xC0);
-    case GwColor::Grey: return QColor(0x80, 0x80, 0x80);
-    case GwColor::Navy: return QColor(0x00, 0x00, 0x80);
+    case GwColor::Blue:
+        return QColor(0x00, 0x00, 0xFF);
+    case GwColor::LightBlue:
+        return QColor(0xA6, 0xCA, 0xF0);
+    case GwColor::BrightGreen:
+        return QColor(0x00, 0xFF, 0x00);
+    case GwColor::Green:
+        return QColor(0x00, 0x80, 0x00);
+    case GwColor::Red:
+        return QColor(0xFF, 0x00, 0x00);
+    case GwColor::DarkRed:
+        return QColor(0x80, 0x00, 0x00);
+    case GwColor::Silver:
+        return QColor(0xC0, 0xC0, 0xC0);
+    case GwColor::Grey:
+        return QColor(0x80, 0x80, 0x80);
+    case GwColor::Navy:
+        return QColor(0x00, 0x00, 0x80);
     }
     return Qt::black;
 }
 
 GatewayWindow::GatewayWindow(GatewayRunner& runner, std::function<void(GatewayRunner*)> release, QWidget* parent)
-    : QWidget(parent)
-    , m_runner(&runner)
-    , m_release(std::move(release))
+    : QWidget(parent), m_runner(&runner), m_release(std::move(release))
 {
     build();
 }
 
 GatewayWindow::GatewayWindow(std::unique_ptr<GatewayEngine> engine, QWidget* parent)
-    : QWidget(parent)
-    , m_ownRunner(std::make_unique<GatewayRunner>(std::move(engine)))
-    , m_runner(m_ownRunner.get())
+    : QWidget(parent), m_ownRunner(std::make_unique<GatewayRunner>(std::move(engine))), m_runner(m_ownRunner.get())
 {
     build();
 }
@@ -299,7 +304,8 @@ void GatewayWindow::build()
     connect(m_buttons[1], &QToolButton::clicked, this, [e] { e->pressAway(); });
     connect(m_buttons[2], &QToolButton::clicked, this, [e] { e->pressPlayback(); });
     connect(m_buttons[3], &QToolButton::clicked, this, [e] { e->pressRecording(); });
-    connect(m_buttons[4], &QToolButton::clicked, this, [this, e] { emit settingsRequested(e->gateUID(), e->cfgFile()); });
+    connect(m_buttons[4], &QToolButton::clicked, this,
+            [this, e] { emit settingsRequested(e->gateUID(), e->cfgFile()); });
     connect(m_buttons[5], &QToolButton::clicked, this,
             [this, e] { emit remotePermissionsRequested(e->gateUID(), e->cfgFile()); });
     connect(m_buttons[6], &QToolButton::released, this, [e] { e->releaseCallTone(); });
@@ -350,7 +356,8 @@ void GatewayWindow::displayChanged()
     }
     setLabel(m_beacon, d.beaconLine, Qt::black);
     setLabel(m_dtmf, d.dtmfLine, colorOf(d.dtmfColor));
-    if (m_dtmf->font().bold() != (d.dtmfStyle == GwStyle::Bold) || m_dtmf->font().italic() != (d.dtmfStyle == GwStyle::Italic)) {
+    if (m_dtmf->font().bold() != (d.dtmfStyle == GwStyle::Bold) ||
+        m_dtmf->font().italic() != (d.dtmfStyle == GwStyle::Italic)) {
         QFont f = m_dtmf->font();
         f.setBold(d.dtmfStyle == GwStyle::Bold);
         f.setItalic(d.dtmfStyle == GwStyle::Italic);
@@ -358,8 +365,9 @@ void GatewayWindow::displayChanged()
     }
     m_dtmfLamp1->setLamp(d.dtmfLamp1);
     m_dtmfLamp2->setLamp(d.dtmfLamp2);
-    const GwButton* states[9] = {&d.chcomButton, &d.awayButton, &d.playbackButton, &d.recordingButton, &d.settingsButton,
-                                 &d.remoteButton, &d.callButton, &d.saveChannelButton, &d.spareButton};
+    const GwButton* states[9] = {&d.chcomButton,     &d.awayButton,        &d.playbackButton,
+                                 &d.recordingButton, &d.settingsButton,    &d.remoteButton,
+                                 &d.callButton,      &d.saveChannelButton, &d.spareButton};
     for (int i = 0; i < 9; ++i)
         applyButton(m_buttons[i], *states[i]);
     // Buttons without a glyph keep their text symbol.
@@ -454,7 +462,8 @@ GatewayWindow* CreateGatewayWindow(LinkSender& sender, GatewayHost& host, const 
 GatewayWindow* CreateGatewayWindow(AppCore& core, const SettingsList& params, QWidget* parent)
 {
     GatewayRunner& runner = core.createGateway();
-    auto* window = new GatewayWindow(runner, [&core](GatewayRunner* r) { core.releaseGateway(r); }, parent);
+    auto* window = new GatewayWindow(
+        runner, [&core](GatewayRunner* r) { core.releaseGateway(r); }, parent);
     if (!runner.engine().StarteForm(params)) {
         delete window;
         return nullptr;

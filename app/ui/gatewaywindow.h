@@ -68,7 +68,7 @@ private:
     void placeOnce();
     void build();
 
-    std::unique_ptr<GatewayRunner> m_ownRunner;   // set when the window runs the gateway itself
+    std::unique_ptr<GatewayRunner> m_ownRunner; // set when the window runs the gateway itself
     GatewayRunner* m_runner = nullptr;
     std::function<void(GatewayRunner*)> m_release;
     bool m_placed = false;

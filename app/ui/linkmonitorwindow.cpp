@@ -14,9 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LinkMonitorWindow::LinkMonitorWindow(MainWindow& main, QWidget* parent)
-    : QWidget(parent)
-    , m_main(main)
+LinkMonitorWindow::LinkMonitorWindow(MainWindow& main, QWidget* parent) : QWidget(parent), m_main(main)
 {
     setWindowTitle(QStringLiteral("DEBUG"));
     LinkSession& s = m_main.session();
@@ -57,15 +55,15 @@ LinkMonitorWindow::LinkMonitorWindow(MainWindow& main, QWidget* parent)
         const char* command;
         const char* items;
     } tests[] = {
-        {"ON", "SETPTT", "status=1"},          {"OFF", "SETPTT", "status=0"},
-        {"Channels", "GETCHANNELS", "type=ids"}, {"Bookmarks", "GETBOOKMARKS", ""},
-        {"ChanPerm", "GETCHANPERM", ""},       {"ClientPerm", "GETUSERPERM", "userID=4"},
+        {"ON", "SETPTT", "status=1"},      {"OFF", "SETPTT", "status=0"},   {"Channels", "GETCHANNELS", "type=ids"},
+        {"Bookmarks", "GETBOOKMARKS", ""}, {"ChanPerm", "GETCHANPERM", ""}, {"ClientPerm", "GETUSERPERM", "userID=4"},
     };
     int i = 0;
     for (const auto& t : tests) {
         auto* b = new QPushButton(QString::fromLatin1(t.caption), this);
         const QString command = QString::fromLatin1(t.command), items = QString::fromLatin1(t.items);
-        connect(b, &QPushButton::clicked, this, [this, command, items] { m_main.guarded([&] { sendTest(command, items); }); });
+        connect(b, &QPushButton::clicked, this,
+                [this, command, items] { m_main.guarded([&] { sendTest(command, items); }); });
         buttons->addWidget(b, i / 2, i % 2);
         ++i;
     }
@@ -74,7 +72,8 @@ LinkMonitorWindow::LinkMonitorWindow(MainWindow& main, QWidget* parent)
     buttons->addWidget(exitClient, i / 2, 0, 1, 2);
     connect(exitClient, &QPushButton::clicked, this, [] {
         if (DirectoryClient* d = DirectoryClient::shared())
-            d->SendeZuWavenestAsync(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("TS3-PLUGIN-LISTE")));
+            d->SendeZuWavenestAsync(QStringLiteral("index.php"),
+                                    DirectoryClient::actionParams(QStringLiteral("TS3-PLUGIN-LISTE")));
     });
 
     auto* side = new QVBoxLayout;

@@ -51,11 +51,11 @@ QString forDisplay(QString text)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
-const char* kLinkStyle = "QLabel { padding: 2px 10px; border: 1px solid #808080; font-weight: bold; background: %1; color: %2; }";
+const char* kLinkStyle =
+    "QLabel { padding: 2px 10px; border: 1px solid #808080; font-weight: bold; background: %1; color: %2; }";
 } // namespace
 
-MainWindow::MainWindow(Options options, QWidget* parent)
-    : QMainWindow(parent)
+MainWindow::MainWindow(Options options, QWidget* parent) : QMainWindow(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     // 1-2. Session and monitor state come with the core below; the status bar panels.
@@ -69,16 +69,17 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     m_core->gatewayOrder = [this] { return gatewaysInWindowOrder(); };
     m_core->askYesNoHook = [this](const QString& question) { return askYesNo(question); };
     m_core->showErrorHook = [this](const QString& text) { showError(text); };
-    connect(m_core.get(), &AppCore::ticked, this,
-            [this] { m_panels[2]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ')); });
+    connect(m_core.get(), &AppCore::ticked, this, [this] {
+        m_panels[2]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' '));
+    });
     // 8. Tray icon.
     setWindowIcon(AppIcon());
     buildTrayIcon();
     // 9. Window state.
     applyWindowState();
     // 10-11. Caption, menus, toolbar and the first status texts.
-    setWindowTitle(GetGeneralText(QStringLiteral("NAME")) + QLatin1Char(' ') + GetGeneralText(QStringLiteral("VERS"))
-                   + QStringLiteral(" [") + loggedInUser() + QLatin1Char(']'));
+    setWindowTitle(GetGeneralText(QStringLiteral("NAME")) + QLatin1Char(' ') + GetGeneralText(QStringLiteral("VERS")) +
+                   QStringLiteral(" [") + loggedInUser() + QLatin1Char(']'));
     buildMenus();
     buildToolBar();
     setLinkPanel(GetText(QStringLiteral("0007")), LinkColour::Red);
@@ -153,7 +154,8 @@ void MainWindow::buildMenus()
 {
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(menuText("0009"));
-    QAction* open = file->addAction(style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("&Open gateway file..."));
+    QAction* open =
+        file->addAction(style()->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("&Open gateway file..."));
     open->setShortcut(QKeySequence::Open);
     connect(open, &QAction::triggered, this, [this] { guarded([this] { openGatewayFileDialog(); }); });
     file->addSeparator();
@@ -163,8 +165,9 @@ void MainWindow::buildMenus()
     QMenu* gw = bar->addMenu(menuText("0010"));
     connect(gw->addAction(menuText("0014")), &QAction::triggered, this,
             [this] { guarded([this] { GatewayActions(*this).createNew(); }); });
-    connect(gw->addAction(menuText("0201")), &QAction::triggered, this,
-            [this] { OpenNewChildWindow(ChildKind::GatewayList, GetText(QStringLiteral("0201")), SettingsList(), true); });
+    connect(gw->addAction(menuText("0201")), &QAction::triggered, this, [this] {
+        OpenNewChildWindow(ChildKind::GatewayList, GetText(QStringLiteral("0201")), SettingsList(), true);
+    });
     // Below the separator: one submenu per stored gateway, read again each time it opens.
     gw->addSeparator();
     connect(gw, &QMenu::aboutToShow, this, [this, gw] { guarded([&] { RebuildGatewayMenu(gw, *this); }); });
@@ -172,18 +175,21 @@ void MainWindow::buildMenus()
     QMenu* setup = bar->addMenu(menuText("0011"));
     connect(setup->addAction(menuText("0015")), &QAction::triggered, this,
             [this] { OpenNewChildWindow(ChildKind::AppSetup, GetText(QStringLiteral("0015")), SettingsList(), true); });
-    connect(setup->addAction(menuText("0451")), &QAction::triggered, this,
-            [this] { OpenNewChildWindow(ChildKind::RogerBeepEditor, GetText(QStringLiteral("0451")), SettingsList(), true); });
-    connect(setup->addAction(menuText("0301")), &QAction::triggered, this,
-            [this] { OpenNewChildWindow(ChildKind::ComPortEditor, GetText(QStringLiteral("0301")), SettingsList(), true); });
+    connect(setup->addAction(menuText("0451")), &QAction::triggered, this, [this] {
+        OpenNewChildWindow(ChildKind::RogerBeepEditor, GetText(QStringLiteral("0451")), SettingsList(), true);
+    });
+    connect(setup->addAction(menuText("0301")), &QAction::triggered, this, [this] {
+        OpenNewChildWindow(ChildKind::ComPortEditor, GetText(QStringLiteral("0301")), SettingsList(), true);
+    });
 
     m_windowMenu = bar->addMenu(menuText("0022"));
     connect(m_windowMenu, &QMenu::aboutToShow, this, [this] { rebuildWindowMenu(); });
     rebuildWindowMenu();
 
     QMenu* help = bar->addMenu(menuText("0012"));
-    connect(help->addAction(menuText("1150")), &QAction::triggered, this,
-            [this] { OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true); });
+    connect(help->addAction(menuText("1150")), &QAction::triggered, this, [this] {
+        OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true);
+    });
     connect(help->addAction(menuText("0016")), &QAction::triggered, this, [this] { showAbout(); });
 
     // The developer entry is an item of the menu bar itself (no submenu).
@@ -215,7 +221,7 @@ void MainWindow::openDeveloperEntry()
                 entry = text;
         }
         if (!entry)
-            return;   // Cancel
+            return; // Cancel
         if (entry->size() <= 5 || *entry != code) {
             showMessage(MessageKind::Error, GetText(QStringLiteral("0705")));
             return;
@@ -228,14 +234,15 @@ void MainWindow::openDeveloperEntry()
 void MainWindow::rebuildWindowMenu()
 {
     m_windowMenu->clear();
-    connect(m_windowMenu->addAction(menuText("0023")), &QAction::triggered, this,
-            [this] { OpenNewChildWindow(ChildKind::WindowList, GetText(QStringLiteral("0501")), SettingsList(), true); });
+    connect(m_windowMenu->addAction(menuText("0023")), &QAction::triggered, this, [this] {
+        OpenNewChildWindow(ChildKind::WindowList, GetText(QStringLiteral("0501")), SettingsList(), true);
+    });
     m_windowMenu->addSeparator();
     for (QWidget* child : childWindows()) {
         QPointer<QWidget> target(child);
         connect(m_windowMenu->addAction(child->windowTitle()), &QAction::triggered, this, [this, target] {
             if (!target)
-                return;   // closed since the menu was built
+                return; // closed since the menu was built
             if (QMdiSubWindow* sub = subWindowOf(target)) {
                 sub->showNormal();
                 m_mdi->setActiveSubWindow(sub);
@@ -268,7 +275,8 @@ void MainWindow::buildToolBar()
         QAction* a = tb->addAction(ToolBarIcon(b.icon), GetText(QString::fromLatin1(b.hint)));
         const ChildKind kind = b.kind;
         const QString caption = GetText(QString::fromLatin1(b.caption));
-        connect(a, &QAction::triggered, this, [this, kind, caption] { OpenNewChildWindow(kind, caption, SettingsList(), true); });
+        connect(a, &QAction::triggered, this,
+                [this, kind, caption] { OpenNewChildWindow(kind, caption, SettingsList(), true); });
     }
     // The spacer keeps the link state panel at the right end whatever the width.
     auto* spacer = new QWidget(tb);
@@ -341,8 +349,9 @@ void MainWindow::showAbout()
     QMessageBox box(this);
     box.setWindowTitle(GetText(QStringLiteral("0036")));
     box.setIconPixmap(AppIcon().pixmap(64, 64));
-    box.setText(QStringLiteral("<b>%1</b><br>Vers.: %2").arg(GetGeneralText(QStringLiteral("NAME")).toHtmlEscaped(),
-                                                            GetGeneralText(QStringLiteral("VERS")).toHtmlEscaped()));
+    box.setText(QStringLiteral("<b>%1</b><br>Vers.: %2")
+                    .arg(GetGeneralText(QStringLiteral("NAME")).toHtmlEscaped(),
+                         GetGeneralText(QStringLiteral("VERS")).toHtmlEscaped()));
     box.setInformativeText(QStringLiteral("Built with Qt %1, PortAudio, libsndfile, libjpeg-turbo and cpp-httplib. "
                                           "Thanks to every radio operator who tested the gateways on the air.")
                                .arg(QString::fromLatin1(qVersion())));
@@ -375,7 +384,8 @@ QMdiSubWindow* MainWindow::subWindowOf(QWidget* child) const
     return nullptr;
 }
 
-QWidget* MainWindow::OpenNewChildWindow(ChildKind kind, const QString& caption, const SettingsList& params, bool oneOnly)
+QWidget* MainWindow::OpenNewChildWindow(ChildKind kind, const QString& caption, const SettingsList& params,
+                                        bool oneOnly)
 {
     if (oneOnly) {
         for (QWidget* child : childWindows()) {
@@ -417,8 +427,9 @@ QWidget* MainWindow::openGatewayFile(const QString& path)
 
 void MainWindow::openGatewayFileDialog()
 {
-    const QString path = QFileDialog::getOpenFileName(this, GetExtraText(QStringLiteral("X028")), folders().cfgPath,
-                                                      GetExtraText(QStringLiteral("X029")) + QStringLiteral(" (*.rdk)"));
+    const QString path =
+        QFileDialog::getOpenFileName(this, GetExtraText(QStringLiteral("X028")), folders().cfgPath,
+                                     GetExtraText(QStringLiteral("X029")) + QStringLiteral(" (*.rdk)"));
     if (!path.isEmpty() && !openGatewayFile(path) && !m_factories.contains(int(ChildKind::Gateway)))
         setErrorStatus(QStringLiteral("Gateway windows are not available in this build"));
 }
@@ -465,9 +476,18 @@ void MainWindow::setLinkPanel(const QString& text, LinkColour colour)
     m_linkPanel->setStyleSheet(QString::fromLatin1(kLinkStyle).arg(QLatin1String(bg), QLatin1String(fg)));
 }
 
-void MainWindow::setLinkStatus(const QString& text) { m_panels[0]->setText(text); }
-void MainWindow::setErrorStatus(const QString& text) { m_panels[1]->setText(text); }
-void MainWindow::setPingStatus(const QString& text) { m_panels[3]->setText(text); }
+void MainWindow::setLinkStatus(const QString& text)
+{
+    m_panels[0]->setText(text);
+}
+void MainWindow::setErrorStatus(const QString& text)
+{
+    m_panels[1]->setText(text);
+}
+void MainWindow::setPingStatus(const QString& text)
+{
+    m_panels[3]->setText(text);
+}
 
 void MainWindow::setPingTimerEnabled(bool on)
 {
@@ -502,14 +522,26 @@ QString MainWindow::linkPanelText() const
 
 // ------------------------------------------------------------------ GatewayHost
 
-bool MainWindow::COMPortIsOpen(int port) { return m_core->COMPortIsOpen(port); }
+bool MainWindow::COMPortIsOpen(int port)
+{
+    return m_core->COMPortIsOpen(port);
+}
 void MainWindow::SetCOMStatus(const QString& holder, int port, const QString& pin, bool on, bool invert)
 {
     m_core->SetCOMStatus(holder, port, pin, on, invert);
 }
-bool MainWindow::GetCOMStatus(int port, const QString& pin, bool invert) { return m_core->GetCOMStatus(port, pin, invert); }
-QString MainWindow::COMPortLostDevice(int port) { return m_core->COMPortLostDevice(port); }
-QString MainWindow::appLang() const { return AppLang(); }
+bool MainWindow::GetCOMStatus(int port, const QString& pin, bool invert)
+{
+    return m_core->GetCOMStatus(port, pin, invert);
+}
+QString MainWindow::COMPortLostDevice(int port)
+{
+    return m_core->COMPortLostDevice(port);
+}
+QString MainWindow::appLang() const
+{
+    return AppLang();
+}
 
 bool MainWindow::askYesNo(const QString& question)
 {

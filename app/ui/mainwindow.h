@@ -131,7 +131,7 @@ private:
     void showAbout();
     QMdiSubWindow* subWindowOf(QWidget* child) const;
 
-    std::unique_ptr<AppCore> m_core;   // outlives every child window (see the destructor)
+    std::unique_ptr<AppCore> m_core; // outlives every child window (see the destructor)
     QHash<int, ChildFactory> m_factories;
 
     QMdiArea* m_mdi = nullptr;
@@ -139,12 +139,12 @@ private:
     QLabel* m_linkPanel = nullptr;
     QMenu* m_windowMenu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
-    QPointer<QObject> m_web;   // the web interface while it runs
+    QPointer<QObject> m_web; // the web interface while it runs
     QString m_lastBalloon;
     bool m_closeQueryExecuting = false;
     bool m_firstShow = true;
     bool m_quitting = false;
     bool m_quitWithoutQuestion = false;
     bool m_creating = true;
-    SettingsList m_parArray;   // scratch list for opening child windows
+    SettingsList m_parArray; // scratch list for opening child windows
 };

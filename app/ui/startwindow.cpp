@@ -23,9 +23,7 @@ QString arrow(const QString& text)
 // ------------------------------------------------------------------ StartSequence
 
 StartSequence::StartSequence(QString cfgFolder, ComPortManager* ports, Hooks hooks)
-    : m_cfgFolder(std::move(cfgFolder))
-    , m_ports(ports)
-    , m_hooks(std::move(hooks))
+    : m_cfgFolder(std::move(cfgFolder)), m_ports(ports), m_hooks(std::move(hooks))
 {
     log(arrow(GetText(QStringLiteral("0402"))), StartLogStyle::Info);
     m_gateFiles = gatewayfiles::fileNames(m_cfgFolder);
@@ -55,8 +53,8 @@ void StartSequence::shown()
             // The manager keeps a port that failed to open closed without a word; the
             // operator learns it here instead of from a radio that never keys.
             if (!m_ports->COMPortIsOpen(e.ident)) {
-                log(arrow(GetText(QStringLiteral("0129"))) + QStringLiteral("... [ COM") + QString::number(e.ident)
-                        + QStringLiteral(" ") + m_ports->deviceForPort(e.ident) + QStringLiteral(" ]"),
+                log(arrow(GetText(QStringLiteral("0129"))) + QStringLiteral("... [ COM") + QString::number(e.ident) +
+                        QStringLiteral(" ") + m_ports->deviceForPort(e.ident) + QStringLiteral(" ]"),
                     StartLogStyle::Error);
                 // Why, when it is more than a device that is not there (no permission, a
                 // refused pin): the fix is in the text.
@@ -101,11 +99,12 @@ int StartSequence::checkNextFile()
     const QString name = m_gateFiles.first();
     const QString path = QDir(m_cfgFolder).filePath(name);
     if (!QFileInfo(path).isFile())
-        return kSkipDelayMs;   // gone since the list was made
+        return kSkipDelayMs; // gone since the list was made
     const std::optional<SettingsList> gw = gatewayfiles::read(path);
     if (!gw) {
         // Unreadable, not Base64 or no gateUID: reported, and the start goes on.
-        log(arrow(GetText(QStringLiteral("0060"))) + QStringLiteral(" [ ") + name + QStringLiteral(" ]"), StartLogStyle::Error);
+        log(arrow(GetText(QStringLiteral("0060"))) + QStringLiteral(" [ ") + name + QStringLiteral(" ]"),
+            StartLogStyle::Error);
         return kSkipDelayMs;
     }
     if (!gw->boolValue(QStringLiteral("gateAutorun")))
@@ -114,10 +113,12 @@ int StartSequence::checkNextFile()
     // A gateway the user opened by hand meanwhile is not opened a second time (two
     // engines would share one identity and one PTT holder).
     if (m_hooks.gatewayIsActive && m_hooks.gatewayIsActive(gw->value(QStringLiteral("gateUID")))) {
-        log(arrow(GetText(QStringLiteral("0215"))) + QStringLiteral(" [ ") + gateName + QStringLiteral(" ]"), StartLogStyle::Info);
+        log(arrow(GetText(QStringLiteral("0215"))) + QStringLiteral(" [ ") + gateName + QStringLiteral(" ]"),
+            StartLogStyle::Info);
         return kSkipDelayMs;
     }
-    log(arrow(GetText(QStringLiteral("0404"))) + QStringLiteral("... [ ") + gateName + QStringLiteral(" ]"), StartLogStyle::Ok);
+    log(arrow(GetText(QStringLiteral("0404"))) + QStringLiteral("... [ ") + gateName + QStringLiteral(" ]"),
+        StartLogStyle::Ok);
     if (m_hooks.openGateway)
         m_hooks.openGateway(path, gateName);
     return kGatewayDelayMs;
@@ -125,9 +126,7 @@ int StartSequence::checkNextFile()
 
 // ------------------------------------------------------------------ StartWindow
 
-StartWindow::StartWindow(MainWindow& main, QWidget* parent)
-    : QWidget(parent)
-    , m_main(main)
+StartWindow::StartWindow(MainWindow& main, QWidget* parent) : QWidget(parent), m_main(main)
 {
     setWindowTitle(GetText(QStringLiteral("0401")));
     m_log = new QTextEdit(this);

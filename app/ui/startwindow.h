@@ -22,16 +22,16 @@ class MainWindow;
 class QTextEdit;
 
 enum class StartLogStyle {
-    Info,    // grey italics: starting, done
-    Ok,      // green: a port or a gateway being opened
-    Error,   // red: a port that stayed closed, a gateway file that cannot be used
+    Info,  // grey italics: starting, done
+    Ok,    // green: a port or a gateway being opened
+    Error, // red: a port that stayed closed, a gateway file that cannot be used
 };
 
 class StartSequence {
 public:
-    static constexpr int kGatewayDelayMs = 2000;   // before the first and after each started gateway
-    static constexpr int kSkipDelayMs = 150;       // after a file that is not started
-    static constexpr int kCloseDelayMs = 2000;     // from "Done" to closing
+    static constexpr int kGatewayDelayMs = 2000; // before the first and after each started gateway
+    static constexpr int kSkipDelayMs = 150;     // after a file that is not started
+    static constexpr int kCloseDelayMs = 2000;   // from "Done" to closing
 
     struct Hooks {
         std::function<void(const QString& text, StartLogStyle style)> log;
@@ -46,9 +46,9 @@ public:
     };
 
     enum class Timer {
-        None,            // not yet shown, or closed
-        GateStartDelay,  // next gateway file due
-        Closing,         // "Done" written; closes when it fires
+        None,           // not yet shown, or closed
+        GateStartDelay, // next gateway file due
+        Closing,        // "Done" written; closes when it fires
     };
 
     // Creation: clears the log, writes " -> starting" and lists the gateway files of

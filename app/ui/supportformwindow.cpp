@@ -99,7 +99,10 @@ void SupportFormWindow::send()
     const QString subject = m_subject->text();
     const QString address = m_address->text();
     const QString message = m_message->toPlainText();
-    const char* missing = subject.isEmpty() ? "1157" : address.isEmpty() ? "1156" : message.isEmpty() ? "1155" : nullptr;
+    const char* missing = subject.isEmpty()   ? "1157"
+                          : address.isEmpty() ? "1156"
+                          : message.isEmpty() ? "1155"
+                                              : nullptr;
     if (missing) {
         m_main.showMessage(SessionView::MessageKind::Error, GetText(QString::fromLatin1(missing)));
         return;
@@ -112,7 +115,7 @@ void SupportFormWindow::send()
         m_main.applicationError(reply.error);
     const QString answer = reply.ok ? QString::fromUtf8(reply.body).trimmed() : QString();
     if (answer.isEmpty())
-        return;   // nothing came back: the form stays open for another try
+        return; // nothing came back: the form stays open for another try
     m_main.showMessage(SessionView::MessageKind::Information, answer);
     closeForm();
 }

@@ -43,7 +43,7 @@ private:
     std::shared_ptr<StatusBoard> m_board;
     const GatewayDirectory& m_gateways;
     const LinkSession& m_session;
-    QHash<QString, Totals> m_totals;   // by gateUID, for the gateways open now
+    QHash<QString, Totals> m_totals; // by gateUID, for the gateways open now
     QTimer m_timer;
     QElapsedTimer m_clock;
 };

@@ -21,8 +21,7 @@ const char* const kGroupTexts[] = {"0503", "0504", "0505", "0506"};
 constexpr int kWidgetRole = Qt::UserRole + 1;
 } // namespace
 
-WindowListWindow::WindowListWindow(MainWindow& main, QWidget* parent)
-    : QWidget(parent), m_main(main)
+WindowListWindow::WindowListWindow(MainWindow& main, QWidget* parent) : QWidget(parent), m_main(main)
 {
     m_tree = new QTreeWidget(this);
     m_tree->setColumnCount(2);
@@ -113,7 +112,8 @@ void WindowListWindow::reload()
         qDeleteAll(m_tree->topLevelItem(g)->takeChildren());
     for (QWidget* child : m_main.childWindows()) {
         QTreeWidgetItem* group = m_tree->topLevelItem(groupOf(child));
-        auto* row = new QTreeWidgetItem(group, {child->windowTitle(), QString::fromLatin1(child->metaObject()->className())});
+        auto* row =
+            new QTreeWidgetItem(group, {child->windowTitle(), QString::fromLatin1(child->metaObject()->className())});
         row->setData(0, kWidgetRole, QVariant::fromValue(QPointer<QWidget>(child)));
         auto* cw = dynamic_cast<ChildWindow*>(child);
         if (cw)
@@ -134,7 +134,7 @@ QStringList WindowListWindow::rows(Group group) const
 void WindowListWindow::setAutoRefresh(bool on)
 {
     if (m_auto->isChecked() != on) {
-        m_auto->setChecked(on);   // comes back here through toggled
+        m_auto->setChecked(on); // comes back here through toggled
         return;
     }
     m_countdown = kAutoRefreshSeconds;
@@ -158,7 +158,7 @@ void WindowListWindow::countdownTick()
     }
     m_auto->setText(GetText(QStringLiteral("0508")) + QStringLiteral(" (+)"));
     reload();
-    m_countdown = kAutoRefreshSeconds + 1;   // the next tick shows 5 again
+    m_countdown = kAutoRefreshSeconds + 1; // the next tick shows 5 again
 }
 
 QString WindowListWindow::autoRefreshCaption() const

@@ -15,7 +15,7 @@ QImage GuiThreadCapture::captureWindow(QWidget* window)
     const bool wasMinimized = window->isMinimized();
     if (wasMinimized) {
         window->showMaximized();
-        QCoreApplication::processEvents();   // let the layout follow the new size
+        QCoreApplication::processEvents(); // let the layout follow the new size
     }
     const QPixmap inner = window->grab();
     const QRect frame = window->frameGeometry();
@@ -36,8 +36,7 @@ QImage GuiThreadCapture::captureWindow(QWidget* window)
 
 GuiThreadCapture::GuiThreadCapture(QWidget* window, int timeoutMs)
     : m_window(window), m_timeoutMs(timeoutMs), m_state(std::make_shared<State>())
-{
-}
+{}
 
 GuiThreadCapture::~GuiThreadCapture()
 {

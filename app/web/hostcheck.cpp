@@ -32,7 +32,7 @@ QString HostCheck::nameOf(const QString& hostHeader)
 bool HostCheck::allows(const QString& hostHeader) const
 {
     if (hostHeader.trimmed().isEmpty())
-        return true;   // HTTP/1.0 without a Host: no browser sends that, so no other site either
+        return true; // HTTP/1.0 without a Host: no browser sends that, so no other site either
     const QString name = nameOf(hostHeader);
     if (name.isEmpty())
         return false;

@@ -25,5 +25,5 @@ public:
     static QStringList parseList(const QString& text);
 
 private:
-    QStringList m_names;   // normalised, besides "localhost"
+    QStringList m_names; // normalised, besides "localhost"
 };

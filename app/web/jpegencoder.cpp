@@ -23,7 +23,7 @@ void onError(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
-void onMessage(j_common_ptr) {}   // warnings are not printed
+void onMessage(j_common_ptr) {} // warnings are not printed
 
 // Only plain data lives in this function, so the long jump skips no destructor.
 bool encodeRows(const unsigned char* rgb, int width, int height, int stride, unsigned char** out,
@@ -49,7 +49,8 @@ bool encodeRows(const unsigned char* rgb, int width, int height, int stride, uns
     jpeg_set_defaults(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<size_t>(cinfo.next_scanline) * static_cast<size_t>(stride));
+        JSAMPROW row =
+            const_cast<JSAMPROW>(rgb + static_cast<size_t>(cinfo.next_scanline) * static_cast<size_t>(stride));
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -70,7 +71,8 @@ QByteArray EncodeJpeg(const QImage& image, QString* error)
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     char message[JMSG_LENGTH_MAX] = {};
-    const bool ok = encodeRows(rgb.constBits(), rgb.width(), rgb.height(), int(rgb.bytesPerLine()), &out, &outSize, message);
+    const bool ok =
+        encodeRows(rgb.constBits(), rgb.width(), rgb.height(), int(rgb.bytesPerLine()), &out, &outSize, message);
     QByteArray bytes;
     if (ok && out)
         bytes = QByteArray(reinterpret_cast<const char*>(out), qsizetype(outSize));

@@ -75,6 +75,6 @@ private:
     std::shared_ptr<const StatusProvider> m_status;
     std::function<void(const QString&)> m_log;
     std::mutex m_refusedMutex;
-    std::set<QString> m_refused;   // names already logged
+    std::set<QString> m_refused; // names already logged
     mutable std::mutex m_mutex;
 };

@@ -21,9 +21,9 @@ QByteArray number(double v)
 
 QByteArray limitJson(const LimitStatus& l)
 {
-    return "{\"enabled\":" + boolText(l.enabled) + ",\"counting\":" + boolText(l.counting) + ",\"blocked\":"
-           + boolText(l.blocked) + ",\"value\":" + QByteArray::number(l.value) + ",\"max\":" + QByteArray::number(l.max)
-           + "}";
+    return "{\"enabled\":" + boolText(l.enabled) + ",\"counting\":" + boolText(l.counting) +
+           ",\"blocked\":" + boolText(l.blocked) + ",\"value\":" + QByteArray::number(l.value) +
+           ",\"max\":" + QByteArray::number(l.max) + "}";
 }
 
 // The page's own words, in the program's language.
@@ -32,8 +32,8 @@ struct Label {
     const char* id;
 };
 constexpr Label kLabels[] = {
-    {"connected", "X012"}, {"notConnected", "X013"}, {"radioPtt", "X014"}, {"squelch", "X015"},
-    {"tsTransmit", "X016"}, {"server", "X017"},      {"channel", "X018"},  {"talkers", "X019"},
+    {"connected", "X012"},  {"notConnected", "X013"}, {"radioPtt", "X014"},  {"squelch", "X015"},
+    {"tsTransmit", "X016"}, {"server", "X017"},       {"channel", "X018"},   {"talkers", "X019"},
     {"beacon", "X020"},     {"dtmf", "X021"},         {"radioSide", "X022"}, {"tsSide", "X023"},
     {"blocked", "X024"},    {"link", "X025"},         {"noAnswer", "X026"},  {"noGateways", "X027"},
 };
@@ -48,8 +48,8 @@ QString label(const char* key)
 
 QByteArray lamp(const char* kind, bool on, const char* labelKey)
 {
-    return QByteArrayLiteral("<span class=\"item\"><span class=\"lamp ") + kind + (on ? " on\" data-on=\"1\">" : " off\" data-on=\"0\">")
-           + "</span>" + htmlText(label(labelKey)) + "</span>";
+    return QByteArrayLiteral("<span class=\"item\"><span class=\"lamp ") + kind +
+           (on ? " on\" data-on=\"1\">" : " off\" data-on=\"0\">") + "</span>" + htmlText(label(labelKey)) + "</span>";
 }
 
 QByteArray limitText(const LimitStatus& l)
@@ -65,9 +65,10 @@ QByteArray limitText(const LimitStatus& l)
 QByteArray gatewayHtml(const GatewayStatus& g)
 {
     QByteArray h = "<section class=\"gw\" data-uid=\"" + htmlText(g.gateUID) + "\"><h2>" + htmlText(g.name) + "</h2>";
-    h += "<div class=\"row\"><span class=\"state " + QByteArray(g.connected ? "up" : "down") + "\">"
-         + htmlText(label(g.connected ? "connected" : "notConnected")) + "</span>";
-    h += lamp("radio", g.radioPtt, "radioPtt") + lamp("squelch", g.squelch, "squelch") + lamp("ts", g.tsTransmit, "tsTransmit");
+    h += "<div class=\"row\"><span class=\"state " + QByteArray(g.connected ? "up" : "down") + "\">" +
+         htmlText(label(g.connected ? "connected" : "notConnected")) + "</span>";
+    h += lamp("radio", g.radioPtt, "radioPtt") + lamp("squelch", g.squelch, "squelch") +
+         lamp("ts", g.tsTransmit, "tsTransmit");
     h += "</div><table>";
     auto row = [&h](const char* key, const char* cls, const QByteArray& value) {
         h += "<tr><th>" + htmlText(label(key)) + "</th><td class=\"" + cls + "\">" + value + "</td></tr>";
@@ -92,13 +93,14 @@ void family(QByteArray& out, const char* name, const char* type, const char* hel
 {
     out += QByteArray("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
     for (const GatewayStatus& g : s.gateways)
-        out += QByteArray(name) + "{gateway=\"" + labelValue(g.name) + "\",gateUID=\"" + labelValue(g.gateUID) + "\"} "
-               + value(g) + "\n";
+        out += QByteArray(name) + "{gateway=\"" + labelValue(g.name) + "\",gateUID=\"" + labelValue(g.gateUID) +
+               "\"} " + value(g) + "\n";
 }
 
 void single(QByteArray& out, const char* name, const char* type, const char* help, const QByteArray& value)
 {
-    out += QByteArray("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n" + name + " " + value + "\n";
+    out +=
+        QByteArray("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n" + name + " " + value + "\n";
 }
 
 const char* const kStyle =
@@ -190,11 +192,21 @@ QByteArray jsonString(const QString& text)
     for (QChar c : text) {
         const char16_t u = c.unicode();
         switch (u) {
-        case '"': out += QStringLiteral("\\\""); break;
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
         default:
             if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == 0x2028 || u == 0x2029)
                 out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
@@ -212,12 +224,23 @@ QByteArray htmlText(const QString& text)
     out.reserve(text.size());
     for (QChar c : text) {
         switch (c.unicode()) {
-        case '&': out += QStringLiteral("&amp;"); break;
-        case '<': out += QStringLiteral("&lt;"); break;
-        case '>': out += QStringLiteral("&gt;"); break;
-        case '"': out += QStringLiteral("&quot;"); break;
-        case '\'': out += QStringLiteral("&#39;"); break;
-        default: out += c;
+        case '&':
+            out += QStringLiteral("&amp;");
+            break;
+        case '<':
+            out += QStringLiteral("&lt;");
+            break;
+        case '>':
+            out += QStringLiteral("&gt;");
+            break;
+        case '"':
+            out += QStringLiteral("&quot;");
+            break;
+        case '\'':
+            out += QStringLiteral("&#39;");
+            break;
+        default:
+            out += c;
         }
     }
     return out.toUtf8();
@@ -241,20 +264,22 @@ QByteArray labelValue(const QString& text)
 
 QByteArray json(const StatusSnapshot& s)
 {
-    QByteArray out = "{\"link\":{\"connected\":" + boolText(s.link.connected) + ",\"port\":" + QByteArray::number(s.link.port)
-                     + ",\"linesIn\":" + QByteArray::number(s.link.linesIn) + ",\"linesOut\":" + QByteArray::number(s.link.linesOut)
-                     + ",\"reconnects\":" + QByteArray::number(s.link.reconnects) + "},\"gateways\":[";
+    QByteArray out =
+        "{\"link\":{\"connected\":" + boolText(s.link.connected) + ",\"port\":" + QByteArray::number(s.link.port) +
+        ",\"linesIn\":" + QByteArray::number(s.link.linesIn) + ",\"linesOut\":" + QByteArray::number(s.link.linesOut) +
+        ",\"reconnects\":" + QByteArray::number(s.link.reconnects) + "},\"gateways\":[";
     bool first = true;
     for (const GatewayStatus& g : s.gateways) {
         if (!first)
             out += ',';
         first = false;
-        out += "{\"gateUID\":" + jsonString(g.gateUID) + ",\"name\":" + jsonString(g.name) + ",\"connected\":"
-               + boolText(g.connected) + ",\"server\":" + jsonString(g.server) + ",\"channel\":" + jsonString(g.channel)
-               + ",\"radioPtt\":" + boolText(g.radioPtt) + ",\"squelch\":" + boolText(g.squelch) + ",\"tsTransmit\":"
-               + boolText(g.tsTransmit) + ",\"talkers\":" + QByteArray::number(g.talkers) + ",\"beacon\":"
-               + jsonString(g.beacon) + ",\"dtmf\":" + jsonString(g.dtmf) + ",\"limits\":{\"radio\":" + limitJson(g.radioLimit)
-               + ",\"teamspeak\":" + limitJson(g.tsLimit) + "},\"log\":[";
+        out += "{\"gateUID\":" + jsonString(g.gateUID) + ",\"name\":" + jsonString(g.name) +
+               ",\"connected\":" + boolText(g.connected) + ",\"server\":" + jsonString(g.server) +
+               ",\"channel\":" + jsonString(g.channel) + ",\"radioPtt\":" + boolText(g.radioPtt) +
+               ",\"squelch\":" + boolText(g.squelch) + ",\"tsTransmit\":" + boolText(g.tsTransmit) +
+               ",\"talkers\":" + QByteArray::number(g.talkers) + ",\"beacon\":" + jsonString(g.beacon) +
+               ",\"dtmf\":" + jsonString(g.dtmf) + ",\"limits\":{\"radio\":" + limitJson(g.radioLimit) +
+               ",\"teamspeak\":" + limitJson(g.tsLimit) + "},\"log\":[";
         for (int i = 0; i < g.log.size(); ++i)
             out += (i ? "," : "") + jsonString(g.log[i]);
         out += "]}";
@@ -270,9 +295,10 @@ QByteArray metrics(const StatusSnapshot& s)
            s.link.connected ? "1" : "0");
     single(out, "relaydeck_link_lines_received_total", "counter", "Lines received from the plugin.",
            QByteArray::number(s.link.linesIn));
-    single(out, "relaydeck_link_lines_sent_total", "counter", "Commands sent to the plugin.", QByteArray::number(s.link.linesOut));
-    single(out, "relaydeck_link_reconnects_total", "counter", "Sessions with the plugin that came up again after the first.",
-           QByteArray::number(s.link.reconnects));
+    single(out, "relaydeck_link_lines_sent_total", "counter", "Commands sent to the plugin.",
+           QByteArray::number(s.link.linesOut));
+    single(out, "relaydeck_link_reconnects_total", "counter",
+           "Sessions with the plugin that came up again after the first.", QByteArray::number(s.link.reconnects));
     family(out, "relaydeck_gateway_connected", "gauge", "1 while the gateway's TeamSpeak server connection is up.", s,
            [](const GatewayStatus& g) { return QByteArray(g.connected ? "1" : "0"); });
     family(out, "relaydeck_gateway_radio_keyed", "gauge", "1 while the radio transmitter is keyed.", s,
@@ -283,9 +309,11 @@ QByteArray metrics(const StatusSnapshot& s)
            [](const GatewayStatus& g) { return QByteArray(g.squelch ? "1" : "0"); });
     family(out, "relaydeck_gateway_radio_keyed_seconds_total", "counter", "Seconds the radio transmitter was keyed.", s,
            [](const GatewayStatus& g) { return number(g.radioKeyedSeconds); });
-    family(out, "relaydeck_gateway_teamspeak_keyed_seconds_total", "counter", "Seconds the gateway transmitted into TeamSpeak.",
-           s, [](const GatewayStatus& g) { return number(g.tsKeyedSeconds); });
-    family(out, "relaydeck_gateway_reconnects_total", "counter", "Server connections that came up again after the first.", s,
+    family(out, "relaydeck_gateway_teamspeak_keyed_seconds_total", "counter",
+           "Seconds the gateway transmitted into TeamSpeak.", s,
+           [](const GatewayStatus& g) { return number(g.tsKeyedSeconds); });
+    family(out, "relaydeck_gateway_reconnects_total", "counter",
+           "Server connections that came up again after the first.", s,
            [](const GatewayStatus& g) { return QByteArray::number(g.reconnects); });
     family(out, "relaydeck_gateway_dtmf_digits_total", "counter", "DTMF digits decoded from the radio.", s,
            [](const GatewayStatus& g) { return QByteArray::number(g.dtmfDigits); });
@@ -308,9 +336,9 @@ QByteArray html(const StatusSnapshot& s)
                    "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\"><style>";
     h += kStyle;
     h += "</style></head><body><h1>Relaydeck / Status</h1><div class=\"link\" id=\"link\">";
-    h += QByteArrayLiteral("<span class=\"item\"><span class=\"lamp plugin ")
-         + (s.link.connected ? "on\" data-on=\"1\">" : "off\" data-on=\"0\">") + "</span>" + htmlText(label("link")) + " :"
-         + QByteArray::number(s.link.port) + "</span>";
+    h += QByteArrayLiteral("<span class=\"item\"><span class=\"lamp plugin ") +
+         (s.link.connected ? "on\" data-on=\"1\">" : "off\" data-on=\"0\">") + "</span>" + htmlText(label("link")) +
+         " :" + QByteArray::number(s.link.port) + "</span>";
     h += "</div><div id=\"stale\"></div><div id=\"gateways\">";
     if (s.gateways.isEmpty())
         h += "<p>" + htmlText(label("noGateways")) + "</p>";

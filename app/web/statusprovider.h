@@ -10,28 +10,28 @@
 #include <mutex>
 
 struct LimitStatus {
-    bool enabled = false;    // the limit is switched on
-    bool counting = false;   // a transmission is being counted
-    bool blocked = false;    // the limit ran out; this side waits for its reset time
-    int value = 0;           // progress shown (seconds counted or waited)
+    bool enabled = false;  // the limit is switched on
+    bool counting = false; // a transmission is being counted
+    bool blocked = false;  // the limit ran out; this side waits for its reset time
+    int value = 0;         // progress shown (seconds counted or waited)
     int max = 0;
 };
 
 struct GatewayStatus {
     QString gateUID;
     QString name;
-    bool connected = false;   // the gateway's TeamSpeak server connection is up
+    bool connected = false; // the gateway's TeamSpeak server connection is up
     QString server;
     QString channel;
-    bool radioPtt = false;    // the radio transmitter is keyed
-    bool squelch = false;     // the radio's squelch is open (it receives)
-    bool tsTransmit = false;  // the gateway transmits into TeamSpeak
-    int talkers = 0;          // TeamSpeak users talking
-    QString beacon;           // the beacon line as the window shows it
-    QString dtmf;             // the DTMF line as the window shows it
-    LimitStatus radioLimit;   // transmit time limit of the radio side
-    LimitStatus tsLimit;      // and of the TeamSpeak side
-    QStringList log;          // the last log lines, oldest first
+    bool radioPtt = false;   // the radio transmitter is keyed
+    bool squelch = false;    // the radio's squelch is open (it receives)
+    bool tsTransmit = false; // the gateway transmits into TeamSpeak
+    int talkers = 0;         // TeamSpeak users talking
+    QString beacon;          // the beacon line as the window shows it
+    QString dtmf;            // the DTMF line as the window shows it
+    LimitStatus radioLimit;  // transmit time limit of the radio side
+    LimitStatus tsLimit;     // and of the TeamSpeak side
+    QStringList log;         // the last log lines, oldest first
     // Counters since the gateway opened.
     double radioKeyedSeconds = 0;
     double tsKeyedSeconds = 0;
@@ -41,7 +41,7 @@ struct GatewayStatus {
 };
 
 struct LinkStatus {
-    bool connected = false;   // the session with the plugin is up
+    bool connected = false; // the session with the plugin is up
     int port = 0;
     quint64 linesIn = 0;
     quint64 linesOut = 0;

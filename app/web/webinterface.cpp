@@ -22,10 +22,7 @@ QString WebInterface::serverName()
     return GetGeneralText(QStringLiteral("NAME")) + QLatin1Char(' ') + GetGeneralText(QStringLiteral("VERS"));
 }
 
-WebInterface::WebInterface(QWidget* window, int captureTimeoutMs)
-    : m_window(window), m_timeoutMs(captureTimeoutMs)
-{
-}
+WebInterface::WebInterface(QWidget* window, int captureTimeoutMs) : m_window(window), m_timeoutMs(captureTimeoutMs) {}
 
 WebInterface::~WebInterface()
 {

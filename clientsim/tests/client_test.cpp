@@ -27,7 +27,8 @@ namespace {
 
 class ClientTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         client.setConnectStepDelay(0ms);
         client.addServer("S1", "127.0.0.1:9987", "Test Server");
         client.addChannel("S1", 1, "Lobby", 0, "", true);
@@ -37,41 +38,50 @@ protected:
     }
 
     // What the test plugin reported through logMessage, in order.
-    std::vector<std::string> pluginLog() {
+    std::vector<std::string> pluginLog()
+    {
         client.waitIdle();
         std::vector<std::string> out;
         for (const auto& l : client.model().log())
-            if (l.channel == "testplugin") out.push_back(l.message);
+            if (l.channel == "testplugin")
+                out.push_back(l.message);
         return out;
     }
 
-    bool logHas(const std::string& text) {
+    bool logHas(const std::string& text)
+    {
         for (const auto& l : pluginLog())
-            if (l.find(text) != std::string::npos) return true;
+            if (l.find(text) != std::string::npos)
+                return true;
         return false;
     }
 
-    clientsim::u64 loadAndConnect(const std::string& nick = "Gate") {
+    clientsim::u64 loadAndConnect(const std::string& nick = "Gate")
+    {
         EXPECT_TRUE(client.load(CLIENTSIM_TESTPLUGIN)) << client.lastError();
         clientsim::u64 h = client.connect("127.0.0.1:9987", nick);
         client.waitIdle();
         return h;
     }
 
-    std::vector<std::string> eventNames() {
+    std::vector<std::string> eventNames()
+    {
         std::vector<std::string> out;
         for (const auto& e : client.events())
-            if (!e.args.empty() || e.result.empty()) out.push_back(e.name);
+            if (!e.args.empty() || e.result.empty())
+                out.push_back(e.name);
         return out;
     }
 
     Client client;
 };
 
-TEST_F(ClientTest, LoadsInClientOrderWithIdBeforeInit) {
+TEST_F(ClientTest, LoadsInClientOrderWithIdBeforeInit)
+{
     ASSERT_TRUE(client.load(CLIENTSIM_TESTPLUGIN)) << client.lastError();
     std::vector<std::string> order;
-    for (const auto& e : client.events()) order.push_back(e.name);
+    for (const auto& e : client.events())
+        order.push_back(e.name);
     // identity first, then the table, the id, init and the menus and hotkeys
     ASSERT_GE(order.size(), 9u);
     EXPECT_THAT(std::vector<std::string>(order.begin(), order.begin() + 9),
@@ -99,7 +109,8 @@ TEST_F(ClientTest, LoadsInClientOrderWithIdBeforeInit) {
     EXPECT_THAT(pluginLog().back(), HasSubstr("shutdown"));
 }
 
-TEST_F(ClientTest, CanRegisterTheIdAfterInit) {
+TEST_F(ClientTest, CanRegisterTheIdAfterInit)
+{
     clientsim::LoadOptions options;
     options.registerBeforeInit = false;
     options.pluginId = "custom-id";
@@ -110,10 +121,12 @@ TEST_F(ClientTest, CanRegisterTheIdAfterInit) {
     EXPECT_EQ(log[1], "registered custom-id");
 }
 
-TEST_F(ClientTest, RefusesPluginsItCannotRun) {
+TEST_F(ClientTest, RefusesPluginsItCannotRun)
+{
     EXPECT_FALSE(client.load(CLIENTSIM_BADAPIPLUGIN));
     EXPECT_THAT(client.lastError(), HasSubstr("Api version is not compatible: Test Plugin (minimum: 21, current: 22)"));
-    for (const auto& e : client.events()) EXPECT_NE(e.name, "init");
+    for (const auto& e : client.events())
+        EXPECT_NE(e.name, "init");
 
     EXPECT_FALSE(client.load("/nonexistent/plugin.so"));
     EXPECT_THAT(client.lastError(), HasSubstr("Plugin failed to load"));
@@ -127,7 +140,8 @@ TEST_F(ClientTest, RefusesPluginsItCannotRun) {
     EXPECT_TRUE(client.load(CLIENTSIM_TESTPLUGIN));
 }
 
-TEST_F(ClientTest, TableHasEveryMemberAndAnswersUnknownOnesWithAnError) {
+TEST_F(ClientTest, TableHasEveryMemberAndAnswersUnknownOnesWithAnError)
+{
     TS3Functions table = clientsim::makeFunctionTable();
     void* slots[RD_TS3_FUNCTION_COUNT];
     static_assert(sizeof slots == sizeof table);
@@ -138,15 +152,16 @@ TEST_F(ClientTest, TableHasEveryMemberAndAnswersUnknownOnesWithAnError) {
 
     clientsim::u64 h = loadAndConnect();
     EXPECT_EQ(client.processCommand(h, "unknown"), 0);
-    EXPECT_TRUE(logHas("unknown 2"));  // ERROR_not_implemented
+    EXPECT_TRUE(logHas("unknown 2")); // ERROR_not_implemented
     auto calls = client.callsNamed("requestBanList");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].result, "0x0002 [not implemented]");
 }
 
-TEST_F(ClientTest, ConnectsStepByStepAndRecordsThePluginsCalls) {
+TEST_F(ClientTest, ConnectsStepByStepAndRecordsThePluginsCalls)
+{
     clientsim::u64 h = loadAndConnect("Gateway One");
-    EXPECT_EQ(h, 1u);  // the empty first tab is used
+    EXPECT_EQ(h, 1u); // the empty first tab is used
     auto log = pluginLog();
     EXPECT_THAT(log, Contains("status h=1 1 err=0"));
     EXPECT_THAT(log, Contains("status h=1 4 err=0 own=1 ch=1 server=Test Server"));
@@ -155,7 +170,8 @@ TEST_F(ClientTest, ConnectsStepByStepAndRecordsThePluginsCalls) {
     // the calls made in the status-4 callback, with their arguments and results
     std::vector<std::string> texts = client.callTexts();
     EXPECT_THAT(texts, Contains("getServerVariableAsString(1, 1, <out>)"));
-    EXPECT_THAT(texts, Contains("logMessage(\"status h=1 4 err=0 own=1 ch=1 server=Test Server\", 4, \"testplugin\", 0)"));
+    EXPECT_THAT(texts,
+                Contains("logMessage(\"status h=1 4 err=0 own=1 ch=1 server=Test Server\", 4, \"testplugin\", 0)"));
     EXPECT_EQ(client.outstandingBlocks(), 0u);
 
     // an unknown server: connecting, then disconnected with an error
@@ -166,11 +182,12 @@ TEST_F(ClientTest, ConnectsStepByStepAndRecordsThePluginsCalls) {
     EXPECT_EQ(client.model().connectionStatus(h2), 0);
 }
 
-TEST_F(ClientTest, UsersJoinMoveAndLeaveWithVisibility) {
+TEST_F(ClientTest, UsersJoinMoveAndLeaveWithVisibility)
+{
     clientsim::u64 h = loadAndConnect();
     client.userJoin("S1", 7, "Alice", 1);
     client.userMove("S1", 7, 2);
-    client.userMove("S1", 7, 1, 1, "");  // moved back by our own client (id 1)
+    client.userMove("S1", 7, 1, 1, ""); // moved back by our own client (id 1)
     client.userLeave("S1", 7, "bye");
     auto log = pluginLog();
     EXPECT_THAT(log, Contains("move h=1 client=7 Alice 0->1 vis=0 msg="));
@@ -194,12 +211,13 @@ TEST_F(ClientTest, UsersJoinMoveAndLeaveWithVisibility) {
     EXPECT_EQ(ch, 1u);
 }
 
-TEST_F(ClientTest, TalkWhisperTextAndPokeReachTheRightHandler) {
+TEST_F(ClientTest, TalkWhisperTextAndPokeReachTheRightHandler)
+{
     clientsim::u64 h = loadAndConnect();
     client.userJoin("S1", 7, "Alice", 1);
     client.userJoin("S1", 9, "Far", 2);
     client.userTalk("S1", 7, 1);
-    client.userTalk("S1", 9, 1);      // another channel: not heard
+    client.userTalk("S1", 9, 1); // another channel: not heard
     client.userWhisper("S1", 9, 1, 1);
     client.userText("S1", 7, TextMessageTarget_CLIENT, 1, "hello there");
     client.userText("S1", 7, TextMessageTarget_CLIENT, 1, "hide me");
@@ -224,7 +242,8 @@ TEST_F(ClientTest, TalkWhisperTextAndPokeReachTheRightHandler) {
     EXPECT_EQ(talking, 1);
 }
 
-TEST_F(ClientTest, PluginCommandsReachTheOtherHandlersOnTheSameServer) {
+TEST_F(ClientTest, PluginCommandsReachTheOtherHandlersOnTheSameServer)
+{
     clientsim::u64 a = loadAndConnect("GateA");
     clientsim::u64 b = client.connect("127.0.0.1:9987", "GateB");
     client.addServer("S2", "other.example:9987", "Other");
@@ -248,7 +267,8 @@ TEST_F(ClientTest, PluginCommandsReachTheOtherHandlersOnTheSameServer) {
     EXPECT_THAT(log, Not(Contains(HasSubstr("plugincmd h=" + std::to_string(a) + " clientsim_testplugin: SECOND"))));
 }
 
-TEST_F(ClientTest, RequestsAnswerThroughServerErrorsWithTheReturnCode) {
+TEST_F(ClientTest, RequestsAnswerThroughServerErrorsWithTheReturnCode)
+{
     clientsim::u64 h = loadAndConnect();
     client.clearTrace();
     client.processCommand(h, "move 2");
@@ -258,14 +278,14 @@ TEST_F(ClientTest, RequestsAnswerThroughServerErrorsWithTheReturnCode) {
     for (const auto& e : client.trace())
         if (e.name == "requestClientMove" || e.name == "onClientMoveEvent" || e.name == "onServerErrorEvent")
             order.push_back(e.name + (e.result.empty() ? "" : " " + e.result));
-    EXPECT_THAT(order, ElementsAre("requestClientMove 0", "onClientMoveEvent", "onServerErrorEvent",
-                                   "onServerErrorEvent 1"));
+    EXPECT_THAT(order,
+                ElementsAre("requestClientMove 0", "onClientMoveEvent", "onServerErrorEvent", "onServerErrorEvent 1"));
     EXPECT_TRUE(logHas("error h=1 0 ok rc=PR:clientsim_testplugin:1"));
     EXPECT_EQ(client.model().ownChannel(h), 2u);
 
     client.processCommand(h, "move 99");
     EXPECT_TRUE(logHas("error h=1 " + std::to_string(ERROR_channel_invalid_id) + " invalid channelID rc=PR:"));
-    client.processCommand(h, "move 4");  // password protected
+    client.processCommand(h, "move 4"); // password protected
     EXPECT_TRUE(logHas("error h=1 " + std::to_string(ERROR_parameter_invalid)));
     EXPECT_EQ(client.model().ownChannel(h), 2u);
 
@@ -276,30 +296,32 @@ TEST_F(ClientTest, RequestsAnswerThroughServerErrorsWithTheReturnCode) {
     EXPECT_EQ(client.model().ownChannel(h), 2u);
 }
 
-TEST_F(ClientTest, OwnVariablesChangeOnFlush) {
+TEST_F(ClientTest, OwnVariablesChangeOnFlush)
+{
     clientsim::u64 h = loadAndConnect();
-    client.processCommand(h, "ptt 0");  // input deactivated 0 -> 1
-    client.processCommand(h, "ptt 0");  // unchanged
-    client.processCommand(h, "ptt 1");  // 1 -> 0
+    client.processCommand(h, "ptt 0"); // input deactivated 0 -> 1
+    client.processCommand(h, "ptt 0"); // unchanged
+    client.processCommand(h, "ptt 1"); // 1 -> 0
     auto log = pluginLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), "selfvar h=1 flag=10 0->1"), 1);
     EXPECT_THAT(log, Contains("selfvar h=1 flag=10 1->0"));
     auto flushes = client.callsNamed("flushClientSelfUpdates");
     ASSERT_EQ(flushes.size(), 3u);
     EXPECT_EQ(flushes[0].result, "0");
-    EXPECT_EQ(flushes[1].result, "0x0003");  // nothing changed: ERROR_ok_no_update
+    EXPECT_EQ(flushes[1].result, "0x0003"); // nothing changed: ERROR_ok_no_update
     EXPECT_EQ(client.model().selfVariable(h, CLIENT_INPUT_DEACTIVATED), "0");
 
     TS3Functions f = clientsim::makeFunctionTable();
     EXPECT_EQ(f.setClientSelfVariableAsInt(h, CLIENT_DATABASE_ID, 5), ERROR_parameter_invalid);
     EXPECT_EQ(f.setClientSelfVariableAsInt(h, CLIENT_AWAY, 1), ERROR_ok);
-    EXPECT_EQ(client.model().selfVariable(h, CLIENT_AWAY), "0");  // not before the flush
+    EXPECT_EQ(client.model().selfVariable(h, CLIENT_AWAY), "0"); // not before the flush
     EXPECT_EQ(f.flushClientSelfUpdates(h, ""), ERROR_ok);
     EXPECT_EQ(client.model().selfVariable(h, CLIENT_AWAY), "1");
     EXPECT_TRUE(logHas("selfvar h=1 flag=38 0->1"));
 }
 
-TEST_F(ClientTest, PlaysOnlyReadableWaveFiles) {
+TEST_F(ClientTest, PlaysOnlyReadableWaveFiles)
+{
     clientsim::u64 h = loadAndConnect();
     std::string wav = std::string(RD_BINARY_DIR) + "/clientsim_test_tone.wav";
     {
@@ -321,7 +343,8 @@ TEST_F(ClientTest, PlaysOnlyReadableWaveFiles) {
     EXPECT_EQ(waves[0].handler, h);
 }
 
-TEST_F(ClientTest, TracksMemoryHandedToThePlugin) {
+TEST_F(ClientTest, TracksMemoryHandedToThePlugin)
+{
     clientsim::u64 h = loadAndConnect();
     EXPECT_EQ(client.outstandingBlocks(), 0u);
     client.processCommand(h, "leak");
@@ -332,7 +355,8 @@ TEST_F(ClientTest, TracksMemoryHandedToThePlugin) {
     EXPECT_EQ(client.invalidFrees(), 1u);
 }
 
-TEST_F(ClientTest, ProfilesAndBookmarkTreeAsClientAllocatedBlocks) {
+TEST_F(ClientTest, ProfilesAndBookmarkTreeAsClientAllocatedBlocks)
+{
     loadAndConnect();
     client.addProfile(PLUGIN_GUI_SOUND_CAPTURE, "Default");
     client.addProfile(PLUGIN_GUI_SOUND_CAPTURE, "Radio 1", true);
@@ -353,7 +377,8 @@ TEST_F(ClientTest, ProfilesAndBookmarkTreeAsClientAllocatedBlocks) {
     EXPECT_STREQ(names[0], "Default");
     EXPECT_STREQ(names[1], "Radio 1");
     EXPECT_EQ(names[2], nullptr);
-    for (int i = 0; names[i]; ++i) f.freeMemory(names[i]);
+    for (int i = 0; names[i]; ++i)
+        f.freeMemory(names[i]);
     f.freeMemory(names);
 
     PluginBookmarkList* list = nullptr;
@@ -388,7 +413,8 @@ TEST_F(ClientTest, ProfilesAndBookmarkTreeAsClientAllocatedBlocks) {
     EXPECT_EQ(f.guiConnectBookmark(PLUGIN_CONNECT_TAB_NEW, "nope", &h), ERROR_parameter_invalid);
 }
 
-TEST_F(ClientTest, StoppingAConnectionAndUnloading) {
+TEST_F(ClientTest, StoppingAConnectionAndUnloading)
+{
     clientsim::u64 h = loadAndConnect();
     client.processCommand(h, "stop bye");
     EXPECT_TRUE(logHas("status h=1 0 err=0"));
@@ -403,14 +429,15 @@ TEST_F(ClientTest, StoppingAConnectionAndUnloading) {
     size_t before = client.traceSize();
     client.userJoin("S1", 12, "Late", 1);
     client.waitIdle();
-    EXPECT_EQ(client.traceSize(), before);  // no plugin, no callbacks
+    EXPECT_EQ(client.traceSize(), before); // no plugin, no callbacks
     // a call through a table kept after unload reaches no client
     size_t late = client.lateCalls();
     f.logMessage("after unload", LogLevel_INFO, "x", 0);
     EXPECT_EQ(client.lateCalls(), late + 1);
 }
 
-TEST_F(ClientTest, MenuHotkeyAndInfoEntryPointsRunOnTheEventThread) {
+TEST_F(ClientTest, MenuHotkeyAndInfoEntryPointsRunOnTheEventThread)
+{
     clientsim::u64 h = loadAndConnect();
     client.menuItem(h, PLUGIN_MENU_TYPE_CHANNEL, 2, 3);
     client.hotkey("key_1");
@@ -422,7 +449,7 @@ TEST_F(ClientTest, MenuHotkeyAndInfoEntryPointsRunOnTheEventThread) {
     EXPECT_THAT(log, Contains(AllOf(HasSubstr("hotkey key_1 thread="), Not(HasSubstr("thread=" + self)))));
     client.unload();
     EXPECT_EQ(pluginLog().back(), "shutdown thread=" + self);
-    EXPECT_FALSE(client.infoData(h, 0, PLUGIN_SERVER).has_value());  // not exported by the test plugin
+    EXPECT_FALSE(client.infoData(h, 0, PLUGIN_SERVER).has_value()); // not exported by the test plugin
 }
 
-}  // namespace
+} // namespace

@@ -26,12 +26,14 @@ using ::testing::HasSubstr;
 
 namespace {
 
-TEST(ScriptSplit, QuotesEscapesAndNamedValues) {
+TEST(ScriptSplit, QuotesEscapesAndNamedValues)
+{
     std::vector<clientsim::Script::Word> words;
     std::string error;
     ASSERT_TRUE(clientsim::Script::split(R"(msg S1 7 private 1 "a \"b\"\tc" channel="Radio Room" x)", words, error));
     std::vector<std::string> texts;
-    for (const auto& w : words) texts.push_back(w.text);
+    for (const auto& w : words)
+        texts.push_back(w.text);
     EXPECT_THAT(texts, ElementsAre("msg", "S1", "7", "private", "1", "a \"b\"\tc", "channel=Radio Room", "x"));
     EXPECT_TRUE(words[5].quoted);
     EXPECT_FALSE(words[6].quoted);
@@ -43,15 +45,18 @@ TEST(ScriptSplit, QuotesEscapesAndNamedValues) {
 
 class ScriptTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         script.setPluginPath(CLIENTSIM_TESTPLUGIN);
         client.setListener([this](const clientsim::TraceEntry& e) { out(e.line()); });
     }
-    void out(const std::string& line) {
+    void out(const std::string& line)
+    {
         lines.push_back(line);
         script.noteOutput(line);
     }
-    bool run(const std::string& line) {
+    bool run(const std::string& line)
+    {
         script.execute(line);
         return script.lastError().empty();
     }
@@ -61,20 +66,22 @@ protected:
     clientsim::Script script{client, [this](const std::string& l) { out(l); }};
 };
 
-TEST_F(ScriptTest, BuildsAWorldAndDrivesThePlugin) {
-    for (const char* line : {"# a comment", "option connectdelay 0", "server S1 127.0.0.1:9987 Test Server",
-                             "channel S1 1 Lobby default", "channel S1 2 \"Radio Room\" parent=1",
-                             "load register=after id=gw", "connect 127.0.0.1 nick=Gate channel=\"Lobby/Radio Room\"",
-                             "join S1 7 Alice channel=2 inmuted", "talk S1 7 start",
-                             "msg S1 7 private 1 \"hello, gateway\"", "poke S1 7 1 \"wake up\"",
-                             "servererror 1 1538 \"invalid parameter\" rc=abc", "expect \"onClientPokeEvent(1, 7\""})
+TEST_F(ScriptTest, BuildsAWorldAndDrivesThePlugin)
+{
+    for (const char* line :
+         {"# a comment", "option connectdelay 0", "server S1 127.0.0.1:9987 Test Server", "channel S1 1 Lobby default",
+          "channel S1 2 \"Radio Room\" parent=1", "load register=after id=gw",
+          "connect 127.0.0.1 nick=Gate channel=\"Lobby/Radio Room\"", "join S1 7 Alice channel=2 inmuted",
+          "talk S1 7 start", "msg S1 7 private 1 \"hello, gateway\"", "poke S1 7 1 \"wake up\"",
+          "servererror 1 1538 \"invalid parameter\" rc=abc", "expect \"onClientPokeEvent(1, 7\""})
         EXPECT_TRUE(run(line)) << line << ": " << script.lastError();
     EXPECT_EQ(client.info().pluginId, "gw");
     EXPECT_EQ(client.model().ownChannel(1), 2u);
     EXPECT_EQ(client.model().userVariable("S1", 7, clientsim::prop::InputMuted), "1");
     EXPECT_THAT(lines, Contains("INFO handler 1"));
     EXPECT_THAT(lines, Contains("EVENT onTalkStatusChangeEvent(1, 1, 0, 7)"));
-    EXPECT_THAT(lines, Contains("EVENT onTextMessageEvent(1, 1, 1, 7, \"Alice\", \"user7uid=\", \"hello, gateway\", 0)"));
+    EXPECT_THAT(lines,
+                Contains("EVENT onTextMessageEvent(1, 1, 1, 7, \"Alice\", \"user7uid=\", \"hello, gateway\", 0)"));
     EXPECT_THAT(lines, Contains("EVENT onServerErrorEvent(1, \"invalid parameter\", 1538, \"abc\", \"\")"));
     // expect only looks forward: the same text again is not found
     EXPECT_FALSE(run("expect \"onClientPokeEvent(1, 7\" timeout=50"));
@@ -82,17 +89,16 @@ TEST_F(ScriptTest, BuildsAWorldAndDrivesThePlugin) {
     EXPECT_THAT(lines, Contains("EVENT shutdown()"));
 }
 
-TEST_F(ScriptTest, ReportsBadCommandsAndKeepsGoing) {
+TEST_F(ScriptTest, ReportsBadCommandsAndKeepsGoing)
+{
     struct Case {
         const char* line;
         const char* error;
     };
-    for (const Case& c : {Case{"frobnicate", "unknown command: frobnicate"},
-                          Case{"join S9 1 X", "unknown server: S9"},
-                          Case{"wait soon", "not a number for milliseconds: soon"},
-                          Case{"talk", "missing server key"},
-                          Case{"menu 1 1 1 1", "no plugin loaded"},
-                          Case{"load /nonexistent.so", "Plugin failed to load"}}) {
+    for (const Case& c :
+         {Case{"frobnicate", "unknown command: frobnicate"}, Case{"join S9 1 X", "unknown server: S9"},
+          Case{"wait soon", "not a number for milliseconds: soon"}, Case{"talk", "missing server key"},
+          Case{"menu 1 1 1 1", "no plugin loaded"}, Case{"load /nonexistent.so", "Plugin failed to load"}}) {
         EXPECT_FALSE(run(c.line)) << c.line;
         EXPECT_THAT(script.lastError(), HasSubstr(c.error)) << c.line;
     }
@@ -103,7 +109,8 @@ TEST_F(ScriptTest, ReportsBadCommandsAndKeepsGoing) {
 }
 
 // The program itself, with a script on stdin: output lines are what a demo would see.
-TEST(ClientsimProgram, RunsAScriptFromStdin) {
+TEST(ClientsimProgram, RunsAScriptFromStdin)
+{
     std::string workdir = std::string(RD_BINARY_DIR) + "/clientsim_program_test";
     std::string script = workdir + ".txt";
     {
@@ -119,20 +126,22 @@ TEST(ClientsimProgram, RunsAScriptFromStdin) {
                    f);
         std::fclose(f);
     }
-    std::string cmd = std::string(CLIENTSIM_PROGRAM) + " --plugin " + CLIENTSIM_TESTPLUGIN + " --workdir " + workdir +
-                      " < " + script;
+    std::string cmd =
+        std::string(CLIENTSIM_PROGRAM) + " --plugin " + CLIENTSIM_TESTPLUGIN + " --workdir " + workdir + " < " + script;
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::vector<std::string> lines;
     char buf[4096];
     while (std::fgets(buf, sizeof buf, p)) {
         std::string l(buf);
-        if (!l.empty() && l.back() == '\n') l.pop_back();
+        if (!l.empty() && l.back() == '\n')
+            l.pop_back();
         lines.push_back(l);
     }
     EXPECT_EQ(pclose(p), 0);
     EXPECT_THAT(lines, Contains("EVENT apiVersion() -> 21"));
-    EXPECT_THAT(lines, Contains("CALL logMessage(\"init id=clientsim_testplugin app=" + workdir + "/\", 4, \"testplugin\", 0) = 0"));
+    EXPECT_THAT(lines, Contains("CALL logMessage(\"init id=clientsim_testplugin app=" + workdir +
+                                "/\", 4, \"testplugin\", 0) = 0"));
     EXPECT_THAT(lines, Contains("EVENT onConnectStatusChangeEvent(1, 4, 0)"));
     EXPECT_THAT(lines, Contains("EVENT onClientMoveEvent(1, 9, 0, 1, 0, \"\")"));
     EXPECT_THAT(lines, Contains("ERROR unknown command: unknowncommand: unknowncommand"));
@@ -141,7 +150,8 @@ TEST(ClientsimProgram, RunsAScriptFromStdin) {
 }
 
 // The control socket: one command per line, each answered OK or ERROR; quit ends the program.
-TEST(ClientsimProgram, ServesTheControlSocket) {
+TEST(ClientsimProgram, ServesTheControlSocket)
+{
     std::string base = std::string(RD_BINARY_DIR) + "/clientsim_control_test";
     std::string sock = "/tmp/clientsim_test_" + std::to_string(getpid()) + ".sock";
     std::string outFile = base + ".out";
@@ -159,7 +169,8 @@ TEST(ClientsimProgram, ServesTheControlSocket) {
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
-        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) break;
+        if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+            break;
         close(fd);
         fd = -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -170,7 +181,8 @@ TEST(ClientsimProgram, ServesTheControlSocket) {
         EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
         std::string reply;
         char ch;
-        while (read(fd, &ch, 1) == 1 && ch != '\n') reply += ch;
+        while (read(fd, &ch, 1) == 1 && ch != '\n')
+            reply += ch;
         return reply;
     };
     EXPECT_EQ(ask("server S1 127.0.0.1 Demo"), "OK");
@@ -190,4 +202,4 @@ TEST(ClientsimProgram, ServesTheControlSocket) {
     EXPECT_THAT(all, HasSubstr("EVENT shutdown()"));
 }
 
-}  // namespace
+} // namespace

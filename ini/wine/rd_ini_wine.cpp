@@ -56,7 +56,10 @@ struct Rng {
     size_t below(size_t n) { return n ? next() % n : 0; }
     bool chance(int percent) { return int(below(100)) < percent; }
     template <typename T>
-    const T& pick(const std::vector<T>& v) { return v[below(v.size())]; }
+    const T& pick(const std::vector<T>& v)
+    {
+        return v[below(v.size())];
+    }
 };
 
 // Windows-1252, the ANSI code page Wine uses for the 8-bit files here.
@@ -101,20 +104,55 @@ std::string hexList(const std::vector<Text>& list, bool utf16)
     return out;
 }
 
-Text u(std::string_view latin1) { return rdini::fromLatin1(latin1); }
+Text u(std::string_view latin1)
+{
+    return rdini::fromLatin1(latin1);
+}
 
 // The pieces files are made of. 8-bit texts are bytes; the UTF-16 pool adds characters
 // beyond Latin-1.
-const std::vector<std::string> kSections = {"COM1", "com1", "Com1", "COM2", "u", "LINKSettings", "linksettings",
-                                            "Beep", "s p", "K\xFC" "che", "x"};
+const std::vector<std::string> kSections = {"COM1",
+                                            "com1",
+                                            "Com1",
+                                            "COM2",
+                                            "u",
+                                            "LINKSettings",
+                                            "linksettings",
+                                            "Beep",
+                                            "s p",
+                                            "K\xFC"
+                                            "che",
+                                            "x"};
 // The same name with a capital non-ASCII letter, used now and then (see the rules).
-const std::string kCapitalSection = "K\xDC" "CHE";
+const std::string kCapitalSection = "K\xDC"
+                                    "CHE";
 
-std::string section(Rng& r) { return r.chance(1) ? kCapitalSection : r.pick(kSections); }
-const std::vector<std::string> kKeys = {"ident", "IDENT", "activ", "PORT", "port", "NICK", "k", "K", "noeq", "a b", "\xE9t\xE9"};
-const std::vector<std::string> kValues = {"1", "0", "26010", "\"26010\"", "'q'", "\"a'", "Nicol\xC3\xA0", "Check \xE2\x9C\x85",
-                                          "Jo \xF0\x9F\x98\x85", " spaced ", "\ttab\t", "", "a=b", "x\xA0", ";semi", "[br]",
-                                          "\"", "''", "\xA0", "\x85"};
+std::string section(Rng& r)
+{
+    return r.chance(1) ? kCapitalSection : r.pick(kSections);
+}
+const std::vector<std::string> kKeys = {"ident", "IDENT", "activ", "PORT", "port",     "NICK",
+                                        "k",     "K",     "noeq",  "a b",  "\xE9t\xE9"};
+const std::vector<std::string> kValues = {"1",
+                                          "0",
+                                          "26010",
+                                          "\"26010\"",
+                                          "'q'",
+                                          "\"a'",
+                                          "Nicol\xC3\xA0",
+                                          "Check \xE2\x9C\x85",
+                                          "Jo \xF0\x9F\x98\x85",
+                                          " spaced ",
+                                          "\ttab\t",
+                                          "",
+                                          "a=b",
+                                          "x\xA0",
+                                          ";semi",
+                                          "[br]",
+                                          "\"",
+                                          "''",
+                                          "\xA0",
+                                          "\x85"};
 // Values Wine trims and Windows does not (see the rules above), used now and then.
 const std::vector<std::string> kOtherSpaceValues = {"v\x0B", "\x1A", "\x0C"};
 const std::vector<Text> kWideValues = {u"\u041F\u0440\u0438\u0432\u0435\u0442", u"\u2705", u"\U0001F605 x", u"x\u00A0",
@@ -122,7 +160,7 @@ const std::vector<Text> kWideValues = {u"\u041F\u0440\u0438\u0432\u0435\u0442", 
 
 struct Case {
     std::string name;
-    std::string bytes;  // the file as generated
+    std::string bytes; // the file as generated
     bool utf16 = false;
 };
 
@@ -148,13 +186,16 @@ std::string header(Rng& r, const std::string& name)
     if (kind < 8)
         return "[" + name + "]x";
     if (kind < 9)
-        return "[" + name + blanks(r);  // no "]"
+        return "[" + name + blanks(r); // no "]"
     if (kind < 10)
         return "[" + name + "]]";
     return "[" + name + "]";
 }
 
-std::string value(Rng& r) { return r.chance(2) ? r.pick(kOtherSpaceValues) : r.pick(kValues); }
+std::string value(Rng& r)
+{
+    return r.chance(2) ? r.pick(kOtherSpaceValues) : r.pick(kValues);
+}
 
 std::string keyLine(Rng& r)
 {
@@ -163,7 +204,7 @@ std::string keyLine(Rng& r)
     if (kind < 10)
         return blanks(r) + key + blanks(r) + "=" + blanks(r) + value + blanks(r);
     if (kind < 17)
-        return key;  // bare
+        return key; // bare
     if (kind < 22)
         return blanks(r) + ";" + key + "=" + value;
     if (kind < 23)
@@ -355,7 +396,7 @@ int prepare(const std::string& dir, uint64_t seed, int count)
             return 2;
         script << "F " << winPath(wineFile) << "\n";
         ours << "# " << c.name << "\n";
-        script << "# " << c.name << "\n";  // the driver ignores it; it keeps both outputs in step
+        script << "# " << c.name << "\n"; // the driver ignores it; it keeps both outputs in step
         Document d = Document::parse(c.bytes);
         Text written;
         const int ops = 1 + int(r.below(8));
@@ -368,7 +409,7 @@ int prepare(const std::string& dir, uint64_t seed, int count)
             case 1:
             case 2: {
                 Text v = u(value(r));
-                if (c.utf16)  // text as an editor would have typed it
+                if (c.utf16) // text as an editor would have typed it
                     v = r.chance(30) ? r.pick(kWideValues) : asUnicode(v, false);
                 // A value that starts or ends in a blank, or is empty, or holds a quote
                 // pair, is written as it is: only the reading is compared.
@@ -377,10 +418,22 @@ int prepare(const std::string& dir, uint64_t seed, int count)
                 written += v;
                 break;
             }
-            case 3: script << "D " << hex(su) << " " << hex(ku) << "\n"; d.removeKey(s, k); break;
-            case 4: script << "E " << hex(su) << "\n"; d.removeSection(s); break;
-            case 5: script << "S\n"; ours << "S " << hexList(d.sections(), c.utf16) << "\n"; break;
-            case 6: script << "K " << hex(su) << "\n"; ours << "K " << hexList(d.keys(s), c.utf16) << "\n"; break;
+            case 3:
+                script << "D " << hex(su) << " " << hex(ku) << "\n";
+                d.removeKey(s, k);
+                break;
+            case 4:
+                script << "E " << hex(su) << "\n";
+                d.removeSection(s);
+                break;
+            case 5:
+                script << "S\n";
+                ours << "S " << hexList(d.sections(), c.utf16) << "\n";
+                break;
+            case 6:
+                script << "K " << hex(su) << "\n";
+                ours << "K " << hexList(d.keys(s), c.utf16) << "\n";
+                break;
             default: {
                 script << "R " << hex(su) << " " << hex(ku) << "\n";
                 const std::optional<Text> v = d.value(s, k);
@@ -397,7 +450,6 @@ int prepare(const std::string& dir, uint64_t seed, int count)
         for (const std::string& rule : rulesFor(c.bytes, c.utf16, written))
             rules << " " << rule;
         rules << "\n";
-
     }
     return 0;
 }
@@ -459,11 +511,13 @@ int compare(const std::string& dir)
             continue;
         currentDiffers = true;
         if (!currentExcluded && failures++ < 20)
-            std::cerr << current << ": ours " << o << "\n" << std::string(current.size(), ' ') << "  wine " << x << "\n";
+            std::cerr << current << ": ours " << o << "\n"
+                      << std::string(current.size(), ' ') << "  wine " << x << "\n";
     }
     closeCase();
     std::cout << "ini-wine: " << checked << " cases compared (" << reads << " results in all), " << failures
-              << " differences; " << excluded << " cases excluded by rule (" << excludedDiffering << " of them differ):";
+              << " differences; " << excluded << " cases excluded by rule (" << excludedDiffering
+              << " of them differ):";
     for (const auto& [rule, n] : perRule)
         std::cout << " " << rule << " " << n;
     std::cout << "\n";

@@ -20,7 +20,10 @@ TEST(Escape, TableCasesAndRoundTrip)
         {"", ""},
         {" |\r\n\t\v\\/\f\b\a=", "^s^p^r^n^t^v^b^c^f^d^a^g"},
         {"caret ^ stays", "caret^s^^sstays"},
-        {"K\xC3\xBC" "che", "K\xC3\xBC" "che"}, // bytes above 0x7F pass untouched
+        {"K\xC3\xBC"
+         "che",
+         "K\xC3\xBC"
+         "che"}, // bytes above 0x7F pass untouched
     };
     for (const auto& c : cases) {
         EXPECT_EQ(escape(c.plain), c.escaped) << c.plain;
@@ -50,10 +53,10 @@ TEST(Items, PluginReaderRules)
     };
     const Case cases[] = {
         {"a=1 scHandler=5", "scHandler", true, "5"},
-        {"a=1 scHandler=5", "a", false, ""},            // 3 characters: skipped
+        {"a=1 scHandler=5", "a", false, ""},                 // 3 characters: skipped
         {"scHandler=5 scHandler=6", "scHandler", true, "6"}, // later key wins
         {"xyz=", "xyz", true, ""},
-        {"abcd", "abcd", true, "abcd"},                  // no "=": key and value
+        {"abcd", "abcd", true, "abcd"},                      // no "=": key and value
         {"fromUID=ab+/cd== x", "fromUID", true, "ab+/cd=="}, // value is all after the first "="
         {"id=1", "id", true, "1"},
         {"\tid=7\x0B\x0Cname=x\r\n", "name", true, "x"}, // every whitespace separates
@@ -85,9 +88,16 @@ TEST(Items, NumbersReadFromTheStart)
         long long number;
     };
     const Case cases[] = {
-        {"42", 42}, {"  -17abc", -17}, {"+8", 8}, {"abc", 0}, {"", 0}, {"-", 0},
-        {"1700000000123", 1700000000123LL}, {"12 34", 12},
-        {"99999999999999999999", LLONG_MAX}, {"-99999999999999999999", LLONG_MIN},
+        {"42", 42},
+        {"  -17abc", -17},
+        {"+8", 8},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {"1700000000123", 1700000000123LL},
+        {"12 34", 12},
+        {"99999999999999999999", LLONG_MAX},
+        {"-99999999999999999999", LLONG_MIN},
         {"-9223372036854775808", LLONG_MIN},
     };
     for (const auto& c : cases)
@@ -131,12 +141,14 @@ TEST(Lines, CutEscapedKeepsCodesAndCharactersWhole)
         std::string out;
     };
     const Case cases[] = {
-        {"abc^sdef", 4, "abc"},      // would split "^s"
+        {"abc^sdef", 4, "abc"}, // would split "^s"
         {"abc^sdef", 5, "abc^s"},
-        {"ab^^s", 3, "ab^"},          // the first caret is a literal one
+        {"ab^^s", 3, "ab^"}, // the first caret is a literal one
         {"ab^^s", 4, "ab^"},
         {"short", 10, "short"},
-        {"a\xC3\xBC" "b", 2, "a"},   // no half UTF-8 character
+        {"a\xC3\xBC"
+         "b",
+         2, "a"}, // no half UTF-8 character
         {"a\xE2\x82\xAC", 3, "a"},
         {"a\xE2\x82\xAC", 4, "a\xE2\x82\xAC"},
         {"", 0, ""},

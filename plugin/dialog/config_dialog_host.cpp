@@ -33,7 +33,7 @@ int saveThunk(void* context, const char* text)
 std::string show(RdLinkShowConfigDialog fn, ConfigDialog& dialog, void* parent)
 {
     const std::string port = dialog.portText();
-    RdLinkConfigDialog d {};
+    RdLinkConfigDialog d{};
     d.abi = RDLINK_DIALOG_ABI;
     d.title = ConfigDialog::kTitle;
     d.portLabel = ConfigDialog::kPortLabel;
@@ -74,7 +74,7 @@ std::string showConfigDialog(ConfigDialog& dialog, void* parent)
 std::string configDialogModulePath()
 {
     // The library this code is in: the client's plugin folder, whatever the file is named.
-    Dl_info info {};
+    Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&configDialogModulePath), &info) == 0 || !info.dli_fname)
         return {};
     std::string self = info.dli_fname;

@@ -20,14 +20,14 @@ extern "C" {
 #define RDLINK_DIALOG_ABI 1
 
 struct RdLinkConfigDialog {
-    unsigned abi;           /* RDLINK_DIALOG_ABI */
-    const char* title;      /* all texts UTF-8 */
+    unsigned abi;      /* RDLINK_DIALOG_ABI */
+    const char* title; /* all texts UTF-8 */
     const char* portLabel;
     const char* saveButton;
     const char* errorText;
     const char* note;
-    int maxLength;          /* characters the text box takes */
-    const char* portText;   /* what the text box starts with */
+    int maxLength;        /* characters the text box takes */
+    const char* portText; /* what the text box starts with */
     void* context;
     /* "Save" (button or Enter) with the text box content: 1 when it was stored and the
      * dialog closes, 0 when the error label shows and the dialog stays open. */

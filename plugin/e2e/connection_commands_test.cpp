@@ -77,7 +77,8 @@ TEST_F(ConnectionCommands, OpenThroughGuiAndBookmarkThenStop)
           "myNickname=Gate^s1 \r",
           // the connection starts with the microphone path closed
           "SELFVAR scHandler=1 flag=10 oldValue=0 newValue=1 \r"}},
-        {"bookmark path (no disconnected tab left)", "GW_CONNECT type=bookmark gateUID={G2} bookUID=bm-1234",
+        {"bookmark path (no disconnected tab left)",
+         "GW_CONNECT type=bookmark gateUID={G2} bookUID=bm-1234",
          {list, freed, "getConnectionStatus(1, <out>)", "guiConnectBookmark(2, \"bm-1234\", <out>)"},
          "GW_CONNECT gateUID={G2} scHandler=2\r",
          {"CONNECT scHandler=2 status=4 error=0 serverName=Radio^sNet myClID=2 myChID=3 channelName=Ops "
@@ -96,24 +97,32 @@ TEST_F(ConnectionCommands, OpenThroughGuiAndBookmarkThenStop)
           "SERVERINFO scHandler=3 connected=4 serverName=Radio^sNet myClID=3 myChID=2 channelName=Lobby "
           "myNickname=Gate3 \r",
           "SELFVAR scHandler=3 flag=10 oldValue=0 newValue=1 \r"}},
-        {"refused by the client", "GW_CONNECT type=gui gateUID={G4} nick=NoHost",
-         {list, freed, "getConnectionStatus(1, <out>)", "getConnectionStatus(2, <out>)", "getConnectionStatus(3, <out>)",
+        {"refused by the client",
+         "GW_CONNECT type=gui gateUID={G4} nick=NoHost",
+         {list, freed, "getConnectionStatus(1, <out>)", "getConnectionStatus(2, <out>)",
+          "getConnectionStatus(3, <out>)",
           "guiConnect(2, \"GATEWAY-TAB\", \"\", \"\", \"NoHost\", \"\", \"\", \"\", \"\", \"\", \"\", \"\", \"\", "
           "\"Relaydeck\", <out>)"},
-         "GW_ERROR gateUID={G4} errorCode=1\r", {}},
+         "GW_ERROR gateUID={G4} errorCode=1\r",
+         {}},
     });
     EXPECT_EQ(client.model().with([](clientsim::State& s) { return s.handler(1)->channelPath; }), "Main/Caf\xC3\xA9");
 
     // The server drops gateway 3; stopping it afterwards still clears it and answers.
     begin();
     client.dropConnection(3);
-    EXPECT_EQ(settle().events, V {"CONNECT scHandler=3 status=0 error=1793 \r"});
+    EXPECT_EQ(settle().events, V{"CONNECT scHandler=3 status=0 error=1793 \r"});
     check({
-        {"stop on a dead connection", "GW_STOP scHandler=3 gateUID={G3}", {"getConnectionStatus(3, <out>)"},
-         "GW_STOP gateUID={G3} scHandler=-1\r", {}},
-        {"stop a live connection", "GW_STOP scHandler=2 gateUID=Gate^s2",
+        {"stop on a dead connection",
+         "GW_STOP scHandler=3 gateUID={G3}",
+         {"getConnectionStatus(3, <out>)"},
+         "GW_STOP gateUID={G3} scHandler=-1\r",
+         {}},
+        {"stop a live connection",
+         "GW_STOP scHandler=2 gateUID=Gate^s2",
          {"getConnectionStatus(2, <out>)", "stopConnection(2, \"*** Relaydeck / QRT ***\")"},
-         "GW_STOP gateUID=Gate^s2 scHandler=-1\r", {}},
+         "GW_STOP gateUID=Gate^s2 scHandler=-1\r",
+         {}},
         {"stopped handler is no gateway any more", "SETPTT scHandler=2 status=1", {}, "", {}},
         {"stop without gateUID", "GW_STOP scHandler=1 gateUID=", {}, "", {}},
         {"stop of an unknown handler", "GW_STOP scHandler=77 gateUID={X}", {"getConnectionStatus(77, <out>)"}, "", {}},
@@ -132,8 +141,11 @@ TEST_F(ConnectionCommands, KeepAliveReachesTheOtherGatewaysOnTheServer)
     ASSERT_EQ(b.h, 2u);
 
     check({
-        {"gateway ping echoes", "GW_PING scHandler=1 timestamp=1700000000123", {},
-         "GW_PONG scHandler=1 timestamp=1700000000123\r", {}},
+        {"gateway ping echoes",
+         "GW_PING scHandler=1 timestamp=1700000000123",
+         {},
+         "GW_PONG scHandler=1 timestamp=1700000000123\r",
+         {}},
         {"gateway ping without handler", "GW_PING scHandler=0 timestamp=1", {}, "", {}},
     });
 
@@ -144,8 +156,8 @@ TEST_F(ConnectionCommands, KeepAliveReachesTheOtherGatewaysOnTheServer)
     const long long now = std::chrono::duration_cast<std::chrono::seconds>(before.time_since_epoch()).count();
     ASSERT_EQ(o.calls.size(), 3u);
     EXPECT_EQ(o.calls[0], "createReturnCode(\"Relaydeck_Link\", <out>, 128)"); // fresh, just before the request
-    const std::string prefix = "sendPluginCommand(1, \"Relaydeck_Link\", \"GATE_PING fromID=" + std::to_string(a.own) +
-        " timestamp=";
+    const std::string prefix =
+        "sendPluginCommand(1, \"Relaydeck_Link\", \"GATE_PING fromID=" + std::to_string(a.own) + " timestamp=";
     ASSERT_EQ(o.calls[1].rfind(prefix, 0), 0u) << o.calls[1];
     const std::string stamp = o.calls[1].substr(prefix.size(), o.calls[1].find('"', prefix.size()) - prefix.size());
     EXPECT_LE(std::llabs(std::stoll(stamp) - now), 2) << stamp;
@@ -153,24 +165,25 @@ TEST_F(ConnectionCommands, KeepAliveReachesTheOtherGatewaysOnTheServer)
     EXPECT_EQ(o.calls[2], "getConnectionStatus(1, <out>)");
     EXPECT_EQ(o.reply, "");
     const std::string body = " cmd=GATE_PING fromID=" + std::to_string(a.own) + " timestamp=" + stamp + " \r";
-    EXPECT_EQ(o.events, (V {"PLUGINCMD scHandler=2" + body, "PLUGINCMD scHandler=" + c.hs + body}));
+    EXPECT_EQ(o.events, (V{"PLUGINCMD scHandler=2" + body, "PLUGINCMD scHandler=" + c.hs + body}));
 
     // A connection the client no longer has: the link is told to reset it.
     begin();
     client.dropConnection(b.h);
     // The other gateways in the channel see the client leave the server (no quit message).
-    EXPECT_EQ(settle().events, (V {"CONNECT scHandler=2 status=0 error=1793 \r",
-                                   "USEROUT scHandler=1 userID=2 fromCH=2 toCH=0 visible=2 users=2 nickname= moveMSG= \r",
-                                   "USEROUT scHandler=3 userID=2 fromCH=2 toCH=0 visible=2 users=2 nickname= moveMSG= \r"}));
+    EXPECT_EQ(settle().events,
+              (V{"CONNECT scHandler=2 status=0 error=1793 \r",
+                 "USEROUT scHandler=1 userID=2 fromCH=2 toCH=0 visible=2 users=2 nickname= moveMSG= \r",
+                 "USEROUT scHandler=3 userID=2 fromCH=2 toCH=0 visible=2 users=2 nickname= moveMSG= \r"}));
     o = run("GW_PQNG scHandler=2");
     EXPECT_EQ(o.calls.back(), "getConnectionStatus(2, <out>)");
-    EXPECT_EQ(o.events, V {"CONNECT scHandler=2 status=0 error=0\r"}) << o.reply;
+    EXPECT_EQ(o.events, V{"CONNECT scHandler=2 status=0 error=0\r"}) << o.reply;
     o = run("GW_PQNG scHandler=99");
     EXPECT_EQ(o.calls.back(), "getConnectionStatus(99, <out>)");
-    EXPECT_EQ(o.events, V {"CONNECT scHandler=99 status=0 error=0 cmd=RESET_CONNECTION\r"}) << o.reply;
+    EXPECT_EQ(o.events, V{"CONNECT scHandler=99 status=0 error=0 cmd=RESET_CONNECTION\r"}) << o.reply;
     o = run("GW_PQNG scHandler=0");
-    EXPECT_EQ(o.calls, V {});
-    EXPECT_EQ(o.events, V {});
+    EXPECT_EQ(o.calls, V{});
+    EXPECT_EQ(o.events, V{});
 }
 
 // Each GATE_PING is answered to its sender alone: N gateways cost N*(N-1) answers per
@@ -191,8 +204,8 @@ TEST_F(ConnectionCommands, GatePongGoesToThePingingGatewayOnly)
     ASSERT_FALSE(o.calls.empty());
     EXPECT_EQ(o.calls.back(), "sendPluginCommand(" + b.hs + ", \"Relaydeck_Link\", \"" + pong + "\", 2, [" +
                                   std::to_string(a.own) + "], RC)");
-    EXPECT_EQ(o.events, V {"PLUGINCMD scHandler=" + a.hs + " cmd=GATE_PONG fromID=" + std::to_string(b.own) + " " +
-                           key + stamp + " \r"});
+    EXPECT_EQ(o.events, V{"PLUGINCMD scHandler=" + a.hs + " cmd=GATE_PONG fromID=" + std::to_string(b.own) + " " + key +
+                          stamp + " \r"});
 
     // The same answer again, or one to an unknown ping: to every client on the server.
     o = run("MSGTOGATES scHandler=" + b.hs + " cmd=GATE_PONG timestamp=" + stamp);

@@ -28,8 +28,8 @@ TEST_F(GatewayLifecycle, EveryConnectionIsAnnouncedAfterItsReplyHoweverFastTheSe
         int delayMs;
         bool insideConnect;
     };
-    for (const Mode& m : {Mode {"status 4 inside guiConnect", 0, true}, Mode {"no connect delay", 0, false},
-                          Mode {"20 ms connect delay", 20, false}}) {
+    for (const Mode& m : {Mode{"status 4 inside guiConnect", 0, true}, Mode{"no connect delay", 0, false},
+                          Mode{"20 ms connect delay", 20, false}}) {
         SCOPED_TRACE(m.name);
         client.setConnectStepDelay(std::chrono::milliseconds(m.delayMs));
         client.setStatusInsideConnect(m.insideConnect);
@@ -46,7 +46,8 @@ TEST_F(GatewayLifecycle, EveryConnectionIsAnnouncedAfterItsReplyHoweverFastTheSe
             EXPECT_EQ(got.find("scHandler=" + hs + " status="), std::string::npos) << got;
             got = waitFor("SERVERINFO scHandler=" + hs, 3000);
             ASSERT_NE(got.find("SERVERINFO scHandler=" + hs), std::string::npos) << got;
-            EXPECT_NE(got.find("CONNECT scHandler=" + hs + " status=4 error=0 serverName=Radio^sNet "), std::string::npos)
+            EXPECT_NE(got.find("CONNECT scHandler=" + hs + " status=4 error=0 serverName=Radio^sNet "),
+                      std::string::npos)
                 << got;
             ASSERT_TRUE(client.waitIdle());
             EXPECT_EQ(client.model().selfVariable(h, 10).value_or("?"), "1");

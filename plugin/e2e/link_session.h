@@ -44,7 +44,7 @@ inline clientsim::LoadOptions clientFromEnvironment(clientsim::Client& client)
 inline int freePort()
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a {};
+    sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
@@ -58,7 +58,7 @@ inline int connectTo(int port)
 {
     for (int attempt = 0; attempt < 500; ++attempt) { // the server thread may still be starting
         int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a {};
+        sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(uint16_t(port));
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -80,8 +80,9 @@ inline std::string readUntil(int fd, const std::string& until, int timeoutMs = 5
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (until.empty() || got.find(until) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p {fd, POLLIN, 0};
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
             break;
         char buf[4096];
@@ -99,7 +100,8 @@ inline std::string readUntil(int fd, const std::string& until, int timeoutMs = 5
 // Reads from fd into pending until a whole line starting with prefix has arrived; takes
 // everything up to and including that line out of pending and returns it. On time-out
 // returns nothing and leaves what was read in pending.
-inline std::optional<std::string> takeThroughLine(int fd, std::string& pending, const std::string& prefix, int timeoutMs)
+inline std::optional<std::string> takeThroughLine(int fd, std::string& pending, const std::string& prefix,
+                                                  int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -112,7 +114,8 @@ inline std::optional<std::string> takeThroughLine(int fd, std::string& pending, 
                 return out;
             }
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return std::nullopt;
         pending += readUntil(fd, "\r", int(left.count()));
@@ -191,9 +194,9 @@ protected:
     // Lines the plugin writes on its own; everything else before the sentinel is a reply.
     static bool isEventWord(const std::string& word)
     {
-        static const std::set<std::string> words = {"CONNECT", "SERVERINFO", "SELFVAR", "MOVED", "USERIN", "USEROUT",
-                                                    "RXVOICE", "TXVOICE", "REMOTE", "PRIVMSG", "POKEMSG", "ERRORMSG",
-                                                    "PERMERROR", "PLUGINCMD", "CHPERM", "CLIENTPERM"};
+        static const std::set<std::string> words = {
+            "CONNECT", "SERVERINFO", "SELFVAR", "MOVED",    "USERIN",    "USEROUT",   "RXVOICE", "TXVOICE",
+            "REMOTE",  "PRIVMSG",    "POKEMSG", "ERRORMSG", "PERMERROR", "PLUGINCMD", "CHPERM",  "CLIENTPERM"};
         return words.count(word) > 0;
     }
 
@@ -209,9 +212,9 @@ protected:
     void SetUp() override
     {
         old = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-            ("rd_e2e_plugin_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir =
+            std::filesystem::temp_directory_path() / ("rd_e2e_plugin_" + std::to_string(::getpid()) + "_" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
         port = freePort();

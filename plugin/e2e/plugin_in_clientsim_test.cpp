@@ -90,7 +90,7 @@ TEST_F(PluginInClient, IdentityAndGreeting)
         << who;
     // One line after init: the client's version text and the number chosen.
     const std::string line = std::string("Client ") + g->version + ": plugin interface " + std::to_string(api) +
-        (gen ? " (client Qt version)" : " (default)");
+                             (gen ? " (client Qt version)" : " (default)");
     int lines = 0;
     for (const auto& l : client.model().log())
         lines += l.message == line;
@@ -131,7 +131,8 @@ TEST_F(PluginInClient, GatewayConnectsTalksAndUnloadsWithQuitLast)
     client.userTalk("S1", 7, 1);
     ASSERT_TRUE(client.waitIdle());
     const std::string talk = waitFor("RXVOICE");
-    EXPECT_NE(talk.find("RXVOICE scHandler=" + h + " speakers=1 users=1 status=1 whisper=0 clientID=7 "), std::string::npos)
+    EXPECT_NE(talk.find("RXVOICE scHandler=" + h + " speakers=1 users=1 status=1 whisper=0 clientID=7 "),
+              std::string::npos)
         << talk;
 
     client.unload();

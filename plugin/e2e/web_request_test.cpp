@@ -18,10 +18,15 @@ const std::string kBody = ">HELLO< \r\nGETAPPPATH \r\n"
 std::string browserPost(int port)
 {
     return "POST /link HTTP/1.1\r\n"
-           "Host: 127.0.0.1:" + std::to_string(port) + "\r\n"
+           "Host: 127.0.0.1:" +
+           std::to_string(port) +
+           "\r\n"
            "Connection: keep-alive\r\n"
-           "Content-Length: " + std::to_string(kBody.size()) + "\r\n"
-           "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Safari/537.36\r\n"
+           "Content-Length: " +
+           std::to_string(kBody.size()) +
+           "\r\n"
+           "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 "
+           "Safari/537.36\r\n"
            "Content-Type: text/plain;charset=UTF-8\r\n"
            "Accept: */*\r\n"
            "Origin: http://pages.example.net\r\n"
@@ -31,13 +36,16 @@ std::string browserPost(int port)
            "Referer: http://pages.example.net/\r\n"
            "Accept-Encoding: gzip, deflate, br\r\n"
            "Accept-Language: en-US,en;q=0.9\r\n"
-           "\r\n" + kBody;
+           "\r\n" +
+           kBody;
 }
 
 std::string websocketUpgrade(int port)
 {
     return "GET /chat HTTP/1.1\r\n"
-           "Host: localhost:" + std::to_string(port) + "\r\n"
+           "Host: localhost:" +
+           std::to_string(port) +
+           "\r\n"
            "Connection: Upgrade\r\n"
            "Pragma: no-cache\r\n"
            "Upgrade: websocket\r\n"
@@ -53,9 +61,8 @@ protected:
     size_t refusedLogLines()
     {
         const auto log = client.model().log();
-        return size_t(std::count_if(log.begin(), log.end(), [](const clientsim::LogLine& l) {
-            return l.message == kRefusedLog;
-        }));
+        return size_t(std::count_if(log.begin(), log.end(),
+                                    [](const clientsim::LogLine& l) { return l.message == kRefusedLog; }));
     }
     size_t callCount(const std::string& name) const { return client.callsNamed(name).size(); }
 };
@@ -74,11 +81,14 @@ TEST_F(WebRequests, BrowserRequestsAreRefusedAndRelaydeckConnectsRightAfter)
     };
     const std::vector<Row> rows = {
         {"text/plain POST with command lines in its body", {browserPost(port)}, ""},
-        {"POST whose body follows in a second segment", {browserPost(port).substr(0, 40), browserPost(port).substr(40)}, ""},
+        {"POST whose body follows in a second segment",
+         {browserPost(port).substr(0, 40), browserPost(port).substr(40)},
+         ""},
         {"WebSocket upgrade GET, then a command", {websocketUpgrade(port) + "GETAPPPATH \r\n"}, ""},
         {"a Host header line (any case) ends it too", {"host: 127.0.0.1\r\nGETAPPPATH \r\nWHOAMI \r\n"}, ""},
         {"a command before the request line still runs, none after it",
-         {"STARTING \r\r\nHEAD /index.html HTTP/1.0\r\n" + kBody}, "STARTING \r"},
+         {"STARTING \r\r\nHEAD /index.html HTTP/1.0\r\n" + kBody},
+         "STARTING \r"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

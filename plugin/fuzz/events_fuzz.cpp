@@ -120,15 +120,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const anyID client = kClients[(a >> 2) & 3];
         const uint64 ch1 = 4 + ((a >> 4) & 3), ch2 = 4 + ((a >> 6) & 3);
         switch (op % 17) {
-        case 0: h.plugin.onConnectStatusChange(sch, in.byte() % 6, in.byte()); break;
-        case 1: h.plugin.onClientMove(sch, client, ch1, ch2, in.byte() % 3, in.text().c_str()); break;
+        case 0:
+            h.plugin.onConnectStatusChange(sch, in.byte() % 6, in.byte());
+            break;
+        case 1:
+            h.plugin.onClientMove(sch, client, ch1, ch2, in.byte() % 3, in.text().c_str());
+            break;
         case 2: {
             const std::string name = in.text(), uid = in.text(), msg = in.text();
             h.plugin.onClientMoveMoved(sch, client, ch1, ch2, a % 3, kClients[in.byte() & 3], name.c_str(), uid.c_str(),
                                        msg.c_str());
             break;
         }
-        case 3: h.plugin.onTalkStatusChange(sch, in.byte() % 3, in.byte() & 1, client); break;
+        case 3:
+            h.plugin.onTalkStatusChange(sch, in.byte() % 3, in.byte() & 1, client);
+            break;
         case 4: {
             const std::string name = in.text(), uid = in.text(), msg = in.text();
             h.plugin.onTextMessage(sch, 1 + (in.byte() % 3), 10, client, name.c_str(), uid.c_str(), msg.c_str(), 0);
@@ -151,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         case 8: {
             const std::string msg = in.text(), rc = in.text();
-            h.plugin.onServerPermissionError(sch, msg.c_str(), in.byte() | unsigned(in.byte()) << 8, rc.c_str(), in.byte());
+            h.plugin.onServerPermissionError(sch, msg.c_str(), in.byte() | unsigned(in.byte()) << 8, rc.c_str(),
+                                             in.byte());
             break;
         }
         case 9: {
@@ -160,11 +167,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             h.plugin.onPluginCommand(sch, name.c_str(), cmd.c_str());
             break;
         }
-        case 10: h.plugin.onChannelPermList(sch, ch1, in.byte(), int8_t(in.byte()), in.byte() & 1, in.byte() & 1); break;
-        case 11: h.plugin.onClientPermList(sch, in.byte(), in.byte(), int8_t(in.byte()), in.byte() & 1, in.byte() & 1); break;
-        case 12: h.plugin.onClientDBIDfromUID(sch, in.text().c_str(), in.byte()); break;
-        case 13: h.plugin.onMenuItem(sch, PluginMenuType(in.byte() % 3), in.byte() % 8, in.byte()); break;
-        case 14: h.plugin.statusPass(); break;
+        case 10:
+            h.plugin.onChannelPermList(sch, ch1, in.byte(), int8_t(in.byte()), in.byte() & 1, in.byte() & 1);
+            break;
+        case 11:
+            h.plugin.onClientPermList(sch, in.byte(), in.byte(), int8_t(in.byte()), in.byte() & 1, in.byte() & 1);
+            break;
+        case 12:
+            h.plugin.onClientDBIDfromUID(sch, in.text().c_str(), in.byte());
+            break;
+        case 13:
+            h.plugin.onMenuItem(sch, PluginMenuType(in.byte() % 3), in.byte() % 8, in.byte());
+            break;
+        case 14:
+            h.plugin.statusPass();
+            break;
         case 15: {
             const std::string cmd = in.text();
             h.plugin.processCommand(sch, cmd.c_str());

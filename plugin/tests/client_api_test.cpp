@@ -10,8 +10,14 @@ namespace {
 
 int g_resource = 0;
 const char* g_qt = nullptr;
-int resource() { return g_resource; }
-const char* qt() { return g_qt; }
+int resource()
+{
+    return g_resource;
+}
+const char* qt()
+{
+    return g_qt;
+}
 
 TEST(ClientApi, KeyThenVersionResourceThenHostQtThen21)
 {

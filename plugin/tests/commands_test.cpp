@@ -45,25 +45,31 @@ protected:
 TEST_F(Commands, OwnClientSettings)
 {
     run({
-        {"ptt on", "SETPTT scHandler=3 status=1",
+        {"ptt on",
+         "SETPTT scHandler=3 status=1",
          {"setPreProcessorConfigValue(3,vad,false)", "setPreProcessorConfigValue(3,denoise,false)",
           "setPreProcessorConfigValue(3,agc,false)", "setPreProcessorConfigValue(3,echo_canceling,false)",
           "setClientSelfVariableAsInt(3,10,0)", "flushClientSelfUpdates(3,rc)"},
          ""},
-        {"ptt status 2 opens like 1", "SETPTT scHandler=3 status=2",
+        {"ptt status 2 opens like 1",
+         "SETPTT scHandler=3 status=2",
          {"setPreProcessorConfigValue(3,vad,false)", "setPreProcessorConfigValue(3,denoise,false)",
           "setPreProcessorConfigValue(3,agc,false)", "setPreProcessorConfigValue(3,echo_canceling,false)",
           "setClientSelfVariableAsInt(3,10,0)", "flushClientSelfUpdates(3,rc)"},
          ""},
-        {"ptt off", "SETPTT scHandler=3 status=0",
+        {"ptt off",
+         "SETPTT scHandler=3 status=0",
          {"setPreProcessorConfigValue(3,vad,false)", "setPreProcessorConfigValue(3,denoise,false)",
           "setPreProcessorConfigValue(3,agc,false)", "setPreProcessorConfigValue(3,echo_canceling,false)",
           "setClientSelfVariableAsInt(3,10,1)", "flushClientSelfUpdates(3,rc)"},
          ""},
-        {"vox off", "SETVOX scHandler=3 status=0",
-         {"setClientSelfVariableAsInt(3,10,1)", "flushClientSelfUpdates(3,rc)", "setPreProcessorConfigValue(3,vad,false)"},
+        {"vox off",
+         "SETVOX scHandler=3 status=0",
+         {"setClientSelfVariableAsInt(3,10,1)", "flushClientSelfUpdates(3,rc)",
+          "setPreProcessorConfigValue(3,vad,false)"},
          ""},
-        {"vox on", "SETVOX scHandler=3 status=1 level=-20",
+        {"vox on",
+         "SETVOX scHandler=3 status=1 level=-20",
          {"setPreProcessorConfigValue(3,denoise,false)", "setPreProcessorConfigValue(3,agc,false)",
           "setPreProcessorConfigValue(3,echo_canceling,false)", "setClientSelfVariableAsInt(3,10,0)",
           "setPreProcessorConfigValue(3,vad,true)", "setPreProcessorConfigValue(3,voiceactivation_level,-20)",
@@ -71,18 +77,32 @@ TEST_F(Commands, OwnClientSettings)
          ""},
         {"vox on without level", "SETVOX scHandler=3 status=1", {}, ""},
         {"vox other status", "SETVOX scHandler=3 status=2 level=5", {}, ""},
-        {"nick cut to 64 bytes", "SETNICK scHandler=3 nickname=" + std::string(70, 'n'),
-         {"setClientSelfVariableAsString(3,1," + std::string(64, 'n') + ")", "flushClientSelfUpdates(3,rc)"}, ""},
-        {"nick unescaped", "SETNICK scHandler=3 nickname=Relay^s1",
-         {"setClientSelfVariableAsString(3,1,Relay 1)", "flushClientSelfUpdates(3,rc)"}, ""},
-        {"channel commander", "SETCHCOM scHandler=3 status=1",
-         {"setClientSelfVariableAsInt(3,57,1)", "flushClientSelfUpdates(3,rc)"}, ""},
-        {"away", "SETAFK scHandler=3 status=1", {"setClientSelfVariableAsInt(3,38,1)", "flushClientSelfUpdates(3,rc)"}, ""},
-        {"input muted", "SETRUHE scHandler=3 status=0",
-         {"setClientSelfVariableAsInt(3,5,0)", "flushClientSelfUpdates(3,rc)"}, ""},
-        {"output muted", "SETMUTE scHandler=3 status=1",
-         {"setClientSelfVariableAsInt(3,6,1)", "flushClientSelfUpdates(3,rc)"}, ""},
-        {"info (any handler)", "SETINFO scHandler=3 text=On^sair",
+        {"nick cut to 64 bytes",
+         "SETNICK scHandler=3 nickname=" + std::string(70, 'n'),
+         {"setClientSelfVariableAsString(3,1," + std::string(64, 'n') + ")", "flushClientSelfUpdates(3,rc)"},
+         ""},
+        {"nick unescaped",
+         "SETNICK scHandler=3 nickname=Relay^s1",
+         {"setClientSelfVariableAsString(3,1,Relay 1)", "flushClientSelfUpdates(3,rc)"},
+         ""},
+        {"channel commander",
+         "SETCHCOM scHandler=3 status=1",
+         {"setClientSelfVariableAsInt(3,57,1)", "flushClientSelfUpdates(3,rc)"},
+         ""},
+        {"away",
+         "SETAFK scHandler=3 status=1",
+         {"setClientSelfVariableAsInt(3,38,1)", "flushClientSelfUpdates(3,rc)"},
+         ""},
+        {"input muted",
+         "SETRUHE scHandler=3 status=0",
+         {"setClientSelfVariableAsInt(3,5,0)", "flushClientSelfUpdates(3,rc)"},
+         ""},
+        {"output muted",
+         "SETMUTE scHandler=3 status=1",
+         {"setClientSelfVariableAsInt(3,6,1)", "flushClientSelfUpdates(3,rc)"},
+         ""},
+        {"info (any handler)",
+         "SETINFO scHandler=3 text=On^sair",
          {"setClientSelfVariableAsString(3,15,On air)", "flushClientSelfUpdates(3,rc)",
           "requestClientEditDescription(3,10,On air,rc)", "flushClientSelfUpdates(3,rc)"},
          ""},
@@ -93,7 +113,8 @@ TEST_F(Commands, RejectedSettingSkipsTheFlush)
 {
     fake::model().failing = {"setClientSelfVariableAsInt"};
     run({{"away rejected", "SETAFK scHandler=3 status=1", {"setClientSelfVariableAsInt(3,38,1)"}, ""},
-         {"vox on rejected", "SETVOX scHandler=3 status=1 level=3",
+         {"vox on rejected",
+          "SETVOX scHandler=3 status=1 level=3",
           {"setPreProcessorConfigValue(3,denoise,false)", "setPreProcessorConfigValue(3,agc,false)",
            "setPreProcessorConfigValue(3,echo_canceling,false)", "setClientSelfVariableAsInt(3,10,0)"},
           ""}});
@@ -104,13 +125,14 @@ TEST_F(Commands, GateCommandsDoNothingForOtherHandlers)
     rdplugin::TS3StatusData notConnected = *plugin->entry(3);
     notConnected.isConnected = false;
     plugin->setEntry(4, notConnected);
-    for (const char* line : {"SETPTT scHandler=9 status=1", "SETPTT scHandler=0 status=1", "SETPTT scHandler=4 status=1",
-                             "SETPTT scHandler=250 status=1", "SETPTT scHandler=-3 status=1",
-                             "MSGTOCHAN scHandler=9 message=Hello^severybody", "MOVETOCHAN scHandler=250 chanID=5",
-                             "PLAYWAVE scHandler=9 level=0 len=5 file=^ctmp^croger.wav"}) {
+    for (const char* line :
+         {"SETPTT scHandler=9 status=1", "SETPTT scHandler=0 status=1", "SETPTT scHandler=4 status=1",
+          "SETPTT scHandler=250 status=1", "SETPTT scHandler=-3 status=1",
+          "MSGTOCHAN scHandler=9 message=Hello^severybody", "MOVETOCHAN scHandler=250 chanID=5",
+          "PLAYWAVE scHandler=9 level=0 len=5 file=^ctmp^croger.wav"}) {
         fake::model().clearCalls();
         EXPECT_EQ(exchange(line), "") << line;
-        EXPECT_EQ(fake::model().actions(), V {}) << line;
+        EXPECT_EQ(fake::model().actions(), V{}) << line;
     }
 }
 
@@ -129,13 +151,22 @@ TEST_F(Commands, MovesAndMessages)
         {"back", "BACKTOCHAN scHandler=3 chanPWD=pw", {"requestClientMove(3,10,5,pw,rc)"}, ""},
         {"short message not sent", "MSGTOUSER scHandler=3 userID=20 message=Hallo", {}, ""},
         {"ten bytes not sent", "MSGTOCHAN scHandler=3 message=0123456789", {}, ""},
-        {"private message", "MSGTOUSER scHandler=3 userID=20 message=Hallo^sAnna!",
-         {"requestSendPrivateTextMsg(3,Hallo Anna!,20,rc)"}, ""},
-        {"channel message", "MSGTOCHAN scHandler=3 message=[b]Beacon^s1[^cb]",
-         {"requestSendChannelTextMsg(3,[b]Beacon 1[/b],6,rc)"}, ""},
-        {"poke", "POKEUSER scHandler=3 userID=21 message=Wake^sup^snow", {"requestClientPoke(3,21,Wake up now,rc)"}, ""},
-        {"gates: keys sorted, cmd and scHandler left out", "MSGTOGATES scHandler=3 zeta=1 cmd=GATE_PONG timestamp=1700000000 alpha=x^sy",
-         {"sendPluginCommand(3,rdtest,GATE_PONG fromID=10 alpha=x^sy timestamp=1700000000 zeta=1,1,NULL,rc)"}, ""},
+        {"private message",
+         "MSGTOUSER scHandler=3 userID=20 message=Hallo^sAnna!",
+         {"requestSendPrivateTextMsg(3,Hallo Anna!,20,rc)"},
+         ""},
+        {"channel message",
+         "MSGTOCHAN scHandler=3 message=[b]Beacon^s1[^cb]",
+         {"requestSendChannelTextMsg(3,[b]Beacon 1[/b],6,rc)"},
+         ""},
+        {"poke",
+         "POKEUSER scHandler=3 userID=21 message=Wake^sup^snow",
+         {"requestClientPoke(3,21,Wake up now,rc)"},
+         ""},
+        {"gates: keys sorted, cmd and scHandler left out",
+         "MSGTOGATES scHandler=3 zeta=1 cmd=GATE_PONG timestamp=1700000000 alpha=x^sy",
+         {"sendPluginCommand(3,rdtest,GATE_PONG fromID=10 alpha=x^sy timestamp=1700000000 zeta=1,1,NULL,rc)"},
+         ""},
         {"gates: cmd of 3 bytes", "MSGTOGATES scHandler=3 cmd=ABC", {}, ""},
     });
 }
@@ -147,9 +178,14 @@ TEST_F(Commands, MutesVolumesAndPermissions)
         {"unmute", "UNMUTECLIENT scHandler=3 userID=20", {"requestUnmuteClients(3,[20],rc)"}, ""},
         {"unmute all", "UNMUTEALL scHandler=3", {"requestUnmuteClients(3,[10,20,21],rc)"}, ""},
         {"volume", "SETCLIENTVOLUME scHandler=3 userID=20 level=-6.5", {"setClientVolumeModifier(3,20,-6.5)"}, ""},
-        {"volume blocked", "SETCLIENTVOLUME scHandler=3 userID=20 level=2 block=1", {"requestMuteClients(3,[20],rc)"}, ""},
-        {"voice volume", "SETVOICEVOLUME scHandler=3 userID=21 level=1.5 general=0.5",
-         {"setClientVolumeModifier(3,21,1.5)", "setPlaybackConfigValue(3,volume_modifier,0.5)"}, ""},
+        {"volume blocked",
+         "SETCLIENTVOLUME scHandler=3 userID=20 level=2 block=1",
+         {"requestMuteClients(3,[20],rc)"},
+         ""},
+        {"voice volume",
+         "SETVOICEVOLUME scHandler=3 userID=21 level=1.5 general=0.5",
+         {"setClientVolumeModifier(3,21,1.5)", "setPlaybackConfigValue(3,volume_modifier,0.5)"},
+         ""},
         {"channel permissions", "GETCHANPERM scHandler=3", {"requestChannelPermList(3,5,rc)"}, ""},
         {"user permissions", "GETUSERPERM scHandler=3 userID=20", {"requestClientDBIDfromUID(3,uid20+/=,rc)"}, ""},
         {"user permissions of an unknown client", "GETUSERPERM scHandler=3 userID=99", {}, ""},
@@ -163,19 +199,30 @@ TEST_F(Commands, QueriesAndWaves)
 {
     run({
         {"speakers", "GETSPEAKER scHandler=3", {}, "SPEAKERS scHandler=3 speakers=1 users=2 status=1 \r"},
-        {"channel path of the own channel", "GETCHANPATH scHandler=3 channel=0 save=1", {},
+        {"channel path of the own channel",
+         "GETCHANPATH scHandler=3 channel=0 save=1",
+         {},
          "CHANNELPATH scHandler=3 path=Main^cLobby channelID=5 save=1\r"},
-        {"channel path of an unknown channel", "GETCHANPATH scHandler=3 channel=44 save=0", {}, "ERROR scHandler=3 error=44\r"},
-        {"channel info", "GETCHANNELS scHandler=3 type=info chID=6", {}, "CHANNELS scHandler=3 type=info chID=6 chName=Main\r"},
+        {"channel path of an unknown channel",
+         "GETCHANPATH scHandler=3 channel=44 save=0",
+         {},
+         "ERROR scHandler=3 error=44\r"},
+        {"channel info",
+         "GETCHANNELS scHandler=3 type=info chID=6",
+         {},
+         "CHANNELS scHandler=3 type=info chID=6 chName=Main\r"},
         {"channel ids", "GETCHANNELS scHandler=3 type=ids", {}, "CHANNELS scHandler=3 type=ids ids=5|6\r"},
         {"channels of another type", "GETCHANNELS scHandler=3 type=tree", {}, ""},
-        {"wave plays", "PLAYWAVE scHandler=3 level=-2 len=1500 file=^ctmp^croger.wav",
+        {"wave plays",
+         "PLAYWAVE scHandler=3 level=-2 len=1500 file=^ctmp^croger.wav",
          {"setPlaybackConfigValue(3,volume_factor_wave,-2)", "playWaveFile(3,/tmp/roger.wav)"},
          "WAVEPLAYER scHandler=3 status=1 len=1500 error=0\r"},
-        {"wave fails", "PLAYWAVE scHandler=3 level=-2 len=1500 file=^ctmp^cnone.wav",
+        {"wave fails",
+         "PLAYWAVE scHandler=3 level=-2 len=1500 file=^ctmp^cnone.wav",
          {"setPlaybackConfigValue(3,volume_factor_wave,-2)", "playWaveFile(3,/tmp/none.wav)"},
          "WAVEPLAYER scHandler=3 status=0 len=0 error=100\r"},
-        {"custom device", "SENDTOTS scHandler=3",
+        {"custom device",
+         "SENDTOTS scHandler=3",
          {"registerCustomDevice(TEST111,RelaydeckDevice,44100,1,44100,1)", "openCaptureDevice(3,,TEST111)",
           "processCustomCaptureData(TEST111,NULL,0)"},
          ""},
@@ -217,18 +264,25 @@ TEST_F(Commands, ConnectAndStop)
         m.nextHandler = 7;
     }
     run({
-        {"connect through the dialog", "GW_CONNECT type=gui gateUID={AB-12} host=radio.example.org nick=Gate^s1 "
-                                       "SndIn=Radio^sIn SndOut=Radio^sOut ident=Id1 channel=Main^cLobby servPass=sp chanPass=cp",
+        {"connect through the dialog",
+         "GW_CONNECT type=gui gateUID={AB-12} host=radio.example.org nick=Gate^s1 "
+         "SndIn=Radio^sIn SndOut=Radio^sOut ident=Id1 channel=Main^cLobby servPass=sp chanPass=cp",
          {"requestServerVariables(1)",
           "guiConnect(2,GATEWAY-TAB,radio.example.org,sp,Gate 1,Main/Lobby,cp,Radio In,Radio Out,,,Id1,,Relaydeck)"},
          "GW_CONNECT gateUID={AB-12} scHandler=7\r"},
-        {"connect a bookmark", "GW_CONNECT type=bookmark gateUID={CD} bookUID=b-123",
-         {"requestServerVariables(1)", "guiConnectBookmark(2,b-123)"}, "GW_CONNECT gateUID={CD} scHandler=8\r"},
-        {"short bookmark uid takes the dialog path", "GW_CONNECT type=bookmark gateUID={EF} bookUID=abc",
+        {"connect a bookmark",
+         "GW_CONNECT type=bookmark gateUID={CD} bookUID=b-123",
+         {"requestServerVariables(1)", "guiConnectBookmark(2,b-123)"},
+         "GW_CONNECT gateUID={CD} scHandler=8\r"},
+        {"short bookmark uid takes the dialog path",
+         "GW_CONNECT type=bookmark gateUID={EF} bookUID=abc",
          {"requestServerVariables(1)", "guiConnect(2,GATEWAY-TAB,,,,,,,,,,,,Relaydeck)"},
          "GW_CONNECT gateUID={EF} scHandler=9\r"},
-        {"8-bit channel name becomes UTF-8", "GW_CONNECT type=gui gateUID={GH} channel=K\xFC" "che",
-         {"requestServerVariables(1)", "guiConnect(2,GATEWAY-TAB,,,,K\xC3\xBC" "che,,,,,,,,Relaydeck)"},
+        {"8-bit channel name becomes UTF-8",
+         "GW_CONNECT type=gui gateUID={GH} channel=K\xFC"
+         "che",
+         {"requestServerVariables(1)", "guiConnect(2,GATEWAY-TAB,,,,K\xC3\xBC"
+                                       "che,,,,,,,,Relaydeck)"},
          "GW_CONNECT gateUID={GH} scHandler=10\r"},
         {"gateway start", "GW_START gateUID={AB-12}", {}, "GW_START gateUID={AB-12} scHandler=0\r"},
     });
@@ -237,15 +291,20 @@ TEST_F(Commands, ConnectAndStop)
     EXPECT_EQ(e->lastPingTime, int32_t(now.load()));
 
     fake::model().failing = {"guiConnect"};
-    run({{"connect fails", "GW_CONNECT type=gui gateUID={XY}",
+    run({{"connect fails",
+          "GW_CONNECT type=gui gateUID={XY}",
           {"requestServerVariables(1)", "guiConnect(2,GATEWAY-TAB,,,,,,,,,,,,Relaydeck)"},
           "GW_ERROR gateUID={XY} errorCode=1\r"}});
     fake::model().failing.clear();
 
     run({
-        {"stop a live connection", "GW_STOP scHandler=7 gateUID={AB-12}", {"stopConnection(7,*** Relaydeck / QRT ***)"},
+        {"stop a live connection",
+         "GW_STOP scHandler=7 gateUID={AB-12}",
+         {"stopConnection(7,*** Relaydeck / QRT ***)"},
          "GW_STOP gateUID={AB-12} scHandler=-1\r"},
-        {"stop a dead connection still answers", "GW_STOP scHandler=7 gateUID={AB-12}", {},
+        {"stop a dead connection still answers",
+         "GW_STOP scHandler=7 gateUID={AB-12}",
+         {},
          "GW_STOP gateUID={AB-12} scHandler=-1\r"},
         {"stop without uid", "GW_STOP scHandler=8", {}, ""},
         {"stop of an unknown handler", "GW_STOP scHandler=99 gateUID={AB-12}", {}, ""},
@@ -256,22 +315,26 @@ TEST_F(Commands, ConnectAndStop)
 TEST_F(Commands, GatewayKeepAlive)
 {
     now = 1700000100;
-    run({{"alive", "GW_PQNG scHandler=3 timestamp=1 err=0",
-          {"sendPluginCommand(3,rdtest,GATE_PING fromID=10 timestamp=1700000100,1,NULL,rc)"}, ""}});
+    run({{"alive",
+          "GW_PQNG scHandler=3 timestamp=1 err=0",
+          {"sendPluginCommand(3,rdtest,GATE_PING fromID=10 timestamp=1700000100,1,NULL,rc)"},
+          ""}});
     EXPECT_EQ(plugin->entry(3)->lastPingTime, 1700000100);
 
     {
         std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
         fake::model().handler(3).status = STATUS_CONNECTING;
     }
-    run({{"not established", "GW_PQNG scHandler=3 timestamp=1 err=0",
+    run({{"not established",
+          "GW_PQNG scHandler=3 timestamp=1 err=0",
           {"sendPluginCommand(3,rdtest,GATE_PING fromID=10 timestamp=1700000100,1,NULL,rc)"},
           "CONNECT scHandler=3 status=0 error=0\r"}});
     EXPECT_FALSE(plugin->entry(3)->isConnected);
     EXPECT_EQ(plugin->entry(3)->ownClientID, 0);
 
     fake::model().failing = {"getConnectionStatus"};
-    run({{"status unreadable", "GW_PQNG scHandler=3 timestamp=1 err=0",
+    run({{"status unreadable",
+          "GW_PQNG scHandler=3 timestamp=1 err=0",
           {"sendPluginCommand(3,rdtest,GATE_PING fromID=0 timestamp=1700000100,1,NULL,rc)"},
           "CONNECT scHandler=3 status=0 error=0 cmd=RESET_CONNECTION\r"},
          {"handler 0", "GW_PQNG scHandler=0 timestamp=1 err=0", {}, ""}});
@@ -311,7 +374,7 @@ TEST_F(Commands, ExitClientStopsConnectionsThenQuitsAndEndsTheProcess)
     testutil::sendAll(fd, "EXITCLIENT \r\r\n");
     EXPECT_EQ(testutil::readUntil(fd, "QUIT errorID=0 \r"), "QUIT errorID=0 \r");
     exchange();
-    EXPECT_EQ(fake::model().actions(), V {"stopConnection(3,*** QRT ***)"});
+    EXPECT_EQ(fake::model().actions(), V{"stopConnection(3,*** QRT ***)"});
     EXPECT_EQ(slept.load(), 4000);
     EXPECT_EQ(exitCode.load(), 0);
     EXPECT_FALSE(plugin->entry(3)->isGateway);

@@ -18,9 +18,10 @@ TEST(PluginIdentity, TextsMenusHotkeysAndInfoLine)
     EXPECT_STREQ(rdplugin::kPluginVersion, "3.1.21");
     EXPECT_STREQ(rdplugin::kPluginAuthor, "Wavenest");
     EXPECT_STREQ(rdplugin::kCommandKeyword, "Relaydeck");
-    EXPECT_STREQ(rdplugin::kPluginDescription,
-                 "Dieses Plugin stellt die Verbindung zwischen Teamspeak-Client und dem Relaydeck zur Verf\xC3\xBCgung.\r\r"
-                 "This plugin provides the connection between TeamSpeak3 client and the Relaydeck available.");
+    EXPECT_STREQ(
+        rdplugin::kPluginDescription,
+        "Dieses Plugin stellt die Verbindung zwischen Teamspeak-Client und dem Relaydeck zur Verf\xC3\xBCgung.\r\r"
+        "This plugin provides the connection between TeamSpeak3 client and the Relaydeck available.");
 
     PluginMenuItem** items = nullptr;
     char* icon = nullptr;
@@ -54,7 +55,8 @@ TEST(PluginIdentity, TextsMenusHotkeysAndInfoLine)
     char* data = nullptr;
     plugin.infoData(1, 5, PLUGIN_CLIENT, &data);
     ASSERT_NE(data, nullptr);
-    const std::string expected = "Version: [b][color=#008000]\"3.1.21\" - " + std::to_string(sizeof(void*) * 8) + "Bit[/color][/b]";
+    const std::string expected =
+        "Version: [b][color=#008000]\"3.1.21\" - " + std::to_string(sizeof(void*) * 8) + "Bit[/color][/b]";
     EXPECT_EQ(data, expected);
     EXPECT_LE(std::strlen(data), 127u);
     std::free(data);
@@ -65,8 +67,12 @@ TEST(PluginEscaping, MatchesTheSharedWireFormat)
     const struct {
         const char* text;
         const char* escaped;
-    } cases[] = {{"A B", "A^sB"}, {"x=y/z", "x^gy^cz"}, {"Room 1/2 = ok|x", "Room^s1^c2^s^g^sok^px"}, {"", ""},
-                 {"\r\n\t\v\\\f\b\a", "^r^n^t^v^b^f^d^a"}, {"caret ^ stays", "caret^s^^sstays"}};
+    } cases[] = {{"A B", "A^sB"},
+                 {"x=y/z", "x^gy^cz"},
+                 {"Room 1/2 = ok|x", "Room^s1^c2^s^g^sok^px"},
+                 {"", ""},
+                 {"\r\n\t\v\\\f\b\a", "^r^n^t^v^b^f^d^a"},
+                 {"caret ^ stays", "caret^s^^sstays"}};
     for (const auto& c : cases) {
         EXPECT_EQ(rdplugin::string_escape(c.text), c.escaped) << c.text;
         EXPECT_EQ(rdplugin::string_unescape(c.escaped), c.text) << c.text;
@@ -76,7 +82,7 @@ TEST(PluginEscaping, MatchesTheSharedWireFormat)
     // The same results as the shared wire format, over every byte pair.
     for (int a = 0; a < 256; ++a)
         for (int b = 0; b < 256; b += 3) {
-            const std::string t {char(a), char(b), '^', char(b)};
+            const std::string t{char(a), char(b), '^', char(b)};
             ASSERT_EQ(rdplugin::string_escape(t), rdlink::escape(t));
             ASSERT_EQ(rdplugin::string_unescape(t), rdlink::unescape(t));
         }
@@ -148,7 +154,7 @@ TEST_F(SettingsFile, ConfigurationDialogSavesOnlyNumbers)
     fake::model().log.clear();
     plugin->configure(nullptr, nullptr);
     rdplugin::setDialogPresenter(nullptr);
-    EXPECT_EQ(fake::model().log, V {"3|Relaydeck[LINK]|Configuration dialog: no Qt here"});
+    EXPECT_EQ(fake::model().log, V{"3|Relaydeck[LINK]|Configuration dialog: no Qt here"});
 }
 
 TEST_F(SettingsFile, ChatConsoleCommands)
@@ -187,6 +193,6 @@ TEST_F(SettingsFile, ChatConsoleCommands)
     plugin->processCommand(3, "serverinfo");
     plugin->processCommand(3, "subscribe 6");
     std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
-    EXPECT_EQ(fake::model().tab, V {"No server connect info available."});
-    EXPECT_EQ(fake::model().log, V {"1|Plugin|Error subscribing channel"});
+    EXPECT_EQ(fake::model().tab, V{"No server connect info available."});
+    EXPECT_EQ(fake::model().log, V{"1|Plugin|Error subscribing channel"});
 }

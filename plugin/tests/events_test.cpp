@@ -44,11 +44,11 @@ TEST_F(Events, ConnectionEstablishedAndLost)
                          "SERVERINFO scHandler=3 connected=4 serverName=Radio^sNet myClID=10 myChID=5 "
                          "channelName=Lobby myNickname=Gate \r");
     EXPECT_EQ(fake::model().actions(),
-              (V {"setPreProcessorConfigValue(3,vad,false)", "setPreProcessorConfigValue(3,denoise,false)",
-                  "setPreProcessorConfigValue(3,agc,false)", "setPreProcessorConfigValue(3,echo_canceling,false)",
-                  "setPreProcessorConfigValue(3,vad,false)", "setClientSelfVariableAsInt(3,10,1)",
-                  "flushClientSelfUpdates(3,rc)", "requestChannelUnsubscribeAll(3,rc)",
-                  "requestUnmuteClients(3,[10,20],rc)"}));
+              (V{"setPreProcessorConfigValue(3,vad,false)", "setPreProcessorConfigValue(3,denoise,false)",
+                 "setPreProcessorConfigValue(3,agc,false)", "setPreProcessorConfigValue(3,echo_canceling,false)",
+                 "setPreProcessorConfigValue(3,vad,false)", "setClientSelfVariableAsInt(3,10,1)",
+                 "flushClientSelfUpdates(3,rc)", "requestChannelUnsubscribeAll(3,rc)",
+                 "requestUnmuteClients(3,[10,20],rc)"}));
     auto e = *plugin->entry(3);
     EXPECT_EQ(e.ownClientID, 10);
     EXPECT_EQ(e.ownChannelID, 5u);
@@ -82,7 +82,7 @@ TEST_F(Events, ServerNameUnreadableLeavesOutItsFieldsAndOtherHandlersOnlyFollow)
     fake::model().clearCalls();
     plugin->onConnectStatusChange(4, STATUS_CONNECTION_ESTABLISHED, 0);
     EXPECT_EQ(written(), "");
-    EXPECT_EQ(fake::model().actions(), V {});
+    EXPECT_EQ(fake::model().actions(), V{});
     auto e = *plugin->entry(4);
     EXPECT_TRUE(e.isConnected);
     EXPECT_FALSE(e.isGateway);
@@ -103,7 +103,7 @@ TEST_F(Events, Moves)
     plugin->onClientMove(3, 22, 6, 5, RETAIN_VISIBILITY, "");
     EXPECT_EQ(written(), "USERIN scHandler=3 userID=22 fromCH=6 toCH=5 visible=1 inputOFF=0 outputOFF=0 users=2 "
                          "nickname=Cleo^sRx moveMSG= \r");
-    EXPECT_EQ(fake::model().actions(), V {"requestUnmuteClients(3,[10,20,22],rc)"});
+    EXPECT_EQ(fake::model().actions(), V{"requestUnmuteClients(3,[10,20,22],rc)"});
 
     // It leaves the server.
     moveClient(22, 0);
@@ -111,7 +111,7 @@ TEST_F(Events, Moves)
     plugin->onClientMove(3, 22, 5, 0, LEAVE_VISIBILITY, "Bye all");
     EXPECT_EQ(written(), "USEROUT scHandler=3 userID=22 fromCH=5 toCH=0 visible=2 users=1 nickname=Bye^sall "
                          "moveMSG=Bye^sall \r");
-    EXPECT_EQ(fake::model().actions(), V {});
+    EXPECT_EQ(fake::model().actions(), V{});
 
     // The own client is moved by someone else, then moves back itself.
     moveClient(10, 6);
@@ -139,10 +139,12 @@ TEST_F(Events, TalkStatusCountsSpeakers)
     }
     talking(20, 1);
     plugin->onTalkStatusChange(3, STATUS_TALKING, 0, 20);
-    EXPECT_EQ(written(), "RXVOICE scHandler=3 speakers=2 users=2 status=1 whisper=0 clientID=20 clientUID=uid20+^c^g \r");
+    EXPECT_EQ(written(),
+              "RXVOICE scHandler=3 speakers=2 users=2 status=1 whisper=0 clientID=20 clientUID=uid20+^c^g \r");
     talking(20, 0);
     plugin->onTalkStatusChange(3, STATUS_NOT_TALKING, 0, 20);
-    EXPECT_EQ(written(), "RXVOICE scHandler=3 speakers=1 users=2 status=0 whisper=0 clientID=20 clientUID=uid20+^c^g \r");
+    EXPECT_EQ(written(),
+              "RXVOICE scHandler=3 speakers=1 users=2 status=0 whisper=0 clientID=20 clientUID=uid20+^c^g \r");
 
     plugin->onTalkStatusChange(3, STATUS_TALKING, 0, 10);
     EXPECT_EQ(written(), "TXVOICE scHandler=3 status=1 users=2 \r");
@@ -153,7 +155,7 @@ TEST_F(Events, TalkStatusCountsSpeakers)
     plugin->onTalkStatusChange(4, STATUS_TALKING, 1, 22);
     plugin->onTalkStatusChange(4, STATUS_TALKING, 0, 22);
     EXPECT_EQ(written(), "");
-    EXPECT_EQ(fake::model().actions(), (V {"requestMuteClients(3,[22],rc)", "requestMuteClients(4,[22],rc)"}));
+    EXPECT_EQ(fake::model().actions(), (V{"requestMuteClients(3,[22],rc)", "requestMuteClients(4,[22],rc)"}));
 }
 
 TEST_F(Events, TextMessages)
@@ -166,13 +168,15 @@ TEST_F(Events, TextMessages)
         std::string line;
     } cases[] = {
         {1, 10, 20, "#ab", 0, 1, "PRIVMSG scHandler=3 fromID=20 fromUID=uid20+/= fromName=Anna message=#ab \r"},
-        {1, 10, 20, "#abcd", 0, 1, "REMOTE scHandler=3 fromID=20 fromUID=uid20+/= fromNick=Anna fromCHAN=5 cmd=abcd \r"},
+        {1, 10, 20, "#abcd", 0, 1,
+         "REMOTE scHandler=3 fromID=20 fromUID=uid20+/= fromNick=Anna fromCHAN=5 cmd=abcd \r"},
         {1, 10, 20, "#vol 5 up now please", 0, 1,
-         "REMOTE scHandler=3 fromID=20 fromUID=uid20+/= fromNick=Anna fromCHAN=5 cmd=vol pp1=5 pp2=up pp3=now pp4=please \r"},
+         "REMOTE scHandler=3 fromID=20 fromUID=uid20+/= fromNick=Anna fromCHAN=5 cmd=vol pp1=5 pp2=up pp3=now "
+         "pp4=please \r"},
         {1, 10, 20, "#cmd  b c d e f", 0, 1,
          "REMOTE scHandler=3 fromID=20 fromUID=uid20+/= fromNick=Anna fromCHAN=5 cmd=cmd pp2=b pp3=c pp4=d^se^sf \r"},
-        {2, 5, 20, "hello channel", 0, 1, ""},     // channel message: hidden, not forwarded
-        {2, 10, 20, "channel id 10", 0, 1, ""},    // a channel whose id equals the own client id
+        {2, 5, 20, "hello channel", 0, 1, ""},  // channel message: hidden, not forwarded
+        {2, 10, 20, "channel id 10", 0, 1, ""}, // a channel whose id equals the own client id
         {1, 10, 10, "from myself", 0, 1, ""},
         {1, 10, 20, "ignored", 1, 0, ""},
     };
@@ -183,7 +187,7 @@ TEST_F(Events, TextMessages)
     }
     fake::model().clearCalls();
     plugin->onTextMessage(3, 1, 10, 20, "Anna", "uid20+/=", "#abcd", 0);
-    EXPECT_EQ(fake::model().actions(), (V {"requestChannelSubscribeAll(3,rc)", "requestChannelUnsubscribeAll(3,rc)"}));
+    EXPECT_EQ(fake::model().actions(), (V{"requestChannelSubscribeAll(3,rc)", "requestChannelUnsubscribeAll(3,rc)"}));
     written();
     EXPECT_EQ(plugin->onTextMessage(4, 1, 10, 20, "Anna", "uid", "#abcd", 0), 0);
     EXPECT_EQ(written(), "");

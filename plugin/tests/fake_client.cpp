@@ -51,10 +51,13 @@ std::string list(const T* ids)
     return out + "]";
 }
 
-Model& M() { return model(); }
+Model& M()
+{
+    return model();
+}
 
-#define FAILS(name)                                                                                                   \
-    if (M().fails(name))                                                                                              \
+#define FAILS(name)                                                                                                    \
+    if (M().fails(name))                                                                                               \
     return ERROR_undefined
 
 // --- the implemented members ---------------------------------------------------------
@@ -95,8 +98,14 @@ void getAppPath(char* path, size_t maxLen)
     M().record("getAppPath()");
     copyPath(path, maxLen, M().appPath);
 }
-void getResourcesPath(char* path, size_t maxLen) { copyPath(path, maxLen, "/opt/ts3client/res/"); }
-void getConfigPath(char* path, size_t maxLen) { copyPath(path, maxLen, "/home/op/.ts3client/"); }
+void getResourcesPath(char* path, size_t maxLen)
+{
+    copyPath(path, maxLen, "/opt/ts3client/res/");
+}
+void getConfigPath(char* path, size_t maxLen)
+{
+    copyPath(path, maxLen, "/home/op/.ts3client/");
+}
 void getPluginPath(char* path, size_t maxLen, const char* id)
 {
     Lock l(M().mutex);
@@ -354,7 +363,8 @@ unsigned int getProfileList(PluginGuiProfile kind, int* defaultIdx, char*** resu
 
 PluginBookmarkList* makeList(const std::vector<Bookmark>& items)
 {
-    const size_t bytes = sizeof(PluginBookmarkList) + (items.empty() ? 0 : (items.size() - 1)) * sizeof(PluginBookmarkItem);
+    const size_t bytes =
+        sizeof(PluginBookmarkList) + (items.empty() ? 0 : (items.size() - 1)) * sizeof(PluginBookmarkItem);
     auto* list = block<PluginBookmarkList>(M(), bytes);
     list->itemcount = int(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
@@ -461,10 +471,17 @@ unsigned int getClientVariableAsInt(uint64 h, anyID client, size_t flag, int* re
     if (it == hd.clients.end())
         return ERROR_client_invalid_id;
     switch (flag) {
-    case CLIENT_FLAG_TALKING: *result = it->second.talking; return ERROR_ok;
-    case CLIENT_INPUT_MUTED: *result = it->second.inputMuted; return ERROR_ok;
-    case CLIENT_OUTPUT_MUTED: *result = it->second.outputMuted; return ERROR_ok;
-    default: return ERROR_parameter_invalid;
+    case CLIENT_FLAG_TALKING:
+        *result = it->second.talking;
+        return ERROR_ok;
+    case CLIENT_INPUT_MUTED:
+        *result = it->second.inputMuted;
+        return ERROR_ok;
+    case CLIENT_OUTPUT_MUTED:
+        *result = it->second.outputMuted;
+        return ERROR_ok;
+    default:
+        return ERROR_parameter_invalid;
     }
 }
 
@@ -611,8 +628,8 @@ void sendPluginCommand(uint64 h, const char* id, const char* command, int target
                        const char* rc)
 {
     Lock l(M().mutex);
-    M().record(call("sendPluginCommand", h, s(id), s(command), targetMode, targets ? list(targets) : "NULL",
-                    M().rc(rc)));
+    M().record(
+        call("sendPluginCommand", h, s(id), s(command), targetMode, targets ? list(targets) : "NULL", M().rc(rc)));
 }
 
 } // namespace
@@ -676,7 +693,7 @@ void Model::clearCalls()
 void Model::addChannel(uint64 h, uint64 id, std::string name, uint64 parent)
 {
     Lock l(mutex);
-    handler(h).channels[id] = Channel {std::move(name), parent};
+    handler(h).channels[id] = Channel{std::move(name), parent};
 }
 
 void Model::addClient(uint64 h, anyID id, std::string nick, uint64 channel, int talking)
@@ -698,7 +715,7 @@ Model& model()
 
 TS3Functions table()
 {
-    TS3Functions t {};
+    TS3Functions t{};
     t.getClientLibVersion = getClientLibVersion;
     t.freeMemory = freeMemory;
     t.logMessage = logMessage;

@@ -55,8 +55,8 @@ public:
     std::map<int, int> profileDefault;
     std::vector<Bookmark> bookmarks;
     bool bookmarksReadable = true;
-    std::set<std::string> failing;        // names of functions that return an error
-    std::set<std::string> readableWaves;  // files playWaveFile accepts
+    std::set<std::string> failing;       // names of functions that return an error
+    std::set<std::string> readableWaves; // files playWaveFile accepts
     std::string appPath = "/opt/ts3client/";
     std::string libVersion = "3.1.10 [Build: 1500000000]";
     uint64 nextHandler = 1;
@@ -66,8 +66,8 @@ public:
     long outstanding = 0; // blocks handed out and not yet freed
 
     std::vector<std::string> calls;
-    std::vector<std::string> tab;  // printMessageToCurrentTab
-    std::vector<std::string> log;  // logMessage "level|channel|text"
+    std::vector<std::string> tab; // printMessageToCurrentTab
+    std::vector<std::string> log; // logMessage "level|channel|text"
 
     void reset();
     void record(std::string call);

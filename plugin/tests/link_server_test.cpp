@@ -24,7 +24,9 @@ TEST_F(LinkServer, PingIsEchoedByteExactAndCommandsInOneSegmentAnswerInOrder)
 
 TEST_F(LinkServer, LinesWithoutBlankUnknownWordsAndHandlerZeroGetNothing)
 {
-    EXPECT_EQ(exchange("WHOAMI\r\r\nPQNG timestamp=1 err=0\r\r\nSETCONFIG a=b\r\r\nGW_PING scHandler=0 timestamp=5 err=0\r\r\nwhoami "), "");
+    EXPECT_EQ(exchange("WHOAMI\r\r\nPQNG timestamp=1 err=0\r\r\nSETCONFIG a=b\r\r\nGW_PING scHandler=0 timestamp=5 "
+                       "err=0\r\r\nwhoami "),
+              "");
     const std::string who = exchange("WHOAMI ");
     EXPECT_EQ(who, "WHOAMI libVersion=3.1.10^s[Build:^s1500000000] ClientType=TS3 API=21 gateAPI=1 PORT=0 "
                    "ClientPath=^copt^cts3client^c\r");
@@ -51,9 +53,10 @@ TEST_F(LinkServer, OverlongLineIsDroppedAndTheSessionGoesOn)
     EXPECT_EQ(exchange(longest + "y\r\r\nSTARTING "), "STARTING \r");
     std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
     const auto& log = fake::model().log;
-    EXPECT_NE(std::find_if(log.begin(), log.end(),
-                           [](const std::string& t) { return t.find("Command line of 4096 bytes") != std::string::npos; }),
-              log.end());
+    EXPECT_NE(
+        std::find_if(log.begin(), log.end(),
+                     [](const std::string& t) { return t.find("Command line of 4096 bytes") != std::string::npos; }),
+        log.end());
 }
 
 // A peer that keeps the connection but takes no byte: every write still returns at once,
@@ -88,8 +91,9 @@ TEST_F(LinkServer, PeerThatStopsReadingEndsTheSessionAfterTheStallTime)
     {
         std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
         const auto& log = fake::model().log;
-        EXPECT_NE(std::find_if(log.begin(), log.end(),
-                               [](const std::string& t) { return t.find("does not read its output for") != std::string::npos; }),
+        EXPECT_NE(std::find_if(
+                      log.begin(), log.end(),
+                      [](const std::string& t) { return t.find("does not read its output for") != std::string::npos; }),
                   log.end());
     }
     ::close(pair[0]);
@@ -138,7 +142,7 @@ TEST_F(LinkServer, ShutdownStopsConnectionsWritesQuitLastAndEndsEveryThread)
     bool closed = false;
     EXPECT_EQ(readToClose(fd, 5000, &closed), "QUIT errorID=0 \r");
     EXPECT_TRUE(closed);
-    EXPECT_EQ(fake::model().actions(), (std::vector<std::string> {"stopConnection(2,*** QRT ***)"}));
+    EXPECT_EQ(fake::model().actions(), (std::vector<std::string>{"stopConnection(2,*** QRT ***)"}));
     EXPECT_FALSE(plugin->entry(2)->isGateway);
     EXPECT_FALSE(plugin->listening());
     EXPECT_TRUE(plugin->pluginID().empty());
@@ -170,7 +174,7 @@ TEST_F(LinkServer, SettingsFileChoosesThePortAndItsAbsenceGives26001)
     // Another program may hold 26001 on this machine; then the bind failure is reported.
     if (plugin->boundPort() != 26001) {
         std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
-        EXPECT_EQ(fake::model().tab, (std::vector<std::string> {"*BIND* Gateway-Socket failed!!!"}));
+        EXPECT_EQ(fake::model().tab, (std::vector<std::string>{"*BIND* Gateway-Socket failed!!!"}));
     }
 }
 
@@ -189,7 +193,7 @@ TEST_F(LinkServer, UnusablePortSettingIsReportedInTheTab)
     ASSERT_EQ(plugin->init(), 0);
     EXPECT_FALSE(plugin->waitListening(5000));
     std::lock_guard<std::recursive_mutex> l(fake::model().mutex);
-    EXPECT_EQ(fake::model().tab, (std::vector<std::string> {"*ERROR* Listen 1!!!"}));
+    EXPECT_EQ(fake::model().tab, (std::vector<std::string>{"*ERROR* Listen 1!!!"}));
 }
 
 // ---------------------------------------------------------------------------------
@@ -220,8 +224,10 @@ TEST_F(LinkServer, StatusPassReportsGatewaysAndTimesOutSilentOnes)
         int64_t age;
         const char* pingError;
         bool stops;
-    } passes[] = {{41, "PING_ERROR  num=1\r", false}, {51, "PING_ERROR  num=3\r", false},
-                  {61, "PING_ERROR  num=5\r", false}, {71, "PING_ERROR  num=6\r", true},
+    } passes[] = {{41, "PING_ERROR  num=1\r", false},
+                  {51, "PING_ERROR  num=3\r", false},
+                  {61, "PING_ERROR  num=5\r", false},
+                  {71, "PING_ERROR  num=6\r", true},
                   {81, "PING_ERROR  num=1\r", false}};
     for (const auto& p : passes) {
         now = last + p.age;
@@ -230,7 +236,8 @@ TEST_F(LinkServer, StatusPassReportsGatewaysAndTimesOutSilentOnes)
         const std::string got = written();
         EXPECT_EQ(got.substr(0, got.find("STATUS")), p.pingError) << "age " << p.age;
         const auto actions = fake::model().actions();
-        const bool stopped = std::find(actions.begin(), actions.end(), "stopConnection(2,*** QUIT ***)") != actions.end();
+        const bool stopped =
+            std::find(actions.begin(), actions.end(), "stopConnection(2,*** QUIT ***)") != actions.end();
         EXPECT_EQ(stopped, p.stops) << "age " << p.age;
         if (p.stops) { // the client reports the stopped connection
             plugin->onConnectStatusChange(2, STATUS_DISCONNECTED, 0);

@@ -25,7 +25,7 @@ namespace testutil {
 inline int connectTo(int port)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a {};
+    sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(uint16_t(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -56,10 +56,11 @@ inline std::string readUntil(int fd, const std::string& until, int timeoutMs = 5
     if (closed)
         *closed = false;
     while (until.empty() || got.find(until) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
-        pollfd p {fd, POLLIN, 0};
+        pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, int(left.count())) <= 0)
             break;
         char buf[4096];
@@ -172,9 +173,9 @@ protected:
 
     std::filesystem::path dir;
     std::string settings;
-    std::atomic<int64_t> now {1700000000};
-    std::atomic<int> slept {0};
-    std::atomic<int> exitCode {-1};
+    std::atomic<int64_t> now{1700000000};
+    std::atomic<int> slept{0};
+    std::atomic<int> exitCode{-1};
     int stallTimeoutMs = 5000;
     std::unique_ptr<rdplugin::LinkPlugin> plugin;
     int port = 0;

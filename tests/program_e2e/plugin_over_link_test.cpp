@@ -176,9 +176,9 @@ class PluginOverLink : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = std::filesystem::temp_directory_path() /
-            ("rd_e2e_program_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir =
+            std::filesystem::temp_directory_path() / ("rd_e2e_program_" + std::to_string(::getpid()) + "_" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         port = e2e::freePort();
@@ -193,8 +193,8 @@ protected:
         ASSERT_TRUE(program.start(argv, dir));
         ASSERT_TRUE(program.expect("INFO loaded Relaydeck [LINK]", 60000)) << program.trace();
         // The program connects in steps of 20 ms, as a client does over a network.
-        for (const char* line : {"server S1 127.0.0.1 \"Radio Net\"",
-                                 "channel S1 1 Lobby default", "channel S1 2 Ops parent=1", "print world"})
+        for (const char* line : {"server S1 127.0.0.1 \"Radio Net\"", "channel S1 1 Lobby default",
+                                 "channel S1 2 Ops parent=1", "print world"})
             program.control(line);
         ASSERT_TRUE(program.expect("INFO world")) << program.trace();
         fd = e2e::greetedConnection(port, 20000);
@@ -283,8 +283,8 @@ TEST_F(PluginOverLink, GreetsIdentifiesAndRefusesASecondConnection)
 {
     const std::string who = exchange("WHOAMI ");
     expectInOrder("WHOAMI", who,
-                  {"WHOAMI libVersion=", " ClientType=TS3 API=", " gateAPI=1 PORT=" + std::to_string(port) +
-                       " ClientPath=", "\r"});
+                  {"WHOAMI libVersion=", " ClientType=TS3 API=",
+                   " gateAPI=1 PORT=" + std::to_string(port) + " ClientPath=", "\r"});
 
     const int second = e2e::connectTo(port);
     ASSERT_GE(second, 0);
@@ -313,7 +313,8 @@ TEST_F(PluginOverLink, CommandCatalogue)
     const std::string h = openGateway();
     ASSERT_NE(h, "0");
     const std::vector<Row> rows = {
-        {"GW_PING scHandler=" + h + " timestamp=1700000000123", {"GW_PONG scHandler=" + h + " timestamp=1700000000123\r"}},
+        {"GW_PING scHandler=" + h + " timestamp=1700000000123",
+         {"GW_PONG scHandler=" + h + " timestamp=1700000000123\r"}},
         {"SETPTT scHandler=" + h + " status=1", {"SELFVAR scHandler=" + h + " flag=10 oldValue=1 newValue=0 \r"}},
         {"SETPTT scHandler=" + h + " status=0", {"SELFVAR scHandler=" + h + " flag=10 oldValue=0 newValue=1 \r"}},
         {"GETCHANNELS scHandler=" + h + " type=ids", {"CHANNELS scHandler=" + h + " type=ids ids=1|2\r"}},
@@ -333,13 +334,15 @@ TEST_F(PluginOverLink, EventCatalogue)
         std::vector<std::string> pieces;
     };
     const std::vector<Row> rows = {
-        {"join S1 7 Alice channel=1 uid=alice-uid", {"USERIN scHandler=1 userID=7 fromCH=0 toCH=1 ", " nickname=Alice"}},
+        {"join S1 7 Alice channel=1 uid=alice-uid",
+         {"USERIN scHandler=1 userID=7 fromCH=0 toCH=1 ", " nickname=Alice"}},
         {"talk S1 7 start", {"RXVOICE scHandler=1 speakers=1 users=1 status=1 whisper=0 clientID=7 "}},
         {"talk S1 7 stop", {"RXVOICE scHandler=1 speakers=0 users=1 status=0 "}},
         {"msg S1 7 private 1 hello", {"PRIVMSG scHandler=1 fromID=7 ", "message=hello"}},
         {"poke S1 7 1 wake", {"POKEMSG scHandler=1 ", "wake"}},
         {"plugincmd S1 7 \"GATE_INFO fromID=7 key0=aaa\"", {"PLUGINCMD scHandler=1 cmd=GATE_INFO fromID=7 key0=aaa"}},
-        {"servererror 1 768 \"invalid channel\" rc=rc-1", {"ERRORMSG scHandler=1 error=768 errorMSG=invalid^schannel "}},
+        {"servererror 1 768 \"invalid channel\" rc=rc-1",
+         {"ERRORMSG scHandler=1 error=768 errorMSG=invalid^schannel "}},
         {"move S1 7 2", {"USEROUT scHandler=1 userID=7 fromCH=1 toCH=2 "}},
         {"drop 1", {"CONNECT scHandler=1 status=0 error=1793"}},
     };

@@ -94,20 +94,25 @@ TEST(GatewayCloseEndToEnd, ClosingTheWindowWhileTheRadioIsKeyedReleasesThePtt)
     {
         QFile com(cfg + QStringLiteral("/comport.cfg"));
         ASSERT_TRUE(com.open(QIODevice::WriteOnly));
-        com.write(QStringLiteral("[COM7]\r\nident=7\r\nactiv=1\r\nstatus=0\r\ndevice=virtual:%1\r\n").arg(sock).toLatin1());
+        com.write(
+            QStringLiteral("[COM7]\r\nident=7\r\nactiv=1\r\nstatus=0\r\ndevice=virtual:%1\r\n").arg(sock).toLatin1());
     }
-    ASSERT_TRUE(SaveSettingsFile(cfg + QStringLiteral("/main.cfg"),
-                                 SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
-                                               QStringLiteral("appExitDlg=False"), QStringLiteral("LINK_EXIT=False"),
-                                               QStringLiteral("appMAXWin=False")})));
+    ASSERT_TRUE(
+        SaveSettingsFile(cfg + QStringLiteral("/main.cfg"),
+                         SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
+                                       QStringLiteral("appExitDlg=False"), QStringLiteral("LINK_EXIT=False"),
+                                       QStringLiteral("appMAXWin=False")})));
     const QString uid = QStringLiteral("{6E2A0C1D-0000-4000-8000-00000000C105}");
     const QString gwFile = cfg + QLatin1Char('/') + uid + QStringLiteral(".rdk");
-    ASSERT_TRUE(SaveSettingsFile(gwFile, SettingsList({
-        QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Close Test"), QStringLiteral("gateAutorun=False"),
-        QStringLiteral("gateExitDlg=False"), QStringLiteral("SPRACHE=en_US"), QStringLiteral("TS3-HOST=127.0.0.1:9987"),
-        QStringLiteral("TS3-NICK=Close Test"), QStringLiteral("TS3-TX-PIN=COM"), QStringLiteral("COM-OUT-NUM=7"),
-        QStringLiteral("COM-OUT-ON=True"), QStringLiteral("COM-OUT-PIN=RTS"), QStringLiteral("COM-IN-NUM=7"),
-        QStringLiteral("COM-IN-ON=True"), QStringLiteral("COM-IN-PIN=CTS"), QStringLiteral("HF-ROGER-BEEP=False")})));
+    ASSERT_TRUE(SaveSettingsFile(
+        gwFile,
+        SettingsList(
+            {QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Close Test"),
+             QStringLiteral("gateAutorun=False"), QStringLiteral("gateExitDlg=False"), QStringLiteral("SPRACHE=en_US"),
+             QStringLiteral("TS3-HOST=127.0.0.1:9987"), QStringLiteral("TS3-NICK=Close Test"),
+             QStringLiteral("TS3-TX-PIN=COM"), QStringLiteral("COM-OUT-NUM=7"), QStringLiteral("COM-OUT-ON=True"),
+             QStringLiteral("COM-OUT-PIN=RTS"), QStringLiteral("COM-IN-NUM=7"), QStringLiteral("COM-IN-ON=True"),
+             QStringLiteral("COM-IN-PIN=CTS"), QStringLiteral("HF-ROGER-BEEP=False")})));
 
     clientsim::Client client;
     client.setConnectStepDelay(std::chrono::milliseconds(20));
@@ -122,21 +127,29 @@ TEST(GatewayCloseEndToEnd, ClosingTheWindowWhileTheRadioIsKeyedReleasesThePtt)
         main.show();
         // The start window opens the ports of comport.cfg; the test connects as the radio.
         Radio radio;
-        ASSERT_TRUE(waitFor([&] {
-            if (radio.socket.state() != QLocalSocket::ConnectedState) {
-                radio.socket.abort();
-                radio.socket.connectToServer(sock);
-                radio.socket.waitForConnected(50);
-            }
-            return radio.socket.state() == QLocalSocket::ConnectedState;
-        }, 10000)) << "virtual port never listened";
+        ASSERT_TRUE(waitFor(
+            [&] {
+                if (radio.socket.state() != QLocalSocket::ConnectedState) {
+                    radio.socket.abort();
+                    radio.socket.connectToServer(sock);
+                    radio.socket.waitForConnected(50);
+                }
+                return radio.socket.state() == QLocalSocket::ConnectedState;
+            },
+            10000))
+            << "virtual port never listened";
 
         QPointer<QWidget> window = main.openGatewayFile(gwFile);
         ASSERT_TRUE(window);
         auto* gateway = qobject_cast<GatewayWindow*>(window.data());
         ASSERT_NE(gateway, nullptr);
         // The link comes up at the first one-second tick; the gateway asks after STARTING.
-        ASSERT_TRUE(waitFor([&] { radio.pump(); return gateway->engine().TS3_IstConnected(); }, 20000));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                radio.pump();
+                return gateway->engine().TS3_IstConnected();
+            },
+            20000));
         const int h = gateway->engine().TS3_scHandlerID();
         ASSERT_GT(h, 0);
 
@@ -144,7 +157,12 @@ TEST(GatewayCloseEndToEnd, ClosingTheWindowWhileTheRadioIsKeyedReleasesThePtt)
         int mark = int(radio.lines.size());
         client.userJoin("S1", 7, "Alice", 1);
         client.userTalk("S1", 7, 1);
-        ASSERT_TRUE(waitFor([&] { radio.pump(); return radio.saw(QStringLiteral("RTS 1"), mark); }, 3000))
+        ASSERT_TRUE(waitFor(
+            [&] {
+                radio.pump();
+                return radio.saw(QStringLiteral("RTS 1"), mark);
+            },
+            3000))
             << radio.lines.join(QLatin1Char('|')).toStdString();
 
         // The gateway window is closed while the user still talks.
@@ -152,12 +170,21 @@ TEST(GatewayCloseEndToEnd, ClosingTheWindowWhileTheRadioIsKeyedReleasesThePtt)
         auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget());
         ASSERT_NE(sub, nullptr);
         sub->close();
-        EXPECT_TRUE(waitFor([&] { radio.pump(); return radio.saw(QStringLiteral("RTS 0"), mark); }, 3000))
-            << "PTT left keyed after closing the gateway: " << radio.lines.mid(mark).join(QLatin1Char('|')).toStdString();
-        EXPECT_TRUE(waitFor([&] {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return window.isNull();
-        }, 3000)) << "gateway window freed";
+        EXPECT_TRUE(waitFor(
+            [&] {
+                radio.pump();
+                return radio.saw(QStringLiteral("RTS 0"), mark);
+            },
+            3000))
+            << "PTT left keyed after closing the gateway: "
+            << radio.lines.mid(mark).join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(waitFor(
+            [&] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return window.isNull();
+            },
+            3000))
+            << "gateway window freed";
         // The port itself stays open for other gateways; the TeamSpeak connection is stopped.
         EXPECT_EQ(radio.socket.state(), QLocalSocket::ConnectedState);
         EXPECT_TRUE(waitFor([&] { return client.hasCall("stopConnection"); }, 3000)) << "GW_STOP reached the plugin";

@@ -22,8 +22,8 @@ namespace {
 
 constexpr int kIdPort = 101, kIdError = 102;
 const char* const kSettings = "Relaydeck[LINK].ini";
-std::atomic<int> g_failures {0};
-std::atomic<bool> g_configureReturned {false};
+std::atomic<int> g_failures{0};
+std::atomic<bool> g_configureReturned{false};
 
 void check(bool ok, const std::string& what)
 {
@@ -112,8 +112,10 @@ int wmain(int argc, wchar_t** argv)
     }
     using OffersFn = int (*)();
     using ConfigureFn = void (*)(void*, void*);
-    auto offers = reinterpret_cast<OffersFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "ts3plugin_offersConfigure")));
-    auto configure = reinterpret_cast<ConfigureFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "ts3plugin_configure")));
+    auto offers =
+        reinterpret_cast<OffersFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "ts3plugin_offersConfigure")));
+    auto configure =
+        reinterpret_cast<ConfigureFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "ts3plugin_configure")));
     check(offers && configure, "the plugin exports ts3plugin_offersConfigure and ts3plugin_configure");
     if (!offers || !configure)
         return 1;

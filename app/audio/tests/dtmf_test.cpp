@@ -61,8 +61,8 @@ TEST(DtmfDetector, OneKeyPressIsReportedOnceAtEveryCaptureFormat)
     struct Format {
         int rate, channels;
     };
-    for (Format f : {Format{8000, 1}, Format{44100, 2}, Format{44100, 1}, Format{22050, 1}, Format{48000, 2},
-                     Format{11025, 2}}) {
+    for (Format f :
+         {Format{8000, 1}, Format{44100, 2}, Format{44100, 1}, Format{22050, 1}, Format{48000, 2}, Format{11025, 2}}) {
         const Decoded d = decode(press(f.rate, f.channels, "5", 8000));
         EXPECT_EQ(d.digits, "5") << f.rate << " Hz x" << f.channels;
         for (float q : d.quality) {
@@ -396,8 +396,8 @@ TEST(DtmfDetector, ConversionToEightKiloHertzMono)
         ramp[std::size_t(2 * i)] = ramp[std::size_t(2 * i + 1)] = std::int16_t(i);
     DtmfDetector::convert(ramp.data(), ramp.size() * 2, 44100, 16, 2, out);
     ASSERT_EQ(out.size(), 160u);
-    EXPECT_EQ(out[0], 2);  // 3 x 0.1814 = 0.544 rounds to 1
-    EXPECT_EQ(out[1], 8);  // 9 x 0.1814 = 1.633 rounds to 2
+    EXPECT_EQ(out[0], 2);     // 3 x 0.1814 = 0.544 rounds to 1
+    EXPECT_EQ(out[1], 8);     // 9 x 0.1814 = 1.633 rounds to 2
     EXPECT_EQ(out[159], 879); // 880 x 0.1814 = 159.6 rounds to 160
     // Every chunk starts its own sum: two half chunks give 80 + 80.
     DtmfDetector::convert(ramp.data(), 441 * 4, 44100, 16, 2, out);

@@ -51,11 +51,10 @@ TEST(ToneBytes, CallToneMatchesTheKnownFile)
     std::vector<std::uint8_t> b;
     ASSERT_TRUE(ToneBytes(1750, 3000, 30, true, b).ok());
     ASSERT_EQ(b.size(), 264646u);
-    EXPECT_EQ(le32(b, 4), 264638u); // RIFF size 38 + D: file length - 8
+    EXPECT_EQ(le32(b, 4), 264638u);  // RIFF size 38 + D: file length - 8
     EXPECT_EQ(le32(b, 40), 264600u); // D
     EXPECT_EQ(std::vector<std::uint8_t>(b.begin(), b.begin() + 44), ToneHeader(264600));
-    EXPECT_EQ((std::vector<std::uint8_t>(b.begin() + 44, b.begin() + 48)),
-              (std::vector<std::uint8_t>{10, 13, 17, 20}));
+    EXPECT_EQ((std::vector<std::uint8_t>(b.begin() + 44, b.begin() + 48)), (std::vector<std::uint8_t>{10, 13, 17, 20}));
     // The header's fixed fields.
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
     EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
@@ -304,10 +303,10 @@ TEST(ToneBytes, CheckedSineEqualsExtendedPrecision)
     struct Tone {
         int f, ms, vol;
     };
-    for (Tone t : {Tone{1750, 3000, 30}, Tone{1750, 200, 300}, Tone{26460, 500, 30}, Tone{1000, 500, 0},
-                   Tone{1000, 500, 255}, Tone{440, 1000, 117}, Tone{2205, 1000, 100}, Tone{1750, 20000, 200},
-                   Tone{22050, 5000, 127}, Tone{-1000, 100, 30}, Tone{2999, 2000, 255}, Tone{997, 4000, 64},
-                   Tone{11, 1000, 30}}) {
+    for (Tone t :
+         {Tone{1750, 3000, 30}, Tone{1750, 200, 300}, Tone{26460, 500, 30}, Tone{1000, 500, 0}, Tone{1000, 500, 255},
+          Tone{440, 1000, 117}, Tone{2205, 1000, 100}, Tone{1750, 20000, 200}, Tone{22050, 5000, 127},
+          Tone{-1000, 100, 30}, Tone{2999, 2000, 255}, Tone{997, 4000, 64}, Tone{11, 1000, 30}}) {
         ASSERT_TRUE(ToneBytes(t.f, t.ms, t.vol, true, a, SinePrecision::Checked).ok());
         ASSERT_TRUE(ToneBytes(t.f, t.ms, t.vol, true, b, SinePrecision::LongDouble).ok());
         EXPECT_EQ(a, b) << t.f << " Hz " << t.ms << " ms vol " << t.vol;
@@ -422,8 +421,8 @@ TEST_F(TempDir, LengthOfOtherAndBrokenFiles)
     truncated.resize(30);
     const std::vector<Case> cases = {
         {"plain", handWav(88200, 8820), 100},
-        {"rounds to nearest, down", handWav(3000, 1), 0},   // 0.333 ms
-        {"rounds to nearest, up", handWav(3000, 2), 1},     // 0.667 ms
+        {"rounds to nearest, down", handWav(3000, 1), 0}, // 0.333 ms
+        {"rounds to nearest, up", handWav(3000, 2), 1},   // 0.667 ms
         {"stereo 44.1k", handWav(176400, 176400 * 2 + 88), 2000},
         {"chunk before fmt", handWav(88200, 8820, 16, true), 100},
         {"short fmt of 14 bytes", handWav(88200, 8820, 14), 100},

@@ -9,7 +9,7 @@ static void BM_LookupLastKey(benchmark::State& state)
 {
     ManualClock clock;
     SettingsList list = gatewayconfig::newGateway(clock);
-    const QString key = QStringLiteral("dtmf-proc-delay");  // near the end, other case
+    const QString key = QStringLiteral("dtmf-proc-delay"); // near the end, other case
     for (auto _ : state)
         benchmark::DoNotOptimize(list.intValue(key, 0));
 }

@@ -46,7 +46,8 @@ TEST(AppSettings, FirstStartCreatesFoldersAndSavesEveryDefault)
     EXPECT_EQ(saved->value("LINK_PORT"), "26001");
     EXPECT_EQ(saved->value("AUDIO_PREV_DEV"), "-1");
     EXPECT_FALSE(saved->contains("devPW"));
-    EXPECT_TRUE(QRegularExpression("^\\[APP\\]#\\{[0-9A-F-]{36}\\}#\\[RDK4\\]$").match(saved->value("appUID")).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^\\[APP\\]#\\{[0-9A-F-]{36}\\}#\\[RDK4\\]$").match(saved->value("appUID")).hasMatch())
         << saved->value("appUID").toStdString();
 }
 
@@ -62,7 +63,7 @@ TEST(AppSettings, RestartKeepsValuesAndEmptiesTheScratchFolder)
         uid = s.value("appUID");
         s.setValue("LINK_EXE", "/opt/ts3/ts3client");
         s.setValue("appMAXWin", "False");
-        ASSERT_TRUE(s.save(QRect(20, 30, 1024, 700)));  // left, top, width, height
+        ASSERT_TRUE(s.save(QRect(20, 30, 1024, 700))); // left, top, width, height
     }
     writeAll(paths.tmpPath + "R_beep.wav", "RIFF");
     {

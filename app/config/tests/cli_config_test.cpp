@@ -35,7 +35,8 @@ TEST(CliConfig, DecodeAndEncodeRoundTripByteForByte)
     if (!QFileInfo::exists(kCli))
         GTEST_SKIP() << "relaydeck-cli is not built in this tree";
     QTemporaryDir dir;
-    const QByteArray text = "gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}\r\ngateName=K\xFC" "che\r\nTS3-HOST=a=b\r\n";
+    const QByteArray text = "gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}\r\ngateName=K\xFC"
+                            "che\r\nTS3-HOST=a=b\r\n";
     const QString rdk = dir.filePath("g.rdk");
     {
         QFile f(rdk);

@@ -60,7 +60,8 @@ protected:
         p.start(cli, QStringList{QStringLiteral("install-plugin")} + args);
         if (!p.waitForFinished(20000))
             return {-1, {}, {}};
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
     }
     QTemporaryDir dir;
 };
@@ -115,19 +116,22 @@ TEST_F(CliPlugin, RefusesWithTheSetupsMessages)
     // English, as the base folder's main.cfg says; German without one.
     const QString home = dir.filePath(QStringLiteral("base"));
     ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/config")));
-    ASSERT_TRUE(SaveSettingsFile(home + QStringLiteral("/config/main.cfg"), SettingsList(QStringList{QStringLiteral("appLang=en_US")})));
+    ASSERT_TRUE(SaveSettingsFile(home + QStringLiteral("/config/main.cfg"),
+                                 SettingsList(QStringList{QStringLiteral("appLang=en_US")})));
     const QStringList english{QStringLiteral("--home"), home};
 
     CliResult r = run(cli, QStringList{QStringLiteral("--client-dir"), plugins} + english);
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("ERROR [CODE:2]\n\nThe plugin file is missing:\n"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("ERROR [CODE:2]\n\nThe plugin file is missing:\n")))
+        << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(dir.filePath(QStringLiteral("bin/Relaydeck_Link.so")))) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
 
     ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("bin/Relaydeck_Link.so")), "new plugin"));
     r = run(cli, QStringList{QStringLiteral("--client-dir"), dir.filePath(QStringLiteral("nowhere"))} + english);
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("ERROR [CODE:1]\n\nThe folder does not exist:\n"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("ERROR [CODE:1]\n\nThe folder does not exist:\n")))
+        << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("nowhere"))));
 
     // A running client has the old plugin loaded (here this test maps it, as the client
@@ -140,11 +144,11 @@ TEST_F(CliPlugin, RefusesWithTheSetupsMessages)
     ASSERT_NE(map, nullptr);
     for (const char* lang : {"en_US", "de_DE"}) {
         SCOPED_TRACE(lang);
-        r = run(cli, QStringList{QStringLiteral("--client-dir"), plugins}
-                         + (QLatin1String(lang) == QLatin1String("en_US") ? english : QStringList{}));
+        r = run(cli, QStringList{QStringLiteral("--client-dir"), plugins} +
+                         (QLatin1String(lang) == QLatin1String("en_US") ? english : QStringList{}));
         EXPECT_EQ(r.code, 1);
-        const QString want = GetTextLang(QString::fromLatin1(lang), QStringLiteral("0073")) + QStringLiteral("\n\n")
-                             + GetTextLang(QString::fromLatin1(lang), QStringLiteral("0074")) + QLatin1Char('\n');
+        const QString want = GetTextLang(QString::fromLatin1(lang), QStringLiteral("0073")) + QStringLiteral("\n\n") +
+                             GetTextLang(QString::fromLatin1(lang), QStringLiteral("0074")) + QLatin1Char('\n');
         // Printed as lines: the carriage returns of the texts become line feeds.
         QString lines = want;
         lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -64,7 +64,7 @@ TEST(GatewayConfig, ComputedDefaultsOnlyForMissingKeys)
     std::vector<std::pair<int, int>> draws;
     auto random = [&](int low, int high) {
         draws.emplace_back(low, high);
-        return high - 1;  // the largest value the range may give
+        return high - 1; // the largest value the range may give
     };
     SettingsList fresh = newGateway(clock, random);
     EXPECT_TRUE(IsGuidText(fresh.value("gateUID")));
@@ -101,13 +101,15 @@ TEST(GatewayConfig, Latin1FileRoundTripsByteForByte)
     QTemporaryDir dir;
     ManualClock clock;
     SettingsList list = newGateway(clock);
-    list.setValue("gateName", QString::fromLatin1("K\xFC" "che"));
+    list.setValue("gateName", QString::fromLatin1("K\xFC"
+                                                  "che"));
     list.setValue("TS3-START-CHANNEL", "Funk/Raum=2");
     list.setValue("TS3-CHAN-PASSWD", "a=b==");
     const QString path = dir.filePath(list.value("gateUID") + ".rdk");
     ASSERT_TRUE(save(path, list));
     const QByteArray first = readAll(path);
-    EXPECT_TRUE(QByteArray::fromBase64(first).contains("gateName=K\xFC" "che\r\n"));
+    EXPECT_TRUE(QByteArray::fromBase64(first).contains("gateName=K\xFC"
+                                                       "che\r\n"));
 
     LoadResult r = load(path, clock);
     ASSERT_TRUE(r.ok());
@@ -126,7 +128,7 @@ TEST(GatewayConfig, LoadFailuresGiveTheLoadErrorPath)
     QTemporaryDir dir;
     struct Case {
         const char* name;
-        std::optional<QByteArray> content;  // nullopt: no file
+        std::optional<QByteArray> content; // nullopt: no file
         LoadError error;
     };
     const Case cases[] = {

@@ -27,19 +27,19 @@ void writeAll(const QString& path, const QByteArray& bytes)
 
 // A file as a Windows program would have left it: CR LF, a comment, odd spacing,
 // duplicate keys and sections, a Latin-1 byte and a value holding "=".
-const QByteArray kSample =
-    "; serial ports\r\n"
-    "[COM1]\r\n"
-    "  Baud = 9600  \r\n"
-    "baud=4800\r\n"
-    "Name=K\xFC" "che=oben\r\n"
-    "Quoted=\"  spaced  \"\r\n"
-    "noequals\r\n"
-    "\r\n"
-    "[com2]\r\n"
-    "RTS=1\r\n"
-    "[COM1]\r\n"
-    "Baud=1200\r\n";
+const QByteArray kSample = "; serial ports\r\n"
+                           "[COM1]\r\n"
+                           "  Baud = 9600  \r\n"
+                           "baud=4800\r\n"
+                           "Name=K\xFC"
+                           "che=oben\r\n"
+                           "Quoted=\"  spaced  \"\r\n"
+                           "noequals\r\n"
+                           "\r\n"
+                           "[com2]\r\n"
+                           "RTS=1\r\n"
+                           "[COM1]\r\n"
+                           "Baud=1200\r\n";
 } // namespace
 
 TEST(IniFile, ReadsWithProfileSemantics)
@@ -49,8 +49,9 @@ TEST(IniFile, ReadsWithProfileSemantics)
     writeAll(path, kSample);
     IniFile ini(path);
 
-    EXPECT_EQ(ini.readString("com1", "BAUD"), "9600");      // case-insensitive, trimmed, first wins
-    EXPECT_EQ(ini.readString("COM1", "name"), QString::fromLatin1("K\xFC" "che=oben"));
+    EXPECT_EQ(ini.readString("com1", "BAUD"), "9600"); // case-insensitive, trimmed, first wins
+    EXPECT_EQ(ini.readString("COM1", "name"), QString::fromLatin1("K\xFC"
+                                                                  "che=oben"));
     EXPECT_EQ(ini.readString("COM1", "Quoted"), "  spaced  "); // one pair of quotes dropped
     EXPECT_EQ(ini.readString("COM1", "noequals", "dflt"), "dflt");
     EXPECT_EQ(ini.readString("COM9", "Baud", "x"), "x");
@@ -79,8 +80,8 @@ TEST(IniFile, WritesKeepEverythingElseByteForByte)
     writeAll(path, kSample);
     IniFile ini(path);
 
-    ASSERT_TRUE(ini.writeInteger("COM1", "BAUD", 19200));  // first match, spelling of the file kept
-    ASSERT_TRUE(ini.writeBool("COM1", "DTR", true));       // new key at the end of the section
+    ASSERT_TRUE(ini.writeInteger("COM1", "BAUD", 19200)); // first match, spelling of the file kept
+    ASSERT_TRUE(ini.writeBool("COM1", "DTR", true));      // new key at the end of the section
     ASSERT_TRUE(ini.writeString("COM3", "Name", QString::fromLatin1("\xE9t\xE9")));
     QByteArray expected = kSample;
     expected.replace("  Baud = 9600  \r\n", "Baud=19200\r\n");
@@ -124,11 +125,11 @@ TEST(IniFile, FailedWriteLeavesTheOldFile)
     writeAll(path, "[s]\r\nk=old\r\n");
     IniFile ini(path);
     {
-        FileSizeLimit limit(64);  // the new content cannot be written in full
+        FileSizeLimit limit(64); // the new content cannot be written in full
         EXPECT_FALSE(ini.writeString("s", "big", QString(4096, QLatin1Char('x'))));
     }
     EXPECT_EQ(readAll(path), QByteArray("[s]\r\nk=old\r\n"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"x.ini"});  // no temporary left
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"x.ini"}); // no temporary left
 }
 
 TEST(IniFile, ConcurrentWritersLoseNothing)
@@ -139,7 +140,7 @@ TEST(IniFile, ConcurrentWritersLoseNothing)
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
-            IniFile ini(path);  // each writer its own object, as a window and an engine would
+            IniFile ini(path); // each writer its own object, as a window and an engine would
             for (int i = 0; i < kWrites; ++i)
                 ini.writeInteger(QString("T%1").arg(t), QString("K%1").arg(i), i);
         });
@@ -164,7 +165,7 @@ TEST(IniFile, AFileThatCannotBeReadIsNeverWrittenOver)
         EXPECT_FALSE(ini.writeInteger("other", "VOLUME", 5));
         EXPECT_FALSE(ini.eraseSection("q2Xn"));
         EXPECT_FALSE(ini.edit([](IniDocument& d) { d.setValue("a", "b", "c"); }));
-        EXPECT_EQ(ini.readInteger("q2Xn", "REG", -1), -1);  // reads as empty
+        EXPECT_EQ(ini.readInteger("q2Xn", "REG", -1), -1); // reads as empty
     }
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     EXPECT_EQ(readAll(path), register_);
@@ -185,7 +186,8 @@ TEST(IniFile, NotepadUnicodeFileIsReadAndStaysUtf16)
     ASSERT_TRUE(ini.writeString("COM1", "device", QString::fromUtf8("/dev/ttyUSB0 \u041F")));
     const QByteArray after = readAll(path);
     ASSERT_TRUE(after.startsWith("\xFF\xFE"));
-    const QString afterText = QString::fromUtf16(reinterpret_cast<const char16_t*>(after.constData() + 2), (after.size() - 2) / 2);
+    const QString afterText =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(after.constData() + 2), (after.size() - 2) / 2);
     EXPECT_EQ(afterText, text + QString::fromUtf8("device=/dev/ttyUSB0 \u041F\r\n"));
     EXPECT_TRUE(ini.read().isUtf16());
 }

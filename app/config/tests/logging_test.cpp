@@ -10,7 +10,7 @@ struct RulesGuard {
     ~RulesGuard() { QLoggingCategory::setFilterRules(QString()); }
 };
 
-const QLoggingCategory* const kAll[] = {&lcCore(),  &lcSession(), &lcGateway(),   &lcSerial(), &lcAudio(),
+const QLoggingCategory* const kAll[] = {&lcCore(),   &lcSession(), &lcGateway(),   &lcSerial(), &lcAudio(),
                                         &lcConfig(), &lcWeb(),     &lcDirectory(), &lcUi()};
 } // namespace
 

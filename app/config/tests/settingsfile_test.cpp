@@ -28,16 +28,16 @@ void writeAll(const QString& path, const QByteArray& bytes)
 TEST(SettingsList, NamesValuesAndDeletion)
 {
     SettingsList l(QStringList{"TS3-NICK=Radio", "ts3-nick=second", "TS3-HOST=a=b=c", "flag"});
-    EXPECT_EQ(l.value("ts3-nick"), "Radio");          // any case, the first match
-    EXPECT_EQ(l.value("TS3-HOST"), "a=b=c");          // only the first "=" separates
+    EXPECT_EQ(l.value("ts3-nick"), "Radio"); // any case, the first match
+    EXPECT_EQ(l.value("TS3-HOST"), "a=b=c"); // only the first "=" separates
     EXPECT_EQ(l.value("missing"), "");
-    EXPECT_EQ(l.indexOf("FLAG"), 3);                   // an entry without "=" is all name
-    EXPECT_EQ(l.indexOf("TS3-HOST=a"), -1);            // a name never holds "="
-    EXPECT_EQ(l.indexOf("TS3-HOS"), -1);               // no prefix matches
+    EXPECT_EQ(l.indexOf("FLAG"), 3);        // an entry without "=" is all name
+    EXPECT_EQ(l.indexOf("TS3-HOST=a"), -1); // a name never holds "="
+    EXPECT_EQ(l.indexOf("TS3-HOS"), -1);    // no prefix matches
     EXPECT_EQ(l.indexOf("TS3-HOSTX"), -1);
     l.setValue("TS3-nick", "New");
     EXPECT_EQ(l.lines().at(0), "TS3-nick=New");
-    EXPECT_EQ(l.lines().at(1), "ts3-nick=second");    // the second entry is untouched
+    EXPECT_EQ(l.lines().at(1), "ts3-nick=second"); // the second entry is untouched
     l.setValue("Added", "1");
     EXPECT_EQ(l.lines().last(), "Added=1");
     l.setValue("TS3-HOST", "");
@@ -50,12 +50,12 @@ TEST(SettingsList, BooleansAndIntegers)
     struct Case {
         const char* text;
         bool asBool;
-        int asInt;  // fallback 99
+        int asInt; // fallback 99
     };
     const Case cases[] = {
         {"True", true, 99}, {"TRUE", true, 99}, {"true", true, 99}, {"False", false, 99},
-        {"1", true, 1}, {"0", false, 0}, {"-5", true, -5}, {" 42 ", true, 42},
-        {"", false, 99}, {"yes", false, 99}, {"3.5", false, 99}, {"12abc", false, 99},
+        {"1", true, 1},     {"0", false, 0},    {"-5", true, -5},   {" 42 ", true, 42},
+        {"", false, 99},    {"yes", false, 99}, {"3.5", false, 99}, {"12abc", false, 99},
     };
     for (const auto& c : cases) {
         SettingsList l(QStringList{QString("K=") + c.text});
@@ -76,14 +76,16 @@ TEST(GlobalFunct, SmallHelpers)
 {
     EXPECT_EQ(Base64Text(""), "");
     EXPECT_EQ(Base64Text("Hallo"), "SGFsbG8=");
-    EXPECT_EQ(Base64Text(QString::fromLatin1("K\xFC")), "S/w=");        // ISO 8859-1 byte 0xFC
-    EXPECT_EQ(Base64Text(QString::fromUtf8("\xE2\x82\xAC")), "Pw==");  // outside Latin-1: "?"
+    EXPECT_EQ(Base64Text(QString::fromLatin1("K\xFC")), "S/w=");      // ISO 8859-1 byte 0xFC
+    EXPECT_EQ(Base64Text(QString::fromUtf8("\xE2\x82\xAC")), "Pw=="); // outside Latin-1: "?"
     EXPECT_EQ(Base64ToUnicode("SABpAA=="), "Hi");                     // UTF-16LE
     EXPECT_EQ(Base64ToUnicode("rKA="), QString(QChar(0xA0AC)));
     EXPECT_EQ(Base64ToUnicode("***"), "");
 
     const QString guid = NewGuidText();
-    EXPECT_TRUE(QRegularExpression("^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$").match(guid).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$")
+                    .match(guid)
+                    .hasMatch())
         << guid.toStdString();
     EXPECT_TRUE(IsGuidText(guid));
     EXPECT_FALSE(IsGuidText(guid.toLower()));
@@ -96,7 +98,7 @@ TEST(GlobalFunct, SmallHelpers)
     for (const char* n : {"b.rdk", "A.RDK", "c.rem", "sub.rdk"})
         writeAll(dir.filePath(n), "x");
     QFile::remove(dir.filePath("sub.rdk"));
-    QDir(dir.path()).mkdir("sub.rdk");  // folders are not listed
+    QDir(dir.path()).mkdir("sub.rdk"); // folders are not listed
     EXPECT_EQ(ListFiles(dir.path(), "*.rdk"), (QStringList{dir.filePath("A.RDK"), dir.filePath("b.rdk")}));
 }
 
@@ -131,14 +133,16 @@ TEST(SettingsFile, WindowsWrittenBytesReadBackAndResaveIdentically)
     const QString path = dir.filePath("{11111111-2222-3333-4444-555555555555}.rdk");
     // 8-bit code page text: "Küche", a Windows-1252 euro sign (0x80), a value with "=".
     const QByteArray text = "gateUID={11111111-2222-3333-4444-555555555555}\r\n"
-                            "gateName=K\xFC" "che \x80 5\r\n"
+                            "gateName=K\xFC"
+                            "che \x80 5\r\n"
                             "TS3-START-CHANNEL=Funk/Raum=1\r\n";
     const QByteArray file = text.toBase64();
     writeAll(path, file);
 
     auto list = LoadSettingsFile(path);
     ASSERT_TRUE(list.has_value());
-    EXPECT_EQ(list->value("gatename"), QString::fromLatin1("K\xFC" "che \x80 5"));
+    EXPECT_EQ(list->value("gatename"), QString::fromLatin1("K\xFC"
+                                                           "che \x80 5"));
     EXPECT_EQ(list->value("TS3-START-CHANNEL"), "Funk/Raum=1");
     EXPECT_EQ(EncodeSettings(*list), file);
 

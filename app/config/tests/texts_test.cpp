@@ -28,13 +28,19 @@ const Both kFixedTexts[] = {
     {"0061", "Änderungen speichern?", "Save Configuration?"},
     {"0062", "Gateway speichern?", "Save Gateway?"},
     {"0064", "*** Verbindung fehlgeschlagen ***", "*** Connection failed ***"},
-    {"0065", "Der Relaydeck kann nur einmal mit dem Teamspeak-Client verbunden werden!!", "The Relaydeck can be only one connection to the Teamspeak-Client!!"},
-    {"0069", "Dieser Relaydeck ist nicht mit der verwendeten Plugin-Version kompatibel", "This Relaydeck is not compatible with the Link-Plugin used"},
+    {"0065", "Der Relaydeck kann nur einmal mit dem Teamspeak-Client verbunden werden!!",
+     "The Relaydeck can be only one connection to the Teamspeak-Client!!"},
+    {"0069", "Dieser Relaydeck ist nicht mit der verwendeten Plugin-Version kompatibel",
+     "This Relaydeck is not compatible with the Link-Plugin used"},
     {"0070", "Bitte Update durchführen", "Please perform Update"},
     {"0071", "Link-API ist", "Link-API is"},
     {"0072", "Benötigt", "Needed"},
-    {"0073", "Das vorhandene Plugin ist z.Zt. in Benutzung...,\r\rDer Teamspeak-Client muss erst beendet werden bevor das Plugin installiert werden kann", "The existing plugin is currently in use...,"},
-    {"0074", "Teamspeak-Client jetzt beenden", "The Teamspeak-Client must first be completed before the plugin can be installed"},
+    {"0073",
+     "Das vorhandene Plugin ist z.Zt. in Benutzung...,\r\rDer Teamspeak-Client muss erst beendet werden bevor das "
+     "Plugin installiert werden kann",
+     "The existing plugin is currently in use...,"},
+    {"0074", "Teamspeak-Client jetzt beenden",
+     "The Teamspeak-Client must first be completed before the plugin can be installed"},
     {"0101", "[-Neues Gateway-]", "[-New Gateway-]"},
     {"0104", "Nicht verbunden", "Not connected"},
     {"0105", "Verbunden", "Connected"},
@@ -64,7 +70,8 @@ const Both kFixedTexts[] = {
     {"0208", "Dieses Gateway wirklich löschen??", "Really delete this Gateway??"},
     {"0209", "Fehler beim löschen!!", "ERROR when deleting!!"},
     {"0215", "Das Gateway ist schon gestartet", "The Gateway is already started"},
-    {"0219", "Ein Gateway kann nur gelöscht werden wenn es nicht aktiv ist", "A Gateway can only be deleted if it is not active"},
+    {"0219", "Ein Gateway kann nur gelöscht werden wenn es nicht aktiv ist",
+     "A Gateway can only be deleted if it is not active"},
     {"0401", "Relaydeck wird gestartet", "Relaydeck is starting"},
     {"0402", "Starte", "starting"},
     {"0403", "COM-Port öffnen", "open COM-Port"},
@@ -84,7 +91,8 @@ const Both kFixedTexts[] = {
     {"0608", "Das Gateway ist wieder aktiviert", "The Gateway is re-enabled"},
     {"0609", "Sekunden", "Seconds"},
     {"0610", "Das Gateway ist schon im Kanal", "Gateway is already in the Channel"},
-    {"0611", "Verschieben nicht erlaubt, Bitte verwende den Remote-Befehl >> #MOVE", "Move not allowed, please use the remote command >> #MOVE "},
+    {"0611", "Verschieben nicht erlaubt, Bitte verwende den Remote-Befehl >> #MOVE",
+     "Move not allowed, please use the remote command >> #MOVE "},
     {"0612", "Registrierung wurde gespeichert, warte auf ADMIN ", "Registration is stored, waiting for ADMIN "},
     {"0613", "Der Rufton wird gesendet, Bitte kurz warten... ", "The Ringtone is sent, Please wait for a moment"},
     {"0614", "Dieser REMOTE-Befehl ist nicht aktiviert", "REMOTE-Control-Command disabled"},
@@ -97,12 +105,15 @@ const Both kFixedTexts[] = {
     {"0705", "Eingabe ungültig!!", "Input invalid!!"},
     {"0708", "Nur verfügbar wenn verbunden mit Teamspeak...", "Only available when connected to Teamspeak"},
     {"0715", "In dieser Version nicht verfügbar", "In this version not available"},
-    {"0746", "Nur verfügbar wenn das Gateway mit einem Server verbunden ist...", "Only available when the Gateway is connected to a Server"},
+    {"0746", "Nur verfügbar wenn das Gateway mit einem Server verbunden ist...",
+     "Only available when the Gateway is connected to a Server"},
     {"0850", "Dieser COM-Port ist nicht aktiviert...", "This COM-Port is not enabled..."},
-    {"0851", "Bitte aktiviere den COMPort erst um Ihn zu verwenden!!", "Please activate the COM-Port only to use him!!"},
+    {"0851", "Bitte aktiviere den COMPort erst um Ihn zu verwenden!!",
+     "Please activate the COM-Port only to use him!!"},
     {"1004", "Benötigte WAVE-Datei nicht vorhanden", "Needed WAVE-File not found"},
     {"1155", "Bitte erst einen Text für deine Nachricht eingeben!!", "Please only enter a text for your message"},
-    {"1156", "Ohne eMail-Adresse können wir deine Anfrage leider NICHT beantworten!!", "Without an email address we can not answer your question, unfortunately"},
+    {"1156", "Ohne eMail-Adresse können wir deine Anfrage leider NICHT beantworten!!",
+     "Without an email address we can not answer your question, unfortunately"},
     {"1157", "Bitte erst einen Titel für deine Nachricht eingeben!!", "Please only enter a Subject for your message"},
 };
 
@@ -312,10 +323,9 @@ struct Range {
     int last;
 };
 const Range kRanges[] = {
-    {7, 53}, {60, 74}, {101, 163}, {201, 219}, {301, 315}, {401, 405}, {451, 468},
-    {501, 508}, {601, 619}, {701, 716}, {730, 754}, {780, 788}, {800, 816}, {850, 859},
-    {900, 911}, {950, 960}, {1000, 1004}, {1050, 1050}, {1100, 1101}, {1150, 1157},
-    {1200, 1203},
+    {7, 53},    {60, 74},   {101, 163},   {201, 219},   {301, 315},   {401, 405},   {451, 468},
+    {501, 508}, {601, 619}, {701, 716},   {730, 754},   {780, 788},   {800, 816},   {850, 859},
+    {900, 911}, {950, 960}, {1000, 1004}, {1050, 1050}, {1100, 1101}, {1150, 1157}, {1200, 1203},
 };
 
 QString id4(int n)
@@ -449,8 +459,7 @@ TEST(Texts, TableIsFilledGeneralFirstThenEachBlockInOrder)
 {
     const QStringList keys = TextTable::instance().keys();
     ASSERT_GE(keys.size(), 8);
-    EXPECT_EQ(keys.mid(0, 5),
-        (QStringList{"GG-NAME", "GG-VERS", "GG-ORGA", "00-IDENT", "00-NAMEN"}));
+    EXPECT_EQ(keys.mid(0, 5), (QStringList{"GG-NAME", "GG-VERS", "GG-ORGA", "00-IDENT", "00-NAMEN"}));
     const int englishStart = int(keys.indexOf(QStringLiteral("01-IDENT")));
     ASSERT_GT(englishStart, 0);
     EXPECT_EQ(keys.at(englishStart - 1), QStringLiteral("00-ZE01"));
@@ -473,10 +482,19 @@ TEST(Texts, SpokenNumbersSpellEveryNumberFrom0To100)
         const char* german;
         const char* english;
     } cases[] = {
-        {0, "0", "0"}, {1, "1", "1"}, {7, "7", "7"}, {13, "13", "13"}, {20, "20", "20"},
-        {21, "ein|und|20", "20|1"}, {22, "2|und|20", "20|2"}, {30, "30", "30"},
-        {31, "ein|und|30", "30|1"}, {59, "9|und|50", "50|9"}, {91, "ein|und|90", "90|1"},
-        {99, "9|und|90", "90|9"}, {100, "100", "100"},
+        {0, "0", "0"},
+        {1, "1", "1"},
+        {7, "7", "7"},
+        {13, "13", "13"},
+        {20, "20", "20"},
+        {21, "ein|und|20", "20|1"},
+        {22, "2|und|20", "20|2"},
+        {30, "30", "30"},
+        {31, "ein|und|30", "30|1"},
+        {59, "9|und|50", "50|9"},
+        {91, "ein|und|90", "90|1"},
+        {99, "9|und|90", "90|9"},
+        {100, "100", "100"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.n);
@@ -524,8 +542,7 @@ TEST(Texts, SpokenNumbersSpellEveryNumberFrom0To100)
 
 TEST(Texts, LanguageListIsGermanThenEnglish)
 {
-    EXPECT_EQ(ListLanguageItems(),
-        (QList<LanguageItem>{{"Deutsch", "de_DE"}, {"English", "en_US"}}));
+    EXPECT_EQ(ListLanguageItems(), (QList<LanguageItem>{{"Deutsch", "de_DE"}, {"English", "en_US"}}));
     EXPECT_EQ(ListLanguages(), (QStringList{"Deutsch", "English"}));
     EXPECT_EQ(ListLanguageCodes(), (QStringList{"de_DE", "en_US"}));
 }
@@ -605,7 +622,7 @@ TEST(Texts, ExtraTextsHaveBothLanguagesAndStayOutOfTheTable)
     QStringList sorted = ids;
     sorted.sort();
     sorted.removeDuplicates();
-    EXPECT_EQ(sorted, ids);   // ascending, each id once
+    EXPECT_EQ(sorted, ids); // ascending, each id once
     const TextTable& t = TextTable::instance();
     for (const QString& id : ids) {
         SCOPED_TRACE(id.toStdString());
@@ -613,12 +630,15 @@ TEST(Texts, ExtraTextsHaveBothLanguagesAndStayOutOfTheTable)
         const QString en = GetExtraTextLang(QStringLiteral("en_US"), id);
         EXPECT_FALSE(de.isEmpty());
         EXPECT_FALSE(en.isEmpty());
-        EXPECT_NE(de, en);   // a German text, not the English one copied
+        EXPECT_NE(de, en); // a German text, not the English one copied
         EXPECT_EQ(GetExtraTextLang(QStringLiteral("fr_FR"), id), de);
         EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), id.toLower()), en);
         EXPECT_FALSE(t.contains(QStringLiteral("00-") + id));
     }
-    EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), QStringLiteral("0142")), QString::fromLatin1(kTextNotAvailable));
-    EXPECT_EQ(GetExtraTextLang(QStringLiteral("de_DE"), QStringLiteral("X999")), QString::fromLatin1(kTextNotAvailable));
-    EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), QStringLiteral("X004")), QStringLiteral("The directory service is not configured."));
+    EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), QStringLiteral("0142")),
+              QString::fromLatin1(kTextNotAvailable));
+    EXPECT_EQ(GetExtraTextLang(QStringLiteral("de_DE"), QStringLiteral("X999")),
+              QString::fromLatin1(kTextNotAvailable));
+    EXPECT_EQ(GetExtraTextLang(QStringLiteral("en_US"), QStringLiteral("X004")),
+              QStringLiteral("The directory service is not configured."));
 }

@@ -34,7 +34,7 @@ void write(const QString& path, const QByteArray& bytes)
 TEST(HeadlessCheck, NamesWhatIsWrongAndPassesOnlyWhenAllIsWell)
 {
     ensureApp();
-    QTcpServer stranger;   // listens and never greets
+    QTcpServer stranger; // listens and never greets
     ASSERT_TRUE(stranger.listen(QHostAddress::LocalHost, 0));
     quint16 freePort = 0;
     {
@@ -44,16 +44,16 @@ TEST(HeadlessCheck, NamesWhatIsWrongAndPassesOnlyWhenAllIsWell)
     }
     const struct {
         const char* what;
-        const char* gatewayFile;   // contents of config/x.rdk ("" = none)
-        const char* comport;       // contents of comport.cfg ("" = none)
+        const char* gatewayFile; // contents of config/x.rdk ("" = none)
+        const char* comport;     // contents of comport.cfg ("" = none)
         bool strangerOnLinkPort;
         bool ok;
         const char* says;
     } cases[] = {
         {"sound folder", "", "", false, true, "all is well"},
         {"broken gateway file", "not a gateway", "", false, false, "problem: the gateway file x.rdk"},
-        {"missing serial device", "", "[COM5]\r\nident=5\r\nactiv=1\r\ndevice=/dev/relaydeck-no-such-tty\r\n", false, false,
-         "COM5 (/dev/relaydeck-no-such-tty) does not exist"},
+        {"missing serial device", "", "[COM5]\r\nident=5\r\nactiv=1\r\ndevice=/dev/relaydeck-no-such-tty\r\n", false,
+         false, "COM5 (/dev/relaydeck-no-such-tty) does not exist"},
         {"another program on the link port", "", "", true, false, "is taken by another program"},
     };
     for (const auto& c : cases) {

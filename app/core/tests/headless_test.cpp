@@ -36,8 +36,9 @@ protected:
     {
         coreApp();
         QDir().mkpath(home.filePath(QStringLiteral("config")));
-        ASSERT_TRUE(SaveSettingsFile(home.filePath(QStringLiteral("config/main.cfg")),
-                                     SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_EXIT=False")})));
+        ASSERT_TRUE(
+            SaveSettingsFile(home.filePath(QStringLiteral("config/main.cfg")),
+                             SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_EXIT=False")})));
         AppCore::Options o;
         o.home = home.path();
         auto t = std::make_unique<FakeTransport>();
@@ -49,8 +50,9 @@ protected:
     QString gatewayFile(const QString& uid, const QString& name)
     {
         const QString path = home.filePath(QStringLiteral("config/") + uid + QStringLiteral(".rdk"));
-        EXPECT_TRUE(SaveSettingsFile(path, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=") + name,
-                                                         QStringLiteral("gateAutorun=True")})));
+        EXPECT_TRUE(
+            SaveSettingsFile(path, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=") + name,
+                                                 QStringLiteral("gateAutorun=True")})));
         return path;
     }
 };
@@ -61,7 +63,7 @@ TEST_F(HeadlessTest, GatewaysRunWithoutWindowsAndTheQuitEndsThemInOrder)
 {
     const QString first = gatewayFile(kUid1, QStringLiteral("Relais Nord"));
     const QString second = gatewayFile(kUid2, QStringLiteral("Relais/Sued"));
-    program->core().tick();   // the link comes up
+    program->core().tick(); // the link comes up
     ASSERT_TRUE(program->openGateway(first));
     ASSERT_TRUE(program->openGateway(second));
     EXPECT_FALSE(program->openGateway(home.filePath(QStringLiteral("config/missing.rdk"))));
@@ -81,7 +83,8 @@ TEST_F(HeadlessTest, GatewaysRunWithoutWindowsAndTheQuitEndsThemInOrder)
     EXPECT_EQ(stops.filter(kUid1).size(), 2);
     EXPECT_EQ(stops.filter(kUid2).size(), 2);
     ASSERT_FALSE(stops.isEmpty());
-    EXPECT_TRUE(stops.first().contains(kUid1) && stops.last().contains(kUid2)) << stops.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(stops.first().contains(kUid1) && stops.last().contains(kUid2))
+        << stops.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(program->core().gateways().isEmpty());
     EXPECT_EQ(transport->disconnects, QList<bool>{true}) << "closed with notice to the plugin";
     EXPECT_TRUE(gatewayconfig::load(first).ok()) << "the gateway saved its file";
@@ -89,7 +92,9 @@ TEST_F(HeadlessTest, GatewaysRunWithoutWindowsAndTheQuitEndsThemInOrder)
 
     // Every gateway line went to standard error with its name first and to its own file.
     const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_FALSE(lines.filter(QRegularExpression(QStringLiteral("^Relais Nord: \\[\\d\\d:\\d\\d:\\d\\d\\] > "))).isEmpty()) << out.toStdString();
+    EXPECT_FALSE(
+        lines.filter(QRegularExpression(QStringLiteral("^Relais Nord: \\[\\d\\d:\\d\\d:\\d\\d\\] > "))).isEmpty())
+        << out.toStdString();
     QFile log(home.filePath(QStringLiteral("logs/Relais_Sued.log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().startsWith("["));

@@ -35,9 +35,14 @@ TEST(RotatingLog, AGatewayNameBecomesOneFileName)
         const char* name;
         const char* file;
     } cases[] = {
-        {"Relais Nord", "Relais Nord"}, {"../../etc/passwd", "_._.._etc_passwd"}, {"a\\b", "a_b"},
-        {".hidden", "_hidden"},         {"", "gateway"},                           {"  ", "gateway"},
-        {"Tab\there", "Tab_here"},      {"Köln 2m", "Köln 2m"},
+        {"Relais Nord", "Relais Nord"},
+        {"../../etc/passwd", "_._.._etc_passwd"},
+        {"a\\b", "a_b"},
+        {".hidden", "_hidden"},
+        {"", "gateway"},
+        {"  ", "gateway"},
+        {"Tab\there", "Tab_here"},
+        {"Köln 2m", "Köln 2m"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(RotatingLog::fileNameFor(QString::fromUtf8(c.name)), QString::fromUtf8(c.file)) << c.name;

@@ -18,7 +18,7 @@ struct SeenRequest {
     std::string method;
     std::string path;
     std::string body;
-    std::multimap<std::string, std::string> form;   // parsed body
+    std::multimap<std::string, std::string> form; // parsed body
     std::string authorization;
     std::string userAgent;
     std::string contentType;
@@ -27,7 +27,7 @@ struct SeenRequest {
 struct CannedAnswer {
     int status = 200;
     std::string body;
-    std::string location;   // redirect target
+    std::string location; // redirect target
 };
 
 class DirectoryStandIn {
@@ -116,7 +116,7 @@ inline QCoreApplication& coreApp()
         static int argc = 1;
         static char name[] = "rd_directory_tests";
         static char* argv[] = {name, nullptr};
-        new QCoreApplication(argc, argv);   // alive to the end of the process
+        new QCoreApplication(argc, argv); // alive to the end of the process
     }
     return *QCoreApplication::instance();
 }

@@ -53,7 +53,8 @@ void BM_TwentyIdleGatewaysPer100ms(benchmark::State& state)
         s.setValue(QStringLiteral("COM-OUT-NUM"), QString::number(i + 1));
         s.setValue(QStringLiteral("COM-IN-ON"), QStringLiteral("True"));
         s.setValue(QStringLiteral("TS3-TX-PIN"), QStringLiteral("COM"));
-        const QString file = dir.path() + QLatin1Char('/') + s.value(QStringLiteral("gateUID")) + QStringLiteral(".rdk");
+        const QString file =
+            dir.path() + QLatin1Char('/') + s.value(QStringLiteral("gateUID")) + QStringLiteral(".rdk");
         SaveSettingsFile(file, s);
         auto e = std::make_unique<GatewayEngine>(sender, host, clock);
         SettingsList params;

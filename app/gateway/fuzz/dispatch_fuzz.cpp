@@ -35,12 +35,12 @@ public:
     void StartDirectoryChecks() override {}
 };
 
-const char* const kSwitches[] = {"COM-IN-ON",     "HF-ROGER-BEEP", "TS3-TX-MAX-ON", "HF-TX-MAX-ON",
-                                 "COM-OUT-TX-ON", "HF-BAKE-ON",    "TS3-CMDR-ON-RX", "TS3-DOPPEL-RX",
-                                 "TS3-MOVING-CLIENT", "REM-DTMF-ON", "COM-OUT-INVERT", "COM-IN-INVERT",
-                                 "HF-BAKE-CALL",  "AUTO-AUS-ON",   "REM-TRX-ON",    "TS3-CMDR-ON-TX"};
+const char* const kSwitches[] = {"COM-IN-ON",         "HF-ROGER-BEEP", "TS3-TX-MAX-ON",  "HF-TX-MAX-ON",
+                                 "COM-OUT-TX-ON",     "HF-BAKE-ON",    "TS3-CMDR-ON-RX", "TS3-DOPPEL-RX",
+                                 "TS3-MOVING-CLIENT", "REM-DTMF-ON",   "COM-OUT-INVERT", "COM-IN-INVERT",
+                                 "HF-BAKE-CALL",      "AUTO-AUS-ON",   "REM-TRX-ON",     "TS3-CMDR-ON-TX"};
 
-std::unique_ptr<QTemporaryDir> g_dir;   // removed when the fuzzer exits
+std::unique_ptr<QTemporaryDir> g_dir; // removed when the fuzzer exits
 const QString kUid = QLatin1String(GatewayTest::kUid);
 
 } // namespace
@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const unsigned mask = data[0] | (unsigned(data[1]) << 8);
         for (unsigned i = 0; i < 16; ++i)
             if (mask & (1u << i))
-                settings.setValue(QLatin1String(kSwitches[i]),
-                                  settings.boolValue(QLatin1String(kSwitches[i])) ? QStringLiteral("False")
-                                                                                  : QStringLiteral("True"));
+                settings.setValue(QLatin1String(kSwitches[i]), settings.boolValue(QLatin1String(kSwitches[i]))
+                                                                   ? QStringLiteral("False")
+                                                                   : QStringLiteral("True"));
         settings.setValue(QStringLiteral("COM-OUT-TX-NUM"), QStringLiteral("1"));
         pos = 2;
     }
@@ -87,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const bool connect = !(pos < size && data[pos] == '!');
     if (connect) {
-        engine.ParseIncomingTS3Data(QStringLiteral("GW_START"), items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}"}));
+        engine.ParseIncomingTS3Data(QStringLiteral("GW_START"),
+                                    items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}"}));
         engine.ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"),
                                     items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
         engine.ParseIncomingTS3Data(QStringLiteral("CONNECT"), items({"scHandler=3", "status=4"}));
@@ -151,12 +152,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         case 0x0E:
             switch (arg % 6) {
-            case 0: engine.pressChannelCommander(); break;
-            case 1: engine.pressAway(); break;
-            case 2: engine.pressPlayback(); break;
-            case 3: engine.pressRecording(); break;
-            case 4: engine.releaseCallTone(); break;
-            default: engine.SendBeacon(); break;
+            case 0:
+                engine.pressChannelCommander();
+                break;
+            case 1:
+                engine.pressAway();
+                break;
+            case 2:
+                engine.pressPlayback();
+                break;
+            case 3:
+                engine.pressRecording();
+                break;
+            case 4:
+                engine.releaseCallTone();
+                break;
+            default:
+                engine.SendBeacon();
+                break;
             }
             break;
         default: {

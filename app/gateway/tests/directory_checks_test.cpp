@@ -19,7 +19,7 @@ QCoreApplication& widgetApp()
         static int argc = 1;
         static char name[] = "rd_gateway_tests";
         static char* argv[] = {name, nullptr};
-        new QCoreApplication(argc, argv);   // alive to the end of the process
+        new QCoreApplication(argc, argv); // alive to the end of the process
     }
     return *QCoreApplication::instance();
 }
@@ -44,13 +44,14 @@ public:
                         return;
                     const QByteArray head = buffer->left(end).toLower();
                     const qsizetype cl = head.indexOf("content-length:");
-                    const int length = cl < 0 ? 0 : head.mid(cl + 15, head.indexOf('\r', cl) - cl - 15).trimmed().toInt();
+                    const int length =
+                        cl < 0 ? 0 : head.mid(cl + 15, head.indexOf('\r', cl) - cl - 15).trimmed().toInt();
                     if (buffer->size() < end + 4 + length)
                         return;
                     forms << QUrlQuery(QString::fromLatin1(buffer->mid(end + 4, length)));
                     buffer->clear();
-                    s->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + QByteArray::number(answer.size()) +
-                             "\r\n\r\n" + answer);
+                    s->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
+                             QByteArray::number(answer.size()) + "\r\n\r\n" + answer);
                     s->disconnectFromHost();
                 });
             }
@@ -104,14 +105,19 @@ protected:
     }
     void connectReal()
     {
-        real->ParseIncomingTS3Data(QStringLiteral("GW_START"), items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=0"}));
-        real->ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"), items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
+        real->ParseIncomingTS3Data(QStringLiteral("GW_START"),
+                                   items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=0"}));
+        real->ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"),
+                                   items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
         real->ParseIncomingTS3Data(QStringLiteral("CONNECT"), items({"scHandler=3", "status=4"}));
         ASSERT_TRUE(real->TS3_IstConnected());
     }
-    bool settle() { return processUntil([&] { return client.pending() == 0; }); }
+    bool settle()
+    {
+        return processUntil([&] { return client.pending() == 0; });
+    }
 
-    bool appFirst = (widgetApp(), true);   // network objects need the application
+    bool appFirst = (widgetApp(), true); // network objects need the application
     ServiceStandIn service;
     DirectoryClient client;
     QStringList logLines;
@@ -128,13 +134,13 @@ TEST_F(DirectoryChecksTest, BlockCheckRepeatsUntilTheServiceAnswers)
     ASSERT_TRUE(settle());
     real->abuseCheckTick();
     ASSERT_TRUE(settle());
-    EXPECT_FALSE(real->CheckAppAbuse);   // "short": not an answer
+    EXPECT_FALSE(real->CheckAppAbuse); // "short": not an answer
 
     service.answer = "gateway is known";
     real->abuseCheckTick();
     ASSERT_TRUE(settle());
     EXPECT_TRUE(real->CheckAppAbuse);
-    real->abuseCheckTick();   // ends the check
+    real->abuseCheckTick(); // ends the check
     real->abuseCheckTick();
     ASSERT_TRUE(settle());
 

@@ -57,11 +57,13 @@ TEST_F(GatewayTest, MoveByAnotherUserIsUndoneWhenNotAllowed)
     engine->ParseIncomingTS3Data(QStringLiteral("MOVED"), items({"scHandler=3", "channelName=Lobby"}));
     link.take();
     line("MOVED", {"scHandler=3", "moverID=17", "channelName=Elsewhere"});
-    EXPECT_EQ(link.take(),
-              (QStringList{QStringLiteral("BACKTOCHAN scHandler=3"),
-                           QStringLiteral("MSGTOUSER scHandler=3 userID=17 message=[b][color#FF0000]").replace(
-                               QStringLiteral("[color#"), QStringLiteral("[color^g#")) +
-                               QStringLiteral("Move^snot^sallowed,^splease^suse^sthe^sremote^scommand^s>>^s#MOVE^s[^ccolor][^cb]")}));
+    EXPECT_EQ(
+        link.take(),
+        (QStringList{
+            QStringLiteral("BACKTOCHAN scHandler=3"),
+            QStringLiteral("MSGTOUSER scHandler=3 userID=17 message=[b][color#FF0000]")
+                    .replace(QStringLiteral("[color#"), QStringLiteral("[color^g#")) +
+                QStringLiteral("Move^snot^sallowed,^splease^suse^sthe^sremote^scommand^s>>^s#MOVE^s[^ccolor][^cb]")}));
     EXPECT_EQ(engine->log().last().text.section(QStringLiteral("> "), 1), QStringLiteral("Move not allowed!!"));
     EXPECT_EQ(engine->log().last().color, GwColor::Red);
     EXPECT_EQ(engine->display().channelField, QStringLiteral("Lobby"));
@@ -96,7 +98,9 @@ TEST_F(GatewayTest, LinesThatAreIgnoredOrDropped)
         {"unknown word", "TALK", {"scHandler=3", "status=1"}},
         {"word in lower case", "rxvoice", {"scHandler=3", "speakers=1", "status=1"}},
         {"reply for another gateway", "GW_CONNECT", {"gateUID={FFFFFFFF-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=9"}},
-        {"handler that is not a number", "GW_CONNECT", {"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=x"}},
+        {"handler that is not a number",
+         "GW_CONNECT",
+         {"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=x"}},
         {"remote command from nobody", "REMOTE", {"scHandler=3", "fromID=0", "cmd=#help"}},
         {"channel info reply", "CHANNELS", {"scHandler=3", "type=info", "chID=4", "chName=Lobby"}},
     };
@@ -117,11 +121,13 @@ TEST_F(GatewayTest, ChannelPathWithSaveStoresTheStartChannel)
     open();
     connect(3);
     line("CHANNELPATH", {"scHandler=3", "path=Main^cL\xc3\xb6\x62\x62y", "channelID=9", "save=1"});
-    EXPECT_EQ(engine->DATARRAY.value(QStringLiteral("TS3-START-CHANNEL")), QString::fromUtf8("Main/L\xc3\xb6" "bby"));
+    EXPECT_EQ(engine->DATARRAY.value(QStringLiteral("TS3-START-CHANNEL")), QString::fromUtf8("Main/L\xc3\xb6"
+                                                                                             "bby"));
     const auto saved = LoadSettingsFile(gatewayFile());
     ASSERT_TRUE(saved.has_value());
     EXPECT_EQ(saved->value(QStringLiteral("TS3-START-CHAN-ID")), QStringLiteral("9"));
-    EXPECT_EQ(saved->value(QStringLiteral("TS3-START-CHANNEL")), QString::fromUtf8("Main/L\xc3\xb6" "bby"));
+    EXPECT_EQ(saved->value(QStringLiteral("TS3-START-CHANNEL")), QString::fromUtf8("Main/L\xc3\xb6"
+                                                                                   "bby"));
 }
 
 TEST_F(GatewayTest, EventsShownAndHandedOn)
@@ -129,14 +135,19 @@ TEST_F(GatewayTest, EventsShownAndHandedOn)
     open();
     connect(3);
     settings.setValue(QStringLiteral("HF-WAVE-USERIN"), QStringLiteral("True"));
-    engine->WriteConfig([&] { SettingsList l = engine->DATARRAY; l.setValue(QStringLiteral("HF-WAVE-USERIN"), QStringLiteral("True")); return l; }());
+    engine->WriteConfig([&] {
+        SettingsList l = engine->DATARRAY;
+        l.setValue(QStringLiteral("HF-WAVE-USERIN"), QStringLiteral("True"));
+        return l;
+    }());
     link.take();
     engine->hooks.clear();
     auto lastLog = [&] { return engine->log().last().text.section(QStringLiteral("> "), 1); };
 
     // Nicknames arrive as escaped UTF-8.
-    engine->ParseIncomingTS3Data(QStringLiteral("SELFVAR"), SettingsList(QStringList{QStringLiteral("scHandler=3"), QStringLiteral("flag=1"),
-                                                                                    QString::fromLatin1("newValue=J\xc3\xbcrgen^s1")}));
+    engine->ParseIncomingTS3Data(QStringLiteral("SELFVAR"),
+                                 SettingsList(QStringList{QStringLiteral("scHandler=3"), QStringLiteral("flag=1"),
+                                                          QString::fromLatin1("newValue=J\xc3\xbcrgen^s1")}));
     EXPECT_EQ(engine->windowTitle(), QString::fromUtf8("J\xc3\xbcrgen 1"));
     line("SELFVAR", {"scHandler=3", "flag=38", "newValue=1"});
     EXPECT_EQ(engine->display().awayButton.glyph, 3);
@@ -148,7 +159,8 @@ TEST_F(GatewayTest, EventsShownAndHandedOn)
     EXPECT_EQ(lastLog(), QStringLiteral("LOGIN: DL1ABC"));
     line("USEROUT", {"scHandler=3", "nickname=DL1ABC"});
     EXPECT_EQ(lastLog(), QStringLiteral("LOGOUT: DL1ABC"));
-    EXPECT_EQ(engine->hooks, QStringList{QStringLiteral("PlayAnnouncement ") + host->soundFolder() + QStringLiteral("en_US/S0001.wav reduced")});
+    EXPECT_EQ(engine->hooks, QStringList{QStringLiteral("PlayAnnouncement ") + host->soundFolder() +
+                                         QStringLiteral("en_US/S0001.wav reduced")});
 
     line("ERRORMSG", {"error=1281", "errorMSG=database^sempty", "extraMSG=x"});
     EXPECT_EQ(lastLog(), QStringLiteral("ERROR: database empty (x)"));
@@ -165,13 +177,15 @@ TEST_F(GatewayTest, EventsShownAndHandedOn)
     line("GW_ERROR", {"scHandler=3", "errorCode=101", "fromID=12"});
     line("CHANNELS", {"scHandler=3", "type=ids", "ids=1|4|9"});
     line("WAVEPLAYER", {"scHandler=3", "status=1", "len=12", "error=0"});
-    EXPECT_EQ(link.take(), (QStringList{
-                               QStringLiteral("MSGTOGATES scHandler=3 cmd=GATE_PONG timestamp=1700000000"),
-                               QStringLiteral("MSGTOUSER scHandler=3 userID=12 message=[b][color^g#FF0000]Gateway^sis^salready^sin^sthe^sChannel[^ccolor][^cb]"),
-                               QStringLiteral("GETCHANNELS scHandler=3 type=info chID=1"),
-                               QStringLiteral("GETCHANNELS scHandler=3 type=info chID=4"),
-                               QStringLiteral("GETCHANNELS scHandler=3 type=info chID=9"),
-                           }));
+    EXPECT_EQ(link.take(),
+              (QStringList{
+                  QStringLiteral("MSGTOGATES scHandler=3 cmd=GATE_PONG timestamp=1700000000"),
+                  QStringLiteral("MSGTOUSER scHandler=3 userID=12 "
+                                 "message=[b][color^g#FF0000]Gateway^sis^salready^sin^sthe^sChannel[^ccolor][^cb]"),
+                  QStringLiteral("GETCHANNELS scHandler=3 type=info chID=1"),
+                  QStringLiteral("GETCHANNELS scHandler=3 type=info chID=4"),
+                  QStringLiteral("GETCHANNELS scHandler=3 type=info chID=9"),
+              }));
     EXPECT_EQ(engine->relay().COUNT_WPLAY, 12);
     EXPECT_EQ(engine->SPEAKERS.value(QStringLiteral("HF-TS3W-PLAY")), QStringLiteral("-1"));
 }

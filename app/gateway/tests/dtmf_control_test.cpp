@@ -16,10 +16,14 @@ public:
     void SetUp() override
     {
         SignalsTest::SetUp();
-        set({{"DTMF-ON", QStringLiteral("True")}, {"DTMF-INPUT-DEVICE", QStringLiteral("1")},
-             {"DTMF-RESET-TIME", QStringLiteral("2")}, {"DTMF-AKTIV-TIME", QStringLiteral("10")},
-             {"DTMF-PROC-DELAY", QStringLiteral("5")}, {"DTMF-INFO-ON", QStringLiteral("True")},
-             {"HF-TX-DELAY", QStringLiteral("1")}, {"HF-WAVE-VORLAUF", QStringLiteral("1")}});
+        set({{"DTMF-ON", QStringLiteral("True")},
+             {"DTMF-INPUT-DEVICE", QStringLiteral("1")},
+             {"DTMF-RESET-TIME", QStringLiteral("2")},
+             {"DTMF-AKTIV-TIME", QStringLiteral("10")},
+             {"DTMF-PROC-DELAY", QStringLiteral("5")},
+             {"DTMF-INFO-ON", QStringLiteral("True")},
+             {"HF-TX-DELAY", QStringLiteral("1")},
+             {"HF-WAVE-VORLAUF", QStringLiteral("1")}});
         offline = makeWave(QStringLiteral("sound/en_US/S0003.wav"), 700);
         online = makeWave(QStringLiteral("sound/en_US/S0004.wav"), 900);
     }
@@ -47,7 +51,8 @@ TEST_F(DtmfTest, SetUpOpensTheCaptureAndShowsTheState)
     open();
     EXPECT_EQ(captureDevices, QList<int>{1});
     EXPECT_TRUE(engine->dtmfRunning());
-    EXPECT_EQ(engine->display().dtmfLine, GetText(QStringLiteral("0111")) + QLatin1Char(' ') + GetText(QStringLiteral("0123")));
+    EXPECT_EQ(engine->display().dtmfLine,
+              GetText(QStringLiteral("0111")) + QLatin1Char(' ') + GetText(QStringLiteral("0123")));
     EXPECT_EQ(engine->display().dtmfLamp1.color, GwColor::Green);
     EXPECT_EQ(engine->display().dtmfLamp2.color, GwColor::DarkRed);
 
@@ -58,7 +63,8 @@ TEST_F(DtmfTest, SetUpOpensTheCaptureAndShowsTheState)
         const char* device;
         bool opens;
     };
-    for (const Case& c : {Case{"True", "1", false}, Case{"False", "1", true}, Case{"True", "-1", true}, Case{"True", "x", true}}) {
+    for (const Case& c :
+         {Case{"True", "1", false}, Case{"False", "1", true}, Case{"True", "-1", true}, Case{"True", "x", true}}) {
         SCOPED_TRACE(std::string(c.on) + " " + c.device);
         captureDevices.clear();
         captureOpens = c.opens;
@@ -93,14 +99,15 @@ TEST_F(DtmfTest, InformationCommandWhileConnectedMutesThenPlaysTheOnlineMessage)
     dtmfTicks(1);
     EXPECT_EQ(mutes(), QStringList{kMuteOff});
     EXPECT_FALSE(engine->dtmf().DTMF_AKTIV);
-    EXPECT_EQ(engine->display().dtmfLine, GetText(QStringLiteral("0111")) + QLatin1Char(' ') + GetText(QStringLiteral("0123")));
+    EXPECT_EQ(engine->display().dtmfLine,
+              GetText(QStringLiteral("0111")) + QLatin1Char(' ') + GetText(QStringLiteral("0123")));
     muteFlag("0");
     dtmfTicks(1);
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
     dtmfTicks(1);
     // 9 tenths + TX delay 1 + pre-roll 1.
-    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")),
-              QStringList{QStringLiteral("PLAYWAVE scHandler=3 level=-20 file=") + LinkEscape(online) + QStringLiteral(" len=11")});
+    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{QStringLiteral("PLAYWAVE scHandler=3 level=-20 file=") +
+                                                            LinkEscape(online) + QStringLiteral(" len=11")});
     EXPECT_TRUE(engine->dtmf().DTMF_DCODE.isEmpty());
     EXPECT_EQ(engine->dtmf().DTMF_DELAY, -1);
     dtmfTicks(20);
@@ -112,13 +119,11 @@ TEST_F(DtmfTest, InformationCommandsPickTheMessageByConnection)
     struct Case {
         const char* code;
         bool connected;
-        const char* expect;   // "online", "offline" or "" (nothing played)
+        const char* expect; // "online", "offline" or "" (nothing played)
     };
     const Case cases[] = {
-        {"#0102*", true, "online"}, {"#0102*", false, "offline"},
-        {"#0103*", true, ""},       {"#0103*", false, "offline"},
-        {"#0101*", false, ""},      {"#01*", false, ""},
-        {"#012*", false, ""},       {"#0199*", false, ""},
+        {"#0102*", true, "online"}, {"#0102*", false, "offline"}, {"#0103*", true, ""}, {"#0103*", false, "offline"},
+        {"#0101*", false, ""},      {"#01*", false, ""},          {"#012*", false, ""}, {"#0199*", false, ""},
         {"#0302*", false, ""},      {"#0202*", false, ""},
     };
     for (const Case& c : cases) {
@@ -220,11 +225,13 @@ TEST_F(DtmfTest, DigitsWithoutHashAreIgnoredAndAnOwnMuteIsLeftAlone)
 TEST_F(DtmfTest, BeaconCommandSendsTheBeaconAndRearmsIt)
 {
     const QString bake = makeWave(QStringLiteral("bake.wav"), 400);
-    set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("300")},
+    set({{"HF-BAKE-ON", QStringLiteral("True")},
+         {"HF-BAKE-FILE", bake},
+         {"HF-BAKE-TIME", QStringLiteral("300")},
          {"HF-BAKE-AFTX", QStringLiteral("10")}});
     open();
     connect(3);
-    for (int i = 0; i < 4; ++i) {   // four overs of the own client towards the count rule
+    for (int i = 0; i < 4; ++i) { // four overs of the own client towards the count rule
         line("TXVOICE", {"scHandler=3", "status=1"});
         line("TXVOICE", {"scHandler=3", "status=0"});
     }
@@ -235,7 +242,7 @@ TEST_F(DtmfTest, BeaconCommandSendsTheBeaconAndRearmsIt)
     ASSERT_EQ(waves.size(), 1);
     EXPECT_TRUE(waves[0].contains(LinkEscape(bake)));
     EXPECT_EQ(engine->beacon().BAKE_WAIT, 3000);
-    EXPECT_EQ(engine->beacon().BAKE_TX_COUNT, 4);   // the counts stay
+    EXPECT_EQ(engine->beacon().BAKE_TX_COUNT, 4); // the counts stay
     EXPECT_EQ(engine->display().beaconLine, QStringLiteral("[+] ") + GetText(QStringLiteral("0146")));
 }
 
@@ -268,7 +275,7 @@ TEST_F(DtmfTest, DigitsFromTheCaptureThreadArriveInOrderAtTheNextTick)
             input->push(c);
     });
     audio.join();
-    EXPECT_TRUE(engine->dtmf().DTMF_CODE.isEmpty());   // nothing happens off the main thread
+    EXPECT_TRUE(engine->dtmf().DTMF_CODE.isEmpty()); // nothing happens off the main thread
     dtmfTicks(1);
     EXPECT_EQ(engine->dtmf().DTMF_DCODE, QStringLiteral("#0102*"));
     // The tick that took the digits counts as the first tick after them.

@@ -58,12 +58,18 @@ public:
         return inputs.value(QStringLiteral("COM%1/%2").arg(port).arg(pin)) != invert;
     }
     // The physical level of an output (true = high).
-    bool level(int port, const QString& pin) const { return levels.value(QStringLiteral("COM%1/%2").arg(port).arg(pin)); }
+    bool level(int port, const QString& pin) const
+    {
+        return levels.value(QStringLiteral("COM%1/%2").arg(port).arg(pin));
+    }
     bool held(int port, const QString& pin) const
     {
         return !holders.value(QStringLiteral("COM%1/%2").arg(port).arg(pin)).isEmpty();
     }
-    void setInput(int port, const QString& pin, bool high) { inputs[QStringLiteral("COM%1/%2").arg(port).arg(pin)] = high; }
+    void setInput(int port, const QString& pin, bool high)
+    {
+        inputs[QStringLiteral("COM%1/%2").arg(port).arg(pin)] = high;
+    }
     QString COMPortLostDevice(int port) override { return lostDevices.value(port); }
 
     QString configFolder() const override { return m_folder + QLatin1Char('/'); }
@@ -80,10 +86,10 @@ public:
     bool appIsClosing() const override { return closing; }
 
     QSet<int> openPorts;
-    QMap<int, QString> lostDevices;   // port -> device, while lost
+    QMap<int, QString> lostDevices; // port -> device, while lost
     QMap<QString, QSet<QString>> holders;
     QMap<QString, bool> levels;
-    QMap<QString, QList<bool>> edges;   // every change of an output's level, in order
+    QMap<QString, QList<bool>> edges; // every change of an output's level, in order
     QMap<QString, bool> inputs;
     int writes = 0;
     QStringList questions;
@@ -112,7 +118,10 @@ public:
     {
         hooks << QStringLiteral("PlayAnnouncement ") + file + (reduced ? QStringLiteral(" reduced") : QString());
     }
-    void HandleRemoteCommand(const QString& cmd, const SettingsList&) override { hooks << QStringLiteral("Remote ") + cmd; }
+    void HandleRemoteCommand(const QString& cmd, const SettingsList&) override
+    {
+        hooks << QStringLiteral("Remote ") + cmd;
+    }
     void DirectoryRequest(const QString& action, const SettingsList&) override { hooks << action; }
 };
 
@@ -120,7 +129,7 @@ inline SettingsList items(std::initializer_list<const char*> entries)
 {
     SettingsList l;
     for (const char* e : entries)
-        l.lines() << QString::fromLatin1(e);   // link values arrive as bytes
+        l.lines() << QString::fromLatin1(e); // link values arrive as bytes
     return l;
 }
 
@@ -140,22 +149,59 @@ public:
     // A complete gateway as a new one is set up, with the values the tests lean on.
     static SettingsList baseSettings()
     {
-        return items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "gateName=Relais Nord", "windowTPos=10",
-                      "windowLPos=10", "gateExitDlg=True", "AUDIO-USER-VOLUME=0", "AUDIO-WAVE-VOLUME=-20",
-                      "WAVE-REDUZIERUNG=-40", "TS3-CONNECT-TYPE=0", "TS3-NICK=Relaydeck 4.0.x",
-                      "TS3-INFO-TXT=Relaydeck 4.0.x", "TS3-NICK-WRITE=True", "TS3-HOST=voice.example.org",
-                      "TS3-IDENTIS-PROF=Default", "TS3-SND-IN-PROF=Default", "TS3-SND-OUT-PROF=Default",
-                      "TS3-CMDR-ON-ON=True", "TS3-CMDR-ON-ACT=False", "TS3-CMDR-ON-TX=False", "TS3-CMDR-ON-RX=False",
-                      "TS3-TX-VOX-LV=-10", "TS3-VOX-DELAY=3", "TS3-PTT-DELAY=3", "TS3-RX-DELAY=3",
-                      "TS3-MOVING-CLIENT=False", "TS3-DOPPEL-RX=False", "TS3-TX-MAX-ON=False", "TS3-TX-MAXTIME=300",
-                      "TS3-TX-MAXRESET=30", "TS3-TX-PIN=VOX", "COM-OUT-NUM=1", "COM-OUT-ON=True", "COM-OUT-PIN=RTS",
-                      "COM-OUT-INVERT=False", "COM-OUT-TX-NUM=0", "COM-OUT-TX-ON=False", "COM-OUT-TX-PIN=DTR",
-                      "COM-OUT-TX-INVERT=False", "COM-IN-NUM=1", "COM-IN-ON=False", "COM-IN-PIN=DSR",
-                      "COM-IN-INVERT=False", "HF-TX-MAX-ON=False", "HF-TX-MAXTIME=300", "HF-TX-MAXRESET=30",
-                      "HF-ROGER-BEEP=False", "HF-ROGER-WAIT=2"});
+        return items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}",
+                      "gateName=Relais Nord",
+                      "windowTPos=10",
+                      "windowLPos=10",
+                      "gateExitDlg=True",
+                      "AUDIO-USER-VOLUME=0",
+                      "AUDIO-WAVE-VOLUME=-20",
+                      "WAVE-REDUZIERUNG=-40",
+                      "TS3-CONNECT-TYPE=0",
+                      "TS3-NICK=Relaydeck 4.0.x",
+                      "TS3-INFO-TXT=Relaydeck 4.0.x",
+                      "TS3-NICK-WRITE=True",
+                      "TS3-HOST=voice.example.org",
+                      "TS3-IDENTIS-PROF=Default",
+                      "TS3-SND-IN-PROF=Default",
+                      "TS3-SND-OUT-PROF=Default",
+                      "TS3-CMDR-ON-ON=True",
+                      "TS3-CMDR-ON-ACT=False",
+                      "TS3-CMDR-ON-TX=False",
+                      "TS3-CMDR-ON-RX=False",
+                      "TS3-TX-VOX-LV=-10",
+                      "TS3-VOX-DELAY=3",
+                      "TS3-PTT-DELAY=3",
+                      "TS3-RX-DELAY=3",
+                      "TS3-MOVING-CLIENT=False",
+                      "TS3-DOPPEL-RX=False",
+                      "TS3-TX-MAX-ON=False",
+                      "TS3-TX-MAXTIME=300",
+                      "TS3-TX-MAXRESET=30",
+                      "TS3-TX-PIN=VOX",
+                      "COM-OUT-NUM=1",
+                      "COM-OUT-ON=True",
+                      "COM-OUT-PIN=RTS",
+                      "COM-OUT-INVERT=False",
+                      "COM-OUT-TX-NUM=0",
+                      "COM-OUT-TX-ON=False",
+                      "COM-OUT-TX-PIN=DTR",
+                      "COM-OUT-TX-INVERT=False",
+                      "COM-IN-NUM=1",
+                      "COM-IN-ON=False",
+                      "COM-IN-PIN=DSR",
+                      "COM-IN-INVERT=False",
+                      "HF-TX-MAX-ON=False",
+                      "HF-TX-MAXTIME=300",
+                      "HF-TX-MAXRESET=30",
+                      "HF-ROGER-BEEP=False",
+                      "HF-ROGER-WAIT=2"});
     }
 
-    QString gatewayFile() const { return dir.path() + QStringLiteral("/") + QLatin1String(kUid) + QStringLiteral(".rdk"); }
+    QString gatewayFile() const
+    {
+        return dir.path() + QStringLiteral("/") + QLatin1String(kUid) + QStringLiteral(".rdk");
+    }
 
     // Writes the settings as the gateway file and opens the gateway from it.
     void open()
@@ -171,7 +217,8 @@ public:
     // Runs the plugin's side of a connection: GW_START and GW_CONNECT replies, CONNECT 4.
     void connect(int handler = 3)
     {
-        engine->ParseIncomingTS3Data(QStringLiteral("GW_START"), items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=0"}));
+        engine->ParseIncomingTS3Data(QStringLiteral("GW_START"),
+                                     items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=0"}));
         SettingsList reply;
         reply.setValue(QStringLiteral("gateUID"), QLatin1String(kUid));
         reply.setInt(QStringLiteral("scHandler"), handler);

@@ -13,7 +13,8 @@ TEST_F(GatewayTest, StartSequenceAsksConnectsAndRunsOnConnectCommandsInOrder)
     open();
     EXPECT_EQ(link.take(), QStringList{QStringLiteral("GW_START gateUID=") + QLatin1String(kUid)});
     EXPECT_EQ(engine->log().size(), 1);
-    EXPECT_TRUE(engine->log()[0].text.endsWith(QStringLiteral("> Loading: ") + QLatin1String(kUid) + QStringLiteral(".rdk")));
+    EXPECT_TRUE(
+        engine->log()[0].text.endsWith(QStringLiteral("> Loading: ") + QLatin1String(kUid) + QStringLiteral(".rdk")));
     EXPECT_EQ(engine->log()[0].style, GwStyle::Italic);
 
     // Another gateway's reply is not ours.
@@ -21,7 +22,8 @@ TEST_F(GatewayTest, StartSequenceAsksConnectsAndRunsOnConnectCommandsInOrder)
     EXPECT_TRUE(link.take().isEmpty());
 
     line("GW_START", {"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=0"});
-    EXPECT_EQ(link.take(), QStringList{QStringLiteral(
+    EXPECT_EQ(link.take(),
+              QStringList{QStringLiteral(
                   "GW_CONNECT type=gui gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9} nick=Relais^sNord^c2 "
                   "host=voice.example.org SndIn=Default SndOut=Default channel=Funk^cRelais^s1 ident=Default "
                   "servPass=a^gb^pc chanPass=")});
@@ -56,7 +58,8 @@ TEST_F(GatewayTest, BookmarkConnectionSendsTheBookmarkOnly)
     open();
     link.take();
     line("GW_START", {"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=0"});
-    EXPECT_EQ(link.take(), QStringList{QStringLiteral(
+    EXPECT_EQ(link.take(),
+              QStringList{QStringLiteral(
                   "GW_CONNECT type=bookmark gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9} bookUID={B00C-11}")});
     // Connected through a bookmark the start channel cannot be saved.
     line("GW_CONNECT", {"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=2"});
@@ -68,7 +71,7 @@ TEST_F(GatewayTest, MissingOrIncompleteFileIsRefusedWithTheLoadError)
 {
     const struct {
         const char* name;
-        QByteArray content;   // null: no file at all
+        QByteArray content; // null: no file at all
     } cases[] = {
         {"no file", QByteArray()},
         {"not base64", QByteArray("this is *** not base64")},
@@ -97,7 +100,7 @@ TEST_F(GatewayTest, MissingOrIncompleteFileIsRefusedWithTheLoadError)
 TEST_F(GatewayTest, PingsEveryFiveSecondsAndAnswersPongs)
 {
     open();
-    engine->pingTick();   // no handler id yet: no ping
+    engine->pingTick(); // no handler id yet: no ping
     connect(3);
     link.take();
     clock.set(1700000005000);
@@ -140,7 +143,7 @@ TEST_F(GatewayTest, EightLostPingsResetTheGatewayAndANewConnectionCountsFromZero
     EXPECT_EQ(engine->TS3_scHandlerID(), 0);
     EXPECT_EQ(engine->log().last().text.section(QStringLiteral("> "), 1), QStringLiteral("Disconnected"));
     link.take();
-    engine->pingTick();   // idle: no more pings
+    engine->pingTick(); // idle: no more pings
     EXPECT_TRUE(link.take().isEmpty());
 
     engine->StarteGateway(0);
@@ -158,7 +161,8 @@ TEST_F(GatewayTest, RefusedConnectionIsRetriedEveryFiveSecondsAndLogged)
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         line("GW_ERROR", {"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "errorCode=1"});
-        EXPECT_EQ(engine->log().last().text.section(QStringLiteral("> "), 1), QStringLiteral("Reconnecting... Please wait!!"));
+        EXPECT_EQ(engine->log().last().text.section(QStringLiteral("> "), 1),
+                  QStringLiteral("Reconnecting... Please wait!!"));
         EXPECT_EQ(engine->log().last().color, GwColor::DarkRed);
         EXPECT_EQ(engine->log().last().style, GwStyle::Bold);
         seconds(5);
@@ -217,7 +221,11 @@ TEST_F(GatewayTest, ClosingWithNoSendsNothingAndKeepsRunning)
     open();
     connect(5);
     link.take();
-    const QByteArray before = [&] { QFile f(gatewayFile()); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray before = [&] {
+        QFile f(gatewayFile());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     host->answerYes = false;
     EXPECT_FALSE(engine->CloseQuery());
     EXPECT_TRUE(link.take().isEmpty());
@@ -235,7 +243,9 @@ TEST_F(GatewayTest, ClosingWithoutQuestionOrWhileTheProgramQuits)
     link.take();
     EXPECT_TRUE(engine->CloseQuery());
     EXPECT_TRUE(host->questions.isEmpty());
-    EXPECT_EQ(link.take().count(QStringLiteral("GW_STOP gateUID=") + QLatin1String(kUid) + QStringLiteral(" scHandler=0")), 2);
+    EXPECT_EQ(
+        link.take().count(QStringLiteral("GW_STOP gateUID=") + QLatin1String(kUid) + QStringLiteral(" scHandler=0")),
+        2);
 
     // While the whole program closes the window agrees at once; the main window stops it.
     ProbeEngine other(link, *host, clock);

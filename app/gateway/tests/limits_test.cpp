@@ -17,18 +17,24 @@ TEST_F(LimitTest, ContinuousTransmissionIsBlockedAtTheLimitAndReleasedAfterTheRe
     const struct {
         const char* name;
         const char* onKey;
-        const char* command;   // what silences that direction
+        const char* command; // what silences that direction
         void (*start)(LimitTest&);
     } sides[] = {
         {"teamspeak side", "TS3-TX-MAX-ON", "SETRUHE",
-         [](LimitTest& t) { t.line("TXVOICE", {"scHandler=3", "status=1"}); }},
+         [](LimitTest& t) {
+             t.line("TXVOICE", {"scHandler=3", "status=1"});
+         }},
         {"radio side", "HF-TX-MAX-ON", "SETMUTE",
-         [](LimitTest& t) { t.engine->radioLampPressed(); t.ticks(1); }},
+         [](LimitTest& t) {
+             t.engine->radioLampPressed();
+             t.ticks(1);
+         }},
     };
     const QString red = QStringLiteral(
-        "MSGTOCHAN scHandler=3 message=[b][color^g#FF0000]AIRTIME^sLIMIT^shas^sbeen^sactivated^s>>^s30^sSeconds[^ccolor][^cb]");
-    const QString green = QStringLiteral(
-        "MSGTOCHAN scHandler=3 message=[b][color^g#008000]The^sGateway^sis^sre-enabled[^ccolor][^cb]");
+        "MSGTOCHAN scHandler=3 "
+        "message=[b][color^g#FF0000]AIRTIME^sLIMIT^shas^sbeen^sactivated^s>>^s30^sSeconds[^ccolor][^cb]");
+    const QString green =
+        QStringLiteral("MSGTOCHAN scHandler=3 message=[b][color^g#008000]The^sGateway^sis^sre-enabled[^ccolor][^cb]");
     for (const auto& side : sides) {
         SCOPED_TRACE(side.name);
         settings = baseSettings();
@@ -39,11 +45,13 @@ TEST_F(LimitTest, ContinuousTransmissionIsBlockedAtTheLimitAndReleasedAfterTheRe
         seconds(300);
         EXPECT_TRUE(link.take().isEmpty());
         seconds(1);
-        EXPECT_EQ(link.take(), (QStringList{QLatin1String(side.command) + QStringLiteral(" scHandler=3 status=1"), red}));
+        EXPECT_EQ(link.take(),
+                  (QStringList{QLatin1String(side.command) + QStringLiteral(" scHandler=3 status=1"), red}));
         seconds(30);
         EXPECT_TRUE(link.take().isEmpty());
         seconds(1);
-        EXPECT_EQ(link.take(), (QStringList{QLatin1String(side.command) + QStringLiteral(" scHandler=3 status=0"), green}));
+        EXPECT_EQ(link.take(),
+                  (QStringList{QLatin1String(side.command) + QStringLiteral(" scHandler=3 status=0"), green}));
         engine.reset();
     }
 }
@@ -75,7 +83,7 @@ TEST_F(LimitTest, TimedCommandsAndBadEntries)
     openConnected();
     const struct {
         const char* entry;
-        int fireAt;          // one-second tick that acts, 0 = never
+        int fireAt; // one-second tick that acts, 0 = never
         const char* sent;
     } cases[] = {
         {"TS3-AWAY-1=600", 601, "SETAFK scHandler=3 status=1"},

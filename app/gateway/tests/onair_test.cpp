@@ -6,7 +6,7 @@
 #include "app/config/inifile.h"
 
 namespace {
-const char* const kBlockedUid = "abcDEF123+^cuserB=";   // as it arrives escaped
+const char* const kBlockedUid = "abcDEF123+^cuserB="; // as it arrives escaped
 const QString kBlockedUidPlain = QStringLiteral("abcDEF123+/userB=");
 } // namespace
 
@@ -83,15 +83,19 @@ TEST_F(OnAirTest, TeamspeakAirtimeCountsOnlyWhileTheOwnClientTransmits)
 {
     // The own client stops talking while a TeamSpeak user is relayed to the radio and the
     // commander follows the relayed speech: the commander stays, the airtime count ends.
-    setAll({{"TS3-CMDR-ON-RX", "True"}, {"TS3-CMDR-ON-ACT", "True"}, {"TS3-CMDR-ON-TX", "True"},
-            {"TS3-TX-MAX-ON", "True"}, {"TS3-TX-MAXTIME", "5"}, {"TS3-TX-MAXRESET", "30"}});
+    setAll({{"TS3-CMDR-ON-RX", "True"},
+            {"TS3-CMDR-ON-ACT", "True"},
+            {"TS3-CMDR-ON-TX", "True"},
+            {"TS3-TX-MAX-ON", "True"},
+            {"TS3-TX-MAXTIME", "5"},
+            {"TS3-TX-MAXRESET", "30"}});
     openConnected();
     line("TXVOICE", {"scHandler=3", "status=1"});
     run(2);
     line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"});
     link.take();
     line("TXVOICE", {"scHandler=3", "status=0"});
-    EXPECT_TRUE(sentWith(QStringLiteral("SETCHCOM")).isEmpty());   // the relayed speech still holds it
+    EXPECT_TRUE(sentWith(QStringLiteral("SETCHCOM")).isEmpty()); // the relayed speech still holds it
     EXPECT_FALSE(engine->COUNTER.contains(QStringLiteral("TXTIME-TS3-ON")));
     EXPECT_EQ(engine->display().ts3LimitLamp.color, GwColor::Green);
     EXPECT_EQ(engine->display().ts3Bar.pos, 0);
@@ -114,10 +118,14 @@ TEST_F(OnAirTest, LostConnectionReleasesTheRadioOnceAndForGood)
         const char* name;
         void (*drop)(OnAirTest&);
     } cases[] = {
-        {"server connection lost", [](OnAirTest& t) { t.line("CONNECT", {"scHandler=3", "status=0"}); }},
+        {"server connection lost",
+         [](OnAirTest& t) {
+             t.line("CONNECT", {"scHandler=3", "status=0"});
+         }},
         {"link to the plugin lost", [](OnAirTest& t) { t.engine->TS3_Disconnect(); }},
         {"plugin greets again", [](OnAirTest& t) { t.engine->ResetGateway(); }},
-        {"eight pings lost", [](OnAirTest& t) {
+        {"eight pings lost",
+         [](OnAirTest& t) {
              for (int i = 0; i < 8; ++i)
                  t.engine->pingTick();
          }},
@@ -174,7 +182,10 @@ TEST_F(OnAirTest, BlockedUserKeysNothingNotEvenTheBeeps)
 
 TEST_F(OnAirTest, EitherOutputTransmittingCountsForTheRadioSideLimit)
 {
-    setAll({{"COM-OUT-TX-ON", "True"}, {"COM-OUT-TX-NUM", "1"}, {"HF-TX-MAX-ON", "True"}, {"HF-TX-MAXTIME", "5"},
+    setAll({{"COM-OUT-TX-ON", "True"},
+            {"COM-OUT-TX-NUM", "1"},
+            {"HF-TX-MAX-ON", "True"},
+            {"HF-TX-MAXTIME", "5"},
             {"HF-TX-MAXRESET", "30"}});
     openConnected();
     // A radio over that ends before the limit ends the count with it.
@@ -197,9 +208,9 @@ TEST_F(OnAirTest, EitherOutputTransmittingCountsForTheRadioSideLimit)
 TEST_F(OnAirTest, VoiceActivationStaysOffWhenSpeechStartsAsItsPauseRunsOut)
 {
     open();
-    connect(3);   // arms the pause of TS3-VOX-DELAY (3)
+    connect(3); // arms the pause of TS3-VOX-DELAY (3)
     ticks(3);
-    ASSERT_EQ(engine->relay().TS3_VOX_DELAY, 0);   // would switch voice activation on at the next tick
+    ASSERT_EQ(engine->relay().TS3_VOX_DELAY, 0); // would switch voice activation on at the next tick
     link.take();
     line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"});
     EXPECT_EQ(sentWith(QStringLiteral("SETVOX")), QStringList{QStringLiteral("SETVOX scHandler=3 status=0")});
@@ -209,7 +220,7 @@ TEST_F(OnAirTest, VoiceActivationStaysOffWhenSpeechStartsAsItsPauseRunsOut)
 
     // It comes back its delay after the radio was released.
     line("RXVOICE", {"scHandler=3", "speakers=0", "status=0", "clientID=8"});
-    ticks(4);   // TS3-RX counts 3, 2, 1, 0 and goes
+    ticks(4); // TS3-RX counts 3, 2, 1, 0 and goes
     EXPECT_FALSE(host->level(1, QStringLiteral("RTS")));
     ticks(2);
     EXPECT_TRUE(sentWith(QStringLiteral("SETVOX")).isEmpty());
@@ -221,8 +232,8 @@ TEST_F(OnAirTest, SettingsThatCanNeverBeRightAreReplacedByTheirDefaultAtLoad)
 {
     const struct {
         const char* key;
-        const char* value;   // in the file
-        const char* loaded;  // in the running gateway
+        const char* value;  // in the file
+        const char* loaded; // in the running gateway
     } cases[] = {
         {"TS3-RX-DELAY", "-4", "3"},
         {"TS3-VOX-DELAY", "-1", "3"},

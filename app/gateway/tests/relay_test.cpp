@@ -99,7 +99,7 @@ TEST_F(RelayTest, VoiceActivationReturnsItsDelayAfterTheLastHoldEntry)
         ticks(30);
         EXPECT_TRUE(ptt());
         engine->radioLampReleased();
-        ticks(1);   // the entry goes, the radio is released
+        ticks(1); // the entry goes, the radio is released
         EXPECT_FALSE(ptt());
         ticks(delay - 1);
         EXPECT_TRUE(link.take().isEmpty());
@@ -124,7 +124,8 @@ TEST_F(RelayTest, SquelchKeysTeamspeakOnlyAfterThePauseFollowingSpeech)
     EXPECT_EQ(engine->display().sqlLamp.color, GwColor::BrightGreen);
     EXPECT_EQ(engine->display().sqlLamp.hint, QStringLiteral("COM1 / DSR-PIN"));
     ticks(2);
-    EXPECT_EQ(link.take(), (QStringList{QStringLiteral("SETPTT scHandler=3 status=1"), QStringLiteral("SETPTT scHandler=3 status=1")}));
+    EXPECT_EQ(link.take(), (QStringList{QStringLiteral("SETPTT scHandler=3 status=1"),
+                                        QStringLiteral("SETPTT scHandler=3 status=1")}));
     line("SELFVAR", {"scHandler=3", "flag=10", "newValue=0"});
     ticks(3);
     EXPECT_TRUE(link.take().isEmpty());
@@ -151,7 +152,8 @@ TEST_F(RelayTest, SquelchKeysTeamspeakOnlyAfterThePauseFollowingSpeech)
     // The squelch closes: SETPTT 0 until the client reports the input closed.
     host->setInput(1, QStringLiteral("DSR"), false);
     ticks(2);
-    EXPECT_EQ(link.take(), (QStringList{QStringLiteral("SETPTT scHandler=3 status=0"), QStringLiteral("SETPTT scHandler=3 status=0")}));
+    EXPECT_EQ(link.take(), (QStringList{QStringLiteral("SETPTT scHandler=3 status=0"),
+                                        QStringLiteral("SETPTT scHandler=3 status=0")}));
     EXPECT_EQ(engine->display().sqlLamp.color, GwColor::Green);
     line("SELFVAR", {"scHandler=3", "flag=10", "newValue=1"});
     ticks(2);
@@ -193,8 +195,8 @@ TEST_F(RelayTest, RegisteredUserRules)
         ASSERT_TRUE(rem.writeString(kUidA, QStringLiteral("NOTP"), QLatin1String(c.notp)));
         openConnected();
         const int vox = engine->relay().TS3_VOX_DELAY;
-        engine->ParseIncomingTS3Data(QStringLiteral("RXVOICE"),
-                                     items({"scHandler=3", "speakers=1", "status=1", "clientID=8", "clientUID=abcDEF123+^cuserA="}));
+        engine->ParseIncomingTS3Data(QStringLiteral("RXVOICE"), items({"scHandler=3", "speakers=1", "status=1",
+                                                                       "clientID=8", "clientUID=abcDEF123+^cuserA="}));
         const QStringList sent = link.take();
         EXPECT_EQ(sent.value(0), QLatin1String(c.voiceVolume));
         EXPECT_EQ(sent.size() == 1, !c.relayed);
@@ -258,36 +260,47 @@ TEST_F(RelayTest, TransmitterIsNeverLeftKeyed)
         const char* name;
         void (*keyUp)(RelayTest&);
         void (*drop)(RelayTest&);
-        int ticksAllowed;   // relay ticks after the drop before the line must be low
+        int ticksAllowed; // relay ticks after the drop before the line must be low
     } cases[] = {
-        {"close while keyed by hand, not connected",
-         [](RelayTest& t) { t.engine->radioLampPressed(); },
-         [](RelayTest& t) { t.host->answerYes = true; EXPECT_TRUE(t.engine->CloseQuery()); }, 0},
+        {"close while keyed by hand, not connected", [](RelayTest& t) { t.engine->radioLampPressed(); },
+         [](RelayTest& t) {
+             t.host->answerYes = true;
+             EXPECT_TRUE(t.engine->CloseQuery());
+         },
+         0},
         {"close while relaying",
-         [](RelayTest& t) { t.connect(3); t.line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"}); },
+         [](RelayTest& t) {
+             t.connect(3);
+             t.line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"});
+         },
          [](RelayTest& t) { t.engine->BeendeForm(); }, 0},
         {"link lost while relaying",
-         [](RelayTest& t) { t.connect(3); t.line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"}); },
+         [](RelayTest& t) {
+             t.connect(3);
+             t.line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"});
+         },
          [](RelayTest& t) { t.engine->TS3_Disconnect(); }, 4},
         {"plugin greets again (reset) while relaying",
-         [](RelayTest& t) { t.connect(3); t.line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"}); },
+         [](RelayTest& t) {
+             t.connect(3);
+             t.line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"});
+         },
          [](RelayTest& t) { t.engine->ResetGateway(); }, 1},
-        {"output switched off in the settings while keyed",
-         [](RelayTest& t) { t.engine->radioLampPressed(); },
+        {"output switched off in the settings while keyed", [](RelayTest& t) { t.engine->radioLampPressed(); },
          [](RelayTest& t) {
              SettingsList s = t.engine->DATARRAY;
              s.setValue(QStringLiteral("COM-OUT-ON"), QStringLiteral("False"));
              t.engine->WriteConfig(s);
-         }, 1},
-        {"output moved to another pin while keyed",
-         [](RelayTest& t) { t.engine->radioLampPressed(); },
+         },
+         1},
+        {"output moved to another pin while keyed", [](RelayTest& t) { t.engine->radioLampPressed(); },
          [](RelayTest& t) {
              SettingsList s = t.engine->DATARRAY;
              s.setValue(QStringLiteral("COM-OUT-PIN"), QStringLiteral("DTR"));
              t.engine->WriteConfig(s);
-         }, 1},
-        {"engine destroyed while keyed",
-         [](RelayTest& t) { t.engine->radioLampPressed(); },
+         },
+         1},
+        {"engine destroyed while keyed", [](RelayTest& t) { t.engine->radioLampPressed(); },
          [](RelayTest& t) { t.engine.reset(); }, 0},
     };
     for (const auto& c : cases) {
@@ -319,7 +332,7 @@ TEST_F(RelayTest, SecondOutputFollowsTheClientsTransmissionAndDropsWithTheConnec
     openConnected();
     EXPECT_TRUE(host->level(1, QStringLiteral("DTR")) || !host->levels.contains(QStringLiteral("COM1/DTR")));
     line("TXVOICE", {"scHandler=3", "status=1"});
-    EXPECT_FALSE(host->level(1, QStringLiteral("DTR")));   // active low
+    EXPECT_FALSE(host->level(1, QStringLiteral("DTR"))); // active low
     EXPECT_EQ(engine->display().txOutLamp.color, GwColor::Red);
     EXPECT_EQ(engine->display().txLabel.text, QStringLiteral("send Audio"));
     line("TXVOICE", {"scHandler=3", "status=0"});
@@ -363,7 +376,8 @@ TEST_F(RelayTest, SendsThatDisconnectFromInsideAreSurvived)
     params.setValue(QStringLiteral("CFG_FILE"), gatewayFile());
     ASSERT_TRUE(e.StarteForm(params));
     dropping.engine = &e;
-    e.ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"), items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
+    e.ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"),
+                           items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
     e.ParseIncomingTS3Data(QStringLiteral("CONNECT"), items({"scHandler=3", "status=4"}));
     e.radioLampPressed();
     e.ParseIncomingTS3Data(QStringLiteral("RXVOICE"), items({"scHandler=3", "speakers=2", "status=1", "clientID=8"}));

@@ -17,8 +17,8 @@ const QString kOtherUid = QStringLiteral("Zz9Yy8Xx7Ww6Vv5Uu4Tt3Ss2Rr1=");
 
 // A REMOTE event as the plugin sends it for "#<typed> pp1 pp2" from client 7 in
 // channel 12 (values escaped as on the link; the UID travels raw).
-SettingsList Event(const QString& typed, const QString& pp1 = {}, const QString& pp2 = {},
-                   const QString& uid = kUid, bool withChannel = true)
+SettingsList Event(const QString& typed, const QString& pp1 = {}, const QString& pp2 = {}, const QString& uid = kUid,
+                   bool withChannel = true)
 {
     SettingsList items;
     items.setValue("scHandler", "5");
@@ -76,70 +76,193 @@ TEST_F(RemoteCommands, RepliesInBothLanguages)
         const char* pp2;
         QStringList settings;
         bool channel;
-        const char* reply;   // UTF-8
+        const char* reply; // UTF-8
         const char* wire;
         int callTones;
     };
     const Row rows[] = {
-        {"en_US", "HELP", "", "", {}, true,
+        {"en_US",
+         "HELP",
+         "",
+         "",
+         {},
+         true,
          "[b][color=#000080]available Remote-Commands: #REGISTER / #VOLUME / #MOVE / #MUTE / #REST / #AWAY / #CALL / "
          "#INFO / #HELP[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#000080]available^sRemote-Commands:^s#REGISTER^s^c^s#VOLUME^s"
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#000080]available^sRemote-Commands:^s#REGISTER^s^c^s#VOLUME^s"
          "^c^s#MOVE^s^c^s#MUTE^s^c^s#REST^s^c^s#AWAY^s^c^s#CALL^s^c^s#INFO^s^c^s#HELP[^ccolor][^cb]",
          0},
-        {"de_DE", "help", "", "", {}, true,
+        {"de_DE",
+         "help",
+         "",
+         "",
+         {},
+         true,
          "[b][color=#000080]verfügbare Remote-Befehle: #REGISTER / #VOLUME / #MOVE / #MUTE / #REST / #AWAY / #CALL / "
          "#INFO / #HELP[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#000080]verf?gbare^sRemote-Befehle:^s#REGISTER^s^c^s#VOLUME^s"
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#000080]verf?gbare^sRemote-Befehle:^s#REGISTER^s^c^s#VOLUME^s"
          "^c^s#MOVE^s^c^s#MUTE^s^c^s#REST^s^c^s#AWAY^s^c^s#CALL^s^c^s#INFO^s^c^s#HELP[^ccolor][^cb]",
          0},
-        {"de_DE", "Info", "", "", {}, true, "[b][color=#800000]In dieser Version nicht verfügbar: INFO[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#800000]In^sdieser^sVersion^snicht^sverf?gbar:^sINFO[^ccolor][^cb]",
+        {"de_DE",
+         "Info",
+         "",
+         "",
+         {},
+         true,
+         "[b][color=#800000]In dieser Version nicht verfügbar: INFO[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#800000]In^sdieser^sVersion^snicht^sverf?gbar:^sINFO[^ccolor][^cb]",
          0},
-        {"en_US", "ab/cd", "", "", {}, true, "[b][color=#FF0000]REMOTE-Control-Command unknown: AB/CD[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]REMOTE-Control-Command^sunknown:^sAB^cCD[^ccolor][^cb]",
+        {"en_US",
+         "ab/cd",
+         "",
+         "",
+         {},
+         true,
+         "[b][color=#FF0000]REMOTE-Control-Command unknown: AB/CD[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]REMOTE-Control-Command^sunknown:^sAB^cCD[^ccolor][^cb]",
          0},
-        {"de_DE", "xyzzy", "", "", {}, true, "[b][color=#FF0000]REMOTE-Befehl unbekannt: XYZZY[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]REMOTE-Befehl^sunbekannt:^sXYZZY[^ccolor][^cb]", 0},
-        {"en_US", "VOLUME", "25", "", {}, true, "[b][color=#FF0000]Parameter is invalid: 25  (-40 => +20) [/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]Parameter^sis^sinvalid:^s25^s^s(-40^s^g>^s+20)^s[^ccolor][^cb]",
+        {"de_DE",
+         "xyzzy",
+         "",
+         "",
+         {},
+         true,
+         "[b][color=#FF0000]REMOTE-Befehl unbekannt: XYZZY[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]REMOTE-Befehl^sunbekannt:^sXYZZY[^ccolor][^cb]",
          0},
-        {"de_DE", "VOLUME", "25", "", {}, true, "[b][color=#FF0000]Parameter ist ungültig: 25  (-40 => +20) [/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]Parameter^sist^sung?ltig:^s25^s^s(-40^s^g>^s+20)^s[^ccolor][^cb]",
+        {"en_US",
+         "VOLUME",
+         "25",
+         "",
+         {},
+         true,
+         "[b][color=#FF0000]Parameter is invalid: 25  (-40 => +20) [/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]Parameter^sis^sinvalid:^s25^s^s(-40^s^g>^s+20)^s[^ccolor][^cb]",
          0},
-        {"en_US", "VOLUME", "loud", "", {}, true, "[b][color=#FF0000]Parameter is invalid: 99  (-40 => +20) [/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]Parameter^sis^sinvalid:^s99^s^s(-40^s^g>^s+20)^s[^ccolor][^cb]",
+        {"de_DE",
+         "VOLUME",
+         "25",
+         "",
+         {},
+         true,
+         "[b][color=#FF0000]Parameter ist ungültig: 25  (-40 => +20) [/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]Parameter^sist^sung?ltig:^s25^s^s(-40^s^g>^s+20)^s[^ccolor][^cb]",
          0},
-        {"en_US", "VOLUME", "", "", {}, true, "[b][color=#FF0000]Parameter is invalid: (-40 => +20) [/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]Parameter^sis^sinvalid:^s(-40^s^g>^s+20)^s[^ccolor][^cb]", 0},
-        {"en_US", "MUTE", "1", "30", {}, true,
+        {"en_US",
+         "VOLUME",
+         "loud",
+         "",
+         {},
+         true,
+         "[b][color=#FF0000]Parameter is invalid: 99  (-40 => +20) [/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]Parameter^sis^sinvalid:^s99^s^s(-40^s^g>^s+20)^s[^ccolor][^cb]",
+         0},
+        {"en_US",
+         "VOLUME",
+         "",
+         "",
+         {},
+         true,
+         "[b][color=#FF0000]Parameter is invalid: (-40 => +20) [/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]Parameter^sis^sinvalid:^s(-40^s^g>^s+20)^s[^ccolor][^cb]",
+         0},
+        {"en_US",
+         "MUTE",
+         "1",
+         "30",
+         {},
+         true,
          "[b][color=#008000]REMOTE-Control-Command MUTE is executed in 30 seconds...[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#008000]REMOTE-Control-Command^sMUTE^sis^sexecuted^sin^s30^s"
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#008000]REMOTE-Control-Command^sMUTE^sis^sexecuted^sin^s30^s"
          "seconds...[^ccolor][^cb]",
          0},
-        {"de_DE", "mute", "1", "30", {}, true, "[b][color=#008000]REMOTE-Befehl MUTE wird in 30 Sekunden ausgeführt...[/color][/b]",
+        {"de_DE",
+         "mute",
+         "1",
+         "30",
+         {},
+         true,
+         "[b][color=#008000]REMOTE-Befehl MUTE wird in 30 Sekunden ausgeführt...[/color][/b]",
          "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#008000]REMOTE-Befehl^sMUTE^swird^sin^s30^sSekunden^s"
          "ausgef?hrt...[^ccolor][^cb]",
          0},
-        {"en_US", "MOVE", "", "", {"REM-MOVE-REG=False"}, false, "[b][color=#FF0000]MOVE not possible...[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]MOVE^snot^spossible...[^ccolor][^cb]", 0},
-        {"de_DE", "MOVE", "", "", {"REM-MOVE-REG=False"}, false, "[b][color=#FF0000]MOVE MOVE leider nicht möglich...[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]MOVE^sMOVE^sleider^snicht^sm?glich...[^ccolor][^cb]", 0},
-        {"de_DE", "move", "", "", {"REM-MOVE-REG=True"}, true, "[b][color=#FF0000]Keine Berechtigung für REMOTE-Befehl: MOVE[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]Keine^sBerechtigung^sf?r^sREMOTE-Befehl:^sMOVE[^ccolor][^cb]", 0},
-        {"en_US", "AWAY", "1", "", {"REM-AWAY-REG=True"}, true,
-         "[b][color=#FF0000]Permission denied for REMOTE-Control-Command: AWAY[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]Permission^sdenied^sfor^sREMOTE-Control-Command:^sAWAY[^ccolor][^cb]",
+        {"en_US",
+         "MOVE",
+         "",
+         "",
+         {"REM-MOVE-REG=False"},
+         false,
+         "[b][color=#FF0000]MOVE not possible...[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]MOVE^snot^spossible...[^ccolor][^cb]",
          0},
-        {"en_US", "CALL", "", "", {"REM-CALL-ON=False"}, true, "[b][color=#FF0000]REMOTE-Control-Command disabled: CALL[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]REMOTE-Control-Command^sdisabled:^sCALL[^ccolor][^cb]", 0},
-        {"de_DE", "call", "", "", {"REM-CALL-ON=True"}, true,
+        {"de_DE",
+         "MOVE",
+         "",
+         "",
+         {"REM-MOVE-REG=False"},
+         false,
+         "[b][color=#FF0000]MOVE MOVE leider nicht möglich...[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]MOVE^sMOVE^sleider^snicht^sm?glich...[^ccolor][^cb]",
+         0},
+        {"de_DE",
+         "move",
+         "",
+         "",
+         {"REM-MOVE-REG=True"},
+         true,
+         "[b][color=#FF0000]Keine Berechtigung für REMOTE-Befehl: MOVE[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]Keine^sBerechtigung^sf?r^sREMOTE-Befehl:^sMOVE[^ccolor][^cb]",
+         0},
+        {"en_US",
+         "AWAY",
+         "1",
+         "",
+         {"REM-AWAY-REG=True"},
+         true,
+         "[b][color=#FF0000]Permission denied for REMOTE-Control-Command: AWAY[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]Permission^sdenied^sfor^sREMOTE-Control-Command:^sAWAY[^ccolor][^cb]",
+         0},
+        {"en_US",
+         "CALL",
+         "",
+         "",
+         {"REM-CALL-ON=False"},
+         true,
+         "[b][color=#FF0000]REMOTE-Control-Command disabled: CALL[/color][/b]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]REMOTE-Control-Command^sdisabled:^sCALL[^ccolor][^cb]",
+         0},
+        {"de_DE",
+         "call",
+         "",
+         "",
+         {"REM-CALL-ON=True"},
+         true,
          "[b][color=#008000]Der Rufton wird gesendet, Bitte kurz warten... [/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#008000]Der^sRufton^swird^sgesendet,^sBitte^skurz^swarten...^s[^ccolor][^cb]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#008000]Der^sRufton^swird^sgesendet,^sBitte^skurz^swarten...^s[^ccolor][^cb]",
          1},
-        {"en_US", "CALL", "", "", {"REM-CALL-ON=True", "REM-CALL-REG=True"}, true,
+        {"en_US",
+         "CALL",
+         "",
+         "",
+         {"REM-CALL-ON=True", "REM-CALL-REG=True"},
+         true,
          "[b][color=#FF0000]Permission denied for REMOTE-Control-Command: CALL[/color][/b]",
-         "MSGTOUSER scHandler=5 userID=7 message=[b][color^g#FF0000]Permission^sdenied^sfor^sREMOTE-Control-Command:^sCALL[^ccolor][^cb]",
+         "MSGTOUSER scHandler=5 userID=7 "
+         "message=[b][color^g#FF0000]Permission^sdenied^sfor^sREMOTE-Control-Command:^sCALL[^ccolor][^cb]",
          0},
     };
     for (const Row& row : rows) {
@@ -179,20 +302,20 @@ TEST_F(RemoteCommands, SwitchCommandsToggleOrSetDirectly)
     struct Row {
         const char* typed;
         const char* pp1;
-        const char* flag;       // TS3FLAGS entry
-        const char* flagValue;  // "" = never reported
+        const char* flag;      // TS3FLAGS entry
+        const char* flagValue; // "" = never reported
         const char* sent;
         const char* counterPrefix;
     };
     const Row rows[] = {
         {"mute", "", "6", "1", "SETMUTE scHandler=5 status=0", "TS3-MUTE"},
         {"MUTE", "", "6", "", "SETMUTE scHandler=5 status=1", "TS3-MUTE"},
-        {"Mute", "2", "6", "0", "SETMUTE scHandler=5 status=1", "TS3-MUTE"},   // neither 0 nor 1: toggle
+        {"Mute", "2", "6", "0", "SETMUTE scHandler=5 status=1", "TS3-MUTE"}, // neither 0 nor 1: toggle
         {"rest", "", "5", "1", "SETRUHE scHandler=5 status=0", "TS3-RUHE"},
         {"RUHE", "", "5", "0", "SETRUHE scHandler=5 status=1", "TS3-RUHE"},
         {"away", "", "38", "1", "SETAFK scHandler=5 status=0", "TS3-AWAY"},
         {"AWAY", "", "38", "", "SETAFK scHandler=5 status=1", "TS3-AWAY"},
-        {"MUTE", "0", "6", "0", "SETMUTE scHandler=5 status=0", "TS3-MUTE"},   // direct, whatever the flag
+        {"MUTE", "0", "6", "0", "SETMUTE scHandler=5 status=0", "TS3-MUTE"}, // direct, whatever the flag
         {"AWAY", "1", "38", "1", "SETAFK scHandler=5 status=1", "TS3-AWAY"},
     };
     for (const Row& row : rows) {
@@ -244,9 +367,11 @@ TEST_F(RemoteCommands, VolumeAnswersOldAndNewAndStoresTheValue)
     host.clear();
     Handle(host, Event("volume", "-10"));
     ASSERT_EQ(host.sent.size(), 1);
-    EXPECT_EQ(host.wire()[0].toStdString(),
-              Wire("MSGTOUSER scHandler=5 userID=7 message=[b][color^g#008000]User^sVolume^swas^schanged^sfrom^s5db^sto^s"
-                   "-10db^s[^ccolor][^cb]").toStdString());
+    EXPECT_EQ(
+        host.wire()[0].toStdString(),
+        Wire("MSGTOUSER scHandler=5 userID=7 message=[b][color^g#008000]User^sVolume^swas^schanged^sfrom^s5db^sto^s"
+             "-10db^s[^ccolor][^cb]")
+            .toStdString());
     RemoteRegister reg(path);
     EXPECT_EQ(reg.volume(kUid), -10);
 
@@ -275,9 +400,10 @@ TEST_F(RemoteCommands, RegisterStoresOnceAnswersUntilDecided)
     first.setValue("fromNick", QString::fromLatin1("J\xC3\xBCrgen^s(DL1ABC)"));
     Handle(host, first);
     const QByteArray answer =
-        Wire("MSGTOUSER scHandler=5 userID=7 message=[b][color^g#000080]Registration^sis^sstored,^swaiting^sfor^sADMIN^s[^ccolor][^cb]");
+        Wire("MSGTOUSER scHandler=5 userID=7 "
+             "message=[b][color^g#000080]Registration^sis^sstored,^swaiting^sfor^sADMIN^s[^ccolor][^cb]");
     EXPECT_EQ(host.wire(), QList<QByteArray>{answer});
-    ASSERT_EQ(host.logs.size(), 1);   // the new request, not "REMOTE-CMD"
+    ASSERT_EQ(host.logs.size(), 1); // the new request, not "REMOTE-CMD"
     EXPECT_EQ(host.logs[0].first, "New Remote-Registry!!");
     EXPECT_EQ(host.logs[0].second, RemoteCommandHost::LogKind::NewRequest);
 
@@ -321,12 +447,12 @@ TEST_F(RemoteCommands, RegisterAfterVolumeIsStillANewRequest)
 TEST_F(RemoteCommands, MovePermissionFollowsTheRegisterAndTheSwitch)
 {
     Activate(kUid, {"move"});
-    Activate(kOtherUid, {"mute", "away", "call", "rest"});   // everything but move
+    Activate(kOtherUid, {"mute", "away", "call", "rest"}); // everything but move
     const QString ignoredUid = QStringLiteral("IgnoredUser0000000000000000=");
     Activate(ignoredUid, {"move"}, true);
     const QString requestUid = QStringLiteral("PendingUser0000000000000000=");
     ASSERT_EQ(RemoteRegister(path).registerRequest(requestUid, "p"), RemoteRegister::Request::Stored);
-    ASSERT_TRUE(RemoteRegister(path).writeBool(requestUid, "move", true));   // undecided still
+    ASSERT_TRUE(RemoteRegister(path).writeBool(requestUid, "move", true)); // undecided still
 
     struct Row {
         const char* sw;
@@ -336,7 +462,7 @@ TEST_F(RemoteCommands, MovePermissionFollowsTheRegisterAndTheSwitch)
     };
     const Row rows[] = {
         {"False", QStringLiteral("NobodyKnowsMe0000000000000="), "MOVE", true},
-        {"", QStringLiteral("NobodyKnowsMe0000000000000="), "BACK", true},   // absent switch reads false
+        {"", QStringLiteral("NobodyKnowsMe0000000000000="), "BACK", true}, // absent switch reads false
         {"True", QStringLiteral("NobodyKnowsMe0000000000000="), "MOVE", false},
         {"True", kUid, "MOVE", true},
         {"True", kUid, "back", true},
@@ -392,8 +518,8 @@ TEST_F(RemoteCommands, GateUsesEachCommandsKey)
         host.settings.setValue("REM-CALL-ON", "True");
         Handle(host, Event(row.typed, "1"));
         ASSERT_FALSE(host.sent.isEmpty());
-        const bool refused = host.sent[0].second.contains("Permission^sdenied") ||
-                             host.sent[0].second.contains("Keine^sBerechtigung");
+        const bool refused =
+            host.sent[0].second.contains("Permission^sdenied") || host.sent[0].second.contains("Keine^sBerechtigung");
         EXPECT_EQ(refused, !row.allowed);
         EXPECT_EQ(host.callTones, QString(row.typed) == "CALL" && row.allowed ? 1 : 0);
     }
@@ -437,7 +563,7 @@ TEST_F(RemoteCommands, MenuLinesAreHandledTheSameWay)
     Handle(host, reg);
     ASSERT_EQ(host.sent.size(), 1);
     EXPECT_TRUE(host.sent[0].second.startsWith("scHandler=5 userID=9 "));
-    EXPECT_EQ(RemoteRegister(path).nick("sel/uid="), "Selected");   // stored unescaped
+    EXPECT_EQ(RemoteRegister(path).nick("sel/uid="), "Selected"); // stored unescaped
 
     // Without the client's unique identifier there is nothing to register.
     host.clear();

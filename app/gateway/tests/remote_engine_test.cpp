@@ -37,7 +37,7 @@ protected:
         QStringList out;
         const auto& log = engine->log();
         for (qsizetype i = std::max<qsizetype>(0, log.size() - n); i < log.size(); ++i)
-            out << log[i].text.mid(13);   // without "[hh:mm:ss] > "
+            out << log[i].text.mid(13); // without "[hh:mm:ss] > "
         return out;
     }
 };
@@ -49,15 +49,16 @@ TEST_F(RemoteEngineTest, DelayedMuteActsWhenItsSecondsHaveRunOut)
     openConnected();
     line("REMOTE", {"scHandler=3", "fromID=7", "fromUID=q2Xn+k/T8bJ0vM4cVdE1YwP7s9A=", "fromNick=Hans", "fromCHAN=12",
                     "cmd=MUTE", "pp1=1", "pp2=30"});
-    EXPECT_EQ(link.take(), QStringList{"MSGTOUSER scHandler=3 userID=7 message=[b][color^g#008000]REMOTE-Control-Command^s"
-                                       "MUTE^sis^sexecuted^sin^s30^sseconds...[^ccolor][^cb]"});
+    EXPECT_EQ(link.take(),
+              QStringList{"MSGTOUSER scHandler=3 userID=7 message=[b][color^g#008000]REMOTE-Control-Command^s"
+                          "MUTE^sis^sexecuted^sin^s30^sseconds...[^ccolor][^cb]"});
     ASSERT_FALSE(engine->log().isEmpty());
     EXPECT_EQ(logTail(1), QStringList{"REMOTE-CMD: MUTE"});
     EXPECT_EQ(engine->log().last().color, GwColor::Grey);
 
     seconds(30);
     EXPECT_TRUE(link.take().filter("SETMUTE").isEmpty());
-    seconds(1);   // a countdown set to 30 fires on the 31st tick
+    seconds(1); // a countdown set to 30 fires on the 31st tick
     EXPECT_EQ(link.take().filter("SETMUTE"), QStringList{"SETMUTE scHandler=3 status=1"});
     seconds(5);
     EXPECT_TRUE(link.take().filter("SETMUTE").isEmpty());
@@ -86,14 +87,16 @@ TEST_F(RemoteEngineTest, RegisterCreatesTheGatewaysRegisterAndLogsInBoldNavy)
     SetAppLang("de_DE");
     openConnected();
     ASSERT_FALSE(QFile::exists(registerPath()));
-    line("REMOTE", {"scHandler=3", "fromID=9", "fromUID=q2Xn+k/T8bJ0vM4cVdE1YwP7s9A=", "fromNick=J\xC3\xBCrgen", "cmd=register"});
+    line("REMOTE",
+         {"scHandler=3", "fromID=9", "fromUID=q2Xn+k/T8bJ0vM4cVdE1YwP7s9A=", "fromNick=J\xC3\xBCrgen", "cmd=register"});
     const QStringList sent = link.take();
     ASSERT_EQ(sent.size(), 1);
     // On the wire the session sends the umlaut of "Registrierung" texts as "?"; this one
     // has none, the nickname is not echoed.
-    EXPECT_EQ(LinkSession::encodeCommand("MSGTOUSER", sent[0].section(' ', 1)),
-              QByteArray("MSGTOUSER scHandler=3 userID=9 message=[b][color^g#000080]Registrierung^swurde^sgespeichert,^s"
-                         "warte^sauf^sADMIN^s[^ccolor][^cb]\r\r\n"));
+    EXPECT_EQ(
+        LinkSession::encodeCommand("MSGTOUSER", sent[0].section(' ', 1)),
+        QByteArray("MSGTOUSER scHandler=3 userID=9 message=[b][color^g#000080]Registrierung^swurde^sgespeichert,^s"
+                   "warte^sauf^sADMIN^s[^ccolor][^cb]\r\r\n"));
     ASSERT_FALSE(engine->log().isEmpty());
     EXPECT_EQ(logTail(1), QStringList{"Neue Remote-Registrierung!!"});
     EXPECT_EQ(engine->log().last().color, GwColor::Navy);
@@ -109,8 +112,9 @@ TEST_F(RemoteEngineTest, MoveAndCallFollowTheGatewaySettings)
     openConnected();
     const char* uid = "fromUID=q2Xn+k/T8bJ0vM4cVdE1YwP7s9A=";
     line("REMOTE", {"scHandler=3", "fromID=7", uid, "fromCHAN=12", "cmd=move"});
-    EXPECT_EQ(link.take(), QStringList{"MSGTOUSER scHandler=3 userID=7 message=[b][color^g#FF0000]Permission^sdenied^sfor^s"
-                                       "REMOTE-Control-Command:^sMOVE[^ccolor][^cb]"});
+    EXPECT_EQ(link.take(),
+              QStringList{"MSGTOUSER scHandler=3 userID=7 message=[b][color^g#FF0000]Permission^sdenied^sfor^s"
+                          "REMOTE-Control-Command:^sMOVE[^ccolor][^cb]"});
 
     RemoteRegister reg(registerPath());
     ASSERT_TRUE(reg.writeDecision("q2Xn+k/T8bJ0vM4cVdE1YwP7s9A=", true, false));

@@ -39,8 +39,8 @@ TEST(RegisterFile, NicknamesSurviveTenSaveLoadRoundsByteForByte)
 {
     QTemporaryDir dir;
     const QString path = RemoteRegister::pathFor(dir.path(), "{6B1C1F3A-0D5E-4E2A-9C55-1A2B3C4D5E6F}");
-    const QStringList nicks = {QString::fromUtf8("Nicolà"), QString::fromUtf8("Check ✅"), QString::fromUtf8("Jo 😅"),
-                               QString::fromUtf8("Åsa"), QString::fromUtf8("Сергей Р"), QString::fromUtf8("wait…")};
+    const QStringList nicks = {QString::fromUtf8("Nicolà"), QString::fromUtf8("Check ✅"),  QString::fromUtf8("Jo 😅"),
+                               QString::fromUtf8("Åsa"),    QString::fromUtf8("Сергей Р"), QString::fromUtf8("wait…")};
     RemoteRegister reg(path);
     for (int i = 0; i < nicks.size(); ++i)
         ASSERT_EQ(reg.registerRequest(QString("uid%1=").arg(i), nicks[i]), RemoteRegister::Request::Stored) << i;
@@ -51,7 +51,8 @@ TEST(RegisterFile, NicknamesSurviveTenSaveLoadRoundsByteForByte)
         ASSERT_EQ(users.size(), nicks.size());
         for (int i = 0; i < users.size(); ++i) {
             EXPECT_EQ(users[i].nick, nicks[i]) << "round " << round;
-            ASSERT_TRUE(IniFile(path).writeString(users[i].uid, RemoteRegister::kNick, RemoteRegister::encodeNick(users[i].nick)));
+            ASSERT_TRUE(IniFile(path).writeString(users[i].uid, RemoteRegister::kNick,
+                                                  RemoteRegister::encodeNick(users[i].nick)));
             ASSERT_TRUE(reg.writeDecision(users[i].uid, false, false));
         }
         if (round == 0)

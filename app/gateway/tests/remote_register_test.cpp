@@ -51,13 +51,13 @@ protected:
 
 // Sections in file order, as a register looks after a few requests and decisions
 // (including one written by an older program: Latin-1 nickname, LF line ends).
-const QByteArray kRegister =
-    "[NewRequestUid0000000000001=]\r\nNICK=Anna\r\nREG=0\r\nIGNO=0\r\n"
-    "[ActiveUid00000000000000001=]\r\nNICK=J\xC3\xBCrgen\r\nREG=1\r\nIGNO=0\r\nmove=1\r\nmute=0\r\naway=1\r\nNOTP=1\r\nVOLUME=-12\r\n"
-    "[IgnoredUid0000000000000001=]\r\nNICK=Spam\r\nREG=1\r\nIGNO=1\r\nmove=1\r\n"
-    "[VolumeOnlyUid00000000000001=]\r\nVOLUME=4\r\n"
-    "[OldFileUid0000000000000001=]\nNICK=M\xFCller\nREG=1\nIGNO=0\n"
-    "[OddIgnoredUid0000000000001=]\r\nNICK=Odd\r\nIGNO=1\r\n";
+const QByteArray kRegister = "[NewRequestUid0000000000001=]\r\nNICK=Anna\r\nREG=0\r\nIGNO=0\r\n"
+                             "[ActiveUid00000000000000001=]\r\nNICK=J\xC3\xBCrgen\r\nREG=1\r\nIGNO=0\r\nmove=1\r\nmute="
+                             "0\r\naway=1\r\nNOTP=1\r\nVOLUME=-12\r\n"
+                             "[IgnoredUid0000000000000001=]\r\nNICK=Spam\r\nREG=1\r\nIGNO=1\r\nmove=1\r\n"
+                             "[VolumeOnlyUid00000000000001=]\r\nVOLUME=4\r\n"
+                             "[OldFileUid0000000000000001=]\nNICK=M\xFCller\nREG=1\nIGNO=0\n"
+                             "[OddIgnoredUid0000000000001=]\r\nNICK=Odd\r\nIGNO=1\r\n";
 
 } // namespace
 
@@ -122,7 +122,7 @@ TEST_F(RemoteRegisterTest, RequestIsWrittenWithOneAndZeroBooleans)
 TEST_F(RemoteRegisterTest, EditorOpensOnActiveTabWhenNoRequestsWait)
 {
     {
-        RemoteRegisterEditor e(path);   // no file at all
+        RemoteRegisterEditor e(path); // no file at all
         e.start();
         EXPECT_EQ(e.tab(), RemoteRegisterEditor::ActiveRegistrations);
         EXPECT_TRUE(e.users().isEmpty());
@@ -153,7 +153,7 @@ TEST_F(RemoteRegisterTest, SelectionFillsTheControlsFromTheFile)
 
     struct Row {
         const char* uid;
-        const char* name;   // UTF-8
+        const char* name; // UTF-8
         bool activate, ignore;
         std::array<bool, 5> perms;
         bool block;
@@ -202,7 +202,7 @@ TEST_F(RemoteRegisterTest, IgnoringARequestStopsItsAnswers)
     RemoteRegister reg(path);
     EXPECT_TRUE(reg.IsRemoteRegistered(uid));
     EXPECT_TRUE(reg.IsRemoteIgnored(uid));
-    EXPECT_EQ(e.users().size(), 1);   // the list is not refilled after a decision
+    EXPECT_EQ(e.users().size(), 1); // the list is not refilled after a decision
     e.setTab(RemoteRegisterEditor::IgnoredRequests);
     ASSERT_EQ(e.users().size(), 1);
     EXPECT_EQ(e.users()[0].uid, uid);
@@ -214,7 +214,7 @@ TEST_F(RemoteRegisterTest, IgnoringARequestStopsItsAnswers)
     // Activating it instead turns "Ignore" off and lets the permissions count.
     e.select(uid);
     e.clickActivate();
-    e.setPermission(2, true);   // rest
+    e.setPermission(2, true); // rest
     EXPECT_FALSE(reg.IsRemoteIgnored(uid));
     EXPECT_TRUE(reg.IsRemoteAllowed(uid, "rest"));
     EXPECT_FALSE(reg.IsRemoteAllowed(uid, "move"));
@@ -227,7 +227,7 @@ TEST_F(RemoteRegisterTest, BlockLocksTheSliderAndTheStoredVolume)
     e.start();
     e.select("OldFileUid0000000000000001=");
     e.sliderMoved(-30);
-    EXPECT_EQ(RemoteRegister(path).volume("OldFileUid0000000000000001="), 0);   // only on release
+    EXPECT_EQ(RemoteRegister(path).volume("OldFileUid0000000000000001="), 0); // only on release
     e.sliderReleased();
     EXPECT_EQ(RemoteRegister(path).volume("OldFileUid0000000000000001="), -30);
 
@@ -261,7 +261,7 @@ TEST_F(RemoteRegisterTest, WritesNeedASelectedUniqueIdentifier)
         e.clickActivate();
         e.clickIgnore();
     };
-    everyAction();   // nothing selected
+    everyAction(); // nothing selected
     EXPECT_EQ(ReadFile(path), content);
     e.select("0123456789");
     everyAction();
@@ -286,7 +286,7 @@ TEST_F(RemoteRegisterTest, WindowAndCommandsTakeTurnsWithoutLosingWrites)
     RecordingRemoteHost host(path);
     HandleRemoteCommand(host, "VOLUME", Message("VOLUME", uid, "7"));
     HandleRemoteCommand(host, "REGISTER", Message("REGISTER", "LateComerUid00000000000001="));
-    e.setPermission(1, true);   // mute, after the command changed the file
+    e.setPermission(1, true); // mute, after the command changed the file
     e.clickIgnore();
 
     RemoteRegister reg(path);
@@ -303,8 +303,12 @@ TEST_F(RemoteRegisterTest, WindowAndCommandsTakeTurnsWithoutLosingWrites)
 TEST_F(RemoteRegisterTest, ConcurrentWindowAndCommandWritesAreAllKept)
 {
     constexpr int kUsers = 40;
-    auto windowUid = [](int i) { return QStringLiteral("WindowUser%1000000000000000=").arg(i, 3, 10, QLatin1Char('0')); };
-    auto requestUid = [](int i) { return QStringLiteral("Requester%10000000000000000=").arg(i, 3, 10, QLatin1Char('0')); };
+    auto windowUid = [](int i) {
+        return QStringLiteral("WindowUser%1000000000000000=").arg(i, 3, 10, QLatin1Char('0'));
+    };
+    auto requestUid = [](int i) {
+        return QStringLiteral("Requester%10000000000000000=").arg(i, 3, 10, QLatin1Char('0'));
+    };
     {
         RemoteRegister reg(path);
         for (int i = 0; i < kUsers; ++i)

@@ -13,7 +13,7 @@
 // What the fake local players were asked to do; a test switches `playing` off to end a
 // playback.
 struct PlayerLog {
-    QStringList played;   // "file device volume"
+    QStringList played; // "file device volume"
     bool playing = true;
 };
 

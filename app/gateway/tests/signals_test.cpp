@@ -23,7 +23,10 @@ void writeText(const QString& file, const char* text)
 
 QString playwave(int handler, const QString& level, const QString& file, int len)
 {
-    return QStringLiteral("PLAYWAVE scHandler=%1 level=%2 file=%3 len=%4").arg(handler).arg(level, LinkEscape(file)).arg(len);
+    return QStringLiteral("PLAYWAVE scHandler=%1 level=%2 file=%3 len=%4")
+        .arg(handler)
+        .arg(level, LinkEscape(file))
+        .arg(len);
 }
 
 } // namespace
@@ -74,9 +77,12 @@ TEST(BeepDesign, SegmentsFollowTheDesignAndTheRolls)
 TEST_F(SignalsTest, RogerBeepAfterAnOverIsRenderedPlayedAndKeepsTheRadioKeyed)
 {
     writeText(path(QStringLiteral("rogerbeep.cfg")), "[Std]\nF1=1000\nD1=100\n");
-    set({{"HF-ROGER-BEEP", QStringLiteral("True")}, {"HF-ROGER-DATA", QStringLiteral("Std")},
-         {"HF-ROGER-VOLUME", QStringLiteral("30")}, {"HF-ROGER-WAIT", QStringLiteral("2")},
-         {"HF-WAVE-VORLAUF", QStringLiteral("1")}, {"HF-WAVE-NACHLAUF", QStringLiteral("1")}});
+    set({{"HF-ROGER-BEEP", QStringLiteral("True")},
+         {"HF-ROGER-DATA", QStringLiteral("Std")},
+         {"HF-ROGER-VOLUME", QStringLiteral("30")},
+         {"HF-ROGER-WAIT", QStringLiteral("2")},
+         {"HF-WAVE-VORLAUF", QStringLiteral("1")},
+         {"HF-WAVE-NACHLAUF", QStringLiteral("1")}});
     open();
     connect(3);
     line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
@@ -123,11 +129,12 @@ TEST_F(SignalsTest, RogerWaitBelowOneBehavesLikeOne)
     writeText(path(QStringLiteral("rogerbeep.cfg")), "[Std]\nF1=1000\nD1=100\n");
     struct Case {
         const char* wait;
-        int tick;   // tick after the end of speech on which the beep goes out
+        int tick; // tick after the end of speech on which the beep goes out
     };
     for (const Case& c : {Case{"-3", 2}, Case{"0", 2}, Case{"1", 2}, Case{"4", 5}, Case{"x", 2}}) {
         SCOPED_TRACE(c.wait);
-        set({{"HF-ROGER-BEEP", QStringLiteral("True")}, {"HF-ROGER-DATA", QStringLiteral("Std")},
+        set({{"HF-ROGER-BEEP", QStringLiteral("True")},
+             {"HF-ROGER-DATA", QStringLiteral("Std")},
              {"HF-ROGER-WAIT", QLatin1String(c.wait)}});
         open();
         connect(3);
@@ -146,8 +153,10 @@ TEST_F(SignalsTest, RogerWaitBelowOneBehavesLikeOne)
 TEST_F(SignalsTest, EachConnectionHasItsOwnSignalFilesAndNoConnectionPlaysNothing)
 {
     writeText(path(QStringLiteral("rogerbeep.cfg")), "[S]\nF1=1200\nD1=50\n[E]\nF1=900\nD1=250\n");
-    set({{"HF-RXSTART-BEEP", QStringLiteral("True")}, {"HF-RXSTART-DATA", QStringLiteral("S")},
-         {"HF-RXEND-BEEP", QStringLiteral("True")}, {"HF-RXEND-DATA", QStringLiteral("E")}});
+    set({{"HF-RXSTART-BEEP", QStringLiteral("True")},
+         {"HF-RXSTART-DATA", QStringLiteral("S")},
+         {"HF-RXEND-BEEP", QStringLiteral("True")},
+         {"HF-RXEND-DATA", QStringLiteral("E")}});
     open();
     // Not connected (handler 0): no file, no line.
     line("RXVOICE", {"scHandler=0", "status=1", "clientID=7", "speakers=1"});
@@ -157,9 +166,11 @@ TEST_F(SignalsTest, EachConnectionHasItsOwnSignalFilesAndNoConnectionPlaysNothin
     connect(1);
     line("RXVOICE", {"scHandler=1", "status=1", "clientID=7", "speakers=1"});
     // 50 + 50 + 50 ms = 1 tenth + 1; RX end: 50 + 250 + 50 = 3 tenths + 1.
-    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{playwave(1, QStringLiteral("-40"), path(QStringLiteral("tmp/_RXSTART[1].wav")), 2)});
+    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")),
+              QStringList{playwave(1, QStringLiteral("-40"), path(QStringLiteral("tmp/_RXSTART[1].wav")), 2)});
     line("RXVOICE", {"scHandler=1", "status=0", "clientID=7", "speakers=0"});
-    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{playwave(1, QStringLiteral("-20"), path(QStringLiteral("tmp/_RXEND[1].wav")), 4)});
+    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")),
+              QStringList{playwave(1, QStringLiteral("-20"), path(QStringLiteral("tmp/_RXEND[1].wav")), 4)});
     // A SPEAKERS event plays its own start beep.
     line("SPEAKERS", {"scHandler=1", "status=1", "speakers=1"});
     EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")).size(), 1);
@@ -176,17 +187,19 @@ TEST_F(SignalsTest, CallTone)
 {
     struct Case {
         const char* freq;
-        qint64 fileSize;   // -1: no file
-        int len;           // 0: nothing sent
+        qint64 fileSize; // -1: no file
+        int len;         // 0: nothing sent
     };
     const Case cases[] = {
-        {"1750", 264646, 31},   // 3000 ms, header included
-        {"30000", -1, 0},       // refused by the renderer
+        {"1750", 264646, 31}, // 3000 ms, header included
+        {"30000", -1, 0},     // refused by the renderer
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.freq);
-        set({{"REM-CALL-ON", QStringLiteral("True")}, {"HF-CALL-FREQ", QLatin1String(c.freq)},
-             {"HF-CALL-LENG", QStringLiteral("3000")}, {"HF-CALL-VOLU", QStringLiteral("30")}});
+        set({{"REM-CALL-ON", QStringLiteral("True")},
+             {"HF-CALL-FREQ", QLatin1String(c.freq)},
+             {"HF-CALL-LENG", QStringLiteral("3000")},
+             {"HF-CALL-VOLU", QStringLiteral("30")}});
         QFile::remove(path(QStringLiteral("tmp/_CALL[3].wav")));
         open();
         connect(3);
@@ -200,7 +213,8 @@ TEST_F(SignalsTest, CallTone)
             EXPECT_FALSE(QFileInfo::exists(file));
             EXPECT_TRUE(lines.isEmpty());
             ASSERT_FALSE(engine->log().isEmpty());
-            EXPECT_TRUE(engine->log().last().text.contains(QStringLiteral("30000"))) << engine->log().last().text.toStdString();
+            EXPECT_TRUE(engine->log().last().text.contains(QStringLiteral("30000")))
+                << engine->log().last().text.toStdString();
         }
     }
     // Switched off: nothing.
@@ -214,8 +228,10 @@ TEST_F(SignalsTest, CallTone)
 TEST_F(SignalsTest, RxInfoBeepFollowsARadioOverUnlessSomebodyIsRelayed)
 {
     writeText(path(QStringLiteral("rogerbeep.cfg")), "[I]\nF1=1000\nD1=100\n");
-    set({{"HF-RXINFO-BEEP", QStringLiteral("True")}, {"HF-RXINFO-DATA", QStringLiteral("I")},
-         {"HF-RXINFO-DELAY", QStringLiteral("5")}, {"HF-WAVE-NACHLAUF", QStringLiteral("2")}});
+    set({{"HF-RXINFO-BEEP", QStringLiteral("True")},
+         {"HF-RXINFO-DATA", QStringLiteral("I")},
+         {"HF-RXINFO-DELAY", QStringLiteral("5")},
+         {"HF-WAVE-NACHLAUF", QStringLiteral("2")}});
     open();
     connect(3);
     line("TXVOICE", {"scHandler=3", "status=1"});
@@ -225,7 +241,8 @@ TEST_F(SignalsTest, RxInfoBeepFollowsARadioOverUnlessSomebodyIsRelayed)
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
     ticks(1);
     // 100 ms pre-roll, 100 ms tone, 200 ms post-roll: 4 tenths + 1.
-    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{playwave(3, QStringLiteral("-20"), path(QStringLiteral("tmp/_RXINFO[3].wav")), 5)});
+    EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")),
+              QStringList{playwave(3, QStringLiteral("-20"), path(QStringLiteral("tmp/_RXINFO[3].wav")), 5)});
 
     // A TeamSpeak user relayed when the countdown runs out: no beep.
     line("TXVOICE", {"scHandler=3", "status=1"});
@@ -239,8 +256,10 @@ TEST_F(SignalsTest, RxInfoBeepFollowsARadioOverUnlessSomebodyIsRelayed)
 TEST_F(SignalsTest, RollSettingThatIsNotANumberSendsNoBeepAndKeepsTheTickRunning)
 {
     writeText(path(QStringLiteral("rogerbeep.cfg")), "[Std]\nF1=1000\nD1=100\n");
-    set({{"HF-ROGER-BEEP", QStringLiteral("True")}, {"HF-ROGER-DATA", QStringLiteral("Std")},
-         {"HF-ROGER-WAIT", QStringLiteral("0")}, {"HF-WAVE-VORLAUF", QStringLiteral("one")}});
+    set({{"HF-ROGER-BEEP", QStringLiteral("True")},
+         {"HF-ROGER-DATA", QStringLiteral("Std")},
+         {"HF-ROGER-WAIT", QStringLiteral("0")},
+         {"HF-WAVE-VORLAUF", QStringLiteral("one")}});
     open();
     connect(3);
     line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
@@ -257,9 +276,12 @@ TEST_F(SignalsTest, RollSettingThatIsNotANumberSendsNoBeepAndKeepsTheTickRunning
 TEST_F(SignalsTest, JoinAnnouncementLevelAndLengthFollowTheRelay)
 {
     const QString join = makeWave(QStringLiteral("sound/en_US/S0001.wav"), 1200);
-    set({{"HF-WAVE-USERIN", QStringLiteral("True")}, {"HF-WAVE-USEROUT", QStringLiteral("False")},
-         {"HF-TX-DELAY", QStringLiteral("2")}, {"HF-WAVE-VORLAUF", QStringLiteral("1")},
-         {"AUDIO-WAVE-VOLUME", QStringLiteral("-12")}, {"WAVE-REDUZIERUNG", QStringLiteral("-33")}});
+    set({{"HF-WAVE-USERIN", QStringLiteral("True")},
+         {"HF-WAVE-USEROUT", QStringLiteral("False")},
+         {"HF-TX-DELAY", QStringLiteral("2")},
+         {"HF-WAVE-VORLAUF", QStringLiteral("1")},
+         {"AUDIO-WAVE-VOLUME", QStringLiteral("-12")},
+         {"WAVE-REDUZIERUNG", QStringLiteral("-33")}});
     open();
     connect(3);
     // 12 tenths + TX delay 2 + pre-roll 1.
@@ -284,14 +306,17 @@ TEST_F(SignalsTest, JoinAnnouncementLevelAndLengthFollowTheRelay)
 TEST_F(SignalsTest, BeaconGoesOutOnTheTickAfterItsIntervalWhenQuiet)
 {
     const QString bake = makeWave(QStringLiteral("bake.wav"), 1500);
-    set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("600")},
-         {"HF-TX-DELAY", QStringLiteral("1")}, {"HF-WAVE-VORLAUF", QStringLiteral("1")}});
+    set({{"HF-BAKE-ON", QStringLiteral("True")},
+         {"HF-BAKE-FILE", bake},
+         {"HF-BAKE-TIME", QStringLiteral("600")},
+         {"HF-TX-DELAY", QStringLiteral("1")},
+         {"HF-WAVE-VORLAUF", QStringLiteral("1")}});
     open();
     connect(3);
     const QString next = GetText(QStringLiteral("0144"));
     const QString sec = GetText(QStringLiteral("0145"));
 
-    ticks(1);   // arms the interval
+    ticks(1); // arms the interval
     EXPECT_EQ(engine->beacon().BAKE_WAIT, 6000);
     ticks(1);
     EXPECT_EQ(engine->display().beaconLine, QStringLiteral("[*] ") + next + QStringLiteral(" 600 ") + sec);
@@ -301,7 +326,7 @@ TEST_F(SignalsTest, BeaconGoesOutOnTheTickAfterItsIntervalWhenQuiet)
     ticks(5998);
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
     EXPECT_EQ(engine->beacon().BAKE_WAIT, 0);
-    ticks(1);   // the 6001st tick after arming
+    ticks(1); // the 6001st tick after arming
     EXPECT_EQ(sent(QStringLiteral("PLAYWAVE")), QStringList{playwave(3, QStringLiteral("-20"), bake, 17)});
     EXPECT_EQ(engine->display().beaconLine, QStringLiteral("[+] ") + GetText(QStringLiteral("0146")));
     EXPECT_EQ(engine->beacon().BAKE_WAIT, 6000);
@@ -318,11 +343,14 @@ TEST_F(SignalsTest, BeaconGoesOutOnTheTickAfterItsIntervalWhenQuiet)
 TEST_F(SignalsTest, BeaconWaitsInItsLastFiveSecondsWhileSomebodyTalks)
 {
     const QString bake = makeWave(QStringLiteral("bake.wav"), 500);
-    set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("10")},
-         {"HF-BAKE-WAIT", QStringLiteral("True")}, {"TS3-RX-DELAY", QStringLiteral("3")}});
+    set({{"HF-BAKE-ON", QStringLiteral("True")},
+         {"HF-BAKE-FILE", bake},
+         {"HF-BAKE-TIME", QStringLiteral("10")},
+         {"HF-BAKE-WAIT", QStringLiteral("True")},
+         {"TS3-RX-DELAY", QStringLiteral("3")}});
     open();
     connect(3);
-    ticks(1 + 50);   // arm (100), then down to 50
+    ticks(1 + 50); // arm (100), then down to 50
     EXPECT_EQ(engine->beacon().BAKE_WAIT, 50);
     line("RXVOICE", {"scHandler=3", "status=1", "clientID=7", "speakers=1"});
     link.take();
@@ -347,22 +375,27 @@ TEST_F(SignalsTest, BeaconCountRules)
         const char* afterRx;
         int txOvers;
         int rxOvers;
-        bool early;        // a beacon long before the interval
-        int txCountAfter;  // BAKE_TX_COUNT at the end
+        bool early;       // a beacon long before the interval
+        int txCountAfter; // BAKE_TX_COUNT at the end
     };
     const Case cases[] = {
-        {"10", "0", 9, 0, false, 9},
-        {"10", "0", 10, 0, true, 0},
-        {"3", "0", 12, 0, false, 0},   // rule off: never counted
-        {"0", "5", 0, 5, true, 0},
-        {"0", "5", 0, 4, false, 0},
+        {"10", "0", 9, 0, false, 9},  {"10", "0", 10, 0, true, 0},
+        {"3", "0", 12, 0, false, 0}, // rule off: never counted
+        {"0", "5", 0, 5, true, 0},    {"0", "5", 0, 4, false, 0},
         {"0", "0", 20, 20, false, 0},
     };
     const QString bake = makeWave(QStringLiteral("bake.wav"), 300);
     for (const Case& c : cases) {
-        SCOPED_TRACE(QStringLiteral("AFTX %1 AFRX %2 tx %3 rx %4").arg(QLatin1String(c.afterTx), QLatin1String(c.afterRx)).arg(c.txOvers).arg(c.rxOvers).toStdString());
-        set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("600")},
-             {"HF-BAKE-WAIT", QStringLiteral("False")}, {"HF-BAKE-AFTX", QLatin1String(c.afterTx)},
+        SCOPED_TRACE(QStringLiteral("AFTX %1 AFRX %2 tx %3 rx %4")
+                         .arg(QLatin1String(c.afterTx), QLatin1String(c.afterRx))
+                         .arg(c.txOvers)
+                         .arg(c.rxOvers)
+                         .toStdString());
+        set({{"HF-BAKE-ON", QStringLiteral("True")},
+             {"HF-BAKE-FILE", bake},
+             {"HF-BAKE-TIME", QStringLiteral("600")},
+             {"HF-BAKE-WAIT", QStringLiteral("False")},
+             {"HF-BAKE-AFTX", QLatin1String(c.afterTx)},
              {"HF-BAKE-AFRX", QLatin1String(c.afterRx)}});
         open();
         connect(3);
@@ -384,7 +417,7 @@ TEST_F(SignalsTest, BeaconCountRules)
         EXPECT_EQ(!waves.isEmpty() && waves.last().contains(LinkEscape(bake)), c.early);
         EXPECT_EQ(engine->beacon().BAKE_TX_COUNT, c.txCountAfter);
         if (c.early) {
-            EXPECT_EQ(engine->beacon().BAKE_WAIT, 5990);   // re-armed, then ran on
+            EXPECT_EQ(engine->beacon().BAKE_WAIT, 5990); // re-armed, then ran on
         }
     }
 }
@@ -392,8 +425,11 @@ TEST_F(SignalsTest, BeaconCountRules)
 TEST_F(SignalsTest, OfflineBeaconPlaysLocallyAndKeysTheRadioWhilePlaying)
 {
     const QString bake = makeWave(QStringLiteral("bake.wav"), 300);
-    set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("1")},
-         {"HF-OFFLINE-DEVICE", QStringLiteral("2")}, {"HF-OFFLINE-VOLUME", QStringLiteral("70")}});
+    set({{"HF-BAKE-ON", QStringLiteral("True")},
+         {"HF-BAKE-FILE", bake},
+         {"HF-BAKE-TIME", QStringLiteral("1")},
+         {"HF-OFFLINE-DEVICE", QStringLiteral("2")},
+         {"HF-OFFLINE-VOLUME", QStringLiteral("70")}});
     open();
     ticks(1 + 11);
     ASSERT_EQ(players.played, QStringList{bake + QStringLiteral(" 2 70")});
@@ -413,7 +449,7 @@ TEST_F(SignalsTest, OfflineAnnouncementWithoutASoundDeviceReleasesTheRadio)
 {
     if (!rdaudio::ListWaveOutDevices().empty())
         GTEST_SKIP() << "a playback device is present; the fake player tests cover the keyed path";
-    SetLocalPlayerFactory({});   // the sound card player
+    SetLocalPlayerFactory({}); // the sound card player
     const QString bake = makeWave(QStringLiteral("bake.wav"), 300);
     set({{"HF-BAKE-ON", QStringLiteral("True")}, {"HF-BAKE-FILE", bake}, {"HF-BAKE-TIME", QStringLiteral("1")}});
     open();
@@ -432,7 +468,10 @@ TEST_F(SignalsTest, BeaconRunsOnAfterTheConnectionWasLostDuringRelayedSpeech)
         const char* name;
         void (*drop)(SignalsTest&);
     } cases[] = {
-        {"server connection lost", [](SignalsTest& t) { t.line("CONNECT", {"scHandler=3", "status=0"}); }},
+        {"server connection lost",
+         [](SignalsTest& t) {
+             t.line("CONNECT", {"scHandler=3", "status=0"});
+         }},
         {"link to the plugin lost", [](SignalsTest& t) { t.engine->TS3_Disconnect(); }},
         {"plugin greets again", [](SignalsTest& t) { t.engine->ResetGateway(); }},
     };
@@ -444,7 +483,7 @@ TEST_F(SignalsTest, BeaconRunsOnAfterTheConnectionWasLostDuringRelayedSpeech)
         line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=7"});
         ticks(5);
         c.drop(*this);
-        ticks(200);   // one interval of 100 ticks, the last 50 of them quiet
+        ticks(200); // one interval of 100 ticks, the last 50 of them quiet
         EXPECT_EQ(players.played.value(0), bake + QStringLiteral(" 0 100"));
 
         // And on the connection that comes back.
@@ -461,7 +500,9 @@ TEST_F(SignalsTest, BeaconRunsOnAfterTheConnectionWasLostDuringRelayedSpeech)
 TEST_F(SignalsTest, FailedRenderPlaysNothingAndSaysWhy)
 {
     // An older call tone of the same name lies in the temporary folder.
-    set({{"REM-CALL-ON", QStringLiteral("True")}, {"HF-CALL-FREQ", QStringLiteral("1750")}, {"HF-CALL-LENG", QStringLiteral("500")}});
+    set({{"REM-CALL-ON", QStringLiteral("True")},
+         {"HF-CALL-FREQ", QStringLiteral("1750")},
+         {"HF-CALL-LENG", QStringLiteral("500")}});
     open();
     connect(3);
     engine->releaseCallTone();
@@ -488,6 +529,7 @@ TEST_F(SignalsTest, FailedRenderPlaysNothingAndSaysWhy)
     ticks(10);
     EXPECT_TRUE(sent(QStringLiteral("PLAYWAVE")).isEmpty());
     ASSERT_EQ(engine->log().size(), logged + 1);
-    EXPECT_TRUE(engine->log().last().text.contains(QStringLiteral("_ROGER[3].wav"))) << engine->log().last().text.toStdString();
+    EXPECT_TRUE(engine->log().last().text.contains(QStringLiteral("_ROGER[3].wav")))
+        << engine->log().last().text.toStdString();
     EXPECT_FALSE(radioKeyed());
 }

@@ -39,7 +39,7 @@ struct VirtualRig {
         m = std::make_unique<ComPortManager>(cfg);
         m->StarteCOMPort(7);
         peer = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un a {};
+        sockaddr_un a{};
         a.sun_family = AF_UNIX;
         std::strncpy(a.sun_path, sock.toUtf8().constData(), sizeof a.sun_path - 1);
         ::connect(peer, reinterpret_cast<sockaddr*>(&a), sizeof a);
@@ -56,7 +56,7 @@ struct VirtualRig {
                 buf.erase(0, nl + 1);
                 return l;
             }
-            pollfd p {peer, POLLIN, 0};
+            pollfd p{peer, POLLIN, 0};
             if (poll(&p, 1, 2000) <= 0)
                 return {};
             char b[256];
@@ -133,4 +133,4 @@ void BM_MemoryInputEdgeToFlag(benchmark::State& state)
 }
 BENCHMARK(BM_MemoryInputEdgeToFlag)->Iterations(2000)->UseRealTime();
 
-}   // namespace
+} // namespace

@@ -36,18 +36,18 @@ cm108::Chip chip(const char* name)
 TEST(Cm108Reports, CarryEveryPinsDataAndDirection)
 {
     cm108::Mapping m;
-    ASSERT_EQ(cm108::parseMapping({}, chip("CM108"), m), "");   // RTS -> GPIO3 by default
+    ASSERT_EQ(cm108::parseMapping({}, chip("CM108"), m), ""); // RTS -> GPIO3 by default
     struct {
         PortOptions options;
         bool rts, dtr, brk;
         std::array<uint8_t, 5> bytes;
     } const cases[] = {
-        {{}, true, false, false, {0, 0, 0x04, 0x04, 0}},                    // PTT on
-        {{}, false, false, false, {0, 0, 0x00, 0x04, 0}},                   // PTT off: still an output
-        {{{"dtr", "GPIO4"}}, true, true, false, {0, 0, 0x0C, 0x0C, 0}},     // second output high
-        {{{"dtr", "GPIO4"}}, false, true, false, {0, 0, 0x08, 0x0C, 0}},    // RTS released, DTR kept
+        {{}, true, false, false, {0, 0, 0x04, 0x04, 0}},                 // PTT on
+        {{}, false, false, false, {0, 0, 0x00, 0x04, 0}},                // PTT off: still an output
+        {{{"dtr", "GPIO4"}}, true, true, false, {0, 0, 0x0C, 0x0C, 0}},  // second output high
+        {{{"dtr", "GPIO4"}}, false, true, false, {0, 0, 0x08, 0x0C, 0}}, // RTS released, DTR kept
         {{{"rts", "GPIO1"}, {"break", "GPIO2"}}, false, false, true, {0, 0, 0x02, 0x03, 0}},
-        {{{"rts", "none"}}, true, false, false, {0, 0, 0x00, 0x00, 0}},     // nothing mapped
+        {{{"rts", "none"}}, true, false, false, {0, 0, 0x00, 0x00, 0}}, // nothing mapped
     };
     for (const auto& c : cases) {
         cm108::Mapping map;
@@ -57,7 +57,8 @@ TEST(Cm108Reports, CarryEveryPinsDataAndDirection)
     // The SSS parts count their pins from 0: GPIO1 is bit 1.
     cm108::Mapping sss;
     ASSERT_EQ(cm108::parseMapping({{"rts", "GPIO1"}}, chip("SSS1621"), sss), "");
-    EXPECT_EQ(cm108::outputReport(sss, chip("SSS1621"), true, false, false), (std::array<uint8_t, 5> {0, 0, 0x02, 0x02, 0}));
+    EXPECT_EQ(cm108::outputReport(sss, chip("SSS1621"), true, false, false),
+              (std::array<uint8_t, 5>{0, 0, 0x02, 0x02, 0}));
 }
 
 TEST(Cm108Reports, PinsTheChipLacksAreRefusedByName)
@@ -65,14 +66,16 @@ TEST(Cm108Reports, PinsTheChipLacksAreRefusedByName)
     struct {
         const char* chip;
         PortOptions options;
-        const char* message;   // "" = accepted
+        const char* message; // "" = accepted
     } const cases[] = {
         {"CM108B", {{"rts", "GPIO2"}}, "CM108B has no GPIO2 (its pins: GPIO1, GPIO3, GPIO4)"},
         {"CM108AH", {{"dtr", "GPIO2"}}, "CM108AH has no GPIO2 (its pins: GPIO1, GPIO3, GPIO4)"},
-        {"SSS1621", {}, "SSS1621 has no GPIO3 (its pins: GPIO0, GPIO1)"},   // the default PTT pin
+        {"SSS1621", {}, "SSS1621 has no GPIO3 (its pins: GPIO0, GPIO1)"}, // the default PTT pin
         {"CM108", {{"cts", "GPIO5"}}, "CM108 has no GPIO5 (its pins: GPIO1, GPIO2, GPIO3, GPIO4)"},
         {"CM119A", {{"rts", "GPIO8"}, {"cts", "GPIO5"}}, ""},
-        {"CM108", {{"rts", "VOLDN"}}, "RTS=VOLDN: an output needs a GPIO pin of the CM108 (GPIO1, GPIO2, GPIO3, GPIO4)"},
+        {"CM108",
+         {{"rts", "VOLDN"}},
+         "RTS=VOLDN: an output needs a GPIO pin of the CM108 (GPIO1, GPIO2, GPIO3, GPIO4)"},
         {"CM108", {{"dtr", "GPIO3"}}, "GPIO3 drives two outputs"},
         {"CM108", {{"cts", "GPIO3"}}, "a GPIO pin cannot be an output and an input at once"},
         {"CM108B", {{"cts", "HOOK"}}, "CTS=HOOK: not an input of the CM108B (GPIO1, GPIO3, GPIO4, VOLUP, VOLDN)"},
@@ -90,7 +93,7 @@ TEST(Cm108Reports, InputsFromButtonsAndGpioLines)
     ASSERT_EQ(cm108::parseMapping({{"dsr", "VOLUP"}, {"ring", "GPIO4"}, {"dcd", "GPIO1"}}, chip("CM108"), m), "");
     struct {
         std::vector<uint8_t> report;
-        ModemInputs expected;   // cts = VOLDN (default), dsr = VOLUP, ring = GPIO4, dcd = GPIO1
+        ModemInputs expected; // cts = VOLDN (default), dsr = VOLUP, ring = GPIO4, dcd = GPIO1
     } const cases[] = {
         {{0x02, 0x00, 0, 0}, {true, false, false, false}},
         {{0x01, 0x00, 0, 0}, {false, true, false, false}},
@@ -111,10 +114,10 @@ TEST(Cm108Reports, ChipsByUsbId)
 {
     struct {
         uint16_t vid, pid;
-        const char* name;   // nullptr: not a GPIO chip
-    } const cases[] = {{0x0d8c, 0x000c, "CM108"},   {0x0d8c, 0x0012, "CM108B"},  {0x0d8c, 0x013c, "CM108AH"},
-                       {0x0d8c, 0x013a, "CM119A"},  {0x0d8c, 0x0014, nullptr},   {0x0c76, 0x160b, "SSS1623"},
-                       {0x1209, 0x7388, "AIOC"},    {0x046d, 0x0a44, nullptr}};
+        const char* name; // nullptr: not a GPIO chip
+    } const cases[] = {{0x0d8c, 0x000c, "CM108"},  {0x0d8c, 0x0012, "CM108B"}, {0x0d8c, 0x013c, "CM108AH"},
+                       {0x0d8c, 0x013a, "CM119A"}, {0x0d8c, 0x0014, nullptr},  {0x0c76, 0x160b, "SSS1623"},
+                       {0x1209, 0x7388, "AIOC"},   {0x046d, 0x0a44, nullptr}};
     for (const auto& c : cases) {
         const auto ch = cm108::chipForId(c.vid, c.pid);
         EXPECT_EQ(ch.has_value(), c.name != nullptr) << std::hex << c.pid;
@@ -140,7 +143,8 @@ struct FakeSys {
         const fs::path dev = root() / "devices/pci0000:00/usb1" / usb;
         put(dev / "idVendor", vid);
         put(dev / "idProduct", pid);
-        const fs::path hid = dev / (usb + ":1.3") / ("0003:" + std::string(vid) + ":" + pid + ".000" + std::to_string(hidraw));
+        const fs::path hid =
+            dev / (usb + ":1.3") / ("0003:" + std::string(vid) + ":" + pid + ".000" + std::to_string(hidraw));
         put(hid / "uevent", "HID_NAME=C-Media USB Audio Device\nHID_PHYS=usb-0000:00:14.0-" + usb + "/input3");
         const fs::path node = hid / "hidraw" / ("hidraw" + std::to_string(hidraw));
         fs::create_directories(node);
@@ -148,7 +152,8 @@ struct FakeSys {
         if (withInput)
             fs::create_directories(hid / "input/input7" / ("event" + std::to_string(hidraw + 10)));
         fs::create_directories(root() / "class/hidraw");
-        fs::create_directory_symlink(fs::relative(node, root() / "class/hidraw"), root() / "class/hidraw" / node.filename());
+        fs::create_directory_symlink(fs::relative(node, root() / "class/hidraw"),
+                                     root() / "class/hidraw" / node.filename());
         if (card < 0)
             return;
         const fs::path iface = dev / (usb + ":1.0");
@@ -156,7 +161,8 @@ struct FakeSys {
         put(cardDir / "id", id);
         fs::create_directory_symlink(fs::relative(iface, cardDir), cardDir / "device");
         fs::create_directories(root() / "class/sound");
-        fs::create_directory_symlink(fs::relative(cardDir, root() / "class/sound"), root() / "class/sound" / cardDir.filename());
+        fs::create_directory_symlink(fs::relative(cardDir, root() / "class/sound"),
+                                     root() / "class/sound" / cardDir.filename());
     }
 };
 
@@ -179,8 +185,8 @@ TEST(Cm108Sysfs, FindsTheHidrawNodeOfACardByPortPathCardIdOrAuto)
 
     struct {
         const char* target;
-        const char* hidraw;   // nullptr: not found
-    } const cases[] = {{"auto", "hidraw3"}, {"", "hidraw3"},      {"1-1.4", "hidraw10"}, {"RadioB", "hidraw10"},
+        const char* hidraw; // nullptr: not found
+    } const cases[] = {{"auto", "hidraw3"},  {"", "hidraw3"},     {"1-1.4", "hidraw10"}, {"RadioB", "hidraw10"},
                        {"1-1.2", "hidraw3"}, {"Webcam", nullptr}, {"1-2", nullptr},      {"9-9", nullptr}};
     for (const auto& c : cases) {
         const auto card = cm108::resolve(c.target, root);
@@ -226,19 +232,19 @@ TEST_F(Cm108Port, KeysAndUnkeysWithWholeReportsAndReadsSquelch)
         ASSERT_TRUE(m.COMPortIsOpen(5)) << m.openProblem(5).toStdString();
         // Opening never keys: the outputs become outputs driven low.
         ASSERT_TRUE(standin.waitForReports(1));
-        EXPECT_EQ(standin.reports().front(), (Report {0, 0, 0x00, 0x0C, 0}));
+        EXPECT_EQ(standin.reports().front(), (Report{0, 0, 0x00, 0x0C, 0}));
         for (const Report& r : standin.reports())
             EXPECT_EQ(r[2], 0) << "keyed while opening";
 
-        ASSERT_TRUE(standin.waitForReports(4));   // the open's and the manager's three lows
+        ASSERT_TRUE(standin.waitForReports(4)); // the open's and the manager's three lows
         m.SetCOMStatus("GATE_A", 5, "RTS", true, false);
         m.SetCOMStatus("GATE_B", 5, "DTR", true, false);
         m.SetCOMStatus("GATE_A", 5, "RTS", false, false);
         ASSERT_TRUE(standin.waitForReports(7));
         const size_t n = standin.reports().size();
-        EXPECT_EQ(standin.reports()[n - 3], (Report {0, 0, 0x04, 0x0C, 0}));
-        EXPECT_EQ(standin.reports()[n - 2], (Report {0, 0, 0x0C, 0x0C, 0}));
-        EXPECT_EQ(standin.reports()[n - 1], (Report {0, 0, 0x08, 0x0C, 0}));
+        EXPECT_EQ(standin.reports()[n - 3], (Report{0, 0, 0x04, 0x0C, 0}));
+        EXPECT_EQ(standin.reports()[n - 2], (Report{0, 0, 0x0C, 0x0C, 0}));
+        EXPECT_EQ(standin.reports()[n - 1], (Report{0, 0, 0x08, 0x0C, 0}));
 
         // Squelch on volume-down, a second input on GPIO1.
         standin.feed({0x02, 0x00, 0, 0});
@@ -248,7 +254,7 @@ TEST_F(Cm108Port, KeysAndUnkeysWithWholeReportsAndReadsSquelch)
     }
     // Closing (the manager going away) drives every output low before letting go.
     ASSERT_TRUE(standin.waitForDisconnect());
-    EXPECT_EQ(standin.reports().back(), (Report {0, 0, 0x00, 0x0C, 0}));
+    EXPECT_EQ(standin.reports().back(), (Report{0, 0, 0x00, 0x0C, 0}));
 }
 
 TEST_F(Cm108Port, RefusedPinStaysClosedWithTheReason)
@@ -272,14 +278,14 @@ TEST_F(Cm108Port, UnpluggedCardIsLostAndReopensWhenItReturns)
     ASSERT_TRUE(m.COMPortIsOpen(5));
     m.SetCOMStatus("GATE_A", 5, "RTS", true, false);
     ASSERT_TRUE(standin.waitForReports(5));
-    ASSERT_EQ(standin.reports().back(), (Report {0, 0, 0x04, 0x04, 0}));
+    ASSERT_EQ(standin.reports().back(), (Report{0, 0, 0x04, 0x04, 0}));
 
     standin.unplug();
     ASSERT_TRUE(waitUntil([&] { return m.COMPortIsLost(5); }));
     EXPECT_FALSE(m.COMPortIsOpen(5));
     EXPECT_FALSE(m.GetCOMStatus(5, "RTS", false));
     m.tick();
-    m.tick();   // still gone: nothing happens
+    m.tick(); // still gone: nothing happens
     ASSERT_EQ(events.size(), 1);
     EXPECT_EQ(events[0], "COM5 lost: cm108:" + QString::fromStdString(node));
 
@@ -292,8 +298,8 @@ TEST_F(Cm108Port, UnpluggedCardIsLostAndReopensWhenItReturns)
     // The holder still wants PTT: the new device is keyed again with a whole report
     // (after the open's low one and the writes of the other two lines).
     ASSERT_TRUE(standin.waitForReports(4));
-    EXPECT_EQ(standin.reports().front(), (Report {0, 0, 0x00, 0x04, 0}));
-    EXPECT_EQ(standin.reports().back(), (Report {0, 0, 0x04, 0x04, 0}));
+    EXPECT_EQ(standin.reports().front(), (Report{0, 0, 0x00, 0x04, 0}));
+    EXPECT_EQ(standin.reports().back(), (Report{0, 0, 0x04, 0x04, 0}));
 }
 
 // A program that keyed a CM108 line and died by SIGKILL leaves the chip keyed; the
@@ -309,18 +315,23 @@ TEST_F(Cm108Port, KillNineThenUnkeyWithinASecond)
 
     const pid_t keyer = fork();
     if (keyer == 0) {
-        execl(cli.c_str(), cli.c_str(), "key", "COM5", "RTS", "60", "--home", home.c_str(), static_cast<char*>(nullptr));
+        execl(cli.c_str(), cli.c_str(), "key", "COM5", "RTS", "60", "--home", home.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     ASSERT_GT(keyer, 0);
-    ASSERT_TRUE(waitUntil([&] { return !standin.reports().empty() && standin.reports().back() == Report {0, 0, 4, 4, 0}; }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !standin.reports().empty() && standin.reports().back() == Report{0, 0, 4, 4, 0};
+        },
+        10000));
     kill(keyer, SIGKILL);
     int status = 0;
     waitpid(keyer, &status, 0);
     const auto died = std::chrono::steady_clock::now();
     ASSERT_TRUE(WIFSIGNALED(status));
     ASSERT_TRUE(standin.waitForDisconnect());
-    EXPECT_EQ(standin.reports().back(), (Report {0, 0, 4, 4, 0})) << "the killed program unkeyed by itself?";
+    EXPECT_EQ(standin.reports().back(), (Report{0, 0, 4, 4, 0})) << "the killed program unkeyed by itself?";
 
     const pid_t unkey = fork();
     if (unkey == 0) {
@@ -328,7 +339,7 @@ TEST_F(Cm108Port, KillNineThenUnkeyWithinASecond)
         _exit(127);
     }
     ASSERT_GT(unkey, 0);
-    ASSERT_TRUE(waitUntil([&] { return standin.reports().back() == Report {0, 0, 0, 4, 0}; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return standin.reports().back() == Report{0, 0, 0, 4, 0}; }, 5000));
     const auto unkeyed = std::chrono::steady_clock::now();
     waitpid(unkey, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -347,17 +358,22 @@ TEST_F(Cm108Port, TerminatedKeyerUnkeysOnItsWayOut)
     const std::string home = dir.path().toStdString();
     const pid_t keyer = fork();
     if (keyer == 0) {
-        execl(cli.c_str(), cli.c_str(), "key", "COM5", "RTS", "60", "--home", home.c_str(), static_cast<char*>(nullptr));
+        execl(cli.c_str(), cli.c_str(), "key", "COM5", "RTS", "60", "--home", home.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     ASSERT_GT(keyer, 0);
-    ASSERT_TRUE(waitUntil([&] { return !standin.reports().empty() && standin.reports().back() == Report {0, 0, 4, 4, 0}; }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !standin.reports().empty() && standin.reports().back() == Report{0, 0, 4, 4, 0};
+        },
+        10000));
     kill(keyer, SIGTERM);
     int status = 0;
     waitpid(keyer, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_TRUE(standin.waitForDisconnect());
-    EXPECT_EQ(standin.reports().back(), (Report {0, 0, 0, 4, 0}));
+    EXPECT_EQ(standin.reports().back(), (Report{0, 0, 0, 4, 0}));
 }
 
 TEST(Cm108Unkey, ConfiguredPortsOnAMachineWithoutThem)
@@ -369,7 +385,7 @@ TEST(Cm108Unkey, ConfiguredPortsOnAMachineWithoutThem)
                                      << "[COM5]\ndevice=cm108:1-9.9\nident=5\nactiv=1\n"
                                      << "[COM6]\ndevice=gpio:relaydeck-no-chip\nrts=17\nident=6\nactiv=1\n";
     const auto results = unkeyConfiguredLines(cfg);
-    ASSERT_EQ(results.size(), 2u);   // the serial port needs no unkeying
+    ASSERT_EQ(results.size(), 2u); // the serial port needs no unkeying
     for (const auto& r : results) {
         EXPECT_FALSE(r.ok) << r.device;
         EXPECT_TRUE(r.missing) << r.device << ": " << r.message;
@@ -381,4 +397,4 @@ TEST(Cm108Unkey, ConfiguredPortsOnAMachineWithoutThem)
     EXPECT_EQ(m.openProblem(5).toStdString(), "no CM108 sound card at 1-9.9");
 }
 
-}   // namespace
+} // namespace

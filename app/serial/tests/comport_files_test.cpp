@@ -59,7 +59,7 @@ TEST_F(ComportFile, NotepadUnicodeFileOpensItsPortsAndStaysUtf16)
     EXPECT_TRUE(m.COMPortIsOpen(3));
 
     m.StoppeCOMPort(3);
-    m.SaveCOMPortSetup();  // COM3 is closed now: its header and keys go, its comment stays
+    m.SaveCOMPortSetup(); // COM3 is closed now: its header and keys go, its comment stays
     EXPECT_EQ(readCfg(), utf16le(QString::fromUtf8("; Funkgerät Küche\r\n[COM1]\r\nident=1\r\nactiv=1\r\n"
                                                    "; 2 m rig, do not remove\r\n")));
 }

@@ -48,7 +48,7 @@ TEST_F(ManagerTest, OpenLowersTheLinesRaisedByTheDriver)
     EXPECT_FALSE(d.rts);
     EXPECT_FALSE(d.dtr);
     EXPECT_FALSE(d.brk);
-    const std::vector<std::string> expected {"DTR 1", "RTS 1", "RTS 0", "DTR 0", "BREAK 0"};
+    const std::vector<std::string> expected{"DTR 1", "RTS 1", "RTS 0", "DTR 0", "BREAK 0"};
     EXPECT_EQ(d.writes, expected);
     for (const char* pin : {"RTS", "DTR", "BREAK"})
         EXPECT_FALSE(m.GetCOMStatus(3, pin, false)) << pin;
@@ -59,9 +59,9 @@ TEST_F(ManagerTest, PortRangeAndFailedOpens)
     m.StarteCOMPort(30);
     m.StarteCOMPort(0);
     m.StarteCOMPort(51);
-    m.StarteCOMPort(2);   // no device
+    m.StarteCOMPort(2); // no device
     hub.setBusy(ComPortManager::defaultDeviceForPort(7), true);
-    m.StarteCOMPort(7);   // in use elsewhere
+    m.StarteCOMPort(7); // in use elsewhere
     struct {
         int n;
         bool open;
@@ -77,7 +77,7 @@ TEST_F(ManagerTest, TwoGatewaysOnOneRts)
     m.StarteCOMPort(3);
     m.SetCOMStatus("GATE_A", 3, "RTS", true, false);
     m.SetCOMStatus("GATE_B", 3, "RTS", true, false);
-    m.SetCOMStatus("GATE_B", 3, "RTS", true, false);   // no duplicate
+    m.SetCOMStatus("GATE_B", 3, "RTS", true, false); // no duplicate
     EXPECT_EQ(m.holders(3, "RTS"), QStringList({"GATE_A", "GATE_B"}));
     EXPECT_TRUE(dev(3).rts);
 
@@ -107,7 +107,7 @@ TEST_F(ManagerTest, LevelFollowsHoldersAndInvertOnEveryCall)
         const char* holder;
         const char* pin;
         bool on, invert;
-        bool level;   // line level after the call
+        bool level; // line level after the call
         QStringList holders;
     } steps[] = {
         // release by a holder that never held it: rewritten from the (empty) list
@@ -156,12 +156,23 @@ TEST_F(ManagerTest, PinReads)
         const char* pin;
         bool invert, result;
     } cases[] = {
-        {7, "CTS", false, true}, {7, "CTS", true, false}, {7, "DSR", false, false}, {7, "DSR", true, true},
-        {7, "RING", false, true}, {7, "DTR", false, true}, {7, "RTS", false, false}, {7, "BREAK", true, true},
+        {7, "CTS", false, true},
+        {7, "CTS", true, false},
+        {7, "DSR", false, false},
+        {7, "DSR", true, true},
+        {7, "RING", false, true},
+        {7, "DTR", false, true},
+        {7, "RTS", false, false},
+        {7, "BREAK", true, true},
         // the carrier-detect input is not one of the readable pin names
-        {7, "DCD", false, false}, {7, "RLSD", true, true}, {7, "cts", false, false},
+        {7, "DCD", false, false},
+        {7, "RLSD", true, true},
+        {7, "cts", false, false},
         // closed ports read false XOR invert
-        {3, "CTS", true, true}, {3, "CTS", false, false}, {3, "RTS", true, true}, {0, "DSR", true, true},
+        {3, "CTS", true, true},
+        {3, "CTS", false, false},
+        {3, "RTS", true, true},
+        {0, "DSR", true, true},
         {51, "DSR", false, false},
     };
     for (const auto& c : cases)
@@ -183,7 +194,7 @@ TEST_F(ManagerTest, TransmitterNeverStaysKeyed)
     EXPECT_FALSE(d.open);
     EXPECT_FALSE(d.rts || d.dtr || d.brk);
     EXPECT_EQ(d.writes.back(), "CLOSE");
-    m.StoppeCOMPort(3);   // empty entry: nothing
+    m.StoppeCOMPort(3); // empty entry: nothing
 
     // Restarting an open port drops all holders and lowers the lines.
     m.StarteCOMPort(3);
@@ -235,7 +246,7 @@ TEST_F(ManagerTest, SaveWritesOpenPortsAndErasesTheOthers)
     EXPECT_FALSE(ini.sectionExists("COM1"));
     EXPECT_EQ(ini.readInteger("COM3", "ident", 0), 3);
     EXPECT_EQ(ini.readString("COM3", "activ"), "1");
-    EXPECT_EQ(ini.readString("COM3", "status"), "1");   // open port: its other keys stay
+    EXPECT_EQ(ini.readString("COM3", "status"), "1"); // open port: its other keys stay
     EXPECT_EQ(ini.readInteger("COM3", "top", 0), 70);
     EXPECT_EQ(ini.readInteger("COM30", "ident", 0), 30);
     // A closed port loses status/top/left/ident/activ but keeps its device choice.
@@ -250,8 +261,8 @@ TEST_F(ManagerTest, StartupOpensActivePortsInFileOrder)
     writeCfg("[COM30]\nident=30\nactiv=1\nstatus=1\ntop=5\nleft=6\n"
              "[COM3]\nident=3\nactiv=0\nstatus=1\n"
              "[COM1]\nident=1\nactiv=1\n"
-             "[COM2]\nident=2\nactiv=1\n"        // no device: tried, stays closed
-             "[COM5]\nactiv=1\n"                 // no ident
+             "[COM2]\nident=2\nactiv=1\n" // no device: tried, stays closed
+             "[COM5]\nactiv=1\n"          // no ident
              "[junk]\nident=abc\nactiv=1\n");
     QStringList log;
     const auto opened = m.startFromConfig([&](const QString& l) { log << l; });
@@ -293,8 +304,14 @@ TEST_F(ManagerTest, DeviceMapping)
     struct {
         int n;
         const char* device;
-    } defaults[] = {{1, "/dev/ttyS0"}, {32, "/dev/ttyS31"}, {33, "/dev/ttyUSB0"}, {42, "/dev/ttyUSB9"},
-                    {43, "/dev/ttyACM0"}, {50, "/dev/ttyACM7"}, {0, ""}, {51, ""}};
+    } defaults[] = {{1, "/dev/ttyS0"},
+                    {32, "/dev/ttyS31"},
+                    {33, "/dev/ttyUSB0"},
+                    {42, "/dev/ttyUSB9"},
+                    {43, "/dev/ttyACM0"},
+                    {50, "/dev/ttyACM7"},
+                    {0, ""},
+                    {51, ""}};
     for (const auto& c : defaults)
         EXPECT_EQ(m.deviceForPort(c.n), QString(c.device)) << c.n;
 
@@ -332,4 +349,4 @@ TEST_F(ManagerTest, RestartOnAChangedDeviceMovesThePort)
     EXPECT_FALSE(hub.device("/dev/ttyUSB7").rts);
 }
 
-}   // namespace
+} // namespace

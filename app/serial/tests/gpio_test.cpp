@@ -56,7 +56,7 @@ TEST_F(GpioPort, DrivesMappedLinesAndLeavesThemIdleOnClose)
         m.SetCOMStatus("GATE_A", 9, "RTS", false, false);
         EXPECT_EQ(chips.line("gpiochip0", 17).level, 0);
         m.SetCOMStatus("GATE_A", 9, "RTS", true, false);
-        m.SetCOMStatus("GATE_B", 9, "DTR", true, true);   // inverted: released = high
+        m.SetCOMStatus("GATE_B", 9, "DTR", true, true); // inverted: released = high
         EXPECT_EQ(chips.line("gpiochip0", 18).level, 0);
 
         chips.setLevel("gpiochip0", 27, 1);
@@ -111,9 +111,10 @@ TEST_F(GpioPort, RefusalsAndFailuresSayWhy)
 
     chips.setDenied("gpiochip0", true);
     m.StarteCOMPort(9);
-    EXPECT_EQ(m.openProblem(9).toStdString(),
-              "no permission for /dev/gpiochip0: install the udev rule 70-relaydeck-radio.rules (group gpio), add the user "
-              "to the gpio group and log in again");
+    EXPECT_EQ(
+        m.openProblem(9).toStdString(),
+        "no permission for /dev/gpiochip0: install the udev rule 70-relaydeck-radio.rules (group gpio), add the user "
+        "to the gpio group and log in again");
 }
 
 TEST_F(GpioPort, ChipThatGoesAwayIsLostAndComesBack)
@@ -139,7 +140,7 @@ TEST_F(GpioPort, ChipThatGoesAwayIsLostAndComesBack)
     chips.setLevel("gpiochip0", 17, 0);
     m.tick();
     ASSERT_TRUE(m.COMPortIsOpen(9));
-    EXPECT_EQ(chips.line("gpiochip0", 17).level, 1);   // the holder is still there
+    EXPECT_EQ(chips.line("gpiochip0", 17).level, 1); // the holder is still there
 }
 
 TEST(GpioLibgpiod, MissingChipFailsQuietly)
@@ -169,4 +170,4 @@ TEST(GpioLibgpiod, RealChipWhenGiven)
     port.setActive(false);
 }
 
-}   // namespace
+} // namespace

@@ -45,7 +45,7 @@ TEST(LinuxTty, MissingDeviceFailsCleanly)
     port.setActive(true);
     EXPECT_FALSE(port.Active());
     EXPECT_FALSE(probeSystemDevice("/dev/relaydeck-no-such-tty"));
-    EXPECT_FALSE(probeSystemDevice("/tmp"));   // not a character device
+    EXPECT_FALSE(probeSystemDevice("/tmp")); // not a character device
 }
 
 TEST(LinuxTty, OpensAPseudoTerminalWithTheLineSettingsAndClosesIt)
@@ -62,7 +62,7 @@ TEST(LinuxTty, OpensAPseudoTerminalWithTheLineSettingsAndClosesIt)
     EXPECT_TRUE(port.DTRState());
 
     // The master side reports the slave's settings.
-    termios tio {};
+    termios tio{};
     ASSERT_EQ(tcgetattr(pty.master, &tio), 0);
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_TRUE(tio.c_cflag & HUPCL);
@@ -105,7 +105,7 @@ TEST(LinuxTty, OpensAPseudoTerminalWithTheLineSettingsAndClosesIt)
     EXPECT_TRUE(second.Active());
 }
 
-}   // namespace
+} // namespace
 
 namespace {
 
@@ -136,4 +136,4 @@ TEST(LinuxTty, RealDeviceWhenGiven)
     }
 }
 
-}   // namespace
+} // namespace

@@ -78,12 +78,12 @@ TEST_F(LostPort, PseudoTerminalWhosePeerVanishesAndReturns)
     EXPECT_TRUE(m.GetCOMStatus(7, "RTS", false));
 
     first.hangUp();
-    pointLinkAt("/dev/relaydeck-gone");   // udev removes the link with the device
+    pointLinkAt("/dev/relaydeck-gone"); // udev removes the link with the device
     ASSERT_TRUE(waitUntil([&] { return m.COMPortIsLost(7); }));
     EXPECT_FALSE(m.COMPortIsOpen(7));
     EXPECT_FALSE(m.GetCOMStatus(7, "RTS", false)) << "an output counts as released while lost";
     m.tick();
-    ASSERT_EQ(events, QStringList {"7 COM7 lost: " + QString::fromStdString(link.string())});
+    ASSERT_EQ(events, QStringList{"7 COM7 lost: " + QString::fromStdString(link.string())});
     EXPECT_EQ(m.openProblem(7), "COM7 lost: " + QString::fromStdString(link.string()));
     // The holder may let go meanwhile and take it again; nothing is written to a lost port.
     m.SetCOMStatus("GATE_A", 7, "RTS", false, false);
@@ -92,7 +92,7 @@ TEST_F(LostPort, PseudoTerminalWhosePeerVanishesAndReturns)
     m.tick();
     EXPECT_EQ(events.size(), 1);
 
-    Pty second;   // plugged in again, with another tty number
+    Pty second; // plugged in again, with another tty number
     pointLinkAt(second.slave);
     m.tick();
     ASSERT_TRUE(m.COMPortIsOpen(7));
@@ -117,16 +117,16 @@ TEST_F(LostPort, LinesWhileLostAndAfterTheReturn)
     hub.setInputs(dev, {true, false, false, false});
     ASSERT_TRUE(waitUntil([&] { return m.GetCOMStatus(33, "CTS", false); }));
     m.SetCOMStatus("GATE_A", 33, "RTS", true, false);
-    m.SetCOMStatus("GATE_B", 33, "DTR", false, true);   // inverted: active while released
+    m.SetCOMStatus("GATE_B", 33, "DTR", false, true); // inverted: active while released
     m.SetCOMStatus("STKLICK33", 33, "BREAK", true, false);
 
     hub.unplug(dev);
     ASSERT_TRUE(waitUntil([&] { return m.COMPortIsLost(33); }));
     for (const char* pin : {"RTS", "DTR", "BREAK", "CTS", "DSR", "RING"})
         EXPECT_FALSE(m.GetCOMStatus(33, pin, false)) << pin;
-    EXPECT_TRUE(m.GetCOMStatus(33, "CTS", true));   // inverted reads stay consistent
+    EXPECT_TRUE(m.GetCOMStatus(33, "CTS", true)); // inverted reads stay consistent
     m.tick();
-    m.SetCOMStatus("GATE_B", 33, "DTR", true, true);   // DTR is now held: inactive
+    m.SetCOMStatus("GATE_B", 33, "DTR", true, true); // DTR is now held: inactive
     m.SaveCOMPortSetup();
     ComPortManager reread(cfg, hub.factory());
     EXPECT_EQ(reread.startFromConfig().size(), 1) << "a lost port stays in the start-up set";
@@ -139,7 +139,7 @@ TEST_F(LostPort, LinesWhileLostAndAfterTheReturn)
     EXPECT_TRUE(d.rts);
     EXPECT_FALSE(d.dtr);
     EXPECT_TRUE(d.brk);
-    const std::vector<std::string> writes {"DTR 1", "RTS 1", "RTS 1", "DTR 0", "BREAK 1"};
+    const std::vector<std::string> writes{"DTR 1", "RTS 1", "RTS 1", "DTR 0", "BREAK 1"};
     EXPECT_EQ(d.writes, writes);
 }
 
@@ -200,7 +200,8 @@ TEST_F(LostPort, StartLogAndEditorReasons)
     EXPECT_EQ(m.openProblem(4), "not found: /dev/ttyS3");
 
     SetAppLang("de_DE");
-    EXPECT_EQ(m.openProblem(3), "keine Berechtigung für /dev/ttyS2: den Benutzer in die Gruppe dialout aufnehmen und neu anmelden");
+    EXPECT_EQ(m.openProblem(3),
+              "keine Berechtigung für /dev/ttyS2: den Benutzer in die Gruppe dialout aufnehmen und neu anmelden");
 }
 
-}   // namespace
+} // namespace

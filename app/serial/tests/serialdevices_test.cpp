@@ -52,7 +52,7 @@ TEST(SerialDevices, StableNamesFirstWithDescriptionsThenPlainNodes)
     QStringList got;
     for (const SystemDevice& s : list)
         got << s.device.mid(d.size()) + " | " + s.node.mid(d.size()) + " | " + s.description;
-    const QStringList expected {
+    const QStringList expected{
         "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0 | /ttyUSB0 | FTDI FT232R USB UART (ttyUSB0)",
         "/serial/by-path/pci-0000:00:14.0-usb-0:4:1.0 | /ttyACM0 | ttyACM0",
         "/ttyS0 | /ttyS0 | ",
@@ -69,10 +69,11 @@ TEST(SerialDevices, StableNamesFirstWithDescriptionsThenPlainNodes)
     } const names[] = {
         {d + "/ttyUSB0", d + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"},
         {d + "/ttyACM0", d + "/serial/by-path/pci-0000:00:14.0-usb-0:4:1.0"},
-        {d + "/ttyS0", d + "/ttyS0"},   // no stable name
-        {d + "/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0", d + "/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0"},
+        {d + "/ttyS0", d + "/ttyS0"}, // no stable name
+        {d + "/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0",
+         d + "/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0"},
         {"cm108:auto", "cm108:auto"},
-        {d + "/ttyUSB7", d + "/ttyUSB7"},   // not there
+        {d + "/ttyUSB7", d + "/ttyUSB7"}, // not there
     };
     for (const auto& n : names)
         EXPECT_EQ(stableDeviceName(n.in, d), n.out) << n.in.toStdString();
@@ -86,12 +87,16 @@ TEST(SerialDevices, FailureTextsNameTheFix)
         OpenFailure f;
         const char* text;
     } const cases[] = {
-        {{K::NoPermission, "/dev/ttyUSB0", "dialout", ""}, "no permission for /dev/ttyUSB0: add the user to the dialout group and log in again"},
-        {{K::NoPermission, "/dev/ttyS4", "uucp", ""}, "no permission for /dev/ttyS4: add the user to the uucp group and log in again"},
+        {{K::NoPermission, "/dev/ttyUSB0", "dialout", ""},
+         "no permission for /dev/ttyUSB0: add the user to the dialout group and log in again"},
+        {{K::NoPermission, "/dev/ttyS4", "uucp", ""},
+         "no permission for /dev/ttyS4: add the user to the uucp group and log in again"},
         {{K::NoPermission, "/dev/hidraw2", "", ""},
-         "no permission for /dev/hidraw2: install the udev rule 70-relaydeck-radio.rules (group audio), add the user to the "
+         "no permission for /dev/hidraw2: install the udev rule 70-relaydeck-radio.rules (group audio), add the user "
+         "to the "
          "audio group and log in again"},
-        {{K::NoPermission, "/dev/hidraw2", "audio", ""}, "no permission for /dev/hidraw2: add the user to the audio group and log in again"},
+        {{K::NoPermission, "/dev/hidraw2", "audio", ""},
+         "no permission for /dev/hidraw2: add the user to the audio group and log in again"},
         {{K::Busy, "/dev/ttyUSB0", "", ""}, "/dev/ttyUSB0 is in use by another program"},
         {{K::Missing, "/dev/ttyUSB3", "", ""}, "not found: /dev/ttyUSB3"},
         {{K::Missing, "cm108:auto", "", "no CM108 sound card found"}, "no CM108 sound card found"},
@@ -101,4 +106,4 @@ TEST(SerialDevices, FailureTextsNameTheFix)
         EXPECT_EQ(ComPortManager::describeFailure(c.f).toStdString(), c.text);
 }
 
-}   // namespace
+} // namespace

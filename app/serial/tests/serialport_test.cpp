@@ -26,7 +26,7 @@ TEST_F(SerialPortTest, StartsClosedWithDefaults)
 
 TEST_F(SerialPortTest, OpeningAMissingOrBusyPortStaysClosedAndKeepsFlags)
 {
-    port.setCommPort("COM9");   // no such device
+    port.setCommPort("COM9"); // no such device
     port.setActive(true);
     EXPECT_FALSE(port.Active());
 
@@ -98,13 +98,13 @@ TEST_F(SerialPortTest, ChangingTheNameOfAnOpenPortReopensOnTheNewName)
     EXPECT_TRUE(port.Active());
     EXPECT_FALSE(hub.device("COM2").open);
     EXPECT_TRUE(hub.device("COM3").open);
-    EXPECT_TRUE(port.RTSState());   // raised again by the new open
+    EXPECT_TRUE(port.RTSState()); // raised again by the new open
 
-    port.setCommPort("COM4");   // missing
+    port.setCommPort("COM4"); // missing
     EXPECT_FALSE(port.Active());
     EXPECT_FALSE(hub.device("COM3").open);
 
-    port.setCommPort("COM2");   // closed: only stored
+    port.setCommPort("COM2"); // closed: only stored
     EXPECT_FALSE(port.Active());
     EXPECT_EQ(port.CommPort(), "COM2");
 }
@@ -115,14 +115,17 @@ TEST_F(SerialPortTest, InputChangesReachTheFlagsWithinTheWorkerPeriod)
     port.setActive(true);
     const struct {
         ModemInputs in;
-    } steps[] = {{{true, false, false, false}}, {{false, true, false, false}},
-                 {{false, false, true, false}}, {{false, false, false, true}}, {{}}};
+    } steps[] = {{{true, false, false, false}},
+                 {{false, true, false, false}},
+                 {{false, false, true, false}},
+                 {{false, false, false, true}},
+                 {{}}};
     for (const auto& s : steps) {
         const auto t0 = std::chrono::steady_clock::now();
         hub.setInputs("COM2", s.in);
         ASSERT_TRUE(waitUntil([&] {
-            return port.CTSState() == s.in.cts && port.DSRState() == s.in.dsr && port.RingState() == s.in.ring
-                && port.RLSDState() == s.in.dcd;
+            return port.CTSState() == s.in.cts && port.DSRState() == s.in.dsr && port.RingState() == s.in.ring &&
+                   port.RLSDState() == s.in.dcd;
         }));
         // A reported change wakes the worker at once; the period bounds it anyway.
         EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
@@ -148,8 +151,8 @@ TEST_F(SerialPortTest, ClosingAndDestroyingReleaseTheDevice)
     port.setActive(false);
     EXPECT_FALSE(port.Active());
     EXPECT_FALSE(hub.device("COM2").open);
-    port.setActive(true);   // reopens after a close
+    port.setActive(true); // reopens after a close
     EXPECT_TRUE(port.Active());
 }
 
-}   // namespace
+} // namespace

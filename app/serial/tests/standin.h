@@ -25,14 +25,15 @@ public:
     bool listen(const std::string& path)
     {
         stop();
-        sockaddr_un addr {};
+        sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         if (path.size() >= sizeof addr.sun_path)
             return false;
         std::memcpy(addr.sun_path, path.data(), path.size());
         ::unlink(path.c_str());
         m_listen = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-        if (m_listen < 0 || ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listen, 4) != 0)
+        if (m_listen < 0 || ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(m_listen, 4) != 0)
             return false;
         if (::pipe2(m_stop, O_CLOEXEC) != 0)
             return false;
@@ -47,8 +48,8 @@ public:
     void feed(const std::vector<uint8_t>& report)
     {
         std::lock_guard lk(m_mutex);
-        if (m_peer >= 0)
-            [[maybe_unused]] auto r = ::send(m_peer, report.data(), report.size(), MSG_NOSIGNAL);
+        if (m_peer >= 0) [[maybe_unused]]
+            auto r = ::send(m_peer, report.data(), report.size(), MSG_NOSIGNAL);
     }
 
     std::vector<std::vector<uint8_t>> reports() const

@@ -22,7 +22,7 @@ public:
     explicit Peer(const QString& path)
     {
         fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un a {};
+        sockaddr_un a{};
         a.sun_family = AF_UNIX;
         std::strncpy(a.sun_path, path.toUtf8().constData(), sizeof a.sun_path - 1);
         connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
@@ -45,7 +45,7 @@ public:
                 buf.erase(0, nl + 1);
                 return l;
             }
-            pollfd p {fd, POLLIN, 0};
+            pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, timeoutMs) <= 0)
                 return "";
             char b[256];
@@ -92,7 +92,7 @@ TEST_F(VirtualPortTest, PeerSeesOutputsAndDrivesInputs)
 
     m.SetCOMStatus("GATE_A", 7, "RTS", true, false);
     EXPECT_EQ(radio.line(), "RTS 1");
-    m.SetCOMStatus("GATE_A", 7, "DTR", false, true);   // inverted, nobody holds it
+    m.SetCOMStatus("GATE_A", 7, "DTR", false, true); // inverted, nobody holds it
     EXPECT_EQ(radio.line(), "DTR 1");
 
     radio.send("CTS 1\nRI 1\nDCD 1\nbogus line\nDSR 1\r\n");
@@ -148,7 +148,7 @@ TEST_F(VirtualPortTest, APortInUseDoesNotOpenTwiceAndAStaleSocketIsReplaced)
     a.StoppeCOMPort(7);
     {
         int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un addr {};
+        sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         std::strncpy(addr.sun_path, sock.toUtf8().constData(), sizeof addr.sun_path - 1);
         ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
@@ -173,4 +173,4 @@ TEST_F(VirtualPortTest, TheDefaultSocketLivesInTheTemporaryFolder)
     EXPECT_TRUE(ComPortManager::virtualSocketPath(9).endsWith("/relaydeck-vcom/COM9.sock"));
 }
 
-}   // namespace
+} // namespace

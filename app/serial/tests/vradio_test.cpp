@@ -18,7 +18,7 @@ public:
     explicit VRadio(const QStringList& args)
     {
         proc.setProgram(QStringLiteral("python3"));
-        proc.setArguments(QStringList {QStringLiteral(RD_SOURCE_DIR "/tools/vradio.py")} + args);
+        proc.setArguments(QStringList{QStringLiteral(RD_SOURCE_DIR "/tools/vradio.py")} + args);
         proc.start();
     }
     ~VRadio()
@@ -96,4 +96,4 @@ TEST(VRadio, FollowsThePttLineAndDrivesTheSquelch)
     ASSERT_TRUE(radio.waitFor(QStringLiteral("connected")));
 }
 
-}   // namespace
+} // namespace

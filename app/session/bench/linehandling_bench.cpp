@@ -11,7 +11,11 @@ class NullTransport : public LinkTransport {
 public:
     bool connectTo(const QString&, quint16, int, QString*) override { return up = true; }
     bool isConnected() const override { return up; }
-    bool write(const QByteArray& b) override { bytes += b.size(); return true; }
+    bool write(const QByteArray& b) override
+    {
+        bytes += b.size();
+        return true;
+    }
     void disconnect(bool) override {}
     qint64 bytes = 0;
     bool up = false;
@@ -60,14 +64,15 @@ QByteArray makeBlock(int gateways, int lines)
         const int h = 1 + i % gateways;
         switch (i % 4) {
         case 0:
-            block += "RXVOICE scHandler=" + QByteArray::number(h) + " speakers=1 users=1 status=1 whisper=0 clientID=7 \r";
+            block +=
+                "RXVOICE scHandler=" + QByteArray::number(h) + " speakers=1 users=1 status=1 whisper=0 clientID=7 \r";
             break;
         case 1:
             block += "TALKSTATUS scHandler=" + QByteArray::number(h) + " status=0 clientID=7 \r";
             break;
         case 2:
-            block += "TEXTMSG scHandler=" + QByteArray::number(h)
-                     + " mode=2 fromID=7 fromName=Anna^sO'Brien fromUID=abcdEFGH+/ijkl= msg=hello^sthere \r";
+            block += "TEXTMSG scHandler=" + QByteArray::number(h) +
+                     " mode=2 fromID=7 fromName=Anna^sO'Brien fromUID=abcdEFGH+/ijkl= msg=hello^sthere \r";
             break;
         default:
             block += "STATUS scHandler=" + QByteArray::number(h) + " status=4 ping=23 \r";
@@ -79,13 +84,14 @@ QByteArray makeBlock(int gateways, int lines)
 void BM_LineHandling(benchmark::State& state)
 {
     const int gatewayCount = int(state.range(0));
-    const int chunk = int(state.range(1));   // 0: whole blocks; otherwise cut into pieces
+    const int chunk = int(state.range(1)); // 0: whole blocks; otherwise cut into pieces
     NullTransport transport;
     NullView view;
     Gateways directory;
     std::vector<std::unique_ptr<CountingGateway>> owned;
     for (int i = 0; i < gatewayCount; ++i) {
-        owned.push_back(std::make_unique<CountingGateway>(i + 1, QStringLiteral("{%1-0000-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'))));
+        owned.push_back(std::make_unique<CountingGateway>(
+            i + 1, QStringLiteral("{%1-0000-0000-0000-000000000000}").arg(i, 8, 10, QLatin1Char('0'))));
         directory.list.append(owned.back().get());
     }
     LinkSession::Deps d;
@@ -93,7 +99,7 @@ void BM_LineHandling(benchmark::State& state)
     d.gateways = &directory;
     d.view = &view;
     LinkSession session(d);
-    session.secondTick();   // connects
+    session.secondTick(); // connects
     const int lines = 200;
     const QByteArray block = makeBlock(gatewayCount, lines);
     QList<QByteArray> pieces;

@@ -89,8 +89,9 @@ TEST_F(SessionFixture, GreetingAndIdentificationFollowUps)
     EXPECT_EQ(monitor.clears, 1);
 
     receive("WHOAMI libVersion=3.6.2^s[Build:^s1] ClientType=TS3 API=21 gateAPI=1 PORT=26001 ClientPath=^cusr^cts3 \r");
-    EXPECT_EQ(transport.takeLines(), (QStringList{QStringLiteral("GETPROFILES "), QStringLiteral("STARTING "),
-                                                  QStringLiteral("GETAPPPATH "), QStringLiteral("SETCONFIG lang=en_US")}));
+    EXPECT_EQ(transport.takeLines(),
+              (QStringList{QStringLiteral("GETPROFILES "), QStringLiteral("STARTING "), QStringLiteral("GETAPPPATH "),
+                           QStringLiteral("SETCONFIG lang=en_US")}));
     ASSERT_EQ(view.balloons.size(), 1);
     EXPECT_EQ(view.balloons[0], QStringLiteral("connected with Teamspeak|TS3-Client: 3.6.2 [Build: 1]\r"
                                                "Plugin-API: 21  /  Link-API: 1"));
@@ -136,7 +137,7 @@ TEST_F(SessionFixture, RoutingTable)
     connectNow();
     struct Case {
         QString line;
-        FakeGateway* target;   // nullptr: reaches no gateway
+        FakeGateway* target; // nullptr: reaches no gateway
         QString command;
     } cases[] = {
         {QStringLiteral("RXVOICE scHandler=5 status=1 userID=3 "), &ga, QStringLiteral("RXVOICE")},
@@ -147,9 +148,9 @@ TEST_F(SessionFixture, RoutingTable)
         {QStringLiteral("RXVOICE scHandler=0 userID=123456"), nullptr, {}},
         {QStringLiteral("PING_ERROR scHandler=77 since=100 "), nullptr, {}},
         {QStringLiteral("APPPATH path=^chome^cts3client"), nullptr, {}},
-        {QStringLiteral("GW_X a=5"), nullptr, {}},                    // 8 characters
-        {QStringLiteral("scHandler=5"), &ga, QString()},              // no blank: the whole line is the rest
-        {QStringLiteral("scHandler=5 status=1"), nullptr, {}},        // rest of 8 characters
+        {QStringLiteral("GW_X a=5"), nullptr, {}},             // 8 characters
+        {QStringLiteral("scHandler=5"), &ga, QString()},       // no blank: the whole line is the rest
+        {QStringLiteral("scHandler=5 status=1"), nullptr, {}}, // rest of 8 characters
         {QStringLiteral("GW_START gateUID={short} scHandler=0"), nullptr, {}},
     };
     for (const Case& c : cases) {
@@ -245,7 +246,8 @@ TEST_F(SessionFixture, PongTable)
         receive(c.block + "RXVOICE scHandler=5 status=1 \r");
         EXPECT_EQ(transport.takeLines(), c.written);
         if (c.error) {
-            EXPECT_EQ(view.errorStatus, clock.now().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" [ERROR] -> E006"));
+            EXPECT_EQ(view.errorStatus,
+                      clock.now().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" [ERROR] -> E006"));
             EXPECT_TRUE(a.calls.isEmpty());
         } else {
             EXPECT_TRUE(view.errorStatus.isEmpty());
@@ -259,7 +261,7 @@ TEST_F(SessionFixture, PingsRoundTripAndEightLostPingsDropTheSession)
     FakeGateway a(kUidA, 5, true);
     directory.list = {&a};
     connectNow();
-    session->secondTick();   // enables the ping timer
+    session->secondTick(); // enables the ping timer
     session->pingTick();
     EXPECT_TRUE(transport.takeLines().isEmpty()) << "no ping before the first send went out";
 
@@ -385,7 +387,8 @@ TEST(SessionEncoding, CommandBytes)
     } cases[] = {
         {QStringLiteral("GETPROFILES"), QString(), "GETPROFILES \r\r\n"},
         {QStringLiteral("SETPTT"), QStringLiteral("scHandler=5 status=1"), "SETPTT scHandler=5 status=1\r\r\n"},
-        {QStringLiteral("SETNICK"), QStringLiteral("scHandler=1 nick=J\u00fcrgen\u00df"), "SETNICK scHandler=1 nick=J?rgen?\r\r\n"},
+        {QStringLiteral("SETNICK"), QStringLiteral("scHandler=1 nick=J\u00fcrgen\u00df"),
+         "SETNICK scHandler=1 nick=J?rgen?\r\r\n"},
         {QStringLiteral("SETINFO"), QStringLiteral("text=a\U0001F600b"), "SETINFO text=a?b\r\r\n"},
         {QStringLiteral(".X"), QString(), "..X \r\r\n"},
     };

@@ -17,7 +17,7 @@ public:
     quint16 lastPort = 0;
     int lastTimeout = 0;
     QByteArray written;
-    QList<bool> disconnects;   // graceful flags
+    QList<bool> disconnects; // graceful flags
 
     bool connectTo(const QString& host, quint16 port, int timeoutMs, QString* error) override
     {
@@ -61,12 +61,13 @@ public:
 class FakeGateway : public GatewayEndpoint {
 public:
     FakeGateway(QString uid, int handler, bool connected, QString title = QStringLiteral("GW"))
-        : uid(std::move(uid)), handler(handler), connected(connected), title(std::move(title)) {}
+        : uid(std::move(uid)), handler(handler), connected(connected), title(std::move(title))
+    {}
     QString uid;
     int handler;
     bool connected;
     QString title;
-    QStringList calls;   // "Reset", "Start n", "Disconnect", "Parse CMD", "Write", "Close"
+    QStringList calls; // "Reset", "Start n", "Disconnect", "Parse CMD", "Write", "Close"
     SettingsList lastItems;
     std::function<void()> onParse;
 
@@ -105,7 +106,11 @@ public:
     QString linkStatus, errorStatus, pingStatus;
     bool pingTimer = false;
     QStringList balloons, messages;
-    void setLinkPanel(const QString& t, LinkColour c) override { linkPanel = t; colour = c; }
+    void setLinkPanel(const QString& t, LinkColour c) override
+    {
+        linkPanel = t;
+        colour = c;
+    }
     void setLinkStatus(const QString& t) override { linkStatus = t; }
     void setErrorStatus(const QString& t) override { errorStatus = t; }
     void setPingStatus(const QString& t) override { pingStatus = t; }
@@ -118,7 +123,11 @@ class RecordingMonitor : public LinkMonitorSink {
 public:
     QStringList lines;
     int clears = 0;
-    void clearTraffic() override { ++clears; lines.clear(); }
+    void clearTraffic() override
+    {
+        ++clears;
+        lines.clear();
+    }
     void appendTraffic(const QString& l) override { lines << l; }
 };
 

@@ -54,7 +54,7 @@ TEST(TcpLinkTransport, RefusedConnectReportsTheReason)
     coreApp();
     quint16 port = 0;
     {
-        QTcpServer probe;   // a port that was free a moment ago and is closed now
+        QTcpServer probe; // a port that was free a moment ago and is closed now
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
     }

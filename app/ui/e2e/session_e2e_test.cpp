@@ -73,8 +73,8 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs = 5000)
 
 class SessionEndToEnd : public ::testing::Test {
 protected:
-    QTemporaryDir work;   // the client's working folder (plugin INI)
-    QTemporaryDir home;   // Relaydeck's fresh base folder
+    QTemporaryDir work; // the client's working folder (plugin INI)
+    QTemporaryDir home; // Relaydeck's fresh base folder
     QString oldDir;
     quint16 port = 0;
     clientsim::Client client;
@@ -90,10 +90,11 @@ protected:
         ini.write(QStringLiteral("[LINKSettings]\r\nPORT=%1\r\n").arg(port).toLatin1());
         ini.close();
         QDir().mkpath(home.filePath(QStringLiteral("config")));
-        ASSERT_TRUE(SaveSettingsFile(home.filePath(QStringLiteral("config/main.cfg")),
-                                     SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
-                                                   QStringLiteral("appExitDlg=False"), QStringLiteral("LINK_EXIT=False"),
-                                                   QStringLiteral("appMAXWin=False")})));
+        ASSERT_TRUE(
+            SaveSettingsFile(home.filePath(QStringLiteral("config/main.cfg")),
+                             SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
+                                           QStringLiteral("appExitDlg=False"), QStringLiteral("LINK_EXIT=False"),
+                                           QStringLiteral("appMAXWin=False")})));
         client.addProfile(0, "Radio Codec", true);
         client.addProfile(1, "Radio Speaker", true);
         ASSERT_TRUE(client.load(RD_PLUGIN_PATH)) << client.lastError();
@@ -114,7 +115,7 @@ TEST_F(SessionEndToEnd, SessionComesUpAndReconnectsAfterThePluginWentAway)
 {
     MainWindow::Options o;
     o.home = home.path();
-    o.startTimers = false;   // the test is the one-second clock
+    o.startTimers = false; // the test is the one-second clock
     MainWindow main(std::move(o));
     main.show();
     auto* monitor = static_cast<LinkMonitorWindow*>(
@@ -122,7 +123,7 @@ TEST_F(SessionEndToEnd, SessionComesUpAndReconnectsAfterThePluginWentAway)
     client.clearTrace();
 
     ASSERT_TRUE(waitFor([&] { return portListening(port); }));
-    main.tick();   // the first tick connects
+    main.tick(); // the first tick connects
     ASSERT_TRUE(main.session().isConnected());
     // <HELLO> -> >HELLO< -> WHOAMI (the plugin reads the library version) -> the four
     // follow-ups (profiles and the application path are read from the client).
@@ -213,8 +214,9 @@ TEST_F(SessionEndToEnd, TerminationSignalsEndTheProgramThroughItsOrderedQuit)
         const QString cfg = fresh.filePath(QStringLiteral("config/main.cfg"));
         QDir().mkpath(fresh.filePath(QStringLiteral("config")));
         // The quit question is on: a signal must not wait for an answer.
-        ASSERT_TRUE(SaveSettingsFile(cfg, SettingsList({QStringLiteral("LINK_PORT=%1").arg(port), QStringLiteral("appExitDlg=True"),
-                                                        QStringLiteral("LINK_EXIT=False")})));
+        ASSERT_TRUE(SaveSettingsFile(
+            cfg, SettingsList({QStringLiteral("LINK_PORT=%1").arg(port), QStringLiteral("appExitDlg=True"),
+                               QStringLiteral("LINK_EXIT=False")})));
         client.clearTrace();
         QProcess relaydeck;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -249,19 +251,22 @@ TEST_F(SessionEndToEnd, SignalQuitWithAnUnsavedSetupWindowAsksNothingAndDropsThe
     const QString cfgDir = fresh.filePath(QStringLiteral("config/"));
     QDir().mkpath(cfgDir);
     const QString mainCfg = cfgDir + QStringLiteral("main.cfg");
-    ASSERT_TRUE(SaveSettingsFile(mainCfg, SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
-                                                        QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")})));
+    ASSERT_TRUE(SaveSettingsFile(
+        mainCfg, SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_PORT=%1").arg(port),
+                               QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")})));
     const QString uid = QStringLiteral("{5A5A5A5A-1111-2222-3333-444455556666}");
     const QString gateFile = cfgDir + uid + QStringLiteral(".rdk");
-    ASSERT_TRUE(SaveSettingsFile(gateFile, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Relais Sued"),
-                                                         QStringLiteral("gateAutorun=True"), QStringLiteral("TS3-HOST=127.0.0.1")})));
+    ASSERT_TRUE(SaveSettingsFile(
+        gateFile, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Relais Sued"),
+                                QStringLiteral("gateAutorun=True"), QStringLiteral("TS3-HOST=127.0.0.1")})));
     client.clearTrace();
     QProcess relaydeck;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     relaydeck.setProcessEnvironment(env);
-    relaydeck.start(QStringLiteral(RD_RELAYDECK_PATH),
-                    {QStringLiteral("--home"), fresh.path(), QStringLiteral("--new-gateway"), QStringLiteral("Unsaved Gate")});
+    relaydeck.start(
+        QStringLiteral(RD_RELAYDECK_PATH),
+        {QStringLiteral("--home"), fresh.path(), QStringLiteral("--new-gateway"), QStringLiteral("Unsaved Gate")});
     ASSERT_TRUE(relaydeck.waitForStarted(5000));
     ASSERT_TRUE(pluginCalled("getProfileList", 15000)) << "the program runs and greeted the plugin";
     // The autostart gateway asks for its server connection 5 s after the plugin's STARTING.
@@ -271,7 +276,8 @@ TEST_F(SessionEndToEnd, SignalQuitWithAnUnsavedSetupWindowAsksNothingAndDropsThe
     QElapsedTimer quitTime;
     quitTime.start();
     ::kill(pid_t(relaydeck.processId()), SIGTERM);
-    EXPECT_TRUE(waitFor([&] { return relaydeck.state() == QProcess::NotRunning; }, 10000)) << "a question waits for an answer";
+    EXPECT_TRUE(waitFor([&] { return relaydeck.state() == QProcess::NotRunning; }, 10000))
+        << "a question waits for an answer";
     if (relaydeck.state() != QProcess::NotRunning) {
         relaydeck.kill();
         relaydeck.waitForFinished(5000);

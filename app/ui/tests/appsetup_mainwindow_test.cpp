@@ -71,11 +71,11 @@ TEST_F(AppSetupInMainWindowTest, SetupOpensOnceAndClosingWritesMainCfg)
 
     w->startOptionButton(appsetup::StartOption::Minimized)->click();
     w->linkPortEdit()->setText(QStringLiteral("27001"));
-    w->httpPortEdit()->setText(QStringLiteral("0"));   // refused, the default stays
+    w->httpPortEdit()->setText(QStringLiteral("0")); // refused, the default stays
     EXPECT_EQ(main->globalConfig().value(QStringLiteral("LINK_PORT")), QStringLiteral("27001"));
 
     ASSERT_NE(w->parentWidget(), nullptr);
-    w->parentWidget()->close();   // the frame inside the document area
+    w->parentWidget()->close(); // the frame inside the document area
     QCoreApplication::processEvents();
     EXPECT_TRUE(main->childWindows().isEmpty());
     const std::optional<SettingsList> saved = LoadSettingsFile(home.path() + QStringLiteral("/config/main.cfg"));
@@ -160,7 +160,8 @@ TEST_F(AppSetupInMainWindowTest, WithoutADirectoryAddressNothingIsAskedAndTheWin
 
     w->showPage(AppSetupWindow::WebPage);
     w->httpHostsEdit()->setText(QStringLiteral("relais.example.org, funk.example.org"));
-    EXPECT_EQ(main->globalConfig().value(QStringLiteral("HTTP_HOSTS")), QStringLiteral("relais.example.org, funk.example.org"));
+    EXPECT_EQ(main->globalConfig().value(QStringLiteral("HTTP_HOSTS")),
+              QStringLiteral("relais.example.org, funk.example.org"));
     main->resize(1000, 640);
     main->show();
     w->parentWidget()->resize(700, 420);

@@ -74,7 +74,7 @@ SettingsList defaults()
 class FakeService : public PluginUpdateService {
 public:
     QList<PluginListEntry> list;
-    QHash<QString, QByteArray> files;   // ident/file -> bytes served
+    QHash<QString, QByteArray> files; // ident/file -> bytes served
     QStringList downloads;
     bool pluginList(QList<PluginListEntry>& out, QString*) override
     {
@@ -129,7 +129,9 @@ protected:
             questions << q;
             return answer;
         };
-        d.message = [this](bool error, const QString& text) { messages << (error ? QStringLiteral("E: ") : QStringLiteral("I: ")) + text; };
+        d.message = [this](bool error, const QString& text) {
+            messages << (error ? QStringLiteral("E: ") : QStringLiteral("I: ")) + text;
+        };
         d.reportError = [this](const QString& text) { reported << text; };
         return d;
     }
@@ -185,11 +187,11 @@ TEST_F(AppSetupTest, BadPortNumbersAreNotStored)
     AppSetupWindow w(deps());
     struct Case {
         const char* typed;
-        const char* stored;   // LINK_PORT and HTTP_PORT afterwards
+        const char* stored; // LINK_PORT and HTTP_PORT afterwards
     };
     const Case cases[] = {
-        {"8080", "8080"}, {"0", "8080"},         {"", "8080"},      {"26002", "26002"}, {"65535", "65535"},
-        {"65536", "65535"}, {"99999", "65535"}, {"1", "1"},         {"0080", "80"},
+        {"8080", "8080"},   {"0", "8080"},      {"", "8080"}, {"26002", "26002"}, {"65535", "65535"},
+        {"65536", "65535"}, {"99999", "65535"}, {"1", "1"},   {"0080", "80"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -274,7 +276,9 @@ TEST_F(AppSetupTest, PluginVersionListShowsDateAndSize)
 
 TEST_F(AppSetupTest, InstallCopiesThePluginIntoTheChosenFolder)
 {
-    const QByteArray plugin("\x7f" "ELF plugin v1", 14);
+    const QByteArray plugin("\x7f"
+                            "ELF plugin v1",
+                            14);
     ASSERT_TRUE(writeFile(path("bin/Relaydeck_Link.so"), plugin));
     ASSERT_TRUE(QDir().mkpath(path("ts3client/plugins")));
     chosenFolder = path("ts3client/plugins");
@@ -288,8 +292,10 @@ TEST_F(AppSetupTest, InstallCopiesThePluginIntoTheChosenFolder)
     EXPECT_TRUE(QFileInfo(target).isExecutable());
     EXPECT_EQ(settings.value(QStringLiteral("selPlugDir")), chosenFolder + QLatin1Char('/'));
     ASSERT_EQ(questions.size(), 2);
-    EXPECT_TRUE(questions[0].endsWith(QDir::homePath() + QStringLiteral("/.ts3client/plugins/"))) << questions[0].toStdString();
-    EXPECT_EQ(questions[1], GetGeneralText(QStringLiteral("VERS")) + QStringLiteral("\rInstall TS3-Plugin to Folder\r\r") + chosenFolder);
+    EXPECT_TRUE(questions[0].endsWith(QDir::homePath() + QStringLiteral("/.ts3client/plugins/")))
+        << questions[0].toStdString();
+    EXPECT_EQ(questions[1], GetGeneralText(QStringLiteral("VERS")) +
+                                QStringLiteral("\rInstall TS3-Plugin to Folder\r\r") + chosenFolder);
 
     // The next install starts in the folder used last; No and Cancel change nothing.
     questions.clear();
@@ -337,7 +343,8 @@ TEST_F(AppSetupTest, InstallReportsMissingFilesAndFoldersAndAPluginInUse)
         EXPECT_TRUE(IsFileInUse(target));
         r = InstallPlugin(source, folder);
         EXPECT_EQ(r.status, InstallStatus::InUse);
-        EXPECT_EQ(r.message, GetText(QStringLiteral("0073")) + QStringLiteral("\n\n") + GetText(QStringLiteral("0074")));
+        EXPECT_EQ(r.message,
+                  GetText(QStringLiteral("0073")) + QStringLiteral("\n\n") + GetText(QStringLiteral("0074")));
         EXPECT_EQ(readFile(target), QByteArray("old plugin, loaded"));
         loaded.unmap(map);
     }
@@ -352,7 +359,8 @@ TEST_F(AppSetupTest, InstallReportsMissingFilesAndFoldersAndAPluginInUse)
     EXPECT_TRUE(r.message.startsWith(QStringLiteral("ERROR [CODE:1]\n\n"))) << r.message.toStdString();
     EXPECT_GT(r.message.size(), 16) << "the reason follows the code";
     EXPECT_TRUE(QFileInfo(blocked + QStringLiteral("/Relaydeck_Link.so/keep")).isDir());
-    EXPECT_EQ(QDir(blocked).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Relaydeck_Link.so")});
+    EXPECT_EQ(QDir(blocked).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Relaydeck_Link.so")});
     r = InstallPlugin(source, folder);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(readFile(target), QByteArray("new plugin"));
@@ -364,10 +372,10 @@ TEST_F(AppSetupTest, UpdateCheckDownloadsOnlyWhatIsMissingOrDamaged)
     const QByteArray good("plugin 4.0.2 bytes"), newer("plugin 4.0.3 bytes");
     FakeService service;
     service.list = {
-        {QStringLiteral("4.0.2a"), md5Of(good), QString(), QStringLiteral("Setup.so.1")},   // present and intact
-        {QStringLiteral("4.0.3a"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")},  // new
-        {QStringLiteral("4.0"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")},     // ident too short
-        {QStringLiteral("4.0.4a"), md5Of(newer), QString(), QStringLiteral("S.so")},        // file name too short
+        {QStringLiteral("4.0.2a"), md5Of(good), QString(), QStringLiteral("Setup.so.1")},  // present and intact
+        {QStringLiteral("4.0.3a"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")}, // new
+        {QStringLiteral("4.0"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")},    // ident too short
+        {QStringLiteral("4.0.4a"), md5Of(newer), QString(), QStringLiteral("S.so")},       // file name too short
     };
     service.files.insert(QStringLiteral("4.0.2a/Setup.so.1"), good);
     service.files.insert(QStringLiteral("4.0.3a/Setup.so.1"), newer);
@@ -392,7 +400,7 @@ TEST_F(AppSetupTest, UpdateCheckDownloadsOnlyWhatIsMissingOrDamaged)
     // A damaged file is deleted and fetched again; a download that fails or brings other
     // bytes counts as failed and leaves nothing; names leading out of the folder are refused.
     ASSERT_TRUE(writeFile(base + QStringLiteral("4.0.2a/Setup.so.1"), "damaged"));
-    service.list.append({QStringLiteral("4.0.5a"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")});   // 404
+    service.list.append({QStringLiteral("4.0.5a"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")}); // 404
     service.list.append({QStringLiteral("4.0.6a"), md5Of("x"), QString(), QStringLiteral("Setup.so.6")});
     service.files.insert(QStringLiteral("4.0.6a/Setup.so.6"), "not x");
     service.list.append({QStringLiteral("../../evil"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")});
@@ -413,7 +421,7 @@ TEST_F(AppSetupTest, UpdateCheckDownloadsOnlyWhatIsMissingOrDamaged)
 
 TEST_F(AppSetupTest, CheckForUpdatesWithoutTheDirectoryServiceFailsWithAMessage)
 {
-    AppSetupWindow w(deps());   // no service: this build cannot reach the directory
+    AppSetupWindow w(deps()); // no service: this build cannot reach the directory
     w.showPage(AppSetupWindow::PluginPage);
     w.checkUpdatesButton()->click();
     ASSERT_EQ(messages.size(), 1);
@@ -429,11 +437,14 @@ TEST_F(AppSetupTest, UpdatesThroughTheDirectoryClient)
     QByteArray plugin(6000, '\0');
     for (int i = 0; i < plugin.size(); ++i)
         plugin[i] = char(i * 7);
-    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(plugin, QCryptographicHash::Md5).toHex().toUpper());
+    const QString md5 =
+        QString::fromLatin1(QCryptographicHash::hash(plugin, QCryptographicHash::Md5).toHex().toUpper());
     DirectoryStandIn service;
     service.answer("/_apis/relayd4/_updates/ts3plugin.php",
-                   {200, "<relayd4><plugin><ident>4.1.0-beta</ident><md5>" + md5.toStdString()
-                             + "</md5><sha1>-</sha1><file>Setup.so</file></plugin></relayd4>", ""});
+                   {200,
+                    "<relayd4><plugin><ident>4.1.0-beta</ident><md5>" + md5.toStdString() +
+                        "</md5><sha1>-</sha1><file>Setup.so</file></plugin></relayd4>",
+                    ""});
     service.answer("/_apis/relayd4/_updates/download.php", {200, plugin.toBase64().toStdString(), ""});
     DirectoryClient client;
     client.setServiceUrl(service.url());

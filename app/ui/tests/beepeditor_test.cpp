@@ -144,7 +144,9 @@ TEST_F(BeepEditorTest, SavedDesignIsRenderedByTheGatewayExactlyLikeThePreview)
 
         ASSERT_EQ(m.preview(), BeepEditorModel::PreviewResult::Played);
         const QString gatewayFile = tmp + QStringLiteral("gateway.wav");
-        ASSERT_TRUE(rdaudio::RenderToneSequence(g.frequencies, g.durations, 80, QFile::encodeName(gatewayFile).toStdString()).ok());
+        ASSERT_TRUE(
+            rdaudio::RenderToneSequence(g.frequencies, g.durations, 80, QFile::encodeName(gatewayFile).toStdString())
+                .ok());
         const QByteArray preview = readAll(m.previewFile());
         EXPECT_GT(preview.size(), 44);
         EXPECT_EQ(preview, readAll(gatewayFile));
@@ -190,7 +192,7 @@ TEST_F(BeepEditorTest, InvalidInputIsRefusedAndChangesNothing)
     const Case cases[] = {
         {"tone 1 at 99 Hz", fields("99", "100"), "Low", true},
         {"tone 1 above 20000 Hz", fields("20001", "100"), "High", true},
-        {"empty tone 1 duration", fields("1000", ""), "Empty", false},   // a preview reads it as 0 ms
+        {"empty tone 1 duration", fields("1000", ""), "Empty", false}, // a preview reads it as 0 ms
         {"tone 1 too long", fields("1000", "2001"), "Long", true},
         {"tone 2 pause too long", fields("1000", "100", true, "800", "100", "2001"), "Pause", false},
         {"tone 2 not a number", fields("1000", "100", true, "8x0", "100", "10"), "Text", false},
@@ -243,7 +245,7 @@ TEST_F(BeepEditorTest, PreviewLeavesOutInvalidFollowingTones)
     ASSERT_TRUE(m.previewArrays(a));
     EXPECT_EQ(a.frequencies, (std::array<int, 11>{11, 1000, 11, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(a.durations, (std::array<int, 11>{100, 100, 100, 0, 0, 0, 0, 0, 0, 0, 0}));
-    m.fields() = fields("1000", "100", true, "800", "50", "10", true, "500", "60", "abc");   // pause read as 0
+    m.fields() = fields("1000", "100", true, "800", "50", "10", true, "500", "60", "abc"); // pause read as 0
     ASSERT_TRUE(m.previewArrays(a));
     EXPECT_EQ(a.frequencies, (std::array<int, 11>{11, 1000, 11, 800, 11, 500, 11, 0, 0, 0, 0}));
     EXPECT_EQ(a.durations, (std::array<int, 11>{100, 100, 10, 50, 0, 60, 100, 0, 0, 0, 0}));
@@ -255,7 +257,7 @@ TEST_F(BeepEditorTest, OverwriteAsksAndDeclineLeavesTheFileButResets)
     const QByteArray before = readAll(cfg);
     BeepEditorModel m(deps());
     m.fields() = fields("2000", "300");
-    m.setName(QStringLiteral("beep"));   // section names match without regard to case
+    m.setName(QStringLiteral("beep")); // section names match without regard to case
     answer = false;
     EXPECT_EQ(m.save(), BeepEditorModel::SaveResult::Declined);
     EXPECT_EQ(questions, QStringList{QStringLiteral("Override entry?\nbeep")});
@@ -369,7 +371,7 @@ TEST_F(BeepEditorTest, WindowFollowsTheEnablingRules)
     const QString shot = QDir::tempPath() + QStringLiteral("/rd_beepeditor.png");
     w.grab().save(shot);
 
-    w.tone2Box()->click();   // off: tone 3 goes off with it
+    w.tone2Box()->click(); // off: tone 3 goes off with it
     EXPECT_FALSE(w.tone3Box()->isChecked());
     EXPECT_FALSE(w.tone3Box()->isEnabled());
     EXPECT_FALSE(w.frequencyEdit(2)->isEnabled());
@@ -379,7 +381,7 @@ TEST_F(BeepEditorTest, WindowFollowsTheEnablingRules)
     EXPECT_TRUE(w.playButton()->isEnabled());
     EXPECT_EQ(settings.value(QStringLiteral("AUDIO_PREV_DEV")), QStringLiteral("1"));
 
-    w.designList()->clearSelection();   // deselected: empty and editable
+    w.designList()->clearSelection(); // deselected: empty and editable
     EXPECT_TRUE(w.frequencyEdit(0)->text().isEmpty());
     EXPECT_FALSE(w.nameEdit()->isReadOnly());
     EXPECT_FALSE(w.deleteButton()->isEnabled());

@@ -29,17 +29,17 @@ void ensureApp()
     static int argc = 1;
     static char name[] = "rd_ui_tests";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);   // lives for the whole test program
+    new QApplication(argc, argv); // lives for the whole test program
 }
 
 struct Host : ComWindowHost {
     QList<int> open;
-    QList<QList<int>> opened;   // {n, top, left}
+    QList<QList<int>> opened; // {n, top, left}
     bool COMStatusIstAktiv(int n) override { return open.contains(n); }
     void openCOMStatusWindow(int n, int top, int left) override
     {
         open << n;
-        opened << QList<int> {n, top, left};
+        opened << QList<int>{n, top, left};
     }
 };
 
@@ -92,7 +92,7 @@ TEST_F(ComWindowsTest, EditorListsExistingPortsWithStateAndDevice)
 TEST_F(ComWindowsTest, SaveAndOpenRestartsTheTickedPortsAndDropsHolders)
 {
     m.StarteCOMPort(3);
-    m.SetCOMStatus("GATE_A", 3, "RTS", true, false);   // a gateway transmitting
+    m.SetCOMStatus("GATE_A", 3, "RTS", true, false); // a gateway transmitting
     ComPortEditor ed(m, &host);
     bool closed = false;
     QObject::connect(&ed, &ComPortEditor::closeRequested, [&] { closed = true; });
@@ -115,7 +115,7 @@ TEST_F(ComWindowsTest, ContextMenuOpensClosesAndTogglesAutorunStatus)
 {
     ComPortEditor ed(m, &host);
     QList<QAction*> acts = ed.contextMenu()->actions();
-    ASSERT_EQ(acts.size(), 4);   // status window, open/close, autorun status, device
+    ASSERT_EQ(acts.size(), 4); // status window, open/close, autorun status, device
     for (QAction* a : acts)
         EXPECT_FALSE(a->isEnabled()) << "no row selected";
 
@@ -140,9 +140,9 @@ TEST_F(ComWindowsTest, ContextMenuOpensClosesAndTogglesAutorunStatus)
 
     m.saveStatusWindowPos(4, 40, 50);
     ed.contextMenu()->actions()[0]->trigger();
-    ed.contextMenu()->actions()[0]->trigger();   // already open: brought to front only
+    ed.contextMenu()->actions()[0]->trigger(); // already open: brought to front only
     ASSERT_EQ(host.opened.size(), 1);
-    EXPECT_EQ(host.opened[0], (QList<int> {4, 40, 50}));
+    EXPECT_EQ(host.opened[0], (QList<int>{4, 40, 50}));
 }
 
 // The editor's view of the radio interfaces: stable names with descriptions, a lost
@@ -172,10 +172,10 @@ TEST_F(ComWindowsTest, EditorShowsStableNamesLostRefusedAndMissingPorts)
 
     ComPortEditor ed(m, &host);
     ed.setDeviceLister([&] {
-        return QList<SystemDevice> {{byId, dev(33), "FTDI FT232R USB UART (ttyUSB0)"},
-                                    {byPath, "/dev/ttyUSB1", "CP2102 USB to UART (ttyUSB1)"},
-                                    {dev(1), dev(1), ""},
-                                    {"cm108:1-1.2", "/dev/hidraw3", "C-Media USB Audio Device (card RadioA)"}};
+        return QList<SystemDevice>{{byId, dev(33), "FTDI FT232R USB UART (ttyUSB0)"},
+                                   {byPath, "/dev/ttyUSB1", "CP2102 USB to UART (ttyUSB1)"},
+                                   {dev(1), dev(1), ""},
+                                   {"cm108:1-1.2", "/dev/hidraw3", "C-Media USB Audio Device (card RadioA)"}};
     });
     struct {
         int n;
@@ -246,27 +246,31 @@ TEST_F(ComWindowsTest, StatusWindowShowsLinesAndKeysByHand)
     };
     using W = ComStatusWindow;
     w.refresh();
-    EXPECT_EQ(colours(), (QList<QColor> {W::kOutputOff, W::kOutputOff, W::kOutputOff, W::kInputOff, W::kInputOff, W::kInputOff}));
+    EXPECT_EQ(colours(),
+              (QList<QColor>{W::kOutputOff, W::kOutputOff, W::kOutputOff, W::kInputOff, W::kInputOff, W::kInputOff}));
 
     m.SetCOMStatus("GATE_A", 3, "DTR", true, false);
-    hub.setInputs(dev(3), {true, false, true, false});   // CTS, RING
+    hub.setInputs(dev(3), {true, false, true, false}); // CTS, RING
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (!m.GetCOMStatus(3, "RING", false) && std::chrono::steady_clock::now() < deadline)
         QCoreApplication::processEvents();
     w.refresh();
-    EXPECT_EQ(colours(), (QList<QColor> {W::kOutputOff, W::kOutputOn, W::kOutputOff, W::kInputOff, W::kInputOn, W::kInputOn}));
+    EXPECT_EQ(colours(),
+              (QList<QColor>{W::kOutputOff, W::kOutputOn, W::kOutputOff, W::kInputOff, W::kInputOn, W::kInputOn}));
 
     // Mouse down on RTS keys it next to any gateway; mouse up releases it.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(w.led(1), &press);
     EXPECT_TRUE(hub.device(dev(3)).rts);
-    EXPECT_EQ(m.holders(3, "RTS"), QStringList {"STKLICK3"});
+    EXPECT_EQ(m.holders(3, "RTS"), QStringList{"STKLICK3"});
     EXPECT_EQ(w.led(1)->color(), W::kOutputOn);
     QApplication::sendEvent(w.led(1), &release);
     EXPECT_FALSE(hub.device(dev(3)).rts);
 
-    w.pressOutput(2);   // DTR held by the gateway and by hand
+    w.pressOutput(2); // DTR held by the gateway and by hand
     w.releaseOutput(2);
     EXPECT_TRUE(hub.device(dev(3)).dtr) << "the gateway still holds DTR";
 
@@ -312,7 +316,7 @@ TEST_F(ComWindowsTest, StatusWindowPlacesItselfAndRemembersItsPlace)
     sub->show();
     EXPECT_EQ(sub->pos(), QPoint(70, 40));
 
-    w->pressOutput(3);   // held while the window closes
+    w->pressOutput(3); // held while the window closes
     ASSERT_TRUE(hub.device(dev(3)).brk);
     sub->move(120, 90);
     sub->close();
@@ -323,4 +327,4 @@ TEST_F(ComWindowsTest, StatusWindowPlacesItselfAndRemembersItsPlace)
     EXPECT_EQ(left, 120);
 }
 
-}   // namespace
+} // namespace

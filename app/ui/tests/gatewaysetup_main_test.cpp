@@ -48,11 +48,12 @@ protected:
 
 TEST_F(SetupInMainWindowTest, OneWindowPerGatewayAndSaveReachesTheRunningGateway)
 {
-    ASSERT_TRUE(gatewayconfig::save(path(), SettingsList(QStringList{QStringLiteral("gateUID=") + kUid,
-                                                                     QStringLiteral("gateName=Relais Nord")})));
+    ASSERT_TRUE(gatewayconfig::save(
+        path(), SettingsList(QStringList{QStringLiteral("gateUID=") + kUid, QStringLiteral("gateName=Relais Nord")})));
     SettingsList p;
     p.setValue(QStringLiteral("UID"), kUid);
-    auto* running = static_cast<RunningGatewayWindow*>(main->OpenNewChildWindow(ChildKind::Gateway, QStringLiteral("GW"), p, false));
+    auto* running = static_cast<RunningGatewayWindow*>(
+        main->OpenNewChildWindow(ChildKind::Gateway, QStringLiteral("GW"), p, false));
     ASSERT_NE(running, nullptr);
 
     GatewayActions actions(*main);
@@ -61,7 +62,7 @@ TEST_F(SetupInMainWindowTest, OneWindowPerGatewayAndSaveReachesTheRunningGateway
     EXPECT_EQ(setup->windowTitle(), GetText(QStringLiteral("0701")));
     EXPECT_EQ(setup->model().gateName(), QStringLiteral("Relais Nord"));
     EXPECT_EQ(actions.findWindowFor(ChildKind::GatewaySetup, kUid), setup);
-    EXPECT_EQ(actions.edit(kUid, path()), setup);   // brought to the front, not opened twice
+    EXPECT_EQ(actions.edit(kUid, path()), setup); // brought to the front, not opened twice
 
     setup->model().setText(QStringLiteral("TS3-HOST"), QStringLiteral("db0xyz.example.net"));
     setup->saveAndClose();
@@ -77,8 +78,8 @@ TEST_F(SetupInMainWindowTest, Screenshot)
 {
     if (qgetenv("RD_SETUP_SHOTS").isEmpty())
         GTEST_SKIP() << "set RD_SETUP_SHOTS=1 to write the picture";
-    ASSERT_TRUE(gatewayconfig::save(path(), SettingsList(QStringList{QStringLiteral("gateUID=") + kUid,
-                                                                     QStringLiteral("gateName=Relais Nord")})));
+    ASSERT_TRUE(gatewayconfig::save(
+        path(), SettingsList(QStringList{QStringLiteral("gateUID=") + kUid, QStringLiteral("gateName=Relais Nord")})));
     main->resize(1100, 800);
     main->show();
     QWidget* setup = GatewayActions(*main).edit(kUid, path());

@@ -28,7 +28,7 @@ TEST_F(SetupModelTest, ExistingGatewayIsCompletedAndClosesWithoutQuestion)
     EXPECT_EQ(model->gateUID(), kUid);
     EXPECT_EQ(model->gateName(), QStringLiteral("Relais Nord"));
     EXPECT_EQ(model->text(QStringLiteral("TS3-NICK")), QStringLiteral("Relais^Nord"));
-    EXPECT_EQ(model->text(QStringLiteral("HF-TX-MAXTIME")), QStringLiteral("300"));   // default added
+    EXPECT_EQ(model->text(QStringLiteral("HF-TX-MAXTIME")), QStringLiteral("300")); // default added
     EXPECT_EQ(model->cfgFile(), gatewayPath());
     EXPECT_FALSE(model->DAT_IS_CH());
     EXPECT_TRUE(model->closeQuery());
@@ -39,13 +39,13 @@ TEST_F(SetupModelTest, UnloadableGatewayIsRefusedWith0060)
 {
     const struct {
         const char* name;
-        QByteArray content;   // nullptr: no file at all
+        QByteArray content; // nullptr: no file at all
         bool withPath;
     } cases[] = {
         {"no CFG_FILE", QByteArray(), false},
         {"missing file", QByteArray(), true},
         {"not Base64", QByteArrayLiteral("%%%not base64%%%"), true},
-        {"no gateName", QByteArrayLiteral("gateUID=") .append(kUid.toLatin1()).toBase64(), true},
+        {"no gateName", QByteArrayLiteral("gateUID=").append(kUid.toLatin1()).toBase64(), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -106,16 +106,23 @@ TEST_F(SetupModelTest, FieldRulesStoreTheirForm)
         const char* key;
         const char* stored;
     } cases[] = {
-        {"ms field stores tenths", [](GatewaySetupModel& m) { m.setMs(spec::kVoxDelay, QStringLiteral("450")); }, "TS3-VOX-DELAY", "4"},
-        {"ms field 0 allowed for relay delay", [](GatewaySetupModel& m) { m.setMs(spec::kTs3RxDelay, QStringLiteral("0")); }, "TS3-RX-DELAY", "0"},
-        {"ms field upper bound", [](GatewaySetupModel& m) { m.setMs(spec::kRogerWait, QStringLiteral("2000")); }, "HF-ROGER-WAIT", "20"},
+        {"ms field stores tenths", [](GatewaySetupModel& m) { m.setMs(spec::kVoxDelay, QStringLiteral("450")); },
+         "TS3-VOX-DELAY", "4"},
+        {"ms field 0 allowed for relay delay",
+         [](GatewaySetupModel& m) { m.setMs(spec::kTs3RxDelay, QStringLiteral("0")); }, "TS3-RX-DELAY", "0"},
+        {"ms field upper bound", [](GatewaySetupModel& m) { m.setMs(spec::kRogerWait, QStringLiteral("2000")); },
+         "HF-ROGER-WAIT", "20"},
         {"slider clamps", [](GatewaySetupModel& m) { m.setSlider(spec::kTs3MaxTime, 900); }, "TS3-TX-MAXTIME", "600"},
         {"slider clamps low", [](GatewaySetupModel& m) { m.setSlider(spec::kHfMaxReset, 2); }, "HF-TX-MAXRESET", "10"},
-        {"number as typed", [](GatewaySetupModel& m) { m.setNumber(spec::kCallFreq, QStringLiteral("2135")); }, "HF-CALL-FREQ", "2135"},
-        {"commander when activity", [](GatewaySetupModel& m) { m.setCommanderMode(CommanderMode::WhenActivity); }, "TS3-CMDR-ON-ACT", "True"},
-        {"commander flag cleared", [](GatewaySetupModel& m) { m.setCommanderMode(CommanderMode::WhenActivity); }, "TS3-CMDR-ON-ON", "False"},
+        {"number as typed", [](GatewaySetupModel& m) { m.setNumber(spec::kCallFreq, QStringLiteral("2135")); },
+         "HF-CALL-FREQ", "2135"},
+        {"commander when activity", [](GatewaySetupModel& m) { m.setCommanderMode(CommanderMode::WhenActivity); },
+         "TS3-CMDR-ON-ACT", "True"},
+        {"commander flag cleared", [](GatewaySetupModel& m) { m.setCommanderMode(CommanderMode::WhenActivity); },
+         "TS3-CMDR-ON-ON", "False"},
         {"connect type", [](GatewaySetupModel& m) { m.setConnectType(1); }, "TS3-CONNECT-TYPE", "1"},
-        {"empty text removes", [](GatewaySetupModel& m) { m.setText(QStringLiteral("TS3-SERV-PASSWD"), QString()); }, "TS3-SERV-PASSWD", ""},
+        {"empty text removes", [](GatewaySetupModel& m) { m.setText(QStringLiteral("TS3-SERV-PASSWD"), QString()); },
+         "TS3-SERV-PASSWD", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,23 +139,39 @@ TEST_F(SetupModelTest, RefusalsShowTheirMessageAndStoreNothing)
     const QString red = QStringLiteral("(field turns red)");
     const struct {
         const char* name;
-        std::function<bool(GatewaySetupModel&)> edit;   // true: the edit was taken
+        std::function<bool(GatewaySetupModel&)> edit; // true: the edit was taken
         const char* key;
         QString message;
     } cases[] = {
-        {"ms below range", [](GatewaySetupModel& m) { return m.setMs(spec::kVoxDelay, QStringLiteral("50")); }, "TS3-VOX-DELAY", red},
-        {"ms not a number", [](GatewaySetupModel& m) { return m.setMs(spec::kHfTxDelay, QStringLiteral("1x0")); }, "HF-TX-DELAY", red},
-        {"ms negative", [](GatewaySetupModel& m) { return m.setMs(spec::kHfTxDelay, QStringLiteral("-100")); }, "HF-TX-DELAY", red},
-        {"beacon interval too short", [](GatewaySetupModel& m) { return m.setNumber(spec::kBeaconTime, QStringLiteral("299")); }, "HF-BAKE-TIME", red},
-        {"call length too long", [](GatewaySetupModel& m) { return m.setNumber(spec::kCallLength, QStringLiteral("8001")); }, "HF-CALL-LENG", red},
-        {"five-character name", [](GatewaySetupModel& m) { return m.setGateNameChecked(QStringLiteral("DB0AB")); }, "gateName", GetText(QStringLiteral("0705"))},
-        {"beacon without its file", [](GatewaySetupModel& m) { return m.setBeaconOn(true); }, "HF-BAKE-ON", GetText(QStringLiteral("1004"))},
-        {"announcement without S0001.wav", [](GatewaySetupModel& m) { return m.setAnnouncement(QStringLiteral("HF-WAVE-USERIN"), true); }, "HF-WAVE-USERIN", GetText(QStringLiteral("1004"))},
-        {"port that is not open", [](GatewaySetupModel& m) { return m.choosePort(QStringLiteral("COM-IN-NUM"), 4); }, "COM-IN-NUM",
-         GetText(QStringLiteral("0850")) + QLatin1Char('\r') + GetText(QStringLiteral("0851"))},
-        {"nickname while the gateway is stopped", [](GatewaySetupModel& m) { return m.sendNickname(QStringLiteral("Relais Nord")); }, "", GetText(QStringLiteral("0746"))},
-        {"pick list without the link", [](GatewaySetupModel& m) { return m.pickList(ProfileKind::Capture).has_value(); }, "", GetText(QStringLiteral("0708"))},
-        {"reload without the link", [](GatewaySetupModel& m) { return m.requestProfiles(true); }, "", GetText(QStringLiteral("0708"))},
+        {"ms below range", [](GatewaySetupModel& m) { return m.setMs(spec::kVoxDelay, QStringLiteral("50")); },
+         "TS3-VOX-DELAY", red},
+        {"ms not a number", [](GatewaySetupModel& m) { return m.setMs(spec::kHfTxDelay, QStringLiteral("1x0")); },
+         "HF-TX-DELAY", red},
+        {"ms negative", [](GatewaySetupModel& m) { return m.setMs(spec::kHfTxDelay, QStringLiteral("-100")); },
+         "HF-TX-DELAY", red},
+        {"beacon interval too short",
+         [](GatewaySetupModel& m) { return m.setNumber(spec::kBeaconTime, QStringLiteral("299")); }, "HF-BAKE-TIME",
+         red},
+        {"call length too long",
+         [](GatewaySetupModel& m) { return m.setNumber(spec::kCallLength, QStringLiteral("8001")); }, "HF-CALL-LENG",
+         red},
+        {"five-character name", [](GatewaySetupModel& m) { return m.setGateNameChecked(QStringLiteral("DB0AB")); },
+         "gateName", GetText(QStringLiteral("0705"))},
+        {"beacon without its file", [](GatewaySetupModel& m) { return m.setBeaconOn(true); }, "HF-BAKE-ON",
+         GetText(QStringLiteral("1004"))},
+        {"announcement without S0001.wav",
+         [](GatewaySetupModel& m) { return m.setAnnouncement(QStringLiteral("HF-WAVE-USERIN"), true); },
+         "HF-WAVE-USERIN", GetText(QStringLiteral("1004"))},
+        {"port that is not open", [](GatewaySetupModel& m) { return m.choosePort(QStringLiteral("COM-IN-NUM"), 4); },
+         "COM-IN-NUM", GetText(QStringLiteral("0850")) + QLatin1Char('\r') + GetText(QStringLiteral("0851"))},
+        {"nickname while the gateway is stopped",
+         [](GatewaySetupModel& m) { return m.sendNickname(QStringLiteral("Relais Nord")); }, "",
+         GetText(QStringLiteral("0746"))},
+        {"pick list without the link",
+         [](GatewaySetupModel& m) { return m.pickList(ProfileKind::Capture).has_value(); }, "",
+         GetText(QStringLiteral("0708"))},
+        {"reload without the link", [](GatewaySetupModel& m) { return m.requestProfiles(true); }, "",
+         GetText(QStringLiteral("0708"))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -172,7 +195,8 @@ TEST_F(SetupModelTest, RefusalsShowTheirMessageAndStoreNothing)
     EXPECT_TRUE(transport.takeLines().isEmpty());
     // Nothing of that reached the disk.
     EXPECT_EQ(stored().value(QStringLiteral("HF-BAKE-ON")), QStringLiteral("False"));
-    EXPECT_FALSE(stored().contains(QStringLiteral("COM-IN-NUM")) && stored().value(QStringLiteral("COM-IN-NUM")) == QLatin1String("4"));
+    EXPECT_FALSE(stored().contains(QStringLiteral("COM-IN-NUM")) &&
+                 stored().value(QStringLiteral("COM-IN-NUM")) == QLatin1String("4"));
 }
 
 TEST_F(SetupModelTest, FilesThatExistAreAccepted)
@@ -217,10 +241,11 @@ TEST_F(SetupModelTest, WaveReductionNeverExceedsTheVolume)
 
 TEST_F(SetupModelTest, ShowingAudioAndComPagesStoresWhatTheyShow)
 {
-    openExisting({QStringLiteral("TS3-TX-VOX-LV=80"), QStringLiteral("COM-OUT-PIN=break"), QStringLiteral("HF-OFFLINE-DEVICE=5")});
+    openExisting({QStringLiteral("TS3-TX-VOX-LV=80"), QStringLiteral("COM-OUT-PIN=break"),
+                  QStringLiteral("HF-OFFLINE-DEVICE=5")});
     model->storeShownAudioValues();
-    EXPECT_EQ(model->text(QStringLiteral("TS3-TX-VOX-LV")), QStringLiteral("50"));       // clamped
-    EXPECT_EQ(model->text(QStringLiteral("HF-OFFLINE-DEVICE")), QStringLiteral("5"));    // device not present: kept
+    EXPECT_EQ(model->text(QStringLiteral("TS3-TX-VOX-LV")), QStringLiteral("50"));    // clamped
+    EXPECT_EQ(model->text(QStringLiteral("HF-OFFLINE-DEVICE")), QStringLiteral("5")); // device not present: kept
     model->storeShownComValues();
     EXPECT_EQ(model->text(QStringLiteral("COM-OUT-PIN")), QStringLiteral("BREAK"));
     EXPECT_EQ(model->text(QStringLiteral("COM-OUT-ON")), QStringLiteral("False"));
@@ -232,10 +257,11 @@ TEST_F(SetupModelTest, ShowingAudioAndComPagesStoresWhatTheyShow)
 
 TEST_F(SetupModelTest, UnreadableValuesShowAsTheirDefault)
 {
-    openExisting({QStringLiteral("HF-TX-MAX-ON=maybe"), QStringLiteral("TS3-DOPPEL-RX=1"), QStringLiteral("HF-TX-MAXTIME=5min")});
-    EXPECT_TRUE(model->boolOf(QStringLiteral("HF-TX-MAX-ON")));    // default True
-    EXPECT_TRUE(model->boolOf(QStringLiteral("TS3-DOPPEL-RX")));   // a number reads as a boolean
-    EXPECT_EQ(model->sliderValue(spec::kHfMaxTime), 300);          // a limit that is no number shows its fallback
+    openExisting({QStringLiteral("HF-TX-MAX-ON=maybe"), QStringLiteral("TS3-DOPPEL-RX=1"),
+                  QStringLiteral("HF-TX-MAXTIME=5min")});
+    EXPECT_TRUE(model->boolOf(QStringLiteral("HF-TX-MAX-ON")));  // default True
+    EXPECT_TRUE(model->boolOf(QStringLiteral("TS3-DOPPEL-RX"))); // a number reads as a boolean
+    EXPECT_EQ(model->sliderValue(spec::kHfMaxTime), 300);        // a limit that is no number shows its fallback
     EXPECT_FALSE(model->DAT_IS_CH());
 }
 
@@ -245,7 +271,7 @@ TEST_F(SetupModelTest, RenameTakesSixCharacters)
     typedName = QStringLiteral("DB0ABC");
     EXPECT_TRUE(model->rename());
     EXPECT_EQ(model->gateName(), QStringLiteral("DB0ABC"));
-    typedName.reset();   // Cancel
+    typedName.reset(); // Cancel
     EXPECT_FALSE(model->rename());
     EXPECT_EQ(model->gateName(), QStringLiteral("DB0ABC"));
     EXPECT_TRUE(errors.isEmpty());
@@ -300,8 +326,11 @@ TEST_F(SetupModelTest, NicknameAndInfoGoToTheConnectedGateway)
         bool connected;
         QStringList lines;
     } cases[] = {
-        {"connected", 7, true,
-         {QStringLiteral("SETNICK scHandler=7 nickname=Relais^sNord^p2"), QStringLiteral("SETINFO scHandler=7 text=70cm^s^g^s439.1")}},
+        {"connected",
+         7,
+         true,
+         {QStringLiteral("SETNICK scHandler=7 nickname=Relais^sNord^p2"),
+          QStringLiteral("SETINFO scHandler=7 text=70cm^s^g^s439.1")}},
         {"running without a server", 7, false, {}},
         {"running, no handler yet", 0, true, {}},
     };
@@ -327,13 +356,14 @@ TEST_F(SetupModelTest, ProfilesArePickedFromThePluginLists)
             "PROFILES type=10 count=2 items=Home|Club^sNet uids=u-1|u-2\r\n");
     ASSERT_TRUE(model->requestProfiles(true));
     EXPECT_EQ(transport.takeLines(), QStringList{QStringLiteral("GETPROFILES ")});
-    EXPECT_EQ(model->pickList(ProfileKind::Capture), (QStringList{QStringLiteral("Default"), QStringLiteral("USB CODEC")}));
+    EXPECT_EQ(model->pickList(ProfileKind::Capture),
+              (QStringList{QStringLiteral("Default"), QStringLiteral("USB CODEC")}));
     EXPECT_TRUE(model->pickProfile(ProfileKind::Capture, 1));
     EXPECT_EQ(model->text(QStringLiteral("TS3-SND-IN-PROF")), QStringLiteral("USB CODEC"));
     EXPECT_TRUE(model->pickProfile(ProfileKind::Bookmark, 1));
     EXPECT_EQ(model->text(QStringLiteral("TS3-BOOK-NAME")), QStringLiteral("Club Net"));
     EXPECT_EQ(model->text(QStringLiteral("TS3-BOOK-UID")), QStringLiteral("u-2"));
-    EXPECT_FALSE(model->pickProfile(ProfileKind::Playback, 0));   // empty list
+    EXPECT_FALSE(model->pickProfile(ProfileKind::Playback, 0)); // empty list
     EXPECT_TRUE(errors.isEmpty());
 }
 

@@ -55,22 +55,26 @@ TEST_F(SetupWindowTest, EveryPageWritesItsControlsIntoTheList)
         {GatewaySetupWindow::StartPage, "TS3-TX-MAX-ON", Act::Click, {}, "TS3-TX-MAX-ON", "True"},
         {GatewaySetupWindow::StartPage, "HF-TX-MAXTIME", Act::Slide, QStringLiteral("420"), "HF-TX-MAXTIME", "420"},
         {GatewaySetupWindow::StartPage, "gateExitDlg", Act::Click, {}, "gateExitDlg", "False"},
-        {GatewaySetupWindow::ConnectPage, "TS3-HOST", Act::Type, QStringLiteral("ts.example.org"), "TS3-HOST", "ts.example.org"},
+        {GatewaySetupWindow::ConnectPage, "TS3-HOST", Act::Type, QStringLiteral("ts.example.org"), "TS3-HOST",
+         "ts.example.org"},
         {GatewaySetupWindow::ConnectPage, "TS3-NICK-1", Act::Type, QStringLiteral("DB0XYZ"), "TS3-NICK", "DB0XYZ"},
-        {GatewaySetupWindow::ConnectPage, "TS3-CONNECT-TYPE", Act::Choose, QStringLiteral("1"), "TS3-CONNECT-TYPE", "1"},
+        {GatewaySetupWindow::ConnectPage, "TS3-CONNECT-TYPE", Act::Choose, QStringLiteral("1"), "TS3-CONNECT-TYPE",
+         "1"},
         {GatewaySetupWindow::ConnectPage, "cmdr2", Act::Click, {}, "TS3-CMDR-ON-ACT", "True"},
         {GatewaySetupWindow::ConnectPage, "TS3-CMDR-ON-RX", Act::Click, {}, "TS3-CMDR-ON-RX", "True"},
-        {GatewaySetupWindow::ConnectPage, "TS3-MOVING-CLIENT", Act::Click, {}, "TS3-MOVING-CLIENT", "True"},   // unticked
+        {GatewaySetupWindow::ConnectPage, "TS3-MOVING-CLIENT", Act::Click, {}, "TS3-MOVING-CLIENT", "True"}, // unticked
         {GatewaySetupWindow::AudioPage, "TS3-TX-PIN-COM", Act::Click, {}, "TS3-TX-PIN", "COM"},
         {GatewaySetupWindow::AudioPage, "TS3-VOX-DELAY", Act::Type, QStringLiteral("700"), "TS3-VOX-DELAY", "7"},
-        {GatewaySetupWindow::AudioPage, "HF-OFFLINE-DEVICE", Act::Choose, QStringLiteral("1"), "HF-OFFLINE-DEVICE", "1"},
-        {GatewaySetupWindow::AudioPage, "AUDIO-USER-VOLUME", Act::Slide, QStringLiteral("-12"), "AUDIO-USER-VOLUME", "-12"},
+        {GatewaySetupWindow::AudioPage, "HF-OFFLINE-DEVICE", Act::Choose, QStringLiteral("1"), "HF-OFFLINE-DEVICE",
+         "1"},
+        {GatewaySetupWindow::AudioPage, "AUDIO-USER-VOLUME", Act::Slide, QStringLiteral("-12"), "AUDIO-USER-VOLUME",
+         "-12"},
         {GatewaySetupWindow::ComPage, "COM-OUT-NUM", Act::Choose, QStringLiteral("1"), "COM-OUT-NUM", "3"},
         {GatewaySetupWindow::ComPage, "COM-OUT-PIN-BREAK", Act::Click, {}, "COM-OUT-PIN", "BREAK"},
         {GatewaySetupWindow::ComPage, "COM-OUT-ON", Act::Click, {}, "COM-OUT-ON", "True"},
         {GatewaySetupWindow::ComPage, "COM-IN-PIN-CTS", Act::Click, {}, "COM-IN-PIN", "CTS"},
         {GatewaySetupWindow::ComPage, "COM-IN-INVERT", Act::Click, {}, "COM-IN-INVERT", "True"},
-        {GatewaySetupWindow::ComPage, "TS3-TX-PIN", Act::Click, {}, "TS3-TX-PIN", "VOX"},   // was COM from the audio page
+        {GatewaySetupWindow::ComPage, "TS3-TX-PIN", Act::Click, {}, "TS3-TX-PIN", "VOX"}, // was COM from the audio page
         {GatewaySetupWindow::ComPage, "HF-TX-DELAY", Act::Type, QStringLiteral("250"), "HF-TX-DELAY", "2"},
         {GatewaySetupWindow::ComPage, "TS3-RX-DELAY", Act::Type, QStringLiteral("800"), "TS3-RX-DELAY", "8"},
         {GatewaySetupWindow::BeaconPage, "HF-ROGER-BEEP", Act::Click, {}, "HF-ROGER-BEEP", "True"},
@@ -80,11 +84,18 @@ TEST_F(SetupWindowTest, EveryPageWritesItsControlsIntoTheList)
         {GatewaySetupWindow::BeaconPage, "HF-BAKE-TIME", Act::Type, QStringLiteral("1200"), "HF-BAKE-TIME", "1200"},
         {GatewaySetupWindow::BeaconPage, "HF-BAKE-AFTX", Act::Spin, QStringLiteral("6"), "HF-BAKE-AFTX", "6"},
         {GatewaySetupWindow::RemotePage, "DTMF-ON", Act::Click, {}, "DTMF-ON", "True"},
-        {GatewaySetupWindow::RemotePage, "DTMF-INPUT-DEVICE", Act::Choose, QStringLiteral("0"), "DTMF-INPUT-DEVICE", "0"},
+        {GatewaySetupWindow::RemotePage, "DTMF-INPUT-DEVICE", Act::Choose, QStringLiteral("0"), "DTMF-INPUT-DEVICE",
+         "0"},
         {GatewaySetupWindow::RemotePage, "DTMF-AKTIV-TIME", Act::Spin, QStringLiteral("25"), "DTMF-AKTIV-TIME", "25"},
         {GatewaySetupWindow::RemotePage, "HF-CALL-FREQ", Act::Type, QStringLiteral("2135"), "HF-CALL-FREQ", "2135"},
-        {GatewaySetupWindow::RemotePage, "REM-MUTE-REG", Act::Click, {}, "REM-MUTE-REG", "True"},   // unticked: needs registration
-        {GatewaySetupWindow::InfoPage, "TS3-INFO-TXT", Act::Type, QStringLiteral("Relais 70cm"), "TS3-INFO-TXT", "Relais 70cm"},
+        {GatewaySetupWindow::RemotePage,
+         "REM-MUTE-REG",
+         Act::Click,
+         {},
+         "REM-MUTE-REG",
+         "True"}, // unticked: needs registration
+        {GatewaySetupWindow::InfoPage, "TS3-INFO-TXT", Act::Type, QStringLiteral("Relais 70cm"), "TS3-INFO-TXT",
+         "Relais 70cm"},
     };
     QFile beeps(cfg + QStringLiteral("rogerbeep.cfg"));
     ASSERT_TRUE(beeps.open(QIODevice::WriteOnly));
@@ -137,14 +148,14 @@ TEST_F(SetupWindowTest, RefusedInputLeavesTheFieldRedAndTheValueStored)
     delay->setText(QStringLiteral("400"));
     delay->setText(QStringLiteral("4000x"));
     EXPECT_EQ(value("HF-TX-DELAY"), QStringLiteral("4"));
-    EXPECT_FALSE(delay->styleSheet().isEmpty());   // red
+    EXPECT_FALSE(delay->styleSheet().isEmpty()); // red
     delay->setText(QStringLiteral("600"));
     EXPECT_TRUE(delay->styleSheet().isEmpty());
     EXPECT_EQ(value("HF-TX-DELAY"), QStringLiteral("6"));
 
     // A port that is not open: message, selection cleared, nothing stored.
     auto* in = control<QComboBox>(QStringLiteral("COM-IN-NUM"));
-    in->setCurrentIndex(2);   // COM4, present but not open
+    in->setCurrentIndex(2); // COM4, present but not open
     emit in->activated(2);
     EXPECT_EQ(in->currentIndex(), -1);
     EXPECT_EQ(value("COM-IN-NUM"), QStringLiteral("0"));
@@ -190,7 +201,7 @@ TEST_F(SetupWindowTest, ShowingTheConnectionPageAsksForProfilesOnlyOverTheLink)
     openExisting();
     runGateway(0, false);
     window->showPage(GatewaySetupWindow::ConnectPage);
-    EXPECT_TRUE(gateway->calls.isEmpty());   // no offline send that disconnects the gateways
+    EXPECT_TRUE(gateway->calls.isEmpty()); // no offline send that disconnects the gateways
     EXPECT_TRUE(errors.isEmpty());
     connectNow();
     window->showPage(GatewaySetupWindow::StartPage);
@@ -223,9 +234,9 @@ TEST_F(SetupWindowTest, NicknameFromEitherTabGoesToTheConnectedGateway)
     connectNow();
     runGateway(12, true);
     window->showPage(GatewaySetupWindow::ConnectPage);
-    transport.takeLines();   // GETPROFILES
+    transport.takeLines(); // GETPROFILES
     control<QLineEdit>(QStringLiteral("TS3-NICK-1"))->setText(QStringLiteral("DB0XYZ Link"));
-    EXPECT_EQ(control<QLineEdit>(QStringLiteral("TS3-NICK-0"))->text(), QStringLiteral("DB0XYZ Link"));   // mirrored
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("TS3-NICK-0"))->text(), QStringLiteral("DB0XYZ Link")); // mirrored
     control<QAbstractButton>(QStringLiteral("sendNick-1"))->click();
     window->showPage(GatewaySetupWindow::InfoPage);
     control<QLineEdit>(QStringLiteral("TS3-INFO-TXT"))->setText(QStringLiteral("QRV 145.600"));

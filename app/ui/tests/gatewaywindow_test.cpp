@@ -44,7 +44,8 @@ public:
     void connectWindow()
     {
         auto& e = window->engine();
-        e.ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"), items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
+        e.ParseIncomingTS3Data(QStringLiteral("GW_CONNECT"),
+                               items({"gateUID={0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}", "scHandler=3"}));
         e.ParseIncomingTS3Data(QStringLiteral("SERVERINFO"),
                                items({"scHandler=3", "connected=4", "serverName=DARC^sVoice", "channelName=Lobby",
                                       "myNickname=Relais^sNord^s(DB0XYZ)"}));
@@ -88,7 +89,7 @@ TEST_F(WindowTest, ShowsTheElementsOfADisconnectedGateway)
     int enabled = 0;
     for (QToolButton* b : buttons)
         enabled += b->isEnabled();
-    EXPECT_EQ(enabled, 2);   // settings and remote permissions only
+    EXPECT_EQ(enabled, 2); // settings and remote permissions only
 
     // The connection lamp blinks while not connected.
     QList<GwColor> blink;
@@ -152,7 +153,9 @@ TEST_F(WindowTest, ClosingTheWindowGoesThroughTheQuestion)
     EXPECT_TRUE(link.take().isEmpty());
     host->answerYes = true;
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(link.take().count(QStringLiteral("GW_STOP gateUID=") + QLatin1String(kUid) + QStringLiteral(" scHandler=0")), 2);
+    EXPECT_EQ(
+        link.take().count(QStringLiteral("GW_STOP gateUID=") + QLatin1String(kUid) + QStringLiteral(" scHandler=0")),
+        2);
 }
 
 TEST_F(WindowTest, FactoryRefusesAnUnusableFile)

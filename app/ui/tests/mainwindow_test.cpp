@@ -50,7 +50,8 @@ QApplication& app()
 class FakeGatewayWindow : public QWidget, public ChildWindow {
 public:
     FakeGatewayWindow(LinkSender& sender, QString uid, int handler, QStringList* log)
-        : gw(std::move(uid), handler, handler > 0), m_sender(sender), m_log(log) {}
+        : gw(std::move(uid), handler, handler > 0), m_sender(sender), m_log(log)
+    {}
     ~FakeGatewayWindow() override { *m_log << QStringLiteral("closed ") + gw.uid; }
     ChildKind childKind() const override { return ChildKind::Gateway; }
     GatewayEndpoint* gatewayEndpoint() override { return &gw; }
@@ -78,7 +79,7 @@ private:
 class MainWindowTest : public ::testing::Test {
 protected:
     QTemporaryDir home;
-    QStringList log;   // outlives the windows that write into it
+    QStringList log; // outlives the windows that write into it
     FakeTransport* transport = nullptr;
     std::unique_ptr<MainWindow> main;
 
@@ -98,9 +99,11 @@ protected:
         o.transport = std::move(t);
         o.startTimers = false;
         main = std::make_unique<MainWindow>(std::move(o));
-        main->setChildFactory(ChildKind::Gateway, [this](MainWindow& m, const QString&, const SettingsList& p) -> QWidget* {
-            return new FakeGatewayWindow(m.session(), p.value(QStringLiteral("UID")), p.intValue(QStringLiteral("HANDLER"), 0), &log);
-        });
+        main->setChildFactory(ChildKind::Gateway,
+                              [this](MainWindow& m, const QString&, const SettingsList& p) -> QWidget* {
+                                  return new FakeGatewayWindow(m.session(), p.value(QStringLiteral("UID")),
+                                                               p.intValue(QStringLiteral("HANDLER"), 0), &log);
+                              });
     }
     FakeGatewayWindow* openGateway(const QString& uid, int handler)
     {
@@ -121,7 +124,8 @@ TEST_F(MainWindowTest, CreationShowsCaptionPanelsAndMenusInTheSettingsLanguage)
     create();
     for (const char* folder : {"config", "sounds", "_tmp"})
         EXPECT_TRUE(QDir(home.path() + QLatin1Char('/') + QLatin1String(folder)).exists()) << folder;
-    EXPECT_TRUE(main->caption().startsWith(QStringLiteral("Relaydeck %1 [").arg(GetGeneralText(QStringLiteral("VERS")))));
+    EXPECT_TRUE(
+        main->caption().startsWith(QStringLiteral("Relaydeck %1 [").arg(GetGeneralText(QStringLiteral("VERS")))));
     EXPECT_TRUE(main->caption().endsWith(QLatin1Char(']')));
     EXPECT_EQ(main->statusText(0), QStringLiteral("Welcome"));
     EXPECT_EQ(main->statusText(1), QStringLiteral("No Error"));
@@ -180,7 +184,8 @@ TEST_F(MainWindowTest, SessionRunsFromTheTickAndShowsItsState)
     main->tick();
     EXPECT_EQ(main->linkPanelText(), QStringLiteral("connected with Teamspeak"));
     main->session().onBlock("WHOAMI libVersion=3.6 API=21 gateAPI=1 \r");
-    EXPECT_EQ(main->lastBalloon(), QStringLiteral("connected with Teamspeak\nTS3-Client: 3.6\nPlugin-API: 21  /  Link-API: 1"));
+    EXPECT_EQ(main->lastBalloon(),
+              QStringLiteral("connected with Teamspeak\nTS3-Client: 3.6\nPlugin-API: 21  /  Link-API: 1"));
 
     main->guarded([] { throw std::runtime_error("Socket Error # 10053"); });
     EXPECT_TRUE(main->statusText(1).endsWith(QStringLiteral(" [ERROR] -> Socket Error # 10053")));
@@ -196,9 +201,11 @@ TEST_F(MainWindowTest, OpenNewChildWindowReusesOneOnlyWindowsAndSkipsUnbuiltKind
         ++built;
         return new PlainChild(ChildKind::GatewayList);
     });
-    QWidget* first = main->OpenNewChildWindow(ChildKind::GatewayList, QStringLiteral("My Gateway"), SettingsList(), true);
+    QWidget* first =
+        main->OpenNewChildWindow(ChildKind::GatewayList, QStringLiteral("My Gateway"), SettingsList(), true);
     openGateway(kUid1, 0);
-    QWidget* second = main->OpenNewChildWindow(ChildKind::GatewayList, QStringLiteral("My Gateway"), SettingsList(), true);
+    QWidget* second =
+        main->OpenNewChildWindow(ChildKind::GatewayList, QStringLiteral("My Gateway"), SettingsList(), true);
     EXPECT_EQ(first, second);
     EXPECT_EQ(built, 1);
     EXPECT_EQ(main->childWindows().first(), first) << "brought to the front";
@@ -212,14 +219,15 @@ TEST_F(MainWindowTest, GatewaysAreRoutedInWindowOrderAndTheMonitorTestsTheSelect
     writeMainCfg({QStringLiteral("appLang=en_US")});
     create();
     FakeGatewayWindow* g1 = openGateway(kUid1, 5);
-    FakeGatewayWindow* g2 = openGateway(kUid2, 5);   // opened last: the active window
+    FakeGatewayWindow* g2 = openGateway(kUid2, 5); // opened last: the active window
     EXPECT_EQ(main->gatewaysInWindowOrder(), (QList<GatewayEndpoint*>{&g2->gw, &g1->gw}));
     main->tick();
     main->session().onBlock("RXVOICE scHandler=5 status=1 \r");
     EXPECT_EQ(g2->gw.calls, QStringList{QStringLiteral("Parse RXVOICE")});
     EXPECT_TRUE(g1->gw.calls.isEmpty());
 
-    auto* mon = static_cast<LinkMonitorWindow*>(main->OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true));
+    auto* mon = static_cast<LinkMonitorWindow*>(
+        main->OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true));
     ASSERT_NE(mon, nullptr);
     EXPECT_EQ(main->OpenNewChildWindow(ChildKind::LinkMonitor, QStringLiteral("DEBUG"), SettingsList(), true), mon);
     transport->written.clear();
@@ -242,8 +250,9 @@ TEST_F(MainWindowTest, QuittingEndsEverythingInOrder)
     openGateway(kUid2, 7);
     transport->written.clear();
     main->close();
-    EXPECT_EQ(transport->takeLines(), (QStringList{QStringLiteral("EXITCLIENT "), QStringLiteral("GW_STOP gateUID=") + kUid2,
-                                                   QStringLiteral("GW_STOP gateUID=") + kUid1}));
+    EXPECT_EQ(transport->takeLines(),
+              (QStringList{QStringLiteral("EXITCLIENT "), QStringLiteral("GW_STOP gateUID=") + kUid2,
+                           QStringLiteral("GW_STOP gateUID=") + kUid1}));
     EXPECT_EQ(log, (QStringList{QStringLiteral("saved ") + kUid2, QStringLiteral("saved ") + kUid1}));
     EXPECT_EQ(transport->disconnects, QList<bool>{true}) << "closed with notice to the plugin";
     auto saved = LoadSettingsFile(home.path() + QStringLiteral("/config/main.cfg"));
@@ -260,7 +269,8 @@ TEST_F(MainWindowTest, QuittingEndsEverythingInOrder)
 
 TEST_F(MainWindowTest, QuittingWithoutLinkOrExitClientAndTheQuestion)
 {
-    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
+    writeMainCfg(
+        {QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
     create();
     openGateway(kUid1, 5);
     QString asked;
@@ -289,14 +299,15 @@ TEST_F(MainWindowTest, QuitWithoutQuestionRunsTheOrderedQuitEvenWhileTheQuestion
         SCOPED_TRACE(questionOpen ? "signal while the question is open" : "signal");
         log.clear();
         QFile::remove(home.path() + QStringLiteral("/config/main.cfg"));
-        writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
+        writeMainCfg(
+            {QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
         create();
         QFile::remove(home.path() + QStringLiteral("/config/main.cfg"));
         openGateway(kUid1, 5);
         int asked = 0;
         main->askQuit = [&](const QString&) {
             ++asked;
-            main->quitWithoutQuestion();   // as the signal handler would, then the box says No
+            main->quitWithoutQuestion(); // as the signal handler would, then the box says No
             return false;
         };
         main->show();
@@ -308,7 +319,7 @@ TEST_F(MainWindowTest, QuitWithoutQuestionRunsTheOrderedQuitEvenWhileTheQuestion
         EXPECT_EQ(asked, questionOpen ? 1 : 0);
         EXPECT_FALSE(main->isVisible());
         ASSERT_FALSE(log.isEmpty());
-        EXPECT_EQ(log.first(), QStringLiteral("saved ") + kUid1);   // GW_STOP and save
+        EXPECT_EQ(log.first(), QStringLiteral("saved ") + kUid1); // GW_STOP and save
         EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/config/main.cfg")));
         main.reset();
     }
@@ -333,8 +344,9 @@ TEST_F(MainWindowTest, GatewayFileOpensARealGatewayWindowThatAnnouncesItself)
     RegisterChildWindows(*main);
     const QString uid = QStringLiteral("{12345678-AAAA-BBBB-CCCC-1234567890AB}");
     const QString file = home.path() + QStringLiteral("/config/") + uid + QStringLiteral(".rdk");
-    ASSERT_TRUE(SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
-    main->tick();   // link up (fake)
+    ASSERT_TRUE(
+        SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
+    main->tick(); // link up (fake)
     transport->written.clear();
     ASSERT_NE(main->openGatewayFile(file), nullptr);
     ASSERT_EQ(main->gatewaysInWindowOrder().size(), 1);
@@ -351,7 +363,8 @@ TEST_F(MainWindowTest, GatewayWindowButtonsOpenOneSetupAndOneRegisterWindowOfTha
     RegisterChildWindows(*main);
     const QString uid = QStringLiteral("{12345678-AAAA-BBBB-CCCC-1234567890AB}");
     const QString file = home.path() + QStringLiteral("/config/") + uid + QStringLiteral(".rdk");
-    ASSERT_TRUE(SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
+    ASSERT_TRUE(
+        SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
     auto* gw = qobject_cast<GatewayWindow*>(main->openGatewayFile(file));
     ASSERT_NE(gw, nullptr);
 
@@ -359,19 +372,21 @@ TEST_F(MainWindowTest, GatewayWindowButtonsOpenOneSetupAndOneRegisterWindowOfTha
         QList<QWidget*> out;
         for (QWidget* w : main->childWindows()) {
             auto* cw = dynamic_cast<ChildWindow*>(w);
-            if ((cw && cw->childKind() == kind) || (kind == ChildKind::RemoteUsers && qobject_cast<RemoteRegisterWindow*>(w)))
+            if ((cw && cw->childKind() == kind) ||
+                (kind == ChildKind::RemoteUsers && qobject_cast<RemoteRegisterWindow*>(w)))
                 out << w;
         }
         return out;
     };
-    for (int press = 0; press < 2; ++press) {   // the second press brings the open ones to the front
+    for (int press = 0; press < 2; ++press) { // the second press brings the open ones to the front
         emit gw->settingsRequested(uid, file);
         ASSERT_EQ(windowsOf(ChildKind::GatewaySetup).size(), 1);
         EXPECT_EQ(main->childWindows().first(), windowsOf(ChildKind::GatewaySetup).first());
         emit gw->remotePermissionsRequested(uid, file);
         ASSERT_EQ(windowsOf(ChildKind::RemoteUsers).size(), 1);
         EXPECT_EQ(main->childWindows().first(), windowsOf(ChildKind::RemoteUsers).first());
-        EXPECT_EQ(windowsOf(ChildKind::RemoteUsers).first()->windowTitle(), QStringLiteral("Remote-Permissions [Test Gate]"));
+        EXPECT_EQ(windowsOf(ChildKind::RemoteUsers).first()->windowTitle(),
+                  QStringLiteral("Remote-Permissions [Test Gate]"));
     }
     // The setup window edits this gateway's file.
     EXPECT_EQ(windowsOf(ChildKind::GatewaySetup).first()->property("gateUID").toString(), uid);
@@ -382,13 +397,15 @@ TEST_F(MainWindowTest, GatewayWindowButtonsOpenOneSetupAndOneRegisterWindowOfTha
 // the saved settings back and stores them), asks nothing and still ends in order.
 TEST_F(MainWindowTest, SavedSetupEditsActAtOnceAndASignalQuitKeepsWhatWasSavedLast)
 {
-    writeMainCfg({QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
+    writeMainCfg(
+        {QStringLiteral("appLang=en_US"), QStringLiteral("appExitDlg=True"), QStringLiteral("LINK_EXIT=False")});
     create();
     RegisterChildWindows(*main);
-    main->tick();   // link up (fake)
+    main->tick(); // link up (fake)
     const QString uid = QStringLiteral("{12345678-AAAA-BBBB-CCCC-1234567890AB}");
     const QString file = home.path() + QStringLiteral("/config/") + uid + QStringLiteral(".rdk");
-    ASSERT_TRUE(SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
+    ASSERT_TRUE(
+        SaveSettingsFile(file, SettingsList({QStringLiteral("gateUID=") + uid, QStringLiteral("gateName=Test Gate")})));
     auto* gw = qobject_cast<GatewayWindow*>(main->openGatewayFile(file));
     ASSERT_NE(gw, nullptr);
     QPointer<GatewayWindow> gwAlive(gw);
@@ -434,8 +451,9 @@ TEST_F(MainWindowTest, EveryMenuWindowKindHasItsWindow)
     writeMainCfg({QStringLiteral("appLang=en_US")});
     create();
     RegisterChildWindows(*main);
-    for (ChildKind kind : {ChildKind::GatewayList, ChildKind::ComPortEditor, ChildKind::AppSetup, ChildKind::RogerBeepEditor,
-                           ChildKind::LinkMonitor, ChildKind::WindowList, ChildKind::SupportForm}) {
+    for (ChildKind kind :
+         {ChildKind::GatewayList, ChildKind::ComPortEditor, ChildKind::AppSetup, ChildKind::RogerBeepEditor,
+          ChildKind::LinkMonitor, ChildKind::WindowList, ChildKind::SupportForm}) {
         QWidget* w = main->OpenNewChildWindow(kind, QStringLiteral("caption"), SettingsList(), true);
         ASSERT_NE(w, nullptr) << int(kind);
         EXPECT_EQ(dynamic_cast<ChildWindow*>(w)->childKind(), kind);
@@ -449,8 +467,8 @@ TEST_F(MainWindowTest, DeveloperEntryAsksForTheAccessCodeUntilItWasEnteredOnce)
     ASSERT_EQ(code.size(), 23);
     const struct {
         const char* name;
-        QString storedCode;                 // devPW in main.cfg
-        std::optional<QString> answer;      // nullopt: Cancel
+        QString storedCode;            // devPW in main.cfg
+        std::optional<QString> answer; // nullopt: Cancel
         bool asked;
         bool opens;
         bool invalidShown;
@@ -476,10 +494,11 @@ TEST_F(MainWindowTest, DeveloperEntryAsksForTheAccessCodeUntilItWasEnteredOnce)
         main->mainMenu()->findChild<QAction*>(QStringLiteral("developerEntry"))->trigger();
         EXPECT_EQ(!prompts.isEmpty(), c.asked);
         if (c.asked) {
-            EXPECT_EQ(prompts.first(), QStringLiteral("Enter Developer-Password|Please enter the Developer-Password!!"));
+            EXPECT_EQ(prompts.first(),
+                      QStringLiteral("Enter Developer-Password|Please enter the Developer-Password!!"));
         }
-        const bool open = !main->childWindows().isEmpty()
-                          && dynamic_cast<LinkMonitorWindow*>(main->childWindows().first()) != nullptr;
+        const bool open = !main->childWindows().isEmpty() &&
+                          dynamic_cast<LinkMonitorWindow*>(main->childWindows().first()) != nullptr;
         EXPECT_EQ(open, c.opens);
         if (open) {
             EXPECT_EQ(main->childWindows().first()->windowTitle(), QStringLiteral("DEBUG"));
@@ -522,7 +541,7 @@ TEST_F(MainWindowTest, WindowMenuListsTheOpenWindowsEachTimeItOpens)
 
     // An item whose window closed after the menu was built does nothing.
     const QList<QAction*> actions = menu->actions();
-    delete main->childWindows().last()->parentWidget();   // kUid1's frame
+    delete main->childWindows().last()->parentWidget(); // kUid1's frame
     actions.last()->trigger();
     EXPECT_EQ(main->childWindows().size(), 1);
     // Clicking an item brings that window to the front.
@@ -538,7 +557,9 @@ TEST_F(MainWindowTest, WindowListGroupsTheOpenWindowsAndRefreshesEveryFiveSecond
     create();
     openGateway(kUid1, 5);
     for (ChildKind kind : {ChildKind::ComStatus, ChildKind::GatewaySetup, ChildKind::LinkMonitor}) {
-        main->setChildFactory(kind, [kind](MainWindow&, const QString&, const SettingsList&) -> QWidget* { return new PlainChild(kind); });
+        main->setChildFactory(kind, [kind](MainWindow&, const QString&, const SettingsList&) -> QWidget* {
+            return new PlainChild(kind);
+        });
         main->OpenNewChildWindow(kind, QStringLiteral("K%1").arg(int(kind)), SettingsList(), false);
     }
     auto* list = qobject_cast<WindowListWindow*>(
@@ -560,12 +581,13 @@ TEST_F(MainWindowTest, WindowListGroupsTheOpenWindowsAndRefreshesEveryFiveSecond
         list->countdownTick();
         captions << list->autoRefreshCaption();
         if (i == 3) {
-            EXPECT_EQ(list->rows(WindowListWindow::OtherGroup).size(), 1);   // not reloaded yet
+            EXPECT_EQ(list->rows(WindowListWindow::OtherGroup).size(), 1); // not reloaded yet
         }
     }
     const QString t = QStringLiteral("Auto Refresh");
-    EXPECT_EQ(captions, (QStringList{t + " (5)", t + " (4)", t + " (3)", t + " (2)", t + " (1)", t + " (+)", t + " (5)"}));
-    EXPECT_EQ(list->rows(WindowListWindow::OtherGroup).size(), 3);   // two monitors and the list
+    EXPECT_EQ(captions,
+              (QStringList{t + " (5)", t + " (4)", t + " (3)", t + " (2)", t + " (1)", t + " (+)", t + " (5)"}));
+    EXPECT_EQ(list->rows(WindowListWindow::OtherGroup).size(), 3); // two monitors and the list
     list->setAutoRefresh(false);
     list->countdownTick();
     EXPECT_EQ(list->autoRefreshCaption(), t);
@@ -585,12 +607,15 @@ TEST_F(MainWindowTest, SupportFormChecksItsFieldsInOrderAndClosesOnlyOnAnAnswer)
     };
     QList<QStringList> sent;
     DirectoryReply reply;
-    auto* form = new SupportFormWindow(*main, [&](const QString& subject, const QString& email, const QString& message) {
-        sent << QStringList{subject, email, message};
-        return reply;
-    });
-    main->setChildFactory(ChildKind::SupportForm, [form](MainWindow&, const QString&, const SettingsList&) -> QWidget* { return form; });
-    ASSERT_EQ(main->OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true), form);
+    auto* form =
+        new SupportFormWindow(*main, [&](const QString& subject, const QString& email, const QString& message) {
+            sent << QStringList{subject, email, message};
+            return reply;
+        });
+    main->setChildFactory(ChildKind::SupportForm,
+                          [form](MainWindow&, const QString&, const SettingsList&) -> QWidget* { return form; });
+    ASSERT_EQ(main->OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true),
+              form);
     EXPECT_EQ(form->addressEdit()->text(), QStringLiteral("old@example.net"));
     EXPECT_EQ(form->counterText(), QStringLiteral("0 / 4000"));
 
@@ -628,7 +653,8 @@ TEST_F(MainWindowTest, SupportFormChecksItsFieldsInOrderAndClosesOnlyOnAnAnswer)
     reply.error = QStringLiteral("Support: host not found");
     form->send();
     EXPECT_EQ(sent.size(), 1);
-    EXPECT_EQ(sent.last(), (QStringList{QStringLiteral("PTT stuck"), QStringLiteral("me@example.net"), QStringLiteral("Radio keyed forever")}));
+    EXPECT_EQ(sent.last(), (QStringList{QStringLiteral("PTT stuck"), QStringLiteral("me@example.net"),
+                                        QStringLiteral("Radio keyed forever")}));
     EXPECT_EQ(main->globalConfig().value(QStringLiteral("MySupportAddr")), QStringLiteral("me@example.net"));
     EXPECT_TRUE(messages().isEmpty());
     EXPECT_TRUE(main->statusText(1).contains(QStringLiteral("Support: host not found")));

@@ -142,13 +142,13 @@ TEST_F(RemoteWindow, ControlsWriteTheSelectedUser)
     EXPECT_TRUE(w->activateButton()->isChecked());
     EXPECT_TRUE(reg.IsRemoteRegistered(uid));
     EXPECT_FALSE(reg.IsRemoteIgnored(uid));
-    w->activateButton()->click();   // clicking the lit button keeps it lit and writes nothing new
+    w->activateButton()->click(); // clicking the lit button keeps it lit and writes nothing new
     EXPECT_TRUE(w->activateButton()->isChecked());
 
-    w->permissionBox(0)->click();   // move
+    w->permissionBox(0)->click(); // move
     EXPECT_TRUE(reg.IsRemoteAllowed(uid, "move"));
 
-    w->slider()->setValue(-25);     // keyboard or wheel: stored at once
+    w->slider()->setValue(-25); // keyboard or wheel: stored at once
     EXPECT_EQ(w->levelLabel()->text(), "Level: -25 db");
     EXPECT_EQ(reg.volume(uid), -25);
 

@@ -59,7 +59,8 @@ protected:
         h.gatewayIsActive = [this](const QString& uid) { return active.contains(uid); };
         h.openGateway = [this](const QString& path, const QString& name) {
             events << QStringLiteral("open|%1 %2 port3=%3")
-                          .arg(QFileInfo(path).fileName(), name, ports.COMPortIsOpen(3) ? QStringLiteral("open") : QStringLiteral("closed"));
+                          .arg(QFileInfo(path).fileName(), name,
+                               ports.COMPortIsOpen(3) ? QStringLiteral("open") : QStringLiteral("closed"));
             return true;
         };
         h.close = [this] { events << QStringLiteral("close"); };
@@ -96,14 +97,14 @@ TEST_F(StartSequenceTest, OpensThePortsThenOnlyTheAutostartGatewaysTwoSecondsApa
 
     auto s = make();
     EXPECT_EQ(events, QStringList{QStringLiteral("info| -> starting")});
-    EXPECT_EQ(s->armed(), StartSequence::Timer::None);   // nothing runs before it is shown
+    EXPECT_EQ(s->armed(), StartSequence::Timer::None); // nothing runs before it is shown
     EXPECT_EQ(s->gateFiles().size(), 3);
     EXPECT_FALSE(ports.COMPortIsOpen(3));
 
     s->shown();
     EXPECT_TRUE(ports.COMPortIsOpen(3));
-    EXPECT_FALSE(ports.COMPortIsOpen(4));   // not marked activ
-    s->shown();                             // a second show changes nothing
+    EXPECT_FALSE(ports.COMPortIsOpen(4)); // not marked activ
+    s->shown();                           // a second show changes nothing
 
     // First gateway 2 s after the ports, the next 2 s later plus the 150 ms of the file
     // between them, "Done", then 2 s until the window closes.
@@ -122,7 +123,7 @@ TEST_F(StartSequenceTest, OpensThePortsThenOnlyTheAutostartGatewaysTwoSecondsApa
     EXPECT_EQ(events, expected);
     EXPECT_TRUE(s->finished());
     EXPECT_TRUE(s->gateFiles().isEmpty());
-    s->timerFired();   // a late timer event after closing does nothing
+    s->timerFired(); // a late timer event after closing does nothing
     EXPECT_EQ(events.size(), expected.size());
 }
 
@@ -143,7 +144,7 @@ TEST_F(StartSequenceTest, APortThatStaysClosedIsLoggedAndTheStartGoesOn)
         QStringLiteral("ok| -> open COM-Port... [ COM5 ]"),
         QStringLiteral("ok| -> open COM-Port... [ COM7 ]"),
         QStringLiteral("error| -> ERROR... [ COM5 ") + ComPortManager::defaultDeviceForPort(5) + QStringLiteral(" ]"),
-        QStringLiteral("status|COM5 10/10"),   // shows its grey lamps: the operator sees it is closed
+        QStringLiteral("status|COM5 10/10"), // shows its grey lamps: the operator sees it is closed
         QStringLiteral("ok| -> Gateway start... [ Relay North ]"),
         QStringLiteral("open|") + kUidA + QStringLiteral(".rdk Relay North port3=closed"),
         QStringLiteral("info| -> Done"),
@@ -160,7 +161,8 @@ TEST_F(StartSequenceTest, APortTheUserMayNotOpenSaysHowToFixIt)
     auto s = make();
     s->shown();
     EXPECT_FALSE(ports.COMPortIsOpen(33));
-    EXPECT_TRUE(events.contains(QStringLiteral("error| -> no permission for /dev/ttyUSB0: add the user to the dialout group and log in again")))
+    EXPECT_TRUE(events.contains(
+        QStringLiteral("error| -> no permission for /dev/ttyUSB0: add the user to the dialout group and log in again")))
         << events.join('\n').toStdString();
 }
 
@@ -173,14 +175,14 @@ TEST_F(StartSequenceTest, FilesThatCannotBeUsedArePassedOverAndTheStartFinishes)
     noUid.setBool(QStringLiteral("gateAutorun"), true);
     ASSERT_TRUE(SaveSettingsFile(QDir(cfg).filePath(QStringLiteral("b-nouid.rdk")), noUid));
     writeRaw(QStringLiteral("c-vanishes.rdk"), "");
-    QDir().mkpath(QDir(cfg).filePath(QStringLiteral("d-folder.rdk")));   // a directory is no gateway file
+    QDir().mkpath(QDir(cfg).filePath(QStringLiteral("d-folder.rdk"))); // a directory is no gateway file
     writeRaw(QStringLiteral("notes.txt"), "x");
 
     auto s = make();
     EXPECT_EQ(s->gateFiles(), (QStringList{QStringLiteral("a-broken.rdk"), QStringLiteral("b-nouid.rdk"),
                                            QStringLiteral("c-vanishes.rdk"), kUidB + QStringLiteral(".rdk")}));
-    QFile::remove(QDir(cfg).filePath(QStringLiteral("c-vanishes.rdk")));   // gone between listing and reading
-    s->shown();   // no comport.cfg: no ports, no lines
+    QFile::remove(QDir(cfg).filePath(QStringLiteral("c-vanishes.rdk"))); // gone between listing and reading
+    s->shown();                                                          // no comport.cfg: no ports, no lines
     EXPECT_EQ(runToEnd(*s), (QList<int>{2000, 150, 150, 150, 2000, 2000}));
     const QStringList expected{
         QStringLiteral("info| -> starting"),
@@ -210,7 +212,8 @@ TEST_F(StartSequenceTest, WithoutGatewaysItSaysDoneAfterTwoSecondsAndCloses)
     auto s = make();
     s->shown();
     EXPECT_EQ(runToEnd(*s), (QList<int>{2000, 2000}));
-    EXPECT_EQ(events, (QStringList{QStringLiteral("info| -> starting"), QStringLiteral("info| -> Done"), QStringLiteral("close")}));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("info| -> starting"), QStringLiteral("info| -> Done"),
+                                   QStringLiteral("close")}));
 }
 
 } // namespace

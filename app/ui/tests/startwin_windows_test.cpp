@@ -94,7 +94,7 @@ protected:
     void writeGateway(const QString& uid, const QString& name, bool autorun, const QString& activ = QString())
     {
         SettingsList gw;
-        gw.setBool(QStringLiteral("gateExitDlg"), false);   // real gateway windows close without a question
+        gw.setBool(QStringLiteral("gateExitDlg"), false); // real gateway windows close without a question
         gw.setValue(QStringLiteral("gateUID"), uid);
         gw.setValue(QStringLiteral("gateName"), name);
         gw.setBool(QStringLiteral("gateAutorun"), autorun);
@@ -121,11 +121,12 @@ protected:
         o.startTimers = false;
         main = std::make_unique<MainWindow>(std::move(o));
         RegisterStartAndListWindows(*main);
-        main->setChildFactory(ChildKind::Gateway, [this](MainWindow&, const QString& caption, const SettingsList& p) -> QWidget* {
-            opened.append({ChildKind::Gateway, caption, p});
-            const std::optional<SettingsList> gw = gatewayfiles::read(p.value(QStringLiteral("CFG_FILE")));
-            return gw ? new StubGatewayWindow(gw->value(QStringLiteral("gateUID"))) : nullptr;
-        });
+        main->setChildFactory(
+            ChildKind::Gateway, [this](MainWindow&, const QString& caption, const SettingsList& p) -> QWidget* {
+                opened.append({ChildKind::Gateway, caption, p});
+                const std::optional<SettingsList> gw = gatewayfiles::read(p.value(QStringLiteral("CFG_FILE")));
+                return gw ? new StubGatewayWindow(gw->value(QStringLiteral("gateUID"))) : nullptr;
+            });
         for (ChildKind k : {ChildKind::GatewaySetup, ChildKind::RemoteUsers})
             main->setChildFactory(k, [this, k](MainWindow&, const QString& caption, const SettingsList& p) -> QWidget* {
                 opened.append({k, caption, p});
@@ -162,7 +163,8 @@ protected:
     {
         QStringList out;
         for (const QAction* a : m->actions())
-            out << (a->isSeparator() ? QStringLiteral("--") : a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (off)")));
+            out << (a->isSeparator() ? QStringLiteral("--")
+                                     : a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (off)")));
         return out;
     }
     static QMenu* subMenu(const QMenu& menu, const QString& title)
@@ -207,12 +209,12 @@ TEST_F(StartWinWindowsTest, FirstShowOpensPortsStatusWindowsAndTheAutostartGatew
     ASSERT_EQ(starts.size(), 1);
     StartWindow* start = starts.first();
     EXPECT_EQ(start->windowTitle(), QStringLiteral("Relaydeck is starting"));
-    settle();   // the sequence starts from the event loop once the window is up
+    settle(); // the sequence starts from the event loop once the window is up
     EXPECT_EQ(start->parentWidget()->pos(), QPoint(10, 10));
-    EXPECT_FALSE(start->parentWidget()->windowFlags() & Qt::WindowSystemMenuHint);   // no close button
+    EXPECT_FALSE(start->parentWidget()->windowFlags() & Qt::WindowSystemMenuHint); // no close button
     EXPECT_TRUE(start->timer().isActive());
     EXPECT_EQ(start->timer().interval(), 2000);
-    EXPECT_EQ(start->timer().timerType(), Qt::PreciseTimer);   // 2 s apart, not 1.9 s
+    EXPECT_EQ(start->timer().timerType(), Qt::PreciseTimer); // 2 s apart, not 1.9 s
     const auto status = windowsOf<ComStatusChild>();
     ASSERT_EQ(status.size(), 1);
     EXPECT_EQ(status.first()->PORT_ID(), 9);
@@ -226,13 +228,14 @@ TEST_F(StartWinWindowsTest, FirstShowOpensPortsStatusWindowsAndTheAutostartGatew
     EXPECT_EQ(opened[0].caption, QStringLiteral("Relay North"));
     EXPECT_EQ(opened[0].params.value(QStringLiteral("CFG_FILE")), path(kNorth));
     EXPECT_TRUE(GatewayActions(*main).isActive(kNorth));
-    start->fireTimer();   // Relay Idle: passed over
+    start->fireTimer(); // Relay Idle: passed over
     EXPECT_EQ(start->timer().interval(), 150);
-    start->fireTimer();   // Done
+    start->fireTimer(); // Done
     EXPECT_EQ(opened.size(), 1);
-    EXPECT_EQ(start->logText(), QStringLiteral(" -> starting\n -> open COM-Port... [ COM9 ]\n -> ERROR... [ COM9 /nonexistent/ttyRD9 ]\n"
-                                               " -> Gateway start... [ Relay North ]\n -> Done"));
-    start->fireTimer();   // closes
+    EXPECT_EQ(start->logText(),
+              QStringLiteral(" -> starting\n -> open COM-Port... [ COM9 ]\n -> ERROR... [ COM9 /nonexistent/ttyRD9 ]\n"
+                             " -> Gateway start... [ Relay North ]\n -> Done"));
+    start->fireTimer(); // closes
     settle();
     EXPECT_TRUE(windowsOf<StartWindow>().isEmpty());
     EXPECT_EQ(windowsOf<StubGatewayWindow>().size(), 1);
@@ -248,9 +251,10 @@ TEST_F(StartWinWindowsTest, ListShowsSortedRowsRunningStateAndHidesAutostartGate
     GatewayListWindow* list = openList();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->windowTitle(), QStringLiteral("My Gateway"));
-    EXPECT_EQ(openList(), list);   // only one
-    EXPECT_EQ(rowTexts(list->list()), (QStringList{QStringLiteral("Alpha Idle|"), QStringLiteral("Relay North|03.04.2026 11:00:00"),
-                                                   QStringLiteral("Relay South| - active - ")}));
+    EXPECT_EQ(openList(), list); // only one
+    EXPECT_EQ(rowTexts(list->list()),
+              (QStringList{QStringLiteral("Alpha Idle|"), QStringLiteral("Relay North|03.04.2026 11:00:00"),
+                           QStringLiteral("Relay South| - active - ")}));
     EXPECT_TRUE(list->list()->isColumnHidden(GatewayListWindow::PathColumn));
     EXPECT_EQ(list->list()->topLevelItem(2)->text(GatewayListWindow::UidColumn), kSouth);
 
@@ -264,12 +268,13 @@ TEST_F(StartWinWindowsTest, ListShowsSortedRowsRunningStateAndHidesAutostartGate
     list->list()->clearSelection();
     EXPECT_EQ(menuTexts(list->contextMenu()),
               (QStringList{QStringLiteral("Gateway start (off)"), QStringLiteral("--"), QStringLiteral("Edit (off)"),
-                           QStringLiteral("Delete (off)"), QStringLiteral("Remote-Permissions (off)"), QStringLiteral("--"),
-                           QStringLiteral("New Gateway")}));
+                           QStringLiteral("Delete (off)"), QStringLiteral("Remote-Permissions (off)"),
+                           QStringLiteral("--"), QStringLiteral("New Gateway")}));
     select(list, QStringLiteral("Relay South"));
     EXPECT_EQ(menuTexts(list->contextMenu()),
-              (QStringList{QStringLiteral("Stop Gateway"), QStringLiteral("--"), QStringLiteral("Edit"), QStringLiteral("Delete (off)"),
-                           QStringLiteral("Remote-Permissions"), QStringLiteral("--"), QStringLiteral("New Gateway")}));
+              (QStringList{QStringLiteral("Stop Gateway"), QStringLiteral("--"), QStringLiteral("Edit"),
+                           QStringLiteral("Delete (off)"), QStringLiteral("Remote-Permissions"), QStringLiteral("--"),
+                           QStringLiteral("New Gateway")}));
     // Double-click on a running one: information, nothing opened; start/stop stops it.
     list->activateRow(list->list()->findItems(QStringLiteral("Relay South"), Qt::MatchExactly).first());
     EXPECT_EQ(dialogs, QStringList{QStringLiteral("info|The Gateway is already started\r>> Relay South")});
@@ -338,21 +343,21 @@ TEST_F(StartWinWindowsTest, ADeleteThatLeavesAFileBehindReportsAndKeepsTheList)
     list->deleteSelected();
     EXPECT_EQ(dialogs, (QStringList{QStringLiteral("ask|Really delete this Gateway??\r>> Relay North"),
                                     QStringLiteral("error|ERROR when deleting!!")}));
-    EXPECT_EQ(rowTexts(list->list()).size(), 1);   // left as it was
+    EXPECT_EQ(rowTexts(list->list()).size(), 1); // left as it was
 }
 
 TEST_F(StartWinWindowsTest, GatewayMenuListsEveryGatewayWithItsActions)
 {
     writeGateway(kNorth, QStringLiteral("Relay North"), true);
     writeGateway(kSouth, QStringLiteral("Relay South"), false);
-    writeText(QDir(cfg).filePath(QStringLiteral("junk.rdk")), "bm90IGEgZ2F0ZXdheQ==");   // decodes, no gateUID
+    writeText(QDir(cfg).filePath(QStringLiteral("junk.rdk")), "bm90IGEgZ2F0ZXdheQ=="); // decodes, no gateUID
     create();
     GatewayActions(*main).open(path(kSouth), QStringLiteral("Relay South"));
     QMenu menu;
     menu.addAction(QStringLiteral("new"));
     menu.addAction(QStringLiteral("list"));
     menu.addSeparator();
-    for (int pass = 0; pass < 2; ++pass) {   // rebuilt each time it opens, never doubled
+    for (int pass = 0; pass < 2; ++pass) { // rebuilt each time it opens, never doubled
         RebuildGatewayMenu(&menu, *main);
         const QList<QAction*> items = menu.actions();
         ASSERT_EQ(items.size(), 5);
@@ -360,10 +365,12 @@ TEST_F(StartWinWindowsTest, GatewayMenuListsEveryGatewayWithItsActions)
         EXPECT_EQ(items[0]->text(), QStringLiteral("new"));
         EXPECT_EQ(items[3]->text(), QStringLiteral("&Relay North"));
         EXPECT_EQ(items[4]->text(), QStringLiteral("&Relay South"));
-        EXPECT_EQ(menuTexts(subMenu(menu, items[3]->text())), (QStringList{QStringLiteral("Gateway start"), QStringLiteral("--"), QStringLiteral("Edit"),
-                                                            QStringLiteral("Delete"), QStringLiteral("Remote-Permissions")}));
-        EXPECT_EQ(menuTexts(subMenu(menu, items[4]->text())), (QStringList{QStringLiteral("Stop Gateway"), QStringLiteral("--"), QStringLiteral("Edit"),
-                                                            QStringLiteral("Delete (off)"), QStringLiteral("Remote-Permissions")}));
+        EXPECT_EQ(menuTexts(subMenu(menu, items[3]->text())),
+                  (QStringList{QStringLiteral("Gateway start"), QStringLiteral("--"), QStringLiteral("Edit"),
+                               QStringLiteral("Delete"), QStringLiteral("Remote-Permissions")}));
+        EXPECT_EQ(menuTexts(subMenu(menu, items[4]->text())),
+                  (QStringList{QStringLiteral("Stop Gateway"), QStringLiteral("--"), QStringLiteral("Edit"),
+                               QStringLiteral("Delete (off)"), QStringLiteral("Remote-Permissions")}));
     }
     // Start from the menu opens the window with the gateway's name as caption.
     subMenu(menu, QStringLiteral("&Relay North"))->actions()[0]->trigger();
@@ -379,15 +386,17 @@ TEST_F(StartWinWindowsTest, EditAndRegistrationsReuseTheOpenWindowAndNewAsksForT
     GatewayActions acts(*main);
     QWidget* setup = acts.edit(kNorth, path(kNorth));
     ASSERT_NE(setup, nullptr);
-    EXPECT_EQ(acts.edit(kNorth, path(kNorth)), setup);   // to the front, not a second one
+    EXPECT_EQ(acts.edit(kNorth, path(kNorth)), setup); // to the front, not a second one
     QWidget* regs = acts.registrations(kNorth, path(kNorth), QStringLiteral("Relay North"));
     EXPECT_EQ(acts.registrations(kNorth, path(kNorth), QStringLiteral("Relay North")), regs);
     ASSERT_EQ(opened.size(), 2);
     EXPECT_EQ(opened[0].caption, QStringLiteral("Settings"));
-    EXPECT_EQ(opened[0].params.lines(), (QStringList{QStringLiteral("loadConfig=True"), QStringLiteral("CFG_FILE=") + path(kNorth)}));
+    EXPECT_EQ(opened[0].params.lines(),
+              (QStringList{QStringLiteral("loadConfig=True"), QStringLiteral("CFG_FILE=") + path(kNorth)}));
     EXPECT_EQ(opened[1].caption, QStringLiteral("Remote-Permissions [Relay North]"));
-    EXPECT_EQ(opened[1].params.lines(), (QStringList{QStringLiteral("gateUID=") + kNorth, QStringLiteral("CFG_FILE=") + path(kNorth),
-                                                     QStringLiteral("gateName=Relay North")}));
+    EXPECT_EQ(opened[1].params.lines(),
+              (QStringList{QStringLiteral("gateUID=") + kNorth, QStringLiteral("CFG_FILE=") + path(kNorth),
+                           QStringLiteral("gateName=Relay North")}));
 
     // New: Cancel and a blank name open nothing; a name opens the setup for a new gateway.
     const struct {
@@ -402,8 +411,9 @@ TEST_F(StartWinWindowsTest, EditAndRegistrationsReuseTheOpenWindowAndNewAsksForT
     }
     EXPECT_EQ(dialogs.last(), QStringLiteral("input|Change Gateway Name|Please enter new name..."));
     EXPECT_EQ(opened[0].caption, QStringLiteral("Settings"));
-    EXPECT_EQ(opened[0].params.lines(), (QStringList{QStringLiteral("loadConfig=False"), QStringLiteral("setGateName=True"),
-                                                     QStringLiteral("newGateName=Relay East")}));
+    EXPECT_EQ(opened[0].params.lines(),
+              (QStringList{QStringLiteral("loadConfig=False"), QStringLiteral("setGateName=True"),
+                           QStringLiteral("newGateName=Relay East")}));
 }
 
 TEST_F(StartWinWindowsTest, ComWindowsAreChildWindowsFoundByPortAndTheEditorClosesAfterSaveAndOpen)
@@ -418,7 +428,7 @@ TEST_F(StartWinWindowsTest, ComWindowsAreChildWindowsFoundByPortAndTheEditorClos
     EXPECT_EQ(status->windowTitle(), QStringLiteral("Status: COM4"));
     EXPECT_TRUE(ComStatusIsOpen(*main, 4));
     EXPECT_FALSE(ComStatusIsOpen(*main, 5));
-    EXPECT_EQ(OpenComStatusWindow(*main, 0, 10, 10), nullptr);   // no such port
+    EXPECT_EQ(OpenComStatusWindow(*main, 0, 10, 10), nullptr); // no such port
     editor->saveAndOpen();
     settle();
     EXPECT_TRUE(windowsOf<ComPortEditorChild>().isEmpty());
@@ -443,7 +453,7 @@ TEST_F(StartWinWindowsTest, StoppingARealGatewayFromTheListShowsItStoppedAgain)
     EXPECT_TRUE(windowsOf<GatewayWindow>().isEmpty());
     EXPECT_FALSE(GatewayActions(*main).isActive(kNorth));
     ASSERT_EQ(list->list()->topLevelItemCount(), 1);
-    EXPECT_NE(list->list()->topLevelItem(0)->text(1), QStringLiteral(" - active - "));   // its new activTime
+    EXPECT_NE(list->list()->topLevelItem(0)->text(1), QStringLiteral(" - active - ")); // its new activTime
 }
 
 TEST_F(StartWinWindowsTest, Screenshot)
@@ -467,8 +477,10 @@ TEST_F(StartWinWindowsTest, Screenshot)
     list->parentWidget()->move(10, 240);
     for (auto* gw : windowsOf<GatewayWindow>())
         gw->parentWidget()->move(452, 10);
-    for (auto* st : windowsOf<ComStatusChild>())
-        { st->parentWidget()->move(250, 600); st->parentWidget()->raise(); }
+    for (auto* st : windowsOf<ComStatusChild>()) {
+        st->parentWidget()->move(250, 600);
+        st->parentWidget()->raise();
+    }
     select(list, QStringLiteral("70cm Repeater South"));
     settle();
     const QImage shot = main->grab().toImage();

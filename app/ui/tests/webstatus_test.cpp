@@ -19,7 +19,7 @@ protected:
             static int argc = 1;
             static char name[] = "rd_ui_tests";
             static char* argv[] = {name, nullptr};
-            new QCoreApplication(argc, argv);   // alive to the end of the process
+            new QCoreApplication(argc, argv); // alive to the end of the process
         }
         LinkSession::Deps d;
         d.transport = &transport;
@@ -75,7 +75,7 @@ TEST_F(WebStatusFeedTest, SnapshotFollowsTheGatewayAndAddsUpKeyedTime)
     EXPECT_DOUBLE_EQ(g.radioKeyedSeconds, 0.75);
     EXPECT_DOUBLE_EQ(g.tsKeyedSeconds, 0.0);
     line("RXVOICE", {"scHandler=3", "speakers=0", "status=0", "clientID=8"});
-    ticks(10);   // the release delay
+    ticks(10); // the release delay
     g = sample(250).gateways[0];
     EXPECT_FALSE(g.radioPtt);
     EXPECT_EQ(g.talkers, 0);

@@ -89,7 +89,7 @@ TEST(StatusPages, JsonCarriesEveryFieldAndSurvivesAnyName)
     EXPECT_EQ(log[19].toString(), QStringLiteral("[12:00:19] > line <19> \"q\""));
     // Nothing of the text can end a script or start markup where the JSON is embedded.
     EXPECT_EQ(body.indexOf('<'), -1);
-    EXPECT_EQ(body.indexOf("\xE2\x80\xA8"), -1);   // U+2028 escaped too
+    EXPECT_EQ(body.indexOf("\xE2\x80\xA8"), -1); // U+2028 escaped too
 
     EXPECT_EQ(statuspages::json(StatusSnapshot{}), QByteArray("{\"link\":{\"connected\":false,\"port\":0,\"linesIn\":0,"
                                                               "\"linesOut\":0,\"reconnects\":0},\"gateways\":[]}"));
@@ -100,7 +100,8 @@ TEST(StatusPages, MetricsAreValidPrometheusTextWithEscapedLabels)
     const QString text = QString::fromUtf8(statuspages::metrics(sample()));
     // Every sample line: a relaydeck_ name, optional labels with escaped values, a number.
     static const QRegularExpression sampleLine(
-        QStringLiteral("^relaydeck_[a-z_]+(\\{gateway=\"(?:[^\"\\\\\\n]|\\\\[\"\\\\n])*\",gateUID=\"[^\"]*\"\\})? [0-9]+(\\.[0-9]+)?$"));
+        QStringLiteral("^relaydeck_[a-z_]+(\\{gateway=\"(?:[^\"\\\\\\n]|\\\\[\"\\\\n])*\",gateUID=\"[^\"]*\"\\})? "
+                       "[0-9]+(\\.[0-9]+)?$"));
     int samples = 0;
     for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (line.startsWith(QLatin1String("# HELP relaydeck_")) || line.startsWith(QLatin1String("# TYPE relaydeck_")))
@@ -125,12 +126,14 @@ TEST(StatusPages, MetricsAreValidPrometheusTextWithEscapedLabels)
         {"relaydeck_gateway_errors_total", "4"},
     };
     for (const Case& c : cases) {
-        const QString line = QString::fromLatin1(c.metric) + QStringLiteral("{gateway=\"") + nasty
-                             + QStringLiteral("\",gateUID=\"{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}\"} ") + QString::fromLatin1(c.value);
+        const QString line = QString::fromLatin1(c.metric) + QStringLiteral("{gateway=\"") + nasty +
+                             QStringLiteral("\",gateUID=\"{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}\"} ") +
+                             QString::fromLatin1(c.value);
         EXPECT_TRUE(text.contains(line + QLatin1Char('\n'))) << line.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("# TYPE ") + QString::fromLatin1(c.metric))) << c.metric;
     }
-    EXPECT_TRUE(text.contains(QStringLiteral("relaydeck_gateway_connected{gateway=\"Relay South\",gateUID=\"{11111111-2222-3333-4444-555555555555}\"} 0\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("relaydeck_gateway_connected{gateway=\"Relay "
+                                             "South\",gateUID=\"{11111111-2222-3333-4444-555555555555}\"} 0\n")));
     for (const char* line : {"relaydeck_link_connected 1\n", "relaydeck_link_lines_received_total 120\n",
                              "relaydeck_link_lines_sent_total 80\n", "relaydeck_link_reconnects_total 2\n"})
         EXPECT_TRUE(text.contains(QString::fromLatin1(line))) << line;
@@ -157,7 +160,8 @@ TEST(StatusPages, PageShowsTheStateWithEveryValueEscaped)
     EXPECT_TRUE(page.contains(QStringLiteral("line &lt;19&gt; &quot;q&quot;")));
     EXPECT_TRUE(page.contains(QStringLiteral("fetch('/api/status'")));
     EXPECT_TRUE(page.contains(QStringLiteral("setInterval(refresh, 1000)")));
-    EXPECT_FALSE(page.contains(QStringLiteral("http://")) || page.contains(QStringLiteral("https://")));   // nothing from the network
+    EXPECT_FALSE(page.contains(QStringLiteral("http://")) ||
+                 page.contains(QStringLiteral("https://"))); // nothing from the network
     // The German words in a German program.
     const QString german = QString::fromUtf8(statuspages::html(sample()));
     EXPECT_TRUE(german.contains(QStringLiteral("<span class=\"state up\">verbunden</span>")));

@@ -159,7 +159,7 @@ TEST_F(ServerTest, PictureForItsPathAndThePageForEveryOther)
         EXPECT_EQ(res->get_header_value("Server"), "Relaydeck 4.0.2");
         EXPECT_EQ(res->body, ScreenshotServer::page().toStdString());
     }
-    EXPECT_EQ(captures.load(), 2);   // the page does not capture
+    EXPECT_EQ(captures.load(), 2); // the page does not capture
     EXPECT_NE(ScreenshotServer::page().indexOf("<img src=\"/screen.jpg\""), -1);
 
     // The server offers nothing but reading.
@@ -171,7 +171,8 @@ TEST_F(ServerTest, PictureForItsPathAndThePageForEveryOther)
 
 TEST(HostCheck, IpAddressesLocalhostOwnAndListedNamesOnly)
 {
-    const HostCheck check({QStringLiteral("relais.example.org")}, {QStringLiteral("funkpc"), QStringLiteral("funkpc.local")});
+    const HostCheck check({QStringLiteral("relais.example.org")},
+                          {QStringLiteral("funkpc"), QStringLiteral("funkpc.local")});
     struct Case {
         const char* host;
         bool allowed;
@@ -189,7 +190,7 @@ TEST(HostCheck, IpAddressesLocalhostOwnAndListedNamesOnly)
         {"funkpc:8011", true},
         {"FunkPC.local", true},
         {"relais.example.org:8011", true},
-        {"", true},   // no Host header at all (HTTP/1.0)
+        {"", true}, // no Host header at all (HTTP/1.0)
         {"attacker.example", false},
         {"attacker.example:8011", false},
         {"localhost.attacker.example", false},
@@ -203,7 +204,8 @@ TEST(HostCheck, IpAddressesLocalhostOwnAndListedNamesOnly)
         EXPECT_EQ(check.allows(QString::fromLatin1(c.host)), c.allowed) << c.host;
 
     EXPECT_EQ(HostCheck::parseList(QStringLiteral(" relais.example.org, Funk.Example.ORG:8011;other \n")),
-              (QStringList{QStringLiteral("relais.example.org"), QStringLiteral("funk.example.org"), QStringLiteral("other")}));
+              (QStringList{QStringLiteral("relais.example.org"), QStringLiteral("funk.example.org"),
+                           QStringLiteral("other")}));
     EXPECT_TRUE(HostCheck::parseList(QString()).isEmpty());
     const QStringList own = HostCheck::MachineNames();
     ASSERT_FALSE(own.isEmpty());
@@ -228,8 +230,8 @@ TEST_F(ServerTest, ForeignHostNameIsRefusedAndLoggedOnce)
         return cli.Get(path.c_str(), httplib::Headers{{"Host", host}});
     };
     const std::string machine = HostCheck::MachineNames().first().toStdString();
-    for (const std::string& host : {"127.0.0.1" + port, "localhost" + port, "[::1]" + port, machine + port,
-                                    machine, "relais.example.org" + port}) {
+    for (const std::string& host : {"127.0.0.1" + port, "localhost" + port, "[::1]" + port, machine + port, machine,
+                                    "relais.example.org" + port}) {
         SCOPED_TRACE(host);
         auto page = getWithHost("/", host);
         ASSERT_TRUE(page);
@@ -325,12 +327,12 @@ TEST_F(ServerTest, BusyPortFailsWithAReasonAndStopReleasesThePort)
     EXPECT_FALSE(second.start(port, &error, QStringLiteral("127.0.0.1")));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(second.isRunning());
-    EXPECT_TRUE(get("/"));   // the first one is untouched
+    EXPECT_TRUE(get("/")); // the first one is untouched
 
     server->stop();
     EXPECT_FALSE(server->isRunning());
     EXPECT_FALSE(get("/"));
-    server->stop();   // twice is harmless
+    server->stop(); // twice is harmless
 
     ASSERT_TRUE(second.start(port, &error, QStringLiteral("127.0.0.1"))) << error.toStdString();
     EXPECT_TRUE(second.isRunning());
@@ -345,9 +347,9 @@ TEST(WebSettings, OnlyAnActiveServerWithAPositivePortStarts)
         bool enabled;
     };
     const Case cases[] = {
-        {"False", "8011", false}, {"", "8011", false}, {"True", "0", false},  {"True", "abc", false},
-        {"True", "", false},      {"True", "-5", false}, {"True", "8011", true}, {"true", "9000", true},
-        {"1", "8011", true},
+        {"False", "8011", false}, {"", "8011", false},    {"True", "0", false},
+        {"True", "abc", false},   {"True", "", false},    {"True", "-5", false},
+        {"True", "8011", true},   {"true", "9000", true}, {"1", "8011", true},
     };
     for (const Case& c : cases) {
         SettingsList s;
@@ -358,7 +360,8 @@ TEST(WebSettings, OnlyAnActiveServerWithAPositivePortStarts)
     SettingsList s;
     EXPECT_TRUE(WebInterface::allowedHostsIn(s).isEmpty());
     s.setValue(QStringLiteral("HTTP_HOSTS"), QStringLiteral("relais.example.org, funk.example.org"));
-    EXPECT_EQ(WebInterface::allowedHostsIn(s), (QStringList{QStringLiteral("relais.example.org"), QStringLiteral("funk.example.org")}));
+    EXPECT_EQ(WebInterface::allowedHostsIn(s),
+              (QStringList{QStringLiteral("relais.example.org"), QStringLiteral("funk.example.org")}));
     EXPECT_EQ(WebInterface::portIn(s), 8011);
     s.setValue(QStringLiteral("HTTP_PORT"), QStringLiteral("abc"));
     EXPECT_EQ(WebInterface::portIn(s), 8011);
@@ -373,7 +376,7 @@ TEST(WebSettings, SwitchedOffOpensNoPort)
     WebInterface web(&w);
     SettingsList s;
     s.setValue(QStringLiteral("HTTP_ACTIVE"), QStringLiteral("False"));
-    s.setValue(QStringLiteral("HTTP_PORT"), QStringLiteral("1"));   // would fail if it were tried
+    s.setValue(QStringLiteral("HTTP_PORT"), QStringLiteral("1")); // would fail if it were tried
     QString error;
     EXPECT_TRUE(web.startFromSettings(s, &error));
     EXPECT_FALSE(web.isRunning());
@@ -426,7 +429,8 @@ TEST_F(CaptureTest, WholeRoundTripThroughTheServer)
         cli.set_read_timeout(10);
         return cli.Get("/screen.jpg");
     });
-    ASSERT_TRUE(processUntil([&] { return res.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
+    ASSERT_TRUE(
+        processUntil([&] { return res.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
     auto r = res.get();
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 200);
@@ -468,7 +472,7 @@ TEST_F(CaptureTest, StartedFromTheSettingsAndStoppedWithTheWindow)
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 200);
 
-    window.reset();   // takes the server with it
+    window.reset(); // takes the server with it
     httplib::Client cli("127.0.0.1", port);
     cli.set_connection_timeout(2);
     EXPECT_FALSE(cli.Get("/"));

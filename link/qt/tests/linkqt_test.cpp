@@ -8,14 +8,17 @@
 
 namespace {
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+QString u(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 } // namespace
 
 TEST(LinkQt, EscapingMatchesTheWireFormatAndKeepsEveryOtherCharacter)
 {
     struct Case {
-        const char* plain;   // UTF-8
+        const char* plain; // UTF-8
         const char* escaped;
     };
     const Case cases[] = {
@@ -25,7 +28,12 @@ TEST(LinkQt, EscapingMatchesTheWireFormatAndKeepsEveryOtherCharacter)
         {"[b][color=#FF0000]x[/color][/b]", "[b][color^g#FF0000]x[^ccolor][^cb]"},
         {"caret ^ stays", "caret^s^^sstays"},
         // Beyond ASCII and beyond ISO 8859-1 nothing changes but the coded characters.
-        {"Gr\xc3\xbc\xc3\x9f" "e S\xc3\xbc" "d", "Gr\xc3\xbc\xc3\x9f" "e^sS\xc3\xbc" "d"},
+        {"Gr\xc3\xbc\xc3\x9f"
+         "e S\xc3\xbc"
+         "d",
+         "Gr\xc3\xbc\xc3\x9f"
+         "e^sS\xc3\xbc"
+         "d"},
         {"\xe2\x82\xac 5 / \xf0\x9f\x93\xbb", "\xe2\x82\xac^s5^s^c^s\xf0\x9f\x93\xbb"},
     };
     for (const Case& c : cases) {
@@ -39,7 +47,13 @@ TEST(LinkQt, EscapingMatchesTheWireFormatAndKeepsEveryOtherCharacter)
 
 TEST(LinkQt, UnescapeIsTheReverse)
 {
-    const char* texts[] = {"", "plain", "Relais Nord / Kanal 2", "k=v|w", "Gr\xc3\xbc\xc3\x9f" "e\r\n", "\xf0\x9f\x93\xbb ="};
+    const char* texts[] = {"",
+                           "plain",
+                           "Relais Nord / Kanal 2",
+                           "k=v|w",
+                           "Gr\xc3\xbc\xc3\x9f"
+                           "e\r\n",
+                           "\xf0\x9f\x93\xbb ="};
     for (const char* t : texts) {
         SCOPED_TRACE(t);
         EXPECT_EQ(LinkUnescape(LinkEscape(u(t))), u(t));
@@ -51,12 +65,15 @@ TEST(LinkQt, UnescapeIsTheReverse)
 TEST(LinkQt, NamesAreDecodedFromTheirUtf8Bytes)
 {
     struct Case {
-        QString received;   // as the session hands it over: one character per byte
+        QString received; // as the session hands it over: one character per byte
         QString shown;
     };
     const Case cases[] = {
         {QString::fromLatin1("J\xc3\xbcrgen^s1"), u("J\xc3\xbcrgen 1")},
-        {QString::fromLatin1("Main^cL\xc3\xb6" "bby"), u("Main/L\xc3\xb6" "bby")},
+        {QString::fromLatin1("Main^cL\xc3\xb6"
+                             "bby"),
+         u("Main/L\xc3\xb6"
+           "bby")},
         {QStringLiteral("DL1ABC"), QStringLiteral("DL1ABC")},
         // Not UTF-8 (an ISO 8859-1 name): shown as it came rather than as replacement marks.
         {QString::fromLatin1("M\xfcller"), QString::fromLatin1("M\xfcller")},

@@ -32,9 +32,8 @@ QString text(const char* utf8)
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) int rdlink_show_config_dialog(void* parent,
-                                                                                const RdLinkConfigDialog* d,
-                                                                                char* error, size_t errorSize)
+extern "C" __attribute__((visibility("default"))) int
+rdlink_show_config_dialog(void* parent, const RdLinkConfigDialog* d, char* error, size_t errorSize)
 {
     if (!d || d->abi != RDLINK_DIALOG_ABI || !d->save)
         return fail(error, errorSize, "the dialog module does not match the plugin");
@@ -45,9 +44,8 @@ extern "C" __attribute__((visibility("default"))) int rdlink_show_config_dialog(
         return fail(error, errorSize, "called outside the client's GUI thread");
 
     // Fixed size, title and close box only: no minimise or maximise box, no icon.
-    QDialog dialog(static_cast<QWidget*>(parent),
-                   Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                       | Qt::MSWindowsFixedSizeDialogHint);
+    QDialog dialog(static_cast<QWidget*>(parent), Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                      Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     dialog.setObjectName(QStringLiteral("MyForm"));
     dialog.setWindowTitle(text(d->title));
     dialog.setModal(true);

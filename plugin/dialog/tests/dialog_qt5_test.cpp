@@ -62,7 +62,8 @@ struct Plugin {
         }
         offersConfigure = reinterpret_cast<int (*)()>(dlsym(handle, "ts3plugin_offersConfigure"));
         configure = reinterpret_cast<void (*)(void*, void*)>(dlsym(handle, "ts3plugin_configure"));
-        auto setFunctions = reinterpret_cast<void (*)(const TS3Functions)>(dlsym(handle, "ts3plugin_setFunctionPointers"));
+        auto setFunctions =
+            reinterpret_cast<void (*)(const TS3Functions)>(dlsym(handle, "ts3plugin_setFunctionPointers"));
         if (!offersConfigure || !configure || !setFunctions) {
             error = "entry points missing";
             return;
@@ -174,8 +175,8 @@ protected:
 
 // The plugin as built, or another copy of it with its dialog module beside it (the
 // package check points RD_PLUGIN_UNDER_TEST at the files unpacked from the package).
-const fs::path kPlugin
-    = fs::absolute(std::getenv("RD_PLUGIN_UNDER_TEST") ? std::getenv("RD_PLUGIN_UNDER_TEST") : RD_PLUGIN_PATH);
+const fs::path kPlugin =
+    fs::absolute(std::getenv("RD_PLUGIN_UNDER_TEST") ? std::getenv("RD_PLUGIN_UNDER_TEST") : RD_PLUGIN_PATH);
 const fs::path kModule = kPlugin.parent_path() / "Relaydeck_Link" / "dialog_qt5.so";
 
 TEST_F(DialogInQtHost, SettingsButtonOpensTheDialogAndSavesOnlyNumbers)
@@ -259,9 +260,9 @@ TEST_F(DialogInQtHost, FindsTheModuleBesideItselfOrSaysWhyNot)
         if (c.withModule) {
             EXPECT_TRUE(log.empty()) << log.front();
         } else {
-            const std::string want = "Relaydeck[LINK]|Configuration dialog: " + (folder / "Relaydeck_Link").string()
-                + "/dialog_qt5.so is missing";
-            EXPECT_EQ(log, std::vector<std::string> {want});
+            const std::string want = "Relaydeck[LINK]|Configuration dialog: " + (folder / "Relaydeck_Link").string() +
+                                     "/dialog_qt5.so is missing";
+            EXPECT_EQ(log, std::vector<std::string>{want});
         }
     }
 }
@@ -274,7 +275,7 @@ TEST_F(DialogInQtHost, RefusesOtherThreads)
     ASSERT_TRUE(plugin.error.empty()) << plugin.error;
     std::thread([&] { plugin.configure(nullptr, nullptr); }).join();
     EXPECT_EQ(takeLog(),
-              std::vector<std::string> {"Relaydeck[LINK]|Configuration dialog: called outside the client's GUI thread"});
+              std::vector<std::string>{"Relaydeck[LINK]|Configuration dialog: called outside the client's GUI thread"});
     EXPECT_FALSE(fs::exists("Relaydeck[LINK].ini"));
 }
 

@@ -106,7 +106,7 @@ struct State {
 
 void centreOnOwner(HWND dialog)
 {
-    RECT box {}, area {};
+    RECT box{}, area{};
     GetWindowRect(dialog, &box);
     HWND owner = GetWindow(dialog, GW_OWNER);
     if (!owner || !GetWindowRect(owner, &area))
@@ -126,7 +126,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         const int maxLength = state->d->maxLength > 0 ? state->d->maxLength : 5;
         SendDlgItemMessageW(dialog, kIdPort, EM_LIMITTEXT, static_cast<WPARAM>(maxLength), 0);
         SetDlgItemTextW(dialog, kIdPort, widen(state->d->portText).c_str());
-        LOGFONTW font {};
+        LOGFONTW font{};
         if (GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font)) {
             font.lfWeight = FW_BOLD;
             font.lfItalic = TRUE;
@@ -202,8 +202,8 @@ extern "C" int rdlink_show_native_config_dialog(void*, const RdLinkConfigDialog*
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&dialogProc), &self);
-    const INT_PTR result = DialogBoxIndirectParamW(self, t.get(), GetActiveWindow(), dialogProc,
-                                                   reinterpret_cast<LPARAM>(&state));
+    const INT_PTR result =
+        DialogBoxIndirectParamW(self, t.get(), GetActiveWindow(), dialogProc, reinterpret_cast<LPARAM>(&state));
     if (result == -1 || result == 0)
         return fail(error, errorSize, "the dialog box could not be created", GetLastError());
     return 0;
