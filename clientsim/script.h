@@ -4,6 +4,7 @@
 // commands.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -49,7 +50,8 @@ private:
     std::string pluginPath_;
     LoadOptions loadOptions_;
     std::string lastError_;
-    bool quit_ = false;
+    // Set by a control connection's thread, read by the main thread's wait loop.
+    std::atomic<bool> quit_ = false;
     bool sync_ = true;
 
     std::mutex outputMutex_;

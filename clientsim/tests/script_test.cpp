@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <thread>
 #include <string>
 #include <vector>
@@ -50,10 +51,19 @@ protected:
         script.setPluginPath(CLIENTSIM_TESTPLUGIN);
         client.setListener([this](const clientsim::TraceEntry& e) { out(e.line()); });
     }
+    // The client's event loop thread and the test's thread both print.
     void out(const std::string& line)
     {
-        lines.push_back(line);
+        {
+            std::lock_guard<std::mutex> lock(linesMutex);
+            lines.push_back(line);
+        }
         script.noteOutput(line);
+    }
+    std::vector<std::string> seen()
+    {
+        std::lock_guard<std::mutex> lock(linesMutex);
+        return lines;
     }
     bool run(const std::string& line)
     {
@@ -62,6 +72,7 @@ protected:
     }
 
     clientsim::Client client;
+    std::mutex linesMutex;
     std::vector<std::string> lines;
     clientsim::Script script{client, [this](const std::string& l) { out(l); }};
 };
@@ -78,15 +89,15 @@ TEST_F(ScriptTest, BuildsAWorldAndDrivesThePlugin)
     EXPECT_EQ(client.info().pluginId, "gw");
     EXPECT_EQ(client.model().ownChannel(1), 2u);
     EXPECT_EQ(client.model().userVariable("S1", 7, clientsim::prop::InputMuted), "1");
-    EXPECT_THAT(lines, Contains("INFO handler 1"));
-    EXPECT_THAT(lines, Contains("EVENT onTalkStatusChangeEvent(1, 1, 0, 7)"));
-    EXPECT_THAT(lines,
+    EXPECT_THAT(seen(), Contains("INFO handler 1"));
+    EXPECT_THAT(seen(), Contains("EVENT onTalkStatusChangeEvent(1, 1, 0, 7)"));
+    EXPECT_THAT(seen(),
                 Contains("EVENT onTextMessageEvent(1, 1, 1, 7, \"Alice\", \"user7uid=\", \"hello, gateway\", 0)"));
-    EXPECT_THAT(lines, Contains("EVENT onServerErrorEvent(1, \"invalid parameter\", 1538, \"abc\", \"\")"));
+    EXPECT_THAT(seen(), Contains("EVENT onServerErrorEvent(1, \"invalid parameter\", 1538, \"abc\", \"\")"));
     // expect only looks forward: the same text again is not found
     EXPECT_FALSE(run("expect \"onClientPokeEvent(1, 7\" timeout=50"));
     EXPECT_TRUE(run("unload"));
-    EXPECT_THAT(lines, Contains("EVENT shutdown()"));
+    EXPECT_THAT(seen(), Contains("EVENT shutdown()"));
 }
 
 TEST_F(ScriptTest, ReportsBadCommandsAndKeepsGoing)
@@ -103,7 +114,7 @@ TEST_F(ScriptTest, ReportsBadCommandsAndKeepsGoing)
         EXPECT_THAT(script.lastError(), HasSubstr(c.error)) << c.line;
     }
     EXPECT_TRUE(run("print still alive"));
-    EXPECT_THAT(lines, Contains("INFO still alive"));
+    EXPECT_THAT(seen(), Contains("INFO still alive"));
     EXPECT_FALSE(script.execute("quit"));
     EXPECT_TRUE(script.quitRequested());
 }
