@@ -43,6 +43,9 @@ AppCore::AppCore(Options options, SessionView& view, QObject* parent)
     deps.text = [](const QString& id) { return GetText(id); };
     m_session = std::make_unique<LinkSession>(deps);
     if (m_tcp) {
+        connect(m_tcp, &TcpLinkTransport::connectionMade, this, [this] { guarded([&] { m_session->onConnected(); }); });
+        connect(m_tcp, &TcpLinkTransport::connectFailed, this,
+                [this](const QString& reason) { guarded([&] { m_session->onConnectFailed(reason); }); });
         connect(m_tcp, &TcpLinkTransport::blockArrived, this,
                 [this](const QByteArray& block) { guarded([&] { m_session->onBlock(block); }); });
         connect(m_tcp, &TcpLinkTransport::connectionEnded, this,

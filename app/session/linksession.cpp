@@ -66,6 +66,8 @@ void LinkSession::secondTick()
         }
         return;
     }
+    if (m_connecting)
+        return; // its result (or its time-out) comes before the next tick
     if (m_conDelay == -1)
         m_conDelay = kReconnectDelay;
     m_blinkRed = !m_blinkRed;
@@ -78,12 +80,19 @@ void LinkSession::secondTick()
     if (m_conDelay == 0) {
         dropConnection(false); // a half-open connection
         m_conDelay = -1;
+        // Nothing on the main thread waits for the connection: a transport that connects in
+        // the background reports through onConnected() or onConnectFailed().
         QString error;
-        if (m_transport->connectTo(kHost, quint16(linkPort()), kConnectTimeoutMs, &error)) {
+        switch (m_transport->startConnect(kHost, quint16(linkPort()), kConnectTimeoutMs, &error)) {
+        case LinkTransport::Start::Connected:
             onConnected();
-        } else {
-            m_view->setLinkStatus(QStringLiteral("[TCP] -> ") + error);
-            m_conDelay = kReconnectDelay;
+            break;
+        case LinkTransport::Start::Failed:
+            onConnectFailed(error);
+            break;
+        case LinkTransport::Start::Pending:
+            m_connecting = true;
+            break;
         }
     } else if (m_conDelay > 0) {
         --m_conDelay;
@@ -114,6 +123,7 @@ void LinkSession::close()
 
 void LinkSession::onConnected()
 {
+    m_connecting = false;
     if (m_linkUp)
         return;
     m_linkUp = true;
@@ -122,6 +132,13 @@ void LinkSession::onConnected()
     m_piPoErrors = 0;
     m_lines.reset();
     m_view->setLinkStatus(text("0008"));
+}
+
+void LinkSession::onConnectFailed(const QString& reason)
+{
+    m_connecting = false;
+    m_view->setLinkStatus(QStringLiteral("[TCP] -> ") + reason);
+    m_conDelay = kReconnectDelay;
 }
 
 void LinkSession::onBlock(const QByteArray& block)
@@ -151,6 +168,7 @@ void LinkSession::dropConnection(bool graceful)
     m_dropping = true;
     m_transport->disconnect(graceful);
     m_dropping = false;
+    m_connecting = false; // an attempt under way is given up with it
     if (m_linkUp)
         linkDown();
 }

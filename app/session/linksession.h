@@ -49,6 +49,7 @@ public:
 
     // --- transport reports -----------------------------------------------------------
     void onConnected();
+    void onConnectFailed(const QString& reason);
     void onBlock(const QByteArray& block);
     void onDisconnected();
 
@@ -147,7 +148,8 @@ private:
     int m_piPoErrors = 0;
     int m_errDelay = -1;
     bool m_clientConkt = false;
-    bool m_linkUp = false; // onConnected seen, disconnection not yet handled
+    bool m_linkUp = false;     // onConnected seen, disconnection not yet handled
+    bool m_connecting = false; // a connection is being made in the background
     bool m_pingEnabled = false;
     bool m_blinkRed = false;
     bool m_stopped = false;

@@ -8,16 +8,60 @@ TcpLinkTransport::TcpLinkTransport(QObject* parent) : QObject(parent)
             emit blockArrived(block);
     });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this] { emit connectionEnded(); });
+    m_attemptTimer.setSingleShot(true);
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        if (!m_attempt)
+            return;
+        m_attempt = false;
+        m_attemptTimer.stop();
+        connectionUp();
+        emit connectionMade();
+    });
+    connect(&m_socket, &QAbstractSocket::errorOccurred, this, [this] {
+        if (m_attempt)
+            endAttempt(m_socket.errorString());
+    });
+    connect(&m_attemptTimer, &QTimer::timeout, this, [this] {
+        if (m_attempt)
+            endAttempt(QStringLiteral("Connection timed out"));
+    });
 }
 
+void TcpLinkTransport::connectionUp()
+{
+    // Without TCP_NODELAY the second command of a burst (SETPTT 0 then SETVOX 0) waits
+    // for the first one's acknowledgement. The option only reaches a socket that is open.
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+void TcpLinkTransport::endAttempt(const QString& reason)
+{
+    m_attempt = false;
+    m_attemptTimer.stop();
+    m_socket.abort();
+    emit connectFailed(reason);
+}
+
+LinkTransport::Start TcpLinkTransport::startConnect(const QString& host, quint16 port, int timeoutMs, QString*)
+{
+    m_attempt = false;
+    m_attemptTimer.stop();
+    m_socket.abort();
+    m_attempt = true;
+    m_attemptTimer.start(timeoutMs);
+    m_socket.connectToHost(host, port);
+    return Start::Pending;
+}
+
+// Waits for the connection: for tools and tests only, the program connects in the background.
 bool TcpLinkTransport::connectTo(const QString& host, quint16 port, int timeoutMs, QString* error)
 {
+    m_attempt = false;
+    m_attemptTimer.stop();
     m_socket.abort();
     m_socket.connectToHost(host, port);
     if (m_socket.waitForConnected(timeoutMs)) {
-        // Without TCP_NODELAY the second command of a burst (SETPTT 0 then SETVOX 0) waits
-        // for the first one's acknowledgement. The option only reaches a socket that is open.
-        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connectionUp();
         return true;
     }
     if (error)
@@ -43,6 +87,13 @@ bool TcpLinkTransport::write(const QByteArray& bytes)
 
 void TcpLinkTransport::disconnect(bool graceful)
 {
+    if (m_attempt) {
+        // An attempt still under way is given up without a report.
+        m_attempt = false;
+        m_attemptTimer.stop();
+        m_socket.abort();
+        return;
+    }
     if (m_socket.state() == QAbstractSocket::UnconnectedState)
         return;
     if (graceful)

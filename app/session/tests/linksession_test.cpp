@@ -61,6 +61,36 @@ TEST_F(SessionFixture, FailedAttemptShowsTheReasonAndRetriesElevenTicksLater)
     EXPECT_TRUE(view.pingTimer);
 }
 
+// A transport that connects in the background: the tick only starts the attempt, no tick
+// starts a second one or drops it while it runs, and its result counts as a connection made
+// or failed at once would.
+TEST_F(SessionFixture, ConnectionMadeInTheBackgroundIsWaitedForByNoTick)
+{
+    transport.inBackground = true;
+    session->secondTick();
+    EXPECT_EQ(transport.connectAttempts, 1);
+    session->secondTick();
+    session->secondTick();
+    EXPECT_EQ(transport.connectAttempts, 1);
+    EXPECT_TRUE(transport.disconnects.isEmpty());
+
+    session->onConnectFailed(QStringLiteral("Connection timed out"));
+    EXPECT_EQ(view.linkStatus, QStringLiteral("[TCP] -> Connection timed out"));
+    EXPECT_EQ(session->TS3conDelay(), 10);
+    for (int i = 0; i < 11; ++i)
+        session->secondTick();
+    EXPECT_EQ(transport.connectAttempts, 2);
+
+    transport.connected = true;
+    session->onConnected();
+    EXPECT_EQ(view.linkStatus, QStringLiteral("connected with Teamspeak"));
+    EXPECT_EQ(session->TS3conDelay(), -1);
+    session->secondTick();
+    EXPECT_EQ(view.colour, SessionView::LinkColour::Green);
+    EXPECT_TRUE(view.pingTimer);
+    EXPECT_EQ(transport.connectAttempts, 2);
+}
+
 TEST_F(SessionFixture, StoppedSessionNeverReconnects)
 {
     connectNow();

@@ -12,6 +12,7 @@ public:
     QString connectError = QStringLiteral("Connection refused");
     bool connected = false;
     bool writeFails = false;
+    bool inBackground = false; // startConnect answers Pending; the test reports the result
     int connectAttempts = 0;
     QString lastHost;
     quint16 lastPort = 0;
@@ -31,6 +32,16 @@ public:
         }
         connected = true;
         return true;
+    }
+    Start startConnect(const QString& host, quint16 port, int timeoutMs, QString* error) override
+    {
+        if (!inBackground)
+            return LinkTransport::startConnect(host, port, timeoutMs, error);
+        ++connectAttempts;
+        lastHost = host;
+        lastPort = port;
+        lastTimeout = timeoutMs;
+        return Start::Pending;
     }
     bool isConnected() const override { return connected; }
     bool write(const QByteArray& bytes) override
