@@ -61,8 +61,11 @@ AppPaths AppPaths::resolve(const QStringList& arguments, const QString& programD
         if (a.startsWith(QLatin1String("--home=")))
             return forBase(a.mid(7), programDir);
     }
+    // An installed program (share/relaydeck beside its bin folder) never keeps its data in
+    // the program folder, even for a user who may write there (root and /usr/bin).
     const QFileInfo fi(programDir);
-    if (fi.isDir() && fi.isWritable())
+    const bool installed = QFileInfo(QDir(programDir).filePath(QStringLiteral("../share/relaydeck"))).isDir();
+    if (!installed && fi.isDir() && fi.isWritable())
         return forBase(programDir, programDir);
     return forBase(userDataDir(), programDir);
 }

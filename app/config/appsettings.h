@@ -24,7 +24,8 @@ struct AppPaths {
     QString tmpPath;    // appPath + "_tmp/"
 
     // The base folder: the value of "--home DIR" (or "--home=DIR") in arguments; else
-    // programDir when it is writable; else the per-user data folder.
+    // programDir when it is writable and not an installed program's folder (one with
+    // share/relaydeck beside it); else the per-user data folder.
     static AppPaths resolve(const QStringList& arguments, const QString& programDir);
     static AppPaths forBase(const QString& baseDir, const QString& programDir = QString());
     // The per-user data folder used when the program folder is read-only.

@@ -132,6 +132,9 @@ TEST(AppPaths, BaseFolderChoice)
     const AppPaths p = AppPaths::resolve({"relaydeck"}, dir.filePath("missing"));
     EXPECT_EQ(p.appPath, QDir::cleanPath(AppPaths::userDataDir()) + "/");
     EXPECT_EQ(p.tmpPath, p.appPath + "_tmp/");
+    // An installed program's folder, even when writable (root and /usr/bin): the per-user one.
+    QDir().mkpath(dir.filePath("share/relaydeck"));
+    EXPECT_EQ(AppPaths::resolve({"relaydeck"}, prog).appPath, QDir::cleanPath(AppPaths::userDataDir()) + "/");
 }
 
 // An installed program finds its announcements in share/relaydeck/sounds beside bin/ and
