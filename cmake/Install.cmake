@@ -6,6 +6,7 @@
 #   share/relaydeck/sounds/<lang>/S000n.wav    announcements, copied into a base folder that
 #                                              has none
 #   share/applications, share/icons, share/man/man1, lib/systemd/user/relaydeck.service
+#   lib/udev/rules.d/70-relaydeck-radio.rules   radio interface permissions (CM108, GPIO)
 include(GNUInstallDirs)
 
 set(RD_PKG_DIR ${PROJECT_SOURCE_DIR}/packaging)
@@ -36,6 +37,10 @@ if(TARGET relaydeck)
   configure_file(${RD_PKG_DIR}/relaydeck.service ${CMAKE_BINARY_DIR}/packaging/relaydeck.service @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/relaydeck.service DESTINATION lib/systemd/user)
 endif()
+
+# Radio interfaces: CM108 cards for the audio group, GPIO chips for the gpio group (the
+# package's postinst creates it), the cards' volume keys kept from the desktop.
+install(FILES ${RD_PKG_DIR}/udev/70-relaydeck-radio.rules DESTINATION lib/udev/rules.d)
 
 # Man pages, compressed as Debian wants them.
 find_program(RD_GZIP gzip)
@@ -85,6 +90,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The plugin is loaded by the TeamSpeak client, not by our programs: shlibdeps looks at it
 # too, which is what we want (it needs only the C and C++ libraries).
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "sox")
+# addgroup in the postinst
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${RD_PKG_DIR}/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

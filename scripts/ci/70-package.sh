@@ -17,11 +17,15 @@ rm -rf "$ROOT" && mkdir -p "$ROOT"
 dpkg -x "$DEB" "$ROOT"
 for f in usr/bin/relaydeck usr/bin/relaydeck-cli usr/lib/relaydeck/Relaydeck_Link.so \
          usr/share/relaydeck/sounds/en_US/S0001.wav usr/share/relaydeck/sounds/de_DE/S0004.wav \
-         usr/share/applications/relaydeck.desktop usr/lib/systemd/user/relaydeck.service; do
+         usr/share/applications/relaydeck.desktop usr/lib/systemd/user/relaydeck.service \
+         usr/lib/udev/rules.d/70-relaydeck-radio.rules usr/share/man/man1/relaydeck.1.gz \
+         usr/share/man/man1/relaydeck-cli.1.gz; do
   [ -e "$ROOT/$f" ] || { echo "missing in the package: $f"; exit 1; }
 done
 # The unpacked programs run on their own, from a folder that is not the source tree.
 cd "$ROOT"
 ./usr/bin/relaydeck-cli text en_US 0008 >/dev/null
 ./usr/bin/relaydeck-cli help 2>/dev/null
+# The program without windows checks a fresh base folder: no display, no platform plugin.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ./usr/bin/relaydeck --headless --check --home "$ROOT/home"
 echo "unpacked programs run from $ROOT"
