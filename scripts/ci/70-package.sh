@@ -27,5 +27,6 @@ cd "$ROOT"
 ./usr/bin/relaydeck-cli text en_US 0008 >/dev/null
 ./usr/bin/relaydeck-cli help 2>/dev/null
 # The program without windows checks a fresh base folder: no display, no platform plugin.
+mkdir -p "$ROOT/home/config"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ./usr/bin/relaydeck --headless --check --home "$ROOT/home"
 echo "unpacked programs run from $ROOT"
