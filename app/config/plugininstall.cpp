@@ -1,6 +1,7 @@
 #include "app/config/plugininstall.h"
 
 #include "app/config/texts.h"
+#include "ini/ini.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,128 @@ QString withSeparator(QString folder)
         folder += QLatin1Char('/');
     return folder;
 }
+
+const char* const kSection = "LINKSettings";
+const char* const kClientApiKey = "ClientAPI";
+
+std::filesystem::path fsPath(const QString& p)
+{
+    return std::filesystem::path(p.toStdU16String());
+}
+
 } // namespace
+
+QStringList ClientGenerations()
+{
+    return {QStringLiteral("3.1"), QStringLiteral("3.3"), QStringLiteral("3.5"), QStringLiteral("3.6")};
+}
+
+int ClientGenerationMinor(const QString& generation)
+{
+    const QStringList parts = generation.trimmed().split(QLatin1Char('.'));
+    if (parts.size() < 2 || parts.size() > 3 || parts[0] != QLatin1String("3") || parts[1].size() != 1 ||
+        !parts[1][0].isDigit() || parts[1][0].unicode() > '9')
+        return -1;
+    if (parts.size() == 3) {
+        bool ok = false;
+        parts[2].toUInt(&ok);
+        if (!ok || parts[2].startsWith(QLatin1Char('+')))
+            return -1;
+    }
+    return parts[1][0].unicode() - '0';
+}
+
+int ClientApiNeeded(const QString& generation)
+{
+    const int minor = ClientGenerationMinor(generation);
+    if (minor < 0)
+        return 0;
+#ifdef Q_OS_WIN
+    return 0; // the plugin reads the client executable's version
+#else
+    // What the client accepts, and what the plugin picks from the client's Qt.
+    const int wanted = minor <= 2 ? 21 : minor == 3 ? 23 : minor <= 5 ? 24 : 26;
+    const int automatic = minor <= 2 ? 21 : 26;
+    return wanted == automatic ? 0 : wanted;
+#endif
+}
+
+QString ClientWorkFolder(const QString& clientProgram, const QString& pluginFolder)
+{
+    if (!clientProgram.trimmed().isEmpty())
+        return QFileInfo(QDir::fromNativeSeparators(clientProgram.trimmed())).absolutePath();
+    const QFileInfo plugins(QDir::cleanPath(QDir::fromNativeSeparators(pluginFolder)));
+    if (pluginFolder.isEmpty() || plugins.fileName() != QLatin1String("plugins"))
+        return QString();
+    const QDir client = plugins.absoluteDir();
+    for (const char* program : {"ts3client_runscript.sh", "ts3client_linux_amd64"})
+        if (QFileInfo(client.filePath(QLatin1String(program))).isFile())
+            return client.absolutePath();
+    return QString();
+}
+
+QString ClientApiChange::text() const
+{
+    const QString file = QDir::toNativeSeparators(this->file);
+    switch (kind) {
+    case Written:
+        return QStringLiteral("ClientAPI=%1 written to %2").arg(value, file);
+    case Removed:
+        return QStringLiteral("ClientAPI=%1 removed from %2").arg(value, file);
+    case Failed:
+        return message;
+    case Unchanged:
+        break;
+    }
+    return QString();
+}
+
+ClientApiChange ApplyClientApi(const QString& workFolder, const QString& generation)
+{
+    ClientApiChange c;
+    const int needed = ClientApiNeeded(generation);
+    if (workFolder.isEmpty()) {
+        if (needed != 0) {
+            c.kind = ClientApiChange::Failed;
+            c.value = QString::number(needed);
+            c.message = GetExtraText(QStringLiteral("X031")).arg(generation.trimmed(), c.value);
+        }
+        return c;
+    }
+    c.file = withSeparator(QDir::fromNativeSeparators(workFolder)) + QLatin1String(kPluginSettingsName);
+    if (needed == 0 && !QFileInfo::exists(c.file))
+        return c;
+    const rdini::Text section = rdini::fromLatin1(kSection), key = rdini::fromLatin1(kClientApiKey);
+    std::string error;
+    QString old;
+    const bool ok = rdini::edit(
+        fsPath(c.file),
+        [&](rdini::Document& doc) {
+            if (const std::optional<rdini::Text> v = doc.value(section, key))
+                old = QString::fromStdU16String(*v);
+            if (needed != 0) {
+                doc.setValue(section, key, QString::number(needed).toStdU16String());
+                return;
+            }
+            // Every ClientAPI line: a second one would count once the first is gone.
+            while (doc.removeKey(section, key)) {
+            }
+        },
+        &error);
+    if (!ok) {
+        c.kind = ClientApiChange::Failed;
+        c.message = QStringLiteral("ERROR [CODE:1]\n\n") + QString::fromStdString(error);
+        return c;
+    }
+    if (needed != 0) {
+        c.kind = ClientApiChange::Written;
+        c.value = QString::number(needed);
+    } else if (!old.isNull()) {
+        c.kind = ClientApiChange::Removed;
+        c.value = old;
+    }
+    return c;
+}
 
 bool IsFileInUse(const QString& path)
 {

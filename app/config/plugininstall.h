@@ -9,6 +9,46 @@
 
 namespace appsetup {
 
+// --- the client generation -------------------------------------------------------------
+//
+// The plugin picks the interface number it reports by itself: on Windows from the client
+// executable's version, on Linux from the client's Qt (older than 5.12: 21, otherwise 26).
+// That is right for every client but a 3.3 to 3.5 one on Linux, which runs Qt 5.12 and
+// wants 23 (3.3) or 23 to 25 (3.5). For that one the installers write the number as
+// ClientAPI into section LINKSettings of the plugin's settings file, which the plugin
+// reads first; for every other client they remove a ClientAPI an earlier install wrote,
+// so it does not pin the next client to an old number.
+
+// The generations the installers offer, oldest first, and the one they assume.
+QStringList ClientGenerations();
+inline constexpr const char* kDefaultClientGeneration = "3.6";
+// The minor number of a generation text "3.N" (or "3.N.x"), N 0 to 9; -1 for anything else.
+int ClientGenerationMinor(const QString& generation);
+// The ClientAPI value a client of that generation needs on this platform, 0 when the
+// plugin's own choice is right (or the text is no generation).
+int ClientApiNeeded(const QString& generation);
+
+// The plugin's settings file, in the folder the TeamSpeak client runs in (its working
+// directory: the folder of its program, where its start script changes to).
+inline constexpr const char* kPluginSettingsName = "Relaydeck[LINK].ini";
+// That folder: the folder of clientProgram when one is given (the program or its start
+// script); else the parent of the plugin folder when it is the "plugins" folder of a client
+// installation (beside ts3client_runscript.sh or ts3client_linux_amd64); else "".
+QString ClientWorkFolder(const QString& clientProgram, const QString& pluginFolder);
+
+struct ClientApiChange {
+    enum Kind { Unchanged, Written, Removed, Failed } kind = Unchanged;
+    QString file;    // the settings file
+    QString value;   // the value written or removed
+    QString message; // Failed: why
+    // "ClientAPI=24 written to FILE", "ClientAPI=24 removed from FILE", the failure, or "".
+    QString text() const;
+};
+// Writes ClientAPI into, or removes it from, the settings file in workFolder as the
+// generation needs (see above); the file's other lines stay. Needing the key without a
+// folder fails; removing needs no folder and no file.
+ClientApiChange ApplyClientApi(const QString& workFolder, const QString& generation);
+
 // The plugin file the TeamSpeak client loads, as it is named in the plugin folder and
 // beside the program.
 inline constexpr const char* kInstalledPluginName = "Relaydeck_Link.so";

@@ -54,6 +54,15 @@ constexpr NumberedText kExtra[] = {
     {"X028", "Gateway-Datei öffnen", "Open gateway file"},
     {"X029", "Gateway-Dateien", "Gateway files"},
     {"X030", "Unbekannter Fehler", "Unknown error"},
+    {"X031",
+     "Ein TeamSpeak-Client %1 unter Linux braucht ClientAPI=%2 in der Plugin-Einstellungsdatei Relaydeck[LINK].ini im "
+     "Ordner, in dem der Client läuft; dieser Ordner ist nicht bekannt.",
+     "A TeamSpeak client %1 on Linux needs ClientAPI=%2 in the plugin's settings file Relaydeck[LINK].ini in the "
+     "folder "
+     "the client runs in, and that folder is not known."},
+    {"X032", "TeamSpeak-Client", "TeamSpeak client"},
+    {"X033", "Geben Sie das Client-Programm unter „%1“ auf der Seite „%2“ an.",
+     "Enter the client program as \"%1\" on the page \"%2\"."},
 };
 
 QString keyOf(const QString& prefix, const QString& id)

@@ -21,6 +21,7 @@ const QString kHttpPort = QStringLiteral("HTTP_PORT");
 const QString kPlugDir = QStringLiteral("selPlugDir");
 const QString kHttpHosts = QStringLiteral("HTTP_HOSTS");
 const QString kDirectoryUrl = QStringLiteral("DIRECTORY_URL");
+const QString kClientGen = QStringLiteral("LINK_CLIENT_GEN");
 
 QString boolText(bool on)
 {
@@ -180,6 +181,39 @@ QString AppSetupModel::pluginFolder() const
 void AppSetupModel::setPluginFolder(const QString& folder)
 {
     m_s.setValue(kPlugDir, withSeparator(QDir::fromNativeSeparators(folder)));
+}
+
+QString AppSetupModel::clientGeneration() const
+{
+    const QString stored = m_s.value(kClientGen);
+    return ClientGenerationMinor(stored) >= 0 ? stored : QLatin1String(kDefaultClientGeneration);
+}
+
+void AppSetupModel::setClientGeneration(const QString& generation)
+{
+    if (ClientGenerationMinor(generation) >= 0)
+        m_s.setValue(kClientGen, generation.trimmed());
+}
+
+AppSetupModel::InstallStep AppSetupModel::install(const QString& sourceFile, const QString& folder,
+                                                  const std::function<bool(const QString&)>& inUse)
+{
+    setPluginFolder(folder);
+    const QString generation = clientGeneration();
+    const QString workFolder = ClientWorkFolder(linkExe(), folder);
+    if (workFolder.isEmpty() && ClientApiNeeded(generation) != 0)
+        return {false, ApplyClientApi(workFolder, generation).text() + QStringLiteral("\r\r") +
+                           GetExtraText(QStringLiteral("X033"))
+                               .arg(GetText(QStringLiteral("0042")), GetText(QStringLiteral("0037")))};
+    const InstallResult r = InstallPlugin(sourceFile, folder, inUse);
+    if (!r.ok())
+        return {false, r.message};
+    const ClientApiChange api = ApplyClientApi(workFolder, generation);
+    if (api.kind == ClientApiChange::Failed)
+        return {false, api.text()};
+    if (api.kind == ClientApiChange::Unchanged)
+        return {true, r.message};
+    return {true, r.message + QLatin1Char('\r') + api.text()};
 }
 
 // ---------------------------------------------------------------------- plugin versions

@@ -71,6 +71,25 @@ public:
     QString pluginFolder() const;
     void setPluginFolder(const QString& folder);
 
+    // --- client generation ---------------------------------------------------------------
+    // The TeamSpeak client the plugin is installed for (LINK_CLIENT_GEN, one of
+    // ClientGenerations(); today's when none was chosen). Kept, so that the next install
+    // (an update) keeps what the client needs.
+    QString clientGeneration() const;
+    void setClientGeneration(const QString& generation);
+
+    struct InstallStep {
+        bool ok = false;
+        QString message; // "OK", with the ClientAPI change on a line of its own; or the error
+    };
+    // The install step for the chosen folder: stores it as selPlugDir, copies the plugin
+    // (InstallPlugin) and sets ClientAPI in the plugin's settings file as the client
+    // generation needs (ApplyClientApi) in the folder the client runs in: that of LINK_EXE,
+    // else the client installation the plugin folder belongs to. When the key is needed but
+    // that folder is unknown, nothing is copied.
+    InstallStep install(const QString& sourceFile, const QString& folder,
+                        const std::function<bool(const QString&)>& inUse = IsFileInUse);
+
     // A decimal port, or -1 when the text is not one in 1..65535.
     static int portNumber(const QString& text);
 

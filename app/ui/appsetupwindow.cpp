@@ -259,6 +259,16 @@ QWidget* AppSetupWindow::buildPlugin()
     m_plugins->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_plugins->setToolTip(tx("0049"));
     v->addWidget(m_plugins, 1);
+    auto* clientRow = new QHBoxLayout;
+    clientRow->addWidget(new QLabel(GetExtraText(QStringLiteral("X032")) + QStringLiteral(": "), page));
+    m_clientGeneration = new QComboBox(page);
+    m_clientGeneration->addItems(appsetup::ClientGenerations());
+    m_clientGeneration->setCurrentText(m_model->clientGeneration());
+    clientRow->addWidget(m_clientGeneration);
+    clientRow->addStretch(1);
+    v->addLayout(clientRow);
+    connect(m_clientGeneration, &QComboBox::currentTextChanged, this,
+            [this](const QString& t) { m_model->setClientGeneration(t); });
     auto* dirRow = new QHBoxLayout;
     dirRow->addWidget(new QLabel(GetExtraText(QStringLiteral("X003")) + QStringLiteral(": "), page));
     m_directoryUrl = new QLineEdit(m_model->directoryUrl(), page);
@@ -333,10 +343,9 @@ void AppSetupWindow::installVersion(int row)
                                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     if (!yes)
         return;
-    m_model->setPluginFolder(folder);
-    const appsetup::InstallResult r =
-        appsetup::InstallPlugin(version.file, folder, m_deps.inUse ? m_deps.inUse : appsetup::IsFileInUse);
-    showMessage(!r.ok(), r.message);
+    const appsetup::AppSetupModel::InstallStep r =
+        m_model->install(version.file, folder, m_deps.inUse ? m_deps.inUse : appsetup::IsFileInUse);
+    showMessage(!r.ok, r.message);
 }
 
 bool AppSetupWindow::directoryConfigured() const

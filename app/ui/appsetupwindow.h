@@ -72,6 +72,8 @@ public:
     // "The directory service is not configured." while it has no address, else empty.
     QString directoryStateText() const;
     QTreeWidget* pluginList() const { return m_plugins; }
+    // The TeamSpeak client generation the plugin is installed for.
+    QComboBox* clientGenerationBox() const { return m_clientGeneration; }
     QPushButton* checkUpdatesButton() const { return m_checkUpdates; }
 
     // Fills the plugin version list again.
@@ -113,6 +115,7 @@ private:
     QLineEdit* m_directoryUrl = nullptr;
     QLabel* m_directoryState = nullptr;
     QTreeWidget* m_plugins = nullptr;
+    QComboBox* m_clientGeneration = nullptr;
     QPushButton* m_checkUpdates = nullptr;
     QList<appsetup::PluginVersion> m_versions;
     bool m_saved = false;

@@ -366,6 +366,99 @@ TEST_F(AppSetupTest, InstallReportsMissingFilesAndFoldersAndAPluginInUse)
     EXPECT_EQ(readFile(target), QByteArray("new plugin"));
 }
 
+// The client generation chosen on the plugin page decides ClientAPI in the plugin's settings
+// file, in the folder of the client program (LINK_EXE): written for a 3.3-3.5 client on
+// Linux, removed again for the others; the file's other lines stay. The choice is kept.
+TEST_F(AppSetupTest, InstallWritesClientApiOnlyWhereTheClientNeedsIt)
+{
+    ASSERT_TRUE(writeFile(path("bin/Relaydeck_Link.so"), "plugin"));
+    ASSERT_TRUE(writeFile(path("client/ts3client_linux_amd64"), "client"));
+    ASSERT_TRUE(QDir().mkpath(path("plugins")));
+    const QString ini = path("client/Relaydeck[LINK].ini");
+    ASSERT_TRUE(writeFile(ini, "[LINKSettings]\r\nPORT=26123\r\n"));
+    chosenFolder = path("plugins");
+    settings.setValue(QStringLiteral("LINK_EXE"), path("client/ts3client_linux_amd64"));
+
+    AppSetupWindow w(deps());
+    w.showPage(AppSetupWindow::PluginPage);
+    ASSERT_NE(w.clientGenerationBox(), nullptr);
+    EXPECT_EQ(w.clientGenerationBox()->currentText(), QStringLiteral("3.6"));
+    struct Row {
+        const char* generation;
+        const char* file;    // the settings file afterwards
+        const char* message; // after "OK"
+    };
+    const Row rows[] = {
+        {"3.6", "[LINKSettings]\r\nPORT=26123\r\n", ""},
+        {"3.5", "[LINKSettings]\r\nPORT=26123\r\nClientAPI=24\r\n", "\rClientAPI=24 written to "},
+        {"3.3", "[LINKSettings]\r\nPORT=26123\r\nClientAPI=23\r\n", "\rClientAPI=23 written to "},
+        {"3.1", "[LINKSettings]\r\nPORT=26123\r\n", "\rClientAPI=23 removed from "},
+        {"3.5", "[LINKSettings]\r\nPORT=26123\r\nClientAPI=24\r\n", "\rClientAPI=24 written to "},
+        {"3.6", "[LINKSettings]\r\nPORT=26123\r\n", "\rClientAPI=24 removed from "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.generation);
+        messages.clear();
+        w.clientGenerationBox()->setCurrentText(QLatin1String(row.generation));
+        w.installVersion(0);
+        const QString message = *row.message ? QLatin1String(row.message) + ini : QString();
+        EXPECT_EQ(messages, QStringList{QStringLiteral("I: OK") + message});
+        EXPECT_EQ(readFile(ini), QByteArray(row.file));
+    }
+    EXPECT_EQ(settings.value(QStringLiteral("LINK_CLIENT_GEN")), QStringLiteral("3.6"));
+    settings.setValue(QStringLiteral("LINK_CLIENT_GEN"), QStringLiteral("3.5"));
+    AppSetupWindow again(deps());
+    EXPECT_EQ(again.clientGenerationBox()->currentText(), QStringLiteral("3.5"));
+    again.showPage(AppSetupWindow::PluginPage);
+
+    // Without a client program the client installation the plugin folder belongs to counts.
+    settings.setValue(QStringLiteral("LINK_EXE"), QString());
+    ASSERT_TRUE(writeFile(path("install/ts3client_runscript.sh"), "#!/bin/sh"));
+    ASSERT_TRUE(QDir().mkpath(path("install/plugins")));
+    chosenFolder = path("install/plugins");
+    messages.clear();
+    again.installVersion(0);
+    EXPECT_EQ(messages,
+              QStringList{QStringLiteral("I: OK\rClientAPI=24 written to ") + path("install/Relaydeck[LINK].ini")});
+    EXPECT_EQ(readFile(path("install/Relaydeck[LINK].ini")), QByteArray("[LINKSettings]\r\nClientAPI=24\r\n"));
+
+    // Neither: a 3.5 client would not load the plugin, so nothing is copied and the message
+    // says where to name the client. Today's client needs no key and no folder.
+    chosenFolder = path("plugins");
+    ASSERT_TRUE(QFile::remove(path("plugins/Relaydeck_Link.so")));
+    messages.clear();
+    again.installVersion(0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("E: A TeamSpeak client 3.5 on Linux needs ClientAPI=24 ")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith(QStringLiteral("\r\rEnter the client program as \"TS3-Client-EXE\" on the page "
+                                                    "\"General\".")))
+        << messages[0].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path("plugins/Relaydeck_Link.so")));
+    again.clientGenerationBox()->setCurrentText(QStringLiteral("3.6"));
+    messages.clear();
+    again.installVersion(0);
+    EXPECT_EQ(messages, QStringList{QStringLiteral("I: OK")});
+}
+
+TEST(ClientGeneration, NumberTheInstallersWriteOnLinux)
+{
+    const struct {
+        const char* text;
+        int minor;
+        int needed;
+    } rows[] = {
+        {"3.1", 1, 0},    {"3.2.5", 2, 0}, {"3.3", 3, 23},  {"3.4", 4, 24},  {"3.5", 5, 24},
+        {"3.5.6", 5, 24}, {"3.6", 6, 0},   {" 3.6 ", 6, 0}, {"3.7", 7, 0},   {"3", -1, 0},
+        {"3.x", -1, 0},   {"4.0", -1, 0},  {"3.10", -1, 0}, {"3.6.", -1, 0}, {"", -1, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        EXPECT_EQ(ClientGenerationMinor(QLatin1String(r.text)), r.minor);
+        EXPECT_EQ(ClientApiNeeded(QLatin1String(r.text)), r.needed);
+    }
+}
+
 TEST_F(AppSetupTest, UpdateCheckDownloadsOnlyWhatIsMissingOrDamaged)
 {
     const QString base = path("ts3plugin/");
