@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "plugin/client_memory.h"
 #include "plugin/escaping.h"
 #include "plugin/line_builder.h"
 #include "plugin/link_plugin.h"
@@ -309,12 +310,7 @@ void LinkPlugin::ProcessRecvCommand(std::string_view command, std::string_view p
 
 void LinkPlugin::cmdWhoAmI()
 {
-    std::string version;
-    char* lib = nullptr;
-    if (ts3().getClientLibVersion(&lib) == ERROR_ok && lib) {
-        version = lib;
-        ts3().freeMemory(lib);
-    }
+    const std::string version = takeText(ts3(), [&](char** s) { return ts3().getClientLibVersion(s); }).value_or("");
     SendToSocket(LineBuilder("WHOAMI", kReplyLimit)
                      .field("libVersion", string_escape(version))
                      .field("ClientType", "TS3")
@@ -371,13 +367,9 @@ void LinkPlugin::cmdGwConnect(const rdlink::Items& items)
     const std::string bookUID = string_unescape(items.get("bookUID"));
 
     // Refresh the server variables of the first free (disconnected) handler.
-    uint64* list = nullptr;
-    if (ts3().getServerConnectionHandlerList(&list) == ERROR_ok && list) {
-        std::vector<uint64> handlers;
-        for (uint64* p = list; *p; ++p)
-            handlers.push_back(*p);
-        ts3().freeMemory(list);
-        for (uint64 sc : handlers) {
+    if (const auto handlers =
+            takeIds<uint64>(ts3(), [&](uint64** list) { return ts3().getServerConnectionHandlerList(list); })) {
+        for (uint64 sc : *handlers) {
             int status = -1;
             if (ts3().getConnectionStatus(sc, &status) == ERROR_ok && status == STATUS_DISCONNECTED) {
                 ts3().requestServerVariables(sc);
@@ -609,12 +601,11 @@ void LinkPlugin::cmdMsgToGates(uint64 h, const rdlink::Items& items)
 void LinkPlugin::cmdGetUserPerm(uint64 h, const rdlink::Items& items)
 {
     const auto user = static_cast<anyID>(items.getInt("userID"));
-    char* uid = nullptr;
-    if (ts3().getClientVariableAsString(h, user, CLIENT_UNIQUE_IDENTIFIER, &uid) != ERROR_ok || !uid)
+    const auto uid = takeText(
+        ts3(), [&](char** s) { return ts3().getClientVariableAsString(h, user, CLIENT_UNIQUE_IDENTIFIER, s); });
+    if (!uid)
         return;
-    const std::string copy = uid;
-    ts3().freeMemory(uid);
-    ts3().requestClientDBIDfromUID(h, copy.c_str(), returnCode().c_str());
+    ts3().requestClientDBIDfromUID(h, uid->c_str(), returnCode().c_str());
 }
 
 void LinkPlugin::cmdMuteClient(uint64 h, anyID id, bool mute)
@@ -645,31 +636,24 @@ void LinkPlugin::cmdVolume(uint64 h, const rdlink::Items& items, bool voice)
 void LinkPlugin::cmdUnmuteAll(uint64 h)
 {
     const uint64 channel = snapshot(h).ownChannelID;
-    anyID* list = nullptr;
-    if (ts3().getChannelClientList(h, channel, &list) != ERROR_ok || !list)
+    auto ids = takeIds<anyID>(ts3(), [&](anyID** list) { return ts3().getChannelClientList(h, channel, list); });
+    if (!ids)
         return;
-    std::vector<anyID> ids;
-    for (anyID* p = list; *p; ++p)
-        ids.push_back(*p);
-    ts3().freeMemory(list);
-    ids.push_back(0);
-    ts3().requestUnmuteClients(h, ids.data(), returnCode().c_str());
+    ids->push_back(0);
+    ts3().requestUnmuteClients(h, ids->data(), returnCode().c_str());
 }
 
 void LinkPlugin::cmdGetProfiles()
 {
     for (PluginGuiProfile kind : {PLUGIN_GUI_SOUND_CAPTURE, PLUGIN_GUI_SOUND_PLAYBACK, PLUGIN_GUI_IDENTITY}) {
         int defaultIndex = 0;
-        char** names = nullptr;
-        if (ts3().getProfileList(kind, &defaultIndex, &names) != ERROR_ok)
-            continue;
         std::vector<std::string> escaped;
-        if (names) {
-            for (char** p = names; *p; ++p) {
+        {
+            ClientMemory<char*> names(ts3());
+            if (ts3().getProfileList(kind, &defaultIndex, names.out()) != ERROR_ok)
+                continue;
+            for (char** p = names.get(); p && *p; ++p)
                 escaped.push_back(string_escape(*p));
-                ts3().freeMemory(*p);
-            }
-            ts3().freeMemory(names);
         }
         SendToSocket(LineBuilder("PROFILES", kReplyLimit)
                          .number("type", int(kind))
@@ -678,34 +662,21 @@ void LinkPlugin::cmdGetProfiles()
                          .finish());
     }
 
-    PluginBookmarkList* list = nullptr;
-    if (ts3().getBookmarkList(&list) != ERROR_ok || !list)
-        return;
     std::vector<std::string> names, uids;
-    const int count = list->itemcount;
-    for (int i = 0; i < count; ++i) {
-        const PluginBookmarkItem& item = list->items[i];
-        if (item.isFolder)
-            continue;
-        names.push_back(string_escape(item.name ? item.name : ""));
-        uids.push_back(string_escape(item.uuid ? item.uuid : ""));
-    }
-    // Free the whole tree, depth first, as the client handed it out.
-    std::function<void(PluginBookmarkList*)> release = [&](PluginBookmarkList* l) {
-        for (int i = 0; i < l->itemcount; ++i) {
-            PluginBookmarkItem& item = l->items[i];
-            if (item.isFolder) {
-                if (item.folder)
-                    release(item.folder);
-            } else if (item.uuid) {
-                ts3().freeMemory(item.uuid);
-            }
-            if (item.name)
-                ts3().freeMemory(item.name);
+    int count = 0;
+    {
+        ClientMemory<PluginBookmarkList> list(ts3()); // the whole tree goes back
+        if (ts3().getBookmarkList(list.out()) != ERROR_ok || !list)
+            return;
+        count = list.get()->itemcount;
+        for (int i = 0; i < count; ++i) {
+            const PluginBookmarkItem& item = list.get()->items[i];
+            if (item.isFolder)
+                continue;
+            names.push_back(string_escape(item.name ? item.name : ""));
+            uids.push_back(string_escape(item.uuid ? item.uuid : ""));
         }
-        ts3().freeMemory(l);
-    };
-    release(list);
+    }
     if (count < 1)
         return;
     // Names and uids stay paired: both lists keep the same number of entries.
@@ -723,11 +694,11 @@ void LinkPlugin::cmdGetChannels(uint64 h, const rdlink::Items& items)
     const std::string type = items.get("type");
     if (type == "info") {
         const uint64 channel = static_cast<uint64>(items.getInt("chID"));
-        char* name = nullptr;
-        if (ts3().getChannelVariableAsString(h, channel, CHANNEL_NAME, &name) != ERROR_ok || !name)
+        const auto name =
+            takeText(ts3(), [&](char** s) { return ts3().getChannelVariableAsString(h, channel, CHANNEL_NAME, s); });
+        if (!name)
             return;
-        const std::string escaped = string_escape(name);
-        ts3().freeMemory(name);
+        const std::string escaped = string_escape(*name);
         SendToSocket(LineBuilder("CHANNELS", kReplyLimit)
                          .id("scHandler", h)
                          .field("type", "info")
@@ -735,17 +706,18 @@ void LinkPlugin::cmdGetChannels(uint64 h, const rdlink::Items& items)
                          .field("chName", escaped)
                          .finish());
     } else if (type == "ids") {
-        uint64* list = nullptr;
-        if (ts3().getChannelList(h, &list) != ERROR_ok || !list)
-            return;
         std::string ids;
-        int n = 0;
-        for (uint64* p = list; *p && n < 151; ++p, ++n) {
-            if (n)
-                ids.push_back('|');
-            ids += idText(*p);
+        {
+            ClientMemory<uint64> list(ts3());
+            if (ts3().getChannelList(h, list.out()) != ERROR_ok || !list)
+                return;
+            int n = 0;
+            for (uint64* p = list.get(); *p && n < 151; ++p, ++n) {
+                if (n)
+                    ids.push_back('|');
+                ids += idText(*p);
+            }
         }
-        ts3().freeMemory(list);
         SendToSocket(
             LineBuilder("CHANNELS", kReplyLimit).id("scHandler", h).field("type", "ids").field("ids", ids).finish());
     }
@@ -756,12 +728,11 @@ void LinkPlugin::cmdGetChanPath(uint64 h, const rdlink::Items& items)
     const long long requested = items.getInt("channel");
     const uint64 start = requested > 0 ? static_cast<uint64>(requested) : snapshot(h).ownChannelID;
     auto nameOf = [&](uint64 channel, std::string& out) {
-        char* name = nullptr;
-        if (ts3().getChannelVariableAsString(h, channel, CHANNEL_NAME, &name) != ERROR_ok || !name)
-            return false;
-        out = name;
-        ts3().freeMemory(name);
-        return true;
+        const auto name =
+            takeText(ts3(), [&](char** s) { return ts3().getChannelVariableAsString(h, channel, CHANNEL_NAME, s); });
+        if (name)
+            out = *name;
+        return name.has_value();
     };
     std::vector<std::string> names(1);
     if (!nameOf(start, names[0])) {

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <exception>
 
+#include "plugin/client_memory.h"
 #include "plugin/escaping.h"
 #include "plugin/line_builder.h"
 #include "plugin/link_plugin.h"
@@ -70,13 +71,9 @@ void LinkPlugin::connectionEstablished(uint64 h, unsigned int errorNumber, bool 
         std::optional<std::string> serverName, channelName, nickname;
         std::optional<anyID> own;
         std::optional<uint64> channel;
-        if (gateway) {
-            char* s = nullptr;
-            if (ts3().getServerVariableAsString(h, VIRTUALSERVER_NAME, &s) == ERROR_ok && s) {
-                serverName = s;
-                ts3().freeMemory(s);
-            }
-        }
+        if (gateway)
+            serverName =
+                takeText(ts3(), [&](char** s) { return ts3().getServerVariableAsString(h, VIRTUALSERVER_NAME, s); });
         anyID id = 0;
         if (ts3().getClientID(h, &id) == ERROR_ok) {
             own = id;
@@ -85,16 +82,11 @@ void LinkPlugin::connectionEstablished(uint64 h, unsigned int errorNumber, bool 
                 channel = ch;
         }
         if (gateway) {
-            char* s = nullptr;
-            if (channel && ts3().getChannelVariableAsString(h, *channel, CHANNEL_NAME, &s) == ERROR_ok && s) {
-                channelName = s;
-                ts3().freeMemory(s);
-            }
-            s = nullptr;
-            if (ts3().getClientSelfVariableAsString(h, CLIENT_NICKNAME, &s) == ERROR_ok && s) {
-                nickname = s;
-                ts3().freeMemory(s);
-            }
+            if (channel)
+                channelName = takeText(
+                    ts3(), [&](char** s) { return ts3().getChannelVariableAsString(h, *channel, CHANNEL_NAME, s); });
+            nickname =
+                takeText(ts3(), [&](char** s) { return ts3().getClientSelfVariableAsString(h, CLIENT_NICKNAME, s); });
         }
         withEntry(h, [&](TS3StatusData& e) {
             e.ownClientID = own.value_or(0);
@@ -182,12 +174,8 @@ void LinkPlugin::moveEvent(uint64 h, anyID clientID, uint64 oldCh, uint64 newCh,
                 withEntry(h, [&](TS3StatusData& x) { x.users = count.users; });
                 unmuteIfQuiet(h, count.ids);
             }
-            std::optional<std::string> channelName;
-            char* s = nullptr;
-            if (ts3().getChannelVariableAsString(h, newCh, CHANNEL_NAME, &s) == ERROR_ok && s) {
-                channelName = s;
-                ts3().freeMemory(s);
-            }
+            const std::optional<std::string> channelName =
+                takeText(ts3(), [&](char** s) { return ts3().getChannelVariableAsString(h, newCh, CHANNEL_NAME, s); });
             LineBuilder line("MOVED", kEventLimit, kBlankCr);
             line.id("scHandler", h)
                 .id("fromCH", oldCh)
@@ -259,12 +247,10 @@ void LinkPlugin::onTalkStatusChange(uint64 h, int status, int isReceivedWhisper,
 {
     const TS3StatusData e = snapshot(h);
     if (e.isGateway && !isReceivedWhisper) {
-        std::string uid;
-        char* s = nullptr;
-        if (ts3().getClientVariableAsString(h, clientID, CLIENT_UNIQUE_IDENTIFIER, &s) == ERROR_ok && s) {
-            uid = s;
-            ts3().freeMemory(s);
-        }
+        const std::string uid =
+            takeText(ts3(), [&](char** s) {
+                return ts3().getClientVariableAsString(h, clientID, CLIENT_UNIQUE_IDENTIFIER, s);
+            }).value_or("");
         if (clientID != e.ownClientID) {
             Count count;
             if (countChannel(h, e.ownChannelID, e.ownClientID, clientID, count)) {
@@ -502,13 +488,7 @@ void LinkPlugin::onClientDBIDfromUID(uint64 h, const char*, uint64 clientDatabas
 void LinkPlugin::onMenuItem(uint64 h, PluginMenuType type, int menuItemID, uint64 selectedItemID)
 {
     // Reads one text from the client; the field is left out when it cannot be read.
-    auto takeString = [&](auto read, std::optional<std::string>& out) {
-        char* s = nullptr;
-        if (read(&s) == ERROR_ok && s) {
-            out = s;
-            ts3().freeMemory(s);
-        }
-    };
+    auto takeString = [&](auto read, std::optional<std::string>& out) { out = takeText(ts3(), read); };
     if (type == PLUGIN_MENU_TYPE_CHANNEL && menuItemID == kMenuMoveInChannel) {
         anyID own = snapshot(h).ownClientID;
         anyID id = 0;

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <exception>
 
+#include "plugin/client_memory.h"
 #include "plugin/escaping.h"
 #include "plugin/host.h"
 #include "plugin/ini_file.h"
@@ -174,12 +175,8 @@ void LinkPlugin::logClientApi()
     }
     if (!api.ignoredKey.empty())
         logWarning(("ClientAPI=" + api.ignoredKey + " in section LINKSettings is not 21 to 26; ignored").c_str());
-    std::string version = "?";
-    char* lib = nullptr;
-    if (ts3().getClientLibVersion(&lib) == ERROR_ok && lib) {
-        version = lib;
-        ts3().freeMemory(lib);
-    }
+    const std::string version =
+        takeText(ts3(), [&](char** lib) { return ts3().getClientLibVersion(lib); }).value_or("?");
     const std::string text =
         "Client " + version + ": plugin interface " + std::to_string(api.number) + " (" + api.source + ")";
     ts3().logMessage(text.c_str(), LogLevel_INFO, kLogChannel, 0);
@@ -549,11 +546,12 @@ bool LinkPlugin::waitListening(int timeoutMs) const
 
 bool LinkPlugin::countChannel(uint64 h, uint64 channel, anyID own, anyID leaveOut, Count& out)
 {
-    anyID* list = nullptr;
-    if (ts3().getChannelClientList(h, channel, &list) != ERROR_ok || !list)
+    // The list goes back after the talk flags are read, as the client's own code does.
+    ClientMemory<anyID> list(ts3());
+    if (ts3().getChannelClientList(h, channel, list.out()) != ERROR_ok || !list)
         return false;
     out = Count{};
-    for (anyID* p = list; *p; ++p) {
+    for (const anyID* p = list.get(); *p; ++p) {
         out.ids.push_back(*p);
         if (*p == own)
             continue;
@@ -564,7 +562,6 @@ bool LinkPlugin::countChannel(uint64 h, uint64 channel, anyID own, anyID leaveOu
         if (ts3().getClientVariableAsInt(h, *p, CLIENT_FLAG_TALKING, &talking) == ERROR_ok && talking == 1)
             ++out.speakers;
     }
-    ts3().freeMemory(list);
     return true;
 }
 
@@ -589,13 +586,11 @@ void LinkPlugin::flush(uint64 h)
 
 void LinkPlugin::stopAllConnections(const char* quitMessage)
 {
-    uint64* list = nullptr;
-    if (ts3().getServerConnectionHandlerList(&list) != ERROR_ok || !list)
+    const std::optional<std::vector<uint64>> listed =
+        takeIds<uint64>(ts3(), [&](uint64** list) { return ts3().getServerConnectionHandlerList(list); });
+    if (!listed)
         return;
-    std::vector<uint64> handlers;
-    for (uint64* p = list; *p; ++p)
-        handlers.push_back(*p);
-    ts3().freeMemory(list);
+    const std::vector<uint64>& handlers = *listed;
     for (uint64 h : handlers) {
         int status = 0;
         if (ts3().getConnectionStatus(h, &status) != ERROR_ok || status <= STATUS_DISCONNECTED)
@@ -911,13 +906,11 @@ void LinkPlugin::statusThread()
 
 void LinkPlugin::statusPass()
 {
-    uint64* list = nullptr;
-    if (ts3().getServerConnectionHandlerList(&list) != ERROR_ok || !list)
+    const std::optional<std::vector<uint64>> listed =
+        takeIds<uint64>(ts3(), [&](uint64** list) { return ts3().getServerConnectionHandlerList(list); });
+    if (!listed)
         return;
-    std::vector<uint64> handlers;
-    for (uint64* p = list; *p; ++p)
-        handlers.push_back(*p);
-    ts3().freeMemory(list);
+    const std::vector<uint64>& handlers = *listed;
 
     for (uint64 h : handlers) {
         const int64_t now = GetTimestamp();
