@@ -171,7 +171,7 @@ void DirectoryClient::send(const QUrl& url, bool isPost, int hopsLeft, std::shar
         } else {
             if (reply->isOpen())
                 r.body = reply->readAll();
-            r.ok = reply->error() == QNetworkReply::NoError && (r.httpStatus == 0 || r.httpStatus < 300);
+            r.ok = reply->error() == QNetworkReply::NoError && r.httpStatus < 300; // 0: no HTTP status
             if (!r.ok)
                 r.error = replyText(reply);
         }
