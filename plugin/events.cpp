@@ -247,10 +247,9 @@ void LinkPlugin::onTalkStatusChange(uint64 h, int status, int isReceivedWhisper,
 {
     const TS3StatusData e = snapshot(h);
     if (e.isGateway && !isReceivedWhisper) {
-        const std::string uid =
-            takeText(ts3(), [&](char** s) {
-                return ts3().getClientVariableAsString(h, clientID, CLIENT_UNIQUE_IDENTIFIER, s);
-            }).value_or("");
+        const std::string uid = takeText(ts3(), [&](char** s) {
+                                    return ts3().getClientVariableAsString(h, clientID, CLIENT_UNIQUE_IDENTIFIER, s);
+                                }).value_or("");
         if (clientID != e.ownClientID) {
             Count count;
             if (countChannel(h, e.ownChannelID, e.ownClientID, clientID, count)) {
