@@ -9,6 +9,8 @@ export RD_SRC=$PWD
 export BUILD=${RD_BUILD_DIR:-build/ci}
 export JOBS=${RD_JOBS:-$(nproc)}
 export QT_QPA_PLATFORM=offscreen
+# The compiler cache serves every checkout of the tree, wherever it lies.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 # Tests never talk to the real directory service: a loopback port where nothing listens.
 export RELAYDECK_DIRECTORY_URL=${RELAYDECK_DIRECTORY_URL:-http://127.0.0.1:9/}
 
