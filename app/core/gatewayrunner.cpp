@@ -1,23 +1,9 @@
 #include "app/core/gatewayrunner.h"
 
-GatewayRunner::GatewayRunner(std::unique_ptr<GatewayEngine> engine, QObject* parent)
-    : QObject(parent), m_engine(std::move(engine))
+GatewayRunner::GatewayRunner(std::unique_ptr<GatewayEngine> engine, QObject* parent, GatewayTicker* ticker)
+    : QObject(parent), m_engine(std::move(engine)), m_ticker(ticker ? ticker : GatewayTicker::shared())
 {
     m_engine->setView(this);
-    GatewayEngine* e = m_engine.get();
-    const struct {
-        QTimer& timer;
-        int ms;
-        void (GatewayEngine::*tick)();
-    } timers[] = {
-        {m_relay, kRelayMs, &GatewayEngine::relayTick},   {m_counter, kCounterMs, &GatewayEngine::secondTick},
-        {m_blinker, kBlinkMs, &GatewayEngine::blinkTick}, {m_ping, kPingMs, &GatewayEngine::pingTick},
-        {m_dtmf, kDtmfMs, &GatewayEngine::DTMFTimerTick},
-    };
-    for (const auto& t : timers) {
-        t.timer.setInterval(t.ms);
-        connect(&t.timer, &QTimer::timeout, this, [e, tick = t.tick] { (e->*tick)(); });
-    }
 }
 
 GatewayRunner::~GatewayRunner()
@@ -28,19 +14,14 @@ GatewayRunner::~GatewayRunner()
 
 void GatewayRunner::startTimers()
 {
-    m_relay.start();
-    m_counter.start();
-    m_blinker.start();
-    m_ping.start();
-    // DTMF decoding runs only when the gateway opened its capture.
-    if (m_engine->dtmfRunning())
-        m_dtmf.start();
+    if (m_ticker)
+        m_ticker->enrol(this);
 }
 
 void GatewayRunner::stopTimers()
 {
-    for (QTimer* t : {&m_relay, &m_ping, &m_dtmf, &m_blinker, &m_counter})
-        t->stop();
+    if (m_ticker)
+        m_ticker->withdraw(this);
 }
 
 void GatewayRunner::displayChanged()

@@ -1,36 +1,32 @@
-// One open gateway: its engine and the timers that drive its ticks (100 ms relay, 1 s
-// counters, 1 s lamp blinker, 5 s gateway ping and, while the capture runs, 250 ms DTMF).
+// One open gateway: its engine, ticked by the shared GatewayTicker (100 ms relay, 1 s
+// counters and lamp blinker, 5 s gateway ping and, while the capture runs, 250 ms DTMF).
 // A window shows it by becoming its view; without a window the runner is the engine's view
 // itself, and a gateway that asks to close ends here.
 #pragma once
 #include "app/gateway/gatewaydisplay.h"
 #include "app/gateway/gatewayengine.h"
+#include "app/core/gatewayticker.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
 
-class GatewayRunner : public QObject, public GatewayView {
+class GatewayRunner : public QObject, public GatewayView, private TickTarget {
     Q_OBJECT
 public:
-    static constexpr int kRelayMs = 100;
-    static constexpr int kCounterMs = 1000;
-    static constexpr int kBlinkMs = 1000;
-    static constexpr int kPingMs = 5000;
-    static constexpr int kDtmfMs = 250;
-
-    explicit GatewayRunner(std::unique_ptr<GatewayEngine> engine, QObject* parent = nullptr);
+    // ticker nullptr: the main thread's shared one.
+    explicit GatewayRunner(std::unique_ptr<GatewayEngine> engine, QObject* parent = nullptr,
+                           GatewayTicker* ticker = nullptr);
     ~GatewayRunner() override;
 
     GatewayEngine& engine() { return *m_engine; }
     const GatewayEngine& engine() const { return *m_engine; }
     // The engine ignores the relay tick until StarteGateway ran and every tick once it has
-    // ended, so the timers simply run from the start until the gateway closes.
+    // ended, so the gateway is ticked from the start until it closes.
     void startTimers();
     void stopTimers();
-    bool timersRunning() const { return m_relay.isActive(); }
+    bool timersRunning() const { return m_ticker && m_ticker->isEnrolled(this); }
 
     // The window that shows this gateway (nullptr: none); it gets every display and log
     // change and the engine's close request.
@@ -50,7 +46,18 @@ public:
     void windowPosition(int& left, int& top) override;
 
 private:
+    // TickTarget
+    void relayTick() override { m_engine->relayTick(); }
+    void secondTick() override
+    {
+        m_engine->secondTick();
+        m_engine->blinkTick();
+    }
+    void pingTick() override { m_engine->pingTick(); }
+    bool dtmfRunning() const override { return m_engine->dtmfRunning(); }
+    void dtmfTick() override { m_engine->DTMFTimerTick(); }
+
     std::unique_ptr<GatewayEngine> m_engine;
     GatewayView* m_view = nullptr;
-    QTimer m_relay, m_counter, m_blinker, m_ping, m_dtmf;
+    QPointer<GatewayTicker> m_ticker;
 };
