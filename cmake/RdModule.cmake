@@ -10,12 +10,16 @@ function(rd_add name dir)
   endif()
 endfunction()
 
-# rd_library(TARGET [SHARED] DEPS ...): a library of every *.cpp in the current
-# directory (not its tests/ or bench/ folders).
+# rd_library(TARGET [SHARED] [EXCLUDE file...] DEPS ...): a library of every *.cpp in the
+# current directory (not its tests/ or bench/ folders, nor the files named in EXCLUDE, which
+# a second library of the same directory takes).
 function(rd_library target)
-  cmake_parse_arguments(A "SHARED" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "SHARED" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  foreach(f ${A_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+  endforeach()
   if(NOT srcs MATCHES "\\.cpp")
     add_library(${target} INTERFACE)
     target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})

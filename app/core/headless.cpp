@@ -2,7 +2,9 @@
 
 #include "app/config/gatewayconfig.h"
 #include "app/config/texts.h"
+#include "app/core/webstatus.h"
 #include "app/serial/comportmanager.h"
+#include "app/web/webinterface.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -36,6 +38,7 @@ HeadlessProgram::HeadlessProgram(AppCore::Options options, QTextStream& out, QOb
 
 HeadlessProgram::~HeadlessProgram()
 {
+    stopWeb();
     // The core frees its gateways, whose log lines still reach their files.
     m_core.reset();
     m_logs.clear();
@@ -55,9 +58,45 @@ void HeadlessProgram::start()
         log(kCore, ports.COMPortIsOpen(e.ident) ? port + QStringLiteral(" open")
                                                 : port + QStringLiteral(" could not be opened"));
     }
+    startWeb();
     const QString cfg = m_core->folders().cfgPath;
     m_autostart = QDir(cfg).entryList({QStringLiteral("*.rdk")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     m_autostartTimer.start(kGatewayDelayMs);
+}
+
+void HeadlessProgram::startWeb()
+{
+    const SettingsList& settings = m_core->globalConfig();
+    if (!WebInterface::enabledIn(settings))
+        return;
+    // No window: "/" and "/screen.jpg" say so; the status pages read what the feed
+    // publishes four times a second.
+    auto board = std::make_shared<StatusBoard>();
+    auto web = std::make_unique<WebInterface>();
+    web->setStatusProvider(board);
+    if (!web->startFromSettings(settings)) {
+        log(kCore, QStringLiteral("error: the web interface cannot listen on port %1 (is another program using "
+                                  "it? HTTP_PORT in main.cfg names the port); the gateways run without it")
+                       .arg(WebInterface::portIn(settings)));
+        return;
+    }
+    m_web = std::move(web);
+    m_webFeed = std::make_unique<WebStatusFeed>(board, *m_core, m_core->session());
+    m_webFeed->start();
+    log(kCore, QStringLiteral("web interface on port %1: /status, /api/status, /metrics").arg(m_web->port()));
+}
+
+void HeadlessProgram::stopWeb()
+{
+    if (m_web)
+        m_web->stop();
+    m_web.reset();
+    m_webFeed.reset();
+}
+
+int HeadlessProgram::webPort() const
+{
+    return m_web ? m_web->port() : 0;
 }
 
 void HeadlessProgram::autostartNext()
@@ -125,6 +164,8 @@ void HeadlessProgram::quit()
     m_quitting = true;
     m_autostartTimer.stop();
     log(kCore, QStringLiteral("quitting"));
+    // The server's threads end before the engines go.
+    stopWeb();
     m_core->beginQuit();
     // Every gateway in order: GW_STOP, its file saved, its outputs released. An error in
     // one does not keep the others from ending.

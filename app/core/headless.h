@@ -1,8 +1,9 @@
 // Relaydeck without a window (`relaydeck --headless`): the program core, the serial ports
 // of comport.cfg, the gateways marked for autostart opened 2 s apart as the start window
 // opens them, every gateway log line on standard error (gateway name first, one line each,
-// for the journal) and in logs/<gateName>.log under the base folder. A termination signal
-// runs the ordered quit. `--check` validates the base folder instead and says what is wrong.
+// for the journal) and in logs/<gateName>.log under the base folder; the web interface's
+// status pages when the settings switch it on (no screenshot: there is no window). A
+// termination signal runs the ordered quit. `--check` validates the base folder instead and says what is wrong.
 #pragma once
 #include "app/core/appcore.h"
 #include "app/core/gatewayrunner.h"
@@ -16,6 +17,9 @@
 #include <map>
 #include <memory>
 
+class WebInterface;
+class WebStatusFeed;
+
 class HeadlessProgram : public QObject, public SessionView {
     Q_OBJECT
 public:
@@ -27,13 +31,19 @@ public:
     ~HeadlessProgram() override;
 
     AppCore& core() { return *m_core; }
-    // Opens the ports of comport.cfg and arms the autostart of the gateways.
+    // Opens the ports of comport.cfg, starts the web interface when HTTP_ACTIVE and arms
+    // the autostart of the gateways.
     void start();
     // Opens a gateway file now; false when it cannot be used (said on the log).
     bool openGateway(const QString& path);
-    // The ordered quit: every gateway sends GW_STOP and saves, the session closes with
-    // notice, main.cfg is saved and the ports are closed. Then finished() is emitted.
+    // The ordered quit: the web interface stops, every gateway sends GW_STOP and saves,
+    // the session closes with notice, main.cfg is saved and the ports are closed. Then
+    // finished() is emitted.
     void quit();
+    // The port the web interface listens on; 0 while it does not run.
+    int webPort() const;
+    // What feeds the status pages while the web interface runs (else nullptr).
+    WebStatusFeed* webStatus() { return m_webFeed.get(); }
 
     // --- SessionView ----------------------------------------------------------------------
     void setLinkPanel(const QString&, LinkColour) override {}
@@ -50,9 +60,14 @@ signals:
 private:
     void log(const QString& who, const QString& text);
     void autostartNext();
+    void startWeb();
+    void stopWeb();
 
     QTextStream& m_out;
     std::unique_ptr<AppCore> m_core;
+    // While the web interface runs; both go before the core, which the feed reads.
+    std::unique_ptr<WebInterface> m_web;
+    std::unique_ptr<WebStatusFeed> m_webFeed;
     std::map<GatewayRunner*, std::unique_ptr<RotatingLog>> m_logs; // per open gateway
     QStringList m_autostart;
     QTimer m_autostartTimer;
@@ -62,6 +77,7 @@ private:
 };
 
 // `relaydeck --headless --check`: every gateway file decodes, every port of comport.cfg
-// exists and may be opened, the link port is free or served by the plugin. Writes one
-// line per finding in plain words; returns true when all is well.
+// exists and may be opened, the link port is free or served by the plugin, the web port is
+// free when the web interface is on. Writes one line per finding in plain words; returns
+// true when all is well.
 bool CheckBaseFolder(const AppPaths& paths, QTextStream& out);

@@ -5,9 +5,11 @@
 #include "app/config/globalfunct.h"
 #include "app/config/inifile.h"
 #include "app/serial/comportmanager.h"
+#include "app/web/webinterface.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <cerrno>
@@ -142,6 +144,29 @@ void checkLinkPort(const AppPaths& paths, Checker& c)
                   .arg(port));
 }
 
+void checkWebPort(const AppPaths& paths, Checker& c)
+{
+    const std::optional<SettingsList> cfg = LoadSettingsFile(paths.mainCfg());
+    if (!cfg || !WebInterface::enabledIn(*cfg))
+        return;
+    const int port = WebInterface::portIn(*cfg);
+    if (port > 65535) {
+        c.bad(QStringLiteral("web port %1 (HTTP_PORT in main.cfg) is no port number: use 1 to 65535").arg(port));
+        return;
+    }
+    // Bound as the server binds it (every address, the address reusable): a port that
+    // only a closing connection still holds counts as free.
+    QTcpServer probe;
+    if (probe.listen(QHostAddress::AnyIPv4, quint16(port))) {
+        c.ok(QStringLiteral("web port %1 is free (the status pages will be on it)").arg(port));
+        return;
+    }
+    c.bad(QStringLiteral("web port %1 is taken by another program (or a Relaydeck that already runs): choose another "
+                         "HTTP_PORT in main.cfg, or end that program; the gateways would run without the web "
+                         "interface")
+              .arg(port));
+}
+
 } // namespace
 
 bool CheckBaseFolder(const AppPaths& paths, QTextStream& out)
@@ -159,6 +184,7 @@ bool CheckBaseFolder(const AppPaths& paths, QTextStream& out)
     checkGateways(paths, c);
     checkPorts(paths, c);
     checkLinkPort(paths, c);
+    checkWebPort(paths, c);
     out << (c.problems == 0 ? QStringLiteral("all is well") : QStringLiteral("%1 problem(s) found").arg(c.problems))
         << Qt::endl;
     return c.problems == 0;

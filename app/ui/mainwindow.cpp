@@ -6,9 +6,9 @@
 #include "app/ui/gatewaylistwindow.h"
 #include "app/ui/linkmonitorwindow.h"
 #include "app/ui/supportformwindow.h"
-#include "app/ui/webstatus.h"
+#include "app/core/webstatus.h"
 #include "app/ui/windowlistwindow.h"
-#include "app/web/webinterface.h"
+#include "app/web/webwindow.h"
 
 #include <QAction>
 #include <QApplication>

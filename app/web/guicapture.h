@@ -3,6 +3,8 @@
 // and waits for the picture with a time-out; only the user interface thread touches the
 // widget.
 #pragma once
+#include "app/web/screenshotserver.h"
+
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
@@ -11,20 +13,20 @@
 #include <memory>
 #include <mutex>
 
-class GuiThreadCapture {
+class GuiThreadCapture : public ScreenSource {
 public:
     explicit GuiThreadCapture(QWidget* window, int timeoutMs = 5000);
-    ~GuiThreadCapture();
+    ~GuiThreadCapture() override;
     GuiThreadCapture(const GuiThreadCapture&) = delete;
     GuiThreadCapture& operator=(const GuiThreadCapture&) = delete;
 
     // The window's picture, or a null picture when it could not be captured within the
     // time-out, the window is gone or cancel() was called. Callable from any thread.
-    QImage capture();
+    QImage capture() override;
     // Ends every wait at once and makes later captures fail (call before the server
     // threads are joined, so none of them waits for a user interface thread that is
     // busy joining them).
-    void cancel();
+    void cancel() override;
 
     // On the user interface thread: the window as it appears, child windows included, in
     // a picture of the window's outer size (frame included). A minimized window is shown

@@ -48,6 +48,12 @@ QByteArray ScreenshotServer::page()
         "padding:2px;border-radius:10px;\"></div></body></html>");
 }
 
+QByteArray ScreenshotServer::noScreenText()
+{
+    return QByteArrayLiteral("No screen: the program runs without windows. The status is at /status, /api/status "
+                             "and /metrics.");
+}
+
 ScreenshotServer::ScreenshotServer(Capture capture, QString serverName)
     : m_capture(std::move(capture)), m_serverName(std::move(serverName))
 {
@@ -84,8 +90,17 @@ void ScreenshotServer::setupRoutes()
         return httplib::Server::HandlerResponse::Handled;
     });
 
-    m_server->Get("/screen.jpg", [this](const httplib::Request&, httplib::Response& res) {
-        const QImage picture = m_capture ? m_capture() : QImage();
+    // Without a window there is nothing to capture, nor a page around the picture.
+    const auto noScreen = [](const httplib::Request&, httplib::Response& res) {
+        const QByteArray text = noScreenText();
+        res.status = 503;
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(text.constData(), size_t(text.size()), "text/plain; charset=utf-8");
+    };
+    m_server->Get("/screen.jpg", [this, noScreen](const httplib::Request& req, httplib::Response& res) {
+        if (!m_capture)
+            return noScreen(req, res);
+        const QImage picture = m_capture();
         const QByteArray jpeg = EncodeJpeg(picture);
         if (jpeg.isEmpty()) {
             // No picture (the window could not be captured in time, or the program is
@@ -115,6 +130,10 @@ void ScreenshotServer::setupRoutes()
                 res.set_header("Cache-Control", "no-store");
                 res.set_content(body.constData(), size_t(body.size()), r.type);
             });
+    }
+    if (!m_capture) {
+        m_server->Get(".*", noScreen);
+        return;
     }
     m_server->Get(".*", [](const httplib::Request&, httplib::Response& res) {
         const QByteArray html = page();

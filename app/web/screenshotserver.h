@@ -3,7 +3,9 @@
 // answers with a page that embeds that picture. It reads no parameters and offers no
 // control. Requests are answered on the server's own threads (at most kMaxConnections
 // at a time); the capture function is called on those threads and must hand the work to
-// the thread that owns the window itself (see GuiThreadCapture).
+// the thread that owns the window itself (see GuiThreadCapture). A server without a
+// capture function belongs to a program without windows: "/screen.jpg" and the page
+// answer 503 then, the status pages as always.
 //
 // Only requests for this machine's names are answered (see HostCheck); a request with
 // another site's name gets 403, and each such name is logged once.
@@ -25,12 +27,24 @@ namespace httplib {
 class Server;
 }
 
+// A picture source that hands the capture to another thread and so may keep a server
+// thread waiting (see GuiThreadCapture). cancel() ends every wait and makes later captures
+// fail, for good.
+class ScreenSource {
+public:
+    virtual ~ScreenSource() = default;
+    // The picture, or a null picture when there is none.
+    virtual QImage capture() = 0;
+    virtual void cancel() = 0;
+};
+
 class ScreenshotServer {
 public:
     static constexpr int kMaxConnections = 5;
     static constexpr int kDefaultPort = 8011;
 
-    // Returns the picture to serve; a null picture means the capture failed.
+    // Returns the picture to serve; a null picture means the capture failed. An empty
+    // function: there is no window at all.
     using Capture = std::function<QImage()>;
 
     ScreenshotServer(Capture capture, QString serverName);
@@ -58,6 +72,8 @@ public:
 
     // The page every path except the picture answers with.
     static QByteArray page();
+    // What "/" and "/screen.jpg" answer (503) when there is no window at all.
+    static QByteArray noScreenText();
 
 private:
     void setupRoutes();

@@ -1,14 +1,14 @@
-// The main window's web interface: decides from the application settings whether the
-// screenshot server runs, and joins the server with a capture of the window that is
-// made on the user interface thread.
+// The web interface: decides from the application settings whether the screenshot server
+// runs and starts it with the picture source of the program's window, if it has one (see
+// webwindow.h). Without a window (the headless program) the server answers "/" and
+// "/screen.jpg" with 503 and serves the status pages as usual.
 #pragma once
 #include "app/config/settingslist.h"
-#include "app/web/guicapture.h"
 #include "app/web/screenshotserver.h"
 
 #include <QString>
-#include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class WebInterface {
@@ -24,7 +24,11 @@ public:
     // "Relaydeck 4.0.2": the Server header.
     static QString serverName();
 
-    explicit WebInterface(QWidget* window, int captureTimeoutMs = 5000);
+    // Makes the picture source for one run of the server (a new one at every start, since
+    // a stopped source stays cancelled).
+    using ScreenFactory = std::function<std::unique_ptr<ScreenSource>()>;
+    // screens empty: the program has no window.
+    explicit WebInterface(ScreenFactory screens = {});
     ~WebInterface();
     WebInterface(const WebInterface&) = delete;
     WebInterface& operator=(const WebInterface&) = delete;
@@ -42,16 +46,8 @@ public:
     int port() const { return m_server ? m_server->port() : 0; }
 
 private:
-    QWidget* m_window;
-    int m_timeoutMs;
+    ScreenFactory m_screens;
     std::shared_ptr<const StatusProvider> m_status;
-    std::unique_ptr<GuiThreadCapture> m_capture;
+    std::unique_ptr<ScreenSource> m_screen;
     std::unique_ptr<ScreenshotServer> m_server;
 };
-
-// For the main window: starts the web interface when the settings enable it and returns
-// the object that keeps it, a child of window (the server stops when it goes). nullptr
-// when the settings keep it off or the port cannot be opened (error says why then).
-// status (may be null) feeds the live status pages.
-QObject* StartWebInterface(QWidget* window, const SettingsList& settings, QString* error = nullptr,
-                           std::shared_ptr<const StatusProvider> status = nullptr);

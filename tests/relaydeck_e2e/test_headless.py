@@ -4,18 +4,52 @@
   * no Qt platform plugin is loaded (QT_DEBUG_PLUGINS names every plugin Qt looks at);
   * the ports of comport.cfg open, the two autostart gateways open 2 s apart and connect;
   * the relay works both ways: a TeamSpeak user keys the radio, the squelch keys TeamSpeak;
+  * the web interface (HTTP_ACTIVE) serves /api/status and /metrics with the connected
+    gateway, and says at once on / and /screen.jpg that there is no screen (503);
   * every gateway log line is on standard error with the gateway name first, and in
     logs/<gateName>.log under the base folder;
-  * SIGTERM runs the ordered quit: GW_STOP for each gateway, the port closes, exit code 0.
-  * `--headless --check` says all is well for this folder and names a broken gateway file.
+  * SIGTERM runs the ordered quit: GW_STOP for each gateway, the port closes, the web port
+    closes, exit code 0.
+  * `--headless --check` says all is well for this folder and names a broken gateway file
+    and a web port that another program holds.
 """
 
+import json
 import os
 import re
 import signal
+import socket
 import subprocess
+import time
+import urllib.error
+import urllib.request
 
-from rdharness import Check, Rig, run_main
+from rdharness import Check, Rig, free_port, run_main
+
+
+def http_get(port, path, timeout=5.0):
+    """(status, content type, body text) of a GET on the loopback; (None, None, reason) when it fails."""
+    try:
+        with urllib.request.urlopen("http://127.0.0.1:%d%s" % (port, path), timeout=timeout) as r:
+            return r.status, r.headers.get("Content-Type", ""), r.read().decode("utf-8", "replace")
+    except urllib.error.HTTPError as e:
+        return e.code, e.headers.get("Content-Type", ""), e.read().decode("utf-8", "replace")
+    except OSError as e:
+        return None, None, str(e)
+
+
+def gateway_in_status(port, uid, timeout=5.0):
+    """The gateway's entry in /api/status once it shows connected (the feed samples every 250 ms)."""
+    deadline = time.monotonic() + timeout
+    entry = None
+    while time.monotonic() < deadline:
+        status, _, body = http_get(port, "/api/status")
+        if status == 200:
+            entry = next((g for g in json.loads(body)["gateways"] if g["gateUID"] == uid), None)
+            if entry and entry["connected"]:
+                return entry
+        time.sleep(0.1)
+    return entry
 
 
 def body(args):
@@ -28,6 +62,8 @@ def body(args):
             "TS3-RX-DELAY=3", "TS3-PTT-DELAY=3"])
         uid2, _ = rig.add_gateway("Second Gate", ["HF-ROGER-BEEP=False"])
         uid3, _ = rig.add_gateway("Manual Gate", autorun=False)
+        web = free_port()
+        rig.write_main_cfg(["HTTP_ACTIVE=True", "HTTP_PORT=%d" % web])
         env = {"QT_DEBUG_PLUGINS": "1"}
         rig.start_clientsim()
         rig.start_relaydeck(["--headless"], env_extra=env, headless=True)
@@ -62,6 +98,23 @@ def body(args):
         rig.wire(r"^SETPTT scHandler=%d status=0\s*$" % h, 3, mark)
         check.expect(True, "the squelch keys TeamSpeak and releases it")
 
+        # ---- the web interface without a window -------------------------------------------
+        rig.rd.log.wait(r"^relaydeck: web interface on port %d" % web, 5)
+        entry = gateway_in_status(web, uid)
+        check.expect(entry is not None and entry["connected"] and entry["server"],
+                     "/api/status shows the gateway connected: %s" % entry)
+        status, ctype, body = http_get(web, "/metrics")
+        sample = r'^relaydeck_gateway_connected\{gateway="[^"]*",gateUID="%s"\} 1$' % re.escape(uid)
+        check.expect(status == 200 and ctype.startswith("text/plain") and re.search(sample, body, re.M),
+                     "/metrics has the gateway connected (%s): %s" % (status, body[:300]))
+        check.expect(re.search(r"^relaydeck_link_connected 1$", body, re.M), "/metrics has the link up")
+        for page in ("/", "/screen.jpg"):
+            t0 = time.monotonic()
+            status, ctype, body = http_get(web, page)
+            took = time.monotonic() - t0
+            check.expect(status == 503 and "without windows" in body and took < 2,
+                         "%s answers 503 at once, no screen (%s, %.2f s): %s" % (page, status, took, body[:120]))
+
         out = [e.text for e in rig.rd.log.snapshot()]
         platform = [t for t in out if re.search(r"platforms|libqoffscreen|libqxcb|libqwayland", t)]
         check.expect(not platform, "no platform plugin looked at: %s" % platform[:3])
@@ -78,6 +131,9 @@ def body(args):
         os.remove(path)
         code = rig.rd.stop(signal.SIGTERM, timeout=10)
         check.expect(code == 0, "SIGTERM ends the program with exit code 0 (%s)" % code)
+        status, _, reason = http_get(web, "/api/status", timeout=2)
+        check.expect(status is None, "the web port is closed after the quit (%s %s)" % (status, reason))
+
         stops = [e.text for _, e in rig.link.find_all(r"^GW_STOP ", mark, ">")]
         check.expect(len(stops) >= 2, "every gateway sent GW_STOP (%d)" % len(stops))
         check.expect(os.path.exists(path), "the gateway saved its file on the way out")
@@ -102,6 +158,17 @@ def body(args):
                              timeout=30)
         check.expect(bad.returncode != 0 and "{BROKEN}.rdk" in bad.stdout,
                      "--check names the broken gateway file (%d): %s" % (bad.returncode, bad.stdout[-300:]))
+        os.remove(os.path.join(rig.cfg, "{BROKEN}.rdk"))
+        with socket.socket() as holder:
+            holder.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            holder.bind(("127.0.0.1", web))
+            holder.listen(1)
+            taken = subprocess.run([exe, "--headless", "--check", "--home", rig.home], env=env, capture_output=True,
+                                   text=True, timeout=30)
+        check.expect(taken.returncode != 0 and re.search(r"problem: web port %d is taken by another program" % web,
+                                                         taken.stdout),
+                     "--check names the web port another program holds (%d): %s"
+                     % (taken.returncode, taken.stdout[-300:]))
         return check.finish()
 
 

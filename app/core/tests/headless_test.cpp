@@ -2,14 +2,19 @@
 #include "app/config/gatewayconfig.h"
 #include "app/config/globalfunct.h"
 #include "app/core/headless.h"
+#include "app/core/webstatus.h"
 #include "app/session/tests/sessionfakes.h"
+#include "app/web/screenshotserver.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 namespace {
 QCoreApplication& coreApp()
@@ -36,9 +41,15 @@ protected:
     {
         coreApp();
         QDir().mkpath(home.filePath(QStringLiteral("config")));
-        ASSERT_TRUE(
-            SaveSettingsFile(home.filePath(QStringLiteral("config/main.cfg")),
-                             SettingsList({QStringLiteral("appLang=en_US"), QStringLiteral("LINK_EXIT=False")})));
+        create();
+    }
+    // A program over main.cfg with these lines besides the language and LINK_EXIT.
+    void create(const QStringList& settings = {})
+    {
+        program.reset();
+        ASSERT_TRUE(SaveSettingsFile(
+            home.filePath(QStringLiteral("config/main.cfg")),
+            SettingsList(QStringList{QStringLiteral("appLang=en_US"), QStringLiteral("LINK_EXIT=False")} + settings)));
         AppCore::Options o;
         o.home = home.path();
         auto t = std::make_unique<FakeTransport>();
@@ -98,5 +109,101 @@ TEST_F(HeadlessTest, GatewaysRunWithoutWindowsAndTheQuitEndsThemInOrder)
     QFile log(home.filePath(QStringLiteral("logs/Relais_Sued.log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().startsWith("["));
+}
+// A port nobody listens on just now.
+int freePort()
+{
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::AnyIPv4, 0));
+    return probe.serverPort();
+}
+
+httplib::Result get(int port, const std::string& path, const std::string& host = "127.0.0.1")
+{
+    httplib::Client cli("127.0.0.1", port);
+    cli.set_connection_timeout(2);
+    cli.set_read_timeout(5);
+    return cli.Get(path.c_str(), httplib::Headers{{"Host", host}});
+}
+
+// With HTTP_ACTIVE the program without windows serves the status pages of its gateways on
+// HTTP_PORT (for the names of HTTP_HOSTS too); "/" and "/screen.jpg" say at once that there
+// is no screen. The quit closes the port.
+TEST_F(HeadlessTest, WebInterfaceServesTheStatusWithoutAScreen)
+{
+    const int port = freePort();
+    create({QStringLiteral("HTTP_ACTIVE=True"), QStringLiteral("HTTP_PORT=%1").arg(port),
+            QStringLiteral("HTTP_HOSTS=relais.example.org")});
+    const QString first = gatewayFile(kUid1, QStringLiteral("Relais \"Nord\""));
+    program->start();
+    ASSERT_EQ(program->webPort(), port) << out.toStdString();
+    ASSERT_NE(program->webStatus(), nullptr);
+    program->core().tick();
+    ASSERT_TRUE(program->openGateway(first));
+    program->webStatus()->sample(250);
+
+    const struct {
+        const char* path;
+        const char* host;
+        int status;
+        const char* type;
+        const char* holds;
+    } cases[] = {
+        {"/api/status", "127.0.0.1", 200, "application/json", "\"gateUID\":\"{AAAAAAAA-0000-0000-0000-000000000001}\""},
+        {"/api/status", "relais.example.org:8011", 200, "application/json", "\"name\":\"Relais \\\"Nord\\\"\""},
+        {"/metrics", "localhost", 200, "text/plain; version=0.0.4",
+         "relaydeck_gateway_connected{gateway=\"Relais "
+         "\\\"Nord\\\"\",gateUID=\"{AAAAAAAA-0000-0000-0000-000000000001}\"} "},
+        {"/status", "127.0.0.1", 200, "text/html", "data-uid=\"{AAAAAAAA-0000-0000-0000-000000000001}\""},
+        {"/", "127.0.0.1", 503, "text/plain", "No screen: the program runs without windows"},
+        {"/screen.jpg", "127.0.0.1", 503, "text/plain", "No screen: the program runs without windows"},
+        {"/index.html", "127.0.0.1", 503, "text/plain", "No screen"},
+        {"/api/status", "rebind.example.com", 403, "text/plain", "Forbidden"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " for " + c.host);
+        QElapsedTimer t;
+        t.start();
+        const auto res = get(port, c.path, c.host);
+        ASSERT_TRUE(res);
+        EXPECT_LT(t.elapsed(), 2000);
+        EXPECT_EQ(res->status, c.status);
+        EXPECT_EQ(res->get_header_value("Content-Type").rfind(c.type, 0), 0u) << res->get_header_value("Content-Type");
+        EXPECT_NE(res->body.find(c.holds), std::string::npos) << res->body.substr(0, 600);
+    }
+
+    program->quit();
+    EXPECT_EQ(program->webPort(), 0);
+    EXPECT_FALSE(get(port, "/api/status"));
+    EXPECT_TRUE(out.contains(QStringLiteral("web interface on port %1").arg(port))) << out.toStdString();
+}
+
+// A web port in use: said in plain words on the log, and the gateways run all the same.
+// Switched off (or port 0), nothing is opened.
+TEST_F(HeadlessTest, WebPortInUseIsReportedAndTheGatewaysRun)
+{
+    QTcpServer other;
+    ASSERT_TRUE(other.listen(QHostAddress::AnyIPv4, 0));
+    create({QStringLiteral("HTTP_ACTIVE=True"), QStringLiteral("HTTP_PORT=%1").arg(other.serverPort())});
+    const QString first = gatewayFile(kUid1, QStringLiteral("Relais Nord"));
+    program->start();
+    EXPECT_EQ(program->webPort(), 0);
+    EXPECT_EQ(program->webStatus(), nullptr);
+    EXPECT_TRUE(out.contains(QStringLiteral("error: the web interface cannot listen on port %1 (is another program "
+                                            "using it?")
+                                 .arg(other.serverPort())))
+        << out.toStdString();
+    program->core().tick();
+    EXPECT_TRUE(program->openGateway(first));
+    EXPECT_TRUE(program->core().session().GatewayIstAktiv(kUid1));
+
+    for (const QStringList& off : {QStringList{QStringLiteral("HTTP_ACTIVE=False"), QStringLiteral("HTTP_PORT=1")},
+                                   QStringList{QStringLiteral("HTTP_ACTIVE=True"), QStringLiteral("HTTP_PORT=0")}}) {
+        out.clear();
+        create(off);
+        program->start();
+        EXPECT_EQ(program->webPort(), 0);
+        EXPECT_FALSE(out.contains(QStringLiteral("web interface"))) << out.toStdString();
+    }
 }
 } // namespace

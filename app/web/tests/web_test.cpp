@@ -6,6 +6,7 @@
 #include "app/web/jpegencoder.h"
 #include "app/web/screenshotserver.h"
 #include "app/web/webinterface.h"
+#include "app/web/webwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -373,7 +374,7 @@ TEST(WebSettings, SwitchedOffOpensNoPort)
 {
     app();
     QWidget w;
-    WebInterface web(&w);
+    WebInterface web(WindowScreen(&w));
     SettingsList s;
     s.setValue(QStringLiteral("HTTP_ACTIVE"), QStringLiteral("False"));
     s.setValue(QStringLiteral("HTTP_PORT"), QStringLiteral("1")); // would fail if it were tried
@@ -413,7 +414,7 @@ TEST_F(CaptureTest, ServerThreadGetsThePictureFromTheInterfaceThread)
 
 TEST_F(CaptureTest, WholeRoundTripThroughTheServer)
 {
-    WebInterface web(window.get());
+    WebInterface web(WindowScreen(window.get()));
     SettingsList s;
     s.setValue(QStringLiteral("HTTP_ACTIVE"), QStringLiteral("True"));
     s.setValue(QStringLiteral("HTTP_PORT"), QStringLiteral("0"));

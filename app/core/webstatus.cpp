@@ -1,4 +1,4 @@
-#include "app/ui/webstatus.h"
+#include "app/core/webstatus.h"
 
 #include "app/gateway/gatewayengine.h"
 #include "app/session/gatewayendpoint.h"

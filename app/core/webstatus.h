@@ -1,7 +1,8 @@
 // Feeds the web interface's status pages: every quarter second, on the main thread, it
 // reads the open gateways and the plugin session into a snapshot and publishes it on a
 // StatusBoard, which the server's threads read. It adds up what the metrics count over
-// time (seconds keyed per side, reconnects). Nothing here touches a window.
+// time (seconds keyed per side, reconnects). Nothing here touches a window: the main window
+// and the headless program run the same feed.
 #pragma once
 #include "app/web/statusprovider.h"
 

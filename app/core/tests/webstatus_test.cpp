@@ -4,7 +4,7 @@
 #include "app/gateway/tests/gatewayfixture.h"
 #include "app/session/linksession.h"
 #include "app/session/tests/sessionfakes.h"
-#include "app/ui/webstatus.h"
+#include "app/core/webstatus.h"
 
 #include <QCoreApplication>
 
@@ -17,7 +17,7 @@ protected:
         GatewayTest::SetUp();
         if (!QCoreApplication::instance()) {
             static int argc = 1;
-            static char name[] = "rd_ui_tests";
+            static char name[] = "rd_core_tests";
             static char* argv[] = {name, nullptr};
             new QCoreApplication(argc, argv); // alive to the end of the process
         }
