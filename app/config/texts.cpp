@@ -63,6 +63,7 @@ constexpr NumberedText kExtra[] = {
     {"X032", "TeamSpeak-Client", "TeamSpeak client"},
     {"X033", "Geben Sie das Client-Programm unter „%1“ auf der Seite „%2“ an.",
      "Enter the client program as \"%1\" on the page \"%2\"."},
+    {"X034", "Der Verzeichnisdienst wird gefragt …", "Asking the directory service …"},
 };
 
 QString keyOf(const QString& prefix, const QString& id)

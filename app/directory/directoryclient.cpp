@@ -4,7 +4,6 @@
 #include "app/config/texts.h"
 
 #include <QCryptographicHash>
-#include <QEventLoop>
 #include <QFile>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -31,6 +30,39 @@ QString replyText(QNetworkReply* reply)
 bool answeredEnough(const DirectoryReply& r)
 {
     return r.ok && QString::fromUtf8(r.body).toUcs4().size() > 10;
+}
+
+// What a download answer leaves at target: the decoded file when its MD5 matches, written
+// atomically; on anything else target stays as it was.
+DownloadReply storeDownload(const DirectoryReply& r, const QString& target, const QString& expectedMd5)
+{
+    DownloadReply out;
+    if (!r.ok) {
+        out.error = r.error;
+        return out;
+    }
+    if (r.body.size() <= 4000)
+        return out;
+    // Services wrap long Base64 text into lines (MIME style, CR LF every 76 characters):
+    // line breaks and blanks are no part of the data. Any other stray character still
+    // refuses the answer.
+    QByteArray text = r.body;
+    text.removeIf([](char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; });
+    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return out;
+    const QString md5 =
+        QString::fromLatin1(QCryptographicHash::hash(*decoded, QCryptographicHash::Md5).toHex().toUpper());
+    // The comparison is exact; a file that does not match never reaches the target path,
+    // so a good older file there stays.
+    if (md5 != expectedMd5)
+        return out;
+    if (!WriteFileAtomic(target, *decoded)) {
+        out.error = QStringLiteral("cannot write %1").arg(target);
+        return out;
+    }
+    out.ok = true;
+    return out;
 }
 } // namespace
 
@@ -209,31 +241,6 @@ void DirectoryClient::SendeZuWavenestAsync(const QString& name, const DirectoryP
     });
 }
 
-DirectoryReply DirectoryClient::postAndWait(const QUrl& url, const DirectoryParams& params)
-{
-    DirectoryReply result;
-    if (!isConfigured()) {
-        result.error = GetExtraText(QStringLiteral("X004"));
-        return result;
-    }
-    bool finished = false;
-    QEventLoop loop;
-    post(url, params, &loop, [&](const DirectoryReply& r) {
-        result = r;
-        finished = true;
-        loop.quit();
-    });
-    if (!finished)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return result;
-}
-
-bool DirectoryClient::SendeZuWavenest(const QString& name, const DirectoryParams& params)
-{
-    const DirectoryReply r = postAndWait(directoryUrl(name), params);
-    return answeredEnough(r);
-}
-
 PluginListReply DirectoryClient::parsePluginList(const QByteArray& xml)
 {
     PluginListReply out;
@@ -269,52 +276,37 @@ PluginListReply DirectoryClient::parsePluginList(const QByteArray& xml)
     return out;
 }
 
-PluginListReply DirectoryClient::EmpfangeVonWavenest(const QString& name, const DirectoryParams& params)
+void DirectoryClient::EmpfangeVonWavenest(const QString& name, const DirectoryParams& params, QObject* context,
+                                          std::function<void(const PluginListReply&)> done)
 {
-    const DirectoryReply r = postAndWait(directoryUrl(name), params);
-    if (!r.ok) {
-        PluginListReply out;
-        out.error = r.error;
-        return out;
-    }
-    return parsePluginList(r.body);
+    post(directoryUrl(name), params, context, [done = std::move(done)](const DirectoryReply& r) {
+        if (!done)
+            return;
+        if (!r.ok) {
+            PluginListReply out;
+            out.error = r.error;
+            done(out);
+            return;
+        }
+        done(parsePluginList(r.body));
+    });
 }
 
-DownloadReply DirectoryClient::DownloadVonWavenest(const QString& name, const QString& target,
-                                                   const QString& expectedMd5, const DirectoryParams& params)
+void DirectoryClient::DownloadVonWavenest(const QString& name, const QString& target, const QString& expectedMd5,
+                                          const DirectoryParams& params, QObject* context,
+                                          std::function<void(const DownloadReply&)> done)
 {
-    DownloadReply out;
-    const DirectoryReply r = postAndWait(directoryUrl(name), params);
-    if (!r.ok) {
-        out.error = r.error;
-        return out;
-    }
-    if (r.body.size() <= 4000)
-        return out;
-    // Services wrap long Base64 text into lines (MIME style, CR LF every 76 characters):
-    // line breaks and blanks are no part of the data. Any other stray character still
-    // refuses the answer.
-    QByteArray text = r.body;
-    text.removeIf([](char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; });
-    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return out;
-    const QString md5 =
-        QString::fromLatin1(QCryptographicHash::hash(*decoded, QCryptographicHash::Md5).toHex().toUpper());
-    // The comparison is exact; a file that does not match never reaches the target path,
-    // so a good older file there stays.
-    if (md5 != expectedMd5)
-        return out;
-    if (!WriteFileAtomic(target, *decoded)) {
-        out.error = QStringLiteral("cannot write %1").arg(target);
-        return out;
-    }
-    out.ok = true;
-    return out;
+    // The answer is stored only while the caller is there to hear of it.
+    post(directoryUrl(name), params, context, [target, expectedMd5, done = std::move(done)](const DirectoryReply& r) {
+        const DownloadReply out = storeDownload(r, target, expectedMd5);
+        if (done)
+            done(out);
+    });
 }
 
-DirectoryReply DirectoryClient::SendSupport(const QString& appLang, const QString& subject, const QString& email,
-                                            const QString& message)
+void DirectoryClient::SendSupport(const QString& appLang, const QString& subject, const QString& email,
+                                  const QString& message, QObject* context,
+                                  std::function<void(const DirectoryReply&)> done)
 {
     const DirectoryParams params{
         {QStringLiteral("software"), Base64Text(QStringLiteral("Relaydeck 4.0.x"))},
@@ -323,5 +315,5 @@ DirectoryReply DirectoryClient::SendSupport(const QString& appLang, const QStrin
         {QStringLiteral("email"), Base64Text(email)},
         {QStringLiteral("message"), Base64Text(message)},
     };
-    return postAndWait(supportUrl(), params);
+    post(supportUrl(), params, context, std::move(done));
 }

@@ -5,11 +5,11 @@
 // Base64-encoded.
 //
 // The service is far away and may be unreachable for hours while a gateway runs day and
-// night. The reports and block checks therefore never block the user interface and never
-// show a dialog: they run asynchronously with a time-out, a failure is one log line (and
-// one more line when the service answers again). The requests of the plugin update page
-// and the support form wait for their answer (with the same time-out) and give the error
-// to their caller.
+// night. No request ever blocks the user interface: every one runs asynchronously with a
+// time-out and hands its result to a callback on this thread, which is dropped when the
+// caller's context object is gone by then. Reports and block checks never show a dialog,
+// a failure is one log line (and one more line when the service answers again); the
+// requests of the plugin update page and the support form give the error to their caller.
 #pragma once
 #include "app/config/settingslist.h"
 
@@ -97,31 +97,31 @@ public:
     // application/x-www-form-urlencoded body, every value percent-encoded.
     static QByteArray formBody(const DirectoryParams& params);
 
-    // --- Asynchronous (reports and block checks) ---------------------------------------
-    // Posts the form; done runs on this thread when the answer is there or the request
-    // failed, unless context (when given) is gone by then.
+    // Every request below returns at once. Its done runs on this thread when the answer is
+    // there or the request failed (also when no address is set: then from the event loop,
+    // never before the call returns), unless context (when given) is gone by then.
+
+    // Posts the form.
     void post(const QUrl& url, const DirectoryParams& params, QObject* context,
               std::function<void(const DirectoryReply&)> done);
     // The directory request name with the params; done gets true when the answer text is
-    // longer than 10 characters.
+    // longer than 10 characters, false on any failure.
     void SendeZuWavenestAsync(const QString& name, const DirectoryParams& params, QObject* context = nullptr,
                               std::function<void(bool)> done = {});
-
-    // --- Waiting (plugin update page, support form) ------------------------------------
-    DirectoryReply postAndWait(const QUrl& url, const DirectoryParams& params);
-    // True when the answer text is longer than 10 characters; false on any failure.
-    bool SendeZuWavenest(const QString& name, const DirectoryParams& params);
     // The plugin version list of an XML answer whose root element is relayd4.
-    PluginListReply EmpfangeVonWavenest(const QString& name, const DirectoryParams& params);
+    void EmpfangeVonWavenest(const QString& name, const DirectoryParams& params, QObject* context,
+                             std::function<void(const PluginListReply&)> done);
     static PluginListReply parsePluginList(const QByteArray& xml);
-    // Downloads a Base64-encoded file. An answer of at most 4000 characters, an answer
-    // that is not Base64 or a file whose MD5 (upper-case hex) differs from expectedMd5
-    // leaves target untouched and gives false.
-    DownloadReply DownloadVonWavenest(const QString& name, const QString& target, const QString& expectedMd5,
-                                      const DirectoryParams& params);
+    // Downloads a Base64-encoded file to target, written atomically. An answer of at most
+    // 4000 characters, an answer that is not Base64 or a file whose MD5 (upper-case hex)
+    // differs from expectedMd5 leaves target untouched and gives false. When context is
+    // gone before the answer, nothing is written.
+    void DownloadVonWavenest(const QString& name, const QString& target, const QString& expectedMd5,
+                             const DirectoryParams& params, QObject* context,
+                             std::function<void(const DownloadReply&)> done);
     // The support form: the answer text, or the error.
-    DirectoryReply SendSupport(const QString& appLang, const QString& subject, const QString& email,
-                               const QString& message);
+    void SendSupport(const QString& appLang, const QString& subject, const QString& email, const QString& message,
+                     QObject* context, std::function<void(const DirectoryReply&)> done);
 
     // Requests still waiting for their answer.
     int pending() const { return m_pending; }

@@ -265,17 +265,10 @@ QList<PluginVersion> ListPluginVersions(const QString& pluginDir, const QString&
 namespace {
 class UnavailableUpdateService final : public PluginUpdateService {
 public:
-    bool pluginList(QList<PluginListEntry>&, QString* error) override
+    void pluginList(ListDone done) override { done(false, {}, GetExtraText(QStringLiteral("X006"))); }
+    void download(const PluginListEntry&, const QString&, DownloadDone done) override
     {
-        if (error)
-            *error = GetExtraText(QStringLiteral("X006"));
-        return false;
-    }
-    bool download(const PluginListEntry&, const QString&, QString* error) override
-    {
-        if (error)
-            *error = GetExtraText(QStringLiteral("X006"));
-        return false;
+        done(false, GetExtraText(QStringLiteral("X006")));
     }
 };
 } // namespace
@@ -312,26 +305,42 @@ QList<UpdateCheck::Box> UpdateCheck::boxes() const
     return out;
 }
 
-UpdateCheck CheckForPluginUpdates(PluginUpdateService& service, const QString& pluginDir)
-{
-    UpdateCheck r;
+namespace {
+
+// One update check under way: the list, the entry next in turn and the counts so far. The
+// callbacks handed to the service hold it; it ends with the last of them.
+struct UpdateRun {
+    PluginUpdateService& service;
+    QString base;
+    std::function<void(const UpdateCheck&)> done;
     QList<PluginListEntry> entries;
-    if (!service.pluginList(entries, &r.error)) {
-        r.requestFailed = true;
-        if (r.error.isEmpty())
-            r.error = GetExtraText(QStringLiteral("X007"));
-        return r;
-    }
-    const QString base = withSeparator(QDir::fromNativeSeparators(pluginDir));
-    for (const PluginListEntry& e : entries) {
+    qsizetype next = 0;
+    UpdateCheck result;
+};
+
+void finishRun(std::shared_ptr<UpdateRun> run) // by value: done may destroy the callback holding it
+{
+    // Once only, even should the caller start another check from done.
+    std::function<void(const UpdateCheck&)> done;
+    std::swap(done, run->done);
+    if (done)
+        done(run->result);
+}
+
+// Works through the entries from run->next until one needs a download (which continues
+// here when it is through) or the list ends.
+void continueRun(std::shared_ptr<UpdateRun> run)
+{
+    while (run->next < run->entries.size()) {
+        const PluginListEntry e = run->entries[run->next++];
         if (e.ident.size() < 6 || e.file.size() < 8)
             continue;
         // The names become folder and file names here: nothing may lead out of the folder.
         if (!safeComponent(e.ident) || !safeComponent(e.file)) {
-            ++r.failed;
+            ++run->result.failed;
             continue;
         }
-        const QString folder = base + e.ident;
+        const QString folder = run->base + e.ident;
         const QString target = folder + QLatin1Char('/') + e.file;
         const QString md5 = e.md5.trimmed().toLower();
         if (QFileInfo::exists(target) && FileMd5(target) != md5)
@@ -339,18 +348,40 @@ UpdateCheck CheckForPluginUpdates(PluginUpdateService& service, const QString& p
         if (QFileInfo(folder).isDir() && QFileInfo::exists(target))
             continue; // present and intact
         if (!QDir().mkpath(folder)) {
-            ++r.failed;
+            ++run->result.failed;
             continue;
         }
-        QString error;
-        if (service.download(e, target, &error) && QFileInfo::exists(target) && FileMd5(target) == md5) {
-            ++r.downloaded;
-        } else {
-            QFile::remove(target);
-            ++r.failed;
-        }
+        run->service.download(e, target, [run, target, md5](bool ok, const QString&) {
+            if (ok && QFileInfo::exists(target) && FileMd5(target) == md5) {
+                ++run->result.downloaded;
+            } else {
+                QFile::remove(target);
+                ++run->result.failed;
+            }
+            continueRun(run);
+        });
+        return;
     }
-    return r;
+    finishRun(run);
+}
+
+} // namespace
+
+void CheckForPluginUpdates(PluginUpdateService& service, const QString& pluginDir,
+                           std::function<void(const UpdateCheck&)> done)
+{
+    auto run = std::make_shared<UpdateRun>(
+        UpdateRun{service, withSeparator(QDir::fromNativeSeparators(pluginDir)), std::move(done), {}, 0, {}});
+    service.pluginList([run](bool ok, const QList<PluginListEntry>& list, const QString& error) {
+        if (!ok) {
+            run->result.requestFailed = true;
+            run->result.error = error.isEmpty() ? GetExtraText(QStringLiteral("X007")) : error;
+            finishRun(run);
+            return;
+        }
+        run->entries = list;
+        continueRun(run);
+    });
 }
 
 } // namespace appsetup

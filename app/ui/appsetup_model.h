@@ -122,15 +122,20 @@ struct PluginListEntry {
     QString file; // the file name the service gives
 };
 
-// The maker's directory service as the plugin page uses it.
+// The maker's directory service as the plugin page uses it. Nothing waits for the service:
+// each request returns at once and its done runs exactly once on the main thread, later
+// from the event loop (or, for a service that cannot ask at all, before the call returns).
+// A service destroyed with a request out calls nothing; done may destroy the service.
 class PluginUpdateService {
 public:
     virtual ~PluginUpdateService() = default;
-    // The list of plugin versions; false with *error when the service cannot be asked.
-    virtual bool pluginList(QList<PluginListEntry>& out, QString* error) = 0;
-    // Downloads one version's file to target; false with *error on failure (a file whose
+    // The list of plugin versions; false with the error when the service cannot be asked.
+    using ListDone = std::function<void(bool ok, const QList<PluginListEntry>& list, const QString& error)>;
+    virtual void pluginList(ListDone done) = 0;
+    // Downloads one version's file to target; false with the error on failure (a file whose
     // MD5 differs from md5 must not stay behind).
-    virtual bool download(const PluginListEntry& entry, const QString& target, QString* error) = 0;
+    using DownloadDone = std::function<void(bool ok, const QString& error)>;
+    virtual void download(const PluginListEntry& entry, const QString& target, DownloadDone done) = 0;
 };
 // The service of a build that has no directory client: every request fails.
 std::unique_ptr<PluginUpdateService> MakeUnavailableUpdateService();
@@ -148,8 +153,11 @@ struct UpdateCheck {
     QList<Box> boxes() const;
 };
 // Fetches the list and downloads every version not yet present intact into
-// pluginDir/<ident>/<file>.
-UpdateCheck CheckForPluginUpdates(PluginUpdateService& service, const QString& pluginDir);
+// pluginDir/<ident>/<file>, one request after the other; done gets the result when all
+// is through. The service must outlive the check; when it is destroyed first, done never
+// runs.
+void CheckForPluginUpdates(PluginUpdateService& service, const QString& pluginDir,
+                           std::function<void(const UpdateCheck&)> done);
 // MD5 of a file as lower-case hex, "" when it cannot be read.
 QString FileMd5(const QString& path);
 

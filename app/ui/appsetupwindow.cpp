@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -355,7 +356,10 @@ bool AppSetupWindow::directoryConfigured() const
 
 void AppSetupWindow::updateDirectoryState()
 {
-    m_directoryState->setText(directoryConfigured() ? QString() : GetExtraText(QStringLiteral("X004")));
+    if (m_checking)
+        m_directoryState->setText(GetExtraText(QStringLiteral("X034")));
+    else
+        m_directoryState->setText(directoryConfigured() ? QString() : GetExtraText(QStringLiteral("X004")));
 }
 
 QString AppSetupWindow::directoryStateText() const
@@ -365,22 +369,44 @@ QString AppSetupWindow::directoryStateText() const
 
 void AppSetupWindow::checkForUpdates()
 {
+    if (m_checking)
+        return; // one check at a time: a second click while waiting asks nothing
     if (!directoryConfigured()) {
         // No address: nothing is asked, the page says why.
         showMessage(true, GetExtraText(QStringLiteral("X004")));
         return;
     }
-    std::unique_ptr<appsetup::PluginUpdateService> service =
-        m_deps.service ? m_deps.service() : appsetup::MakeUnavailableUpdateService();
-    if (!service)
-        service = appsetup::MakeUnavailableUpdateService();
-    const appsetup::UpdateCheck r = appsetup::CheckForPluginUpdates(*service, m_deps.pluginDir);
+    m_updateService = m_deps.service ? m_deps.service() : appsetup::MakeUnavailableUpdateService();
+    if (!m_updateService)
+        m_updateService = appsetup::MakeUnavailableUpdateService();
+    m_checking = true;
+    m_checkUpdates->setEnabled(false);
+    updateDirectoryState();
+    // The answers come through the service, which this window owns: a window gone with a
+    // request out hears nothing.
+    appsetup::CheckForPluginUpdates(*m_updateService, m_deps.pluginDir,
+                                    [this](const appsetup::UpdateCheck& r) { finishUpdateCheck(r); });
+}
+
+void AppSetupWindow::finishUpdateCheck(const appsetup::UpdateCheck& r)
+{
+    // The check is over before any message shows, so that nothing a message box lets happen
+    // meets a half-finished check.
+    cancelUpdateCheck();
     if (r.requestFailed && m_deps.reportError)
         m_deps.reportError(r.error);
     if (r.downloaded > 0)
         fillPluginList();
     for (const appsetup::UpdateCheck::Box& box : r.boxes())
         showMessage(box.error, box.text);
+}
+
+void AppSetupWindow::cancelUpdateCheck()
+{
+    m_updateService.reset(); // answers still on their way are dropped with it
+    m_checking = false;
+    m_checkUpdates->setEnabled(true);
+    updateDirectoryState();
 }
 
 void AppSetupWindow::showMessage(bool error, const QString& text)
@@ -417,6 +443,9 @@ void AppSetupWindow::saveAndClose()
 
 void AppSetupWindow::closeEvent(QCloseEvent* event)
 {
+    // A closed window takes no more answers; a download under way writes nothing.
+    if (m_checking)
+        cancelUpdateCheck();
     if (!m_saved)
         saveSettings();
     event->accept();
@@ -428,44 +457,60 @@ namespace {
 
 class DirectoryPluginService final : public appsetup::PluginUpdateService {
 public:
-    DirectoryPluginService(DirectoryClient& client, QString appUid) : m_client(client), m_appUid(std::move(appUid)) {}
+    DirectoryPluginService(DirectoryClient& client, QString appUid) : m_client(&client), m_appUid(std::move(appUid)) {}
 
-    bool pluginList(QList<appsetup::PluginListEntry>& out, QString* error) override
+    void pluginList(ListDone done) override
     {
+        if (!m_client) {
+            done(false, {}, GetExtraText(QStringLiteral("X006")));
+            return;
+        }
         SettingsList items;
         items.setValue(QStringLiteral("appUID"), m_appUid);
-        const PluginListReply r = m_client.EmpfangeVonWavenest(
-            QStringLiteral("ts3plugin.php"), DirectoryClient::actionParams(QStringLiteral("SHOW-NEW"), items));
-        if (!r.error.isEmpty()) {
-            if (error)
-                *error = QStringLiteral("Directory service: ") + r.error;
-            return false;
-        }
-        out.clear();
-        if (r.list) { // an answer without a plugin list counts as an empty list
-            for (const PluginVersion& v : *r.list)
-                out.append({v.ident, v.md5, v.sha1, v.file});
-        }
-        return true;
+        // The answer goes to this service's guard: with the service gone it is dropped. The
+        // callbacks use nothing of the service, which done may destroy.
+        m_client->EmpfangeVonWavenest(QStringLiteral("ts3plugin.php"),
+                                      DirectoryClient::actionParams(QStringLiteral("SHOW-NEW"), items), &m_guard,
+                                      [done = std::move(done)](const PluginListReply& r) {
+                                          if (!r.error.isEmpty()) {
+                                              done(false, {}, QStringLiteral("Directory service: ") + r.error);
+                                              return;
+                                          }
+                                          QList<appsetup::PluginListEntry> out;
+                                          if (r.list) { // an answer without a plugin list counts as an empty list
+                                              for (const PluginVersion& v : *r.list)
+                                                  out.append({v.ident, v.md5, v.sha1, v.file});
+                                          }
+                                          done(true, out, QString());
+                                      });
     }
 
-    bool download(const appsetup::PluginListEntry& e, const QString& target, QString* error) override
+    void download(const appsetup::PluginListEntry& e, const QString& target, DownloadDone done) override
     {
+        if (!m_client) {
+            done(false, GetExtraText(QStringLiteral("X006")));
+            return;
+        }
         SettingsList items;
         items.setValue(QStringLiteral("appUID"), m_appUid);
         items.setValue(QStringLiteral("plugVERS"), e.ident);
         items.setValue(QStringLiteral("plugFILE"), e.file);
-        const DownloadReply r =
-            m_client.DownloadVonWavenest(QStringLiteral("download.php"), target, e.md5,
-                                         DirectoryClient::actionParams(QStringLiteral("DOWNLOAD"), items));
-        if (!r.ok && error)
-            *error = r.error.isEmpty() ? QStringLiteral("the file did not arrive intact") : r.error;
-        return r.ok;
+        m_client->DownloadVonWavenest(QStringLiteral("download.php"), target, e.md5,
+                                      DirectoryClient::actionParams(QStringLiteral("DOWNLOAD"), items), &m_guard,
+                                      [done = std::move(done)](const DownloadReply& r) {
+                                          if (r.ok)
+                                              done(true, QString());
+                                          else if (r.error.isEmpty())
+                                              done(false, QStringLiteral("the file did not arrive intact"));
+                                          else
+                                              done(false, r.error);
+                                      });
     }
 
 private:
-    DirectoryClient& m_client;
+    QPointer<DirectoryClient> m_client;
     QString m_appUid;
+    QObject m_guard; // context of the requests out
 };
 
 } // namespace

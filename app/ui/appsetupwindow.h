@@ -75,11 +75,16 @@ public:
     // The TeamSpeak client generation the plugin is installed for.
     QComboBox* clientGenerationBox() const { return m_clientGeneration; }
     QPushButton* checkUpdatesButton() const { return m_checkUpdates; }
+    // True from the click on "check for updates" until its last answer: the button is off
+    // and the state line says the service is asked.
+    bool checkingForUpdates() const { return m_checking; }
 
     // Fills the plugin version list again.
     void fillPluginList();
     // A click on a version row: choose the folder, confirm and install.
     void installVersion(int row);
+    // Asks the service for new versions and fetches them; returns at once, the messages
+    // follow when the service has answered. Does nothing while a check is under way.
     void checkForUpdates();
     // The save button: save and close.
     void saveAndClose();
@@ -98,6 +103,8 @@ private:
     void markPort(QLineEdit* edit, bool valid);
     bool directoryConfigured() const;
     void updateDirectoryState();
+    void finishUpdateCheck(const appsetup::UpdateCheck& r);
+    void cancelUpdateCheck();
 
     Deps m_deps;
     std::unique_ptr<appsetup::AppSetupModel> m_model;
@@ -118,6 +125,9 @@ private:
     QComboBox* m_clientGeneration = nullptr;
     QPushButton* m_checkUpdates = nullptr;
     QList<appsetup::PluginVersion> m_versions;
+    // The service of the check under way; its answers are dropped with it.
+    std::unique_ptr<appsetup::PluginUpdateService> m_updateService;
+    bool m_checking = false;
     bool m_saved = false;
 };
 

@@ -67,14 +67,11 @@ LinkMonitorWindow::LinkMonitorWindow(MainWindow& main, QWidget* parent) : QWidge
         buttons->addWidget(b, i / 2, i % 2);
         ++i;
     }
-    // Sends the directory request for the plugin list (the answer is not used).
-    auto* exitClient = new QPushButton(QStringLiteral("EXIT-Client"), this);
-    buttons->addWidget(exitClient, i / 2, 0, 1, 2);
-    connect(exitClient, &QPushButton::clicked, this, [] {
-        if (DirectoryClient* d = DirectoryClient::shared())
-            d->SendeZuWavenestAsync(QStringLiteral("index.php"),
-                                    DirectoryClient::actionParams(QStringLiteral("TS3-PLUGIN-LISTE")));
-    });
+    // Sends the directory request for the plugin list (the answer is not used); the button
+    // stays off until the answer or the failure is there.
+    m_exitClient = new QPushButton(QStringLiteral("EXIT-Client"), this);
+    buttons->addWidget(m_exitClient, i / 2, 0, 1, 2);
+    connect(m_exitClient, &QPushButton::clicked, this, [this] { sendPluginListRequest(); });
 
     auto* side = new QVBoxLayout;
     side->addWidget(new QLabel(QStringLiteral("Gateway"), this));
@@ -137,4 +134,15 @@ void LinkMonitorWindow::sendTest(const QString& command, const QString& items)
     if (!items.isEmpty())
         params += QLatin1Char(' ') + items;
     m_main.session().SendToTS3(command, params);
+}
+
+void LinkMonitorWindow::sendPluginListRequest()
+{
+    DirectoryClient* d = DirectoryClient::shared();
+    if (!d || !m_exitClient->isEnabled())
+        return;
+    m_exitClient->setEnabled(false);
+    d->SendeZuWavenestAsync(QStringLiteral("index.php"),
+                            DirectoryClient::actionParams(QStringLiteral("TS3-PLUGIN-LISTE")), this,
+                            [this](bool) { m_exitClient->setEnabled(true); });
 }

@@ -11,6 +11,7 @@ class MainWindow;
 class QCheckBox;
 class QComboBox;
 class QPlainTextEdit;
+class QPushButton;
 
 class LinkMonitorWindow : public QWidget, public ChildWindow, public LinkMonitorSink {
     Q_OBJECT
@@ -27,6 +28,9 @@ public:
     // Sends a test command to the selected gateway (when it has a server connection).
     void sendTest(const QString& command, const QString& items);
     void refreshGateways();
+    // The EXIT-Client button: the directory request for the plugin list, one at a time.
+    void sendPluginListRequest();
+    QPushButton* exitClientButton() const { return m_exitClient; }
 
 private:
     MainWindow& m_main;
@@ -36,4 +40,5 @@ private:
     QCheckBox* m_pause = nullptr;
     QCheckBox* m_send = nullptr;
     QCheckBox* m_receive = nullptr;
+    QPushButton* m_exitClient = nullptr;
 };

@@ -3,11 +3,13 @@
 #include "app/config/texts.h"
 #include "app/ui/mainwindow.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTextCursor>
@@ -19,14 +21,16 @@ SupportFormWindow::SupportFormWindow(MainWindow& main, Sender sender, QWidget* p
     if (!m_sender) {
         const DirectoryClient* d = DirectoryClient::shared();
         m_canSend = d && d->isConfigured();
-        m_sender = [](const QString& subject, const QString& email, const QString& message) {
+        m_sender = [](const QString& subject, const QString& email, const QString& message, QObject* context,
+                      Done done) {
             DirectoryClient* d = DirectoryClient::shared();
             if (!d || !d->isConfigured()) {
                 DirectoryReply r;
                 r.error = GetExtraText(QStringLiteral("X005"));
-                return r;
+                done(r);
+                return;
             }
-            return d->SendSupport(AppLang(), subject, email, message);
+            d->SendSupport(AppLang(), subject, email, message, context, std::move(done));
         };
     }
     m_subject = new QLineEdit(this);
@@ -92,6 +96,8 @@ QString SupportFormWindow::counterText() const
 
 void SupportFormWindow::send()
 {
+    if (m_waiting)
+        return; // the form is out: a second click sends nothing
     if (!m_canSend) {
         m_main.showMessage(SessionView::MessageKind::Error, GetExtraText(QStringLiteral("X005")));
         return;
@@ -108,8 +114,28 @@ void SupportFormWindow::send()
         return;
     }
     m_main.globalConfig().setValue(QStringLiteral("MySupportAddr"), address);
+    m_waiting = true;
     m_send->setEnabled(false);
-    const DirectoryReply reply = m_sender(subject, address, message);
+    // The answer is dropped when the form is closed or gone by then.
+    QPointer<SupportFormWindow> self(this);
+    const int request = ++m_request;
+    m_sender(subject, address, message, this, [self, request](const DirectoryReply& reply) {
+        if (self && self->m_waiting && self->m_request == request)
+            self->m_main.guarded([&] { self->answered(reply); });
+    });
+}
+
+void SupportFormWindow::closeEvent(QCloseEvent* event)
+{
+    ++m_request; // an answer still on its way is not shown
+    m_waiting = false;
+    m_send->setEnabled(m_canSend);
+    QWidget::closeEvent(event);
+}
+
+void SupportFormWindow::answered(const DirectoryReply& reply)
+{
+    m_waiting = false;
     m_send->setEnabled(m_canSend);
     if (!reply.error.isEmpty())
         m_main.applicationError(reply.error);

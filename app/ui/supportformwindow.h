@@ -21,9 +21,12 @@ public:
     static constexpr int kMaxAddress = 100;
     static constexpr int kMaxMessage = 4000;
 
-    // Posts the form and waits for the answer (default: the shared directory client; when
-    // that has no address the form says it cannot send and sends nothing).
-    using Sender = std::function<DirectoryReply(const QString& subject, const QString& email, const QString& message)>;
+    // Posts the form and returns at once; done gets the answer or the error later, unless
+    // context (the form) is gone by then. Default: the shared directory client; when that
+    // has no address the form says it cannot send and sends nothing.
+    using Done = std::function<void(const DirectoryReply&)>;
+    using Sender = std::function<void(const QString& subject, const QString& email, const QString& message,
+                                      QObject* context, Done done)>;
 
     explicit SupportFormWindow(MainWindow& main, Sender sender = {}, QWidget* parent = nullptr);
 
@@ -34,17 +37,25 @@ public:
     QPlainTextEdit* messageEdit() const { return m_message; }
     QString counterText() const;
     bool canSend() const { return m_canSend; }
-    // The Send button: checks the fields, stores the address, sends; closes when the
-    // service answered with a text (shown in a message box).
+    // The Send button: checks the fields, stores the address, sends. Until the answer the
+    // button is off and a second send does nothing; the form closes when the service
+    // answered with a text (shown in a message box).
     void send();
+    bool waiting() const { return m_waiting; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void closeForm();
+    void answered(const DirectoryReply& reply);
     void updateCounter();
 
     MainWindow& m_main;
     Sender m_sender;
     bool m_canSend = true;
+    bool m_waiting = false;
+    int m_request = 0; // the send whose answer is awaited
     QLineEdit* m_subject = nullptr;
     QLineEdit* m_address = nullptr;
     QPlainTextEdit* m_message = nullptr;

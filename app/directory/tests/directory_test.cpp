@@ -1,6 +1,7 @@
 // The directory client against a local stand-in: the form and its Base64 action, the
 // basic authentication and user agent sent up front, redirects, the answer rules of the
-// three request kinds, the block check, and an unreachable or silent service.
+// three request kinds, the block check, an unreachable or silent service, and requests
+// that return at once and answer later (or not at all when their caller is gone).
 #include "app/config/globalfunct.h"
 #include "app/config/texts.h"
 #include "app/directory/blockcheck.h"
@@ -8,11 +9,15 @@
 #include "standin.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -33,6 +38,38 @@ protected:
     DirectoryStandIn service;
     DirectoryClient client;
     QStringList logLines;
+
+    // Starts a request, checks that it returned before its answer, and runs the event loop
+    // until done got the result.
+    template <class R, class Start>
+    R finish(Start start)
+    {
+        std::optional<R> got;
+        start([&got](const R& r) { got = r; });
+        EXPECT_FALSE(got.has_value()) << "the request waited for its answer";
+        EXPECT_TRUE(processUntil([&] { return got.has_value(); }));
+        return got.value_or(R{});
+    }
+    bool sendReport(const QString& name, const DirectoryParams& params)
+    {
+        return finish<bool>([&](auto done) { client.SendeZuWavenestAsync(name, params, nullptr, done); });
+    }
+    PluginListReply fetchList(const QString& name, const DirectoryParams& params)
+    {
+        return finish<PluginListReply>([&](auto done) { client.EmpfangeVonWavenest(name, params, nullptr, done); });
+    }
+    DownloadReply fetchFile(const QString& name, const QString& target, const QString& md5,
+                            const DirectoryParams& params)
+    {
+        return finish<DownloadReply>(
+            [&](auto done) { client.DownloadVonWavenest(name, target, md5, params, nullptr, done); });
+    }
+    DirectoryReply sendSupport(const QString& lang, const QString& subject, const QString& email,
+                               const QString& message)
+    {
+        return finish<DirectoryReply>(
+            [&](auto done) { client.SendSupport(lang, subject, email, message, nullptr, done); });
+    }
 };
 
 // A loopback port that nothing listens on.
@@ -106,9 +143,9 @@ TEST_F(DirectoryTest, AnswerLongerThanTenCharactersIsSuccess)
     };
     for (const Case& c : cases) {
         service.answer("/_apis/relayd4/_updates/index.php", {c.status, c.body, ""});
-        EXPECT_EQ(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                         DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))),
-                  c.ok)
+        EXPECT_EQ(
+            sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))),
+            c.ok)
             << c.status << " " << c.body;
     }
 }
@@ -119,8 +156,8 @@ TEST_F(DirectoryTest, RedirectIsFollowedWithFormAndAuth)
     service.answer("/moved/index.php", {200, "registered gateway", ""});
     SettingsList items;
     items.setValue(QStringLiteral("gateUID"), QString::fromLatin1(kUid));
-    EXPECT_TRUE(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                       DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
+    EXPECT_TRUE(
+        sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
     const auto seen = service.seen();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].path, "/moved/index.php");
@@ -130,20 +167,20 @@ TEST_F(DirectoryTest, RedirectIsFollowedWithFormAndAuth)
 
     // A plain "moved" (302) is followed too.
     service.answer("/_apis/relayd4/_updates/index.php", {302, "", "/moved/index.php"});
-    EXPECT_TRUE(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                       DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
+    EXPECT_TRUE(
+        sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
     EXPECT_EQ(service.seen().back().path, "/moved/index.php");
     EXPECT_EQ(service.seen().back().method, "POST");
 
     // "See other" asks for a GET; a loop ends after a few hops as a failure.
     service.answer("/_apis/relayd4/_updates/index.php", {303, "", "/moved/index.php"});
-    EXPECT_TRUE(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                       DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
+    EXPECT_TRUE(
+        sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
     EXPECT_EQ(service.seen().back().method, "GET");
     service.answer("/_apis/relayd4/_updates/index.php", {302, "", "/_apis/relayd4/_updates/index.php"});
     const size_t before = service.count();
-    EXPECT_FALSE(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                        DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
+    EXPECT_FALSE(
+        sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("GATE-OFFLINE"), items)));
     EXPECT_LE(service.count() - before, 10u);
     EXPECT_EQ(client.pending(), 0);
 }
@@ -160,8 +197,8 @@ TEST_F(DirectoryTest, PluginListIsReadFromTheRelayd4Root)
     service.answer("/_apis/relayd4/_updates/ts3plugin.php", {200, xml, ""});
     SettingsList items;
     items.setValue(QStringLiteral("appUID"), QStringLiteral("[APP]#{1}#[RDK4]"));
-    const PluginListReply r = client.EmpfangeVonWavenest(
-        QStringLiteral("ts3plugin.php"), DirectoryClient::actionParams(QStringLiteral("SHOW-NEW"), items));
+    const PluginListReply r =
+        fetchList(QStringLiteral("ts3plugin.php"), DirectoryClient::actionParams(QStringLiteral("SHOW-NEW"), items));
     EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
     ASSERT_TRUE(r.list.has_value());
     ASSERT_EQ(r.list->size(), 2);
@@ -219,8 +256,8 @@ TEST_F(DirectoryTest, DownloadKeepsOnlyAFileWithTheRightMd5)
     };
     for (const Case& c : cases) {
         service.answer("/_apis/relayd4/_updates/download.php", {200, c.answer, ""});
-        const DownloadReply r = client.DownloadVonWavenest(QStringLiteral("download.php"), target, c.md5,
-                                                           DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
+        const DownloadReply r = fetchFile(QStringLiteral("download.php"), target, c.md5,
+                                          DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
         EXPECT_FALSE(r.ok);
         EXPECT_TRUE(r.error.isEmpty());
         EXPECT_FALSE(QFile::exists(target)) << c.answer.size();
@@ -231,8 +268,8 @@ TEST_F(DirectoryTest, DownloadKeepsOnlyAFileWithTheRightMd5)
     items.setValue(QStringLiteral("appUID"), QStringLiteral("[APP]#{1}#[RDK4]"));
     items.setValue(QStringLiteral("plugVERS"), QStringLiteral("4.0.2"));
     items.setValue(QStringLiteral("plugFILE"), QStringLiteral("Relaydeck_Link.so"));
-    DownloadReply r = client.DownloadVonWavenest(QStringLiteral("download.php"), target, md5,
-                                                 DirectoryClient::actionParams(QStringLiteral("DOWNLOAD"), items));
+    DownloadReply r = fetchFile(QStringLiteral("download.php"), target, md5,
+                                DirectoryClient::actionParams(QStringLiteral("DOWNLOAD"), items));
     EXPECT_TRUE(r.ok);
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -242,13 +279,136 @@ TEST_F(DirectoryTest, DownloadKeepsOnlyAFileWithTheRightMd5)
         service.seen().back().body,
         "action=RE9XTkxPQUQ%3D&appUID=%5BAPP%5D%23%7B1%7D%23%5BRDK4%5D&plugVERS=4.0.2&plugFILE=Relaydeck_Link.so");
 
-    // A later bad download leaves the good file as it was.
-    service.answer("/_apis/relayd4/_updates/download.php", {200, std::string(6000, 'B'), ""});
-    r = client.DownloadVonWavenest(QStringLiteral("download.php"), target, md5,
-                                   DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
-    EXPECT_FALSE(r.ok);
+    // A later bad download leaves the good file as it was, and no temporary file beside it.
+    const struct {
+        const char* what;
+        CannedAnswer answer;
+    } bad[] = {
+        {"wrong MD5", {200, std::string(6000, 'B'), ""}},
+        {"short answer", {200, encoded.substr(0, 4000), ""}},
+        {"cut-off Base64", {200, encoded.substr(0, encoded.size() - 3), ""}},
+        {"not Base64", {200, std::string(5000, '#'), ""}},
+        {"server error", {500, encoded, ""}},
+    };
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.what);
+        service.answer("/_apis/relayd4/_updates/download.php", c.answer);
+        r = fetchFile(QStringLiteral("download.php"), target, md5,
+                      DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
+        EXPECT_FALSE(r.ok);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), content);
+        f.close();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Relaydeck_Link.so")});
+    }
+}
+
+// Every request returns before its answer: while the service takes its time the event loop
+// goes on (a timer fires), and each answer reaches its caller afterwards.
+TEST_F(DirectoryTest, RequestsReturnAtOnceAndTheEventLoopRunsWhileTheyAreOut)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("Setup.so"));
+    const QByteArray content(4500, 'p');
+    const QString md5 =
+        QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex().toUpper());
+    service.answer("/_apis/relayd4/_updates/index.php", {200, "known installation", ""});
+    service.answer("/_apis/relayd4/_updates/ts3plugin.php",
+                   {200, "<relayd4><plugin><ident>4.1.0</ident></plugin></relayd4>", ""});
+    service.answer("/_apis/relayd4/_updates/download.php", {200, content.toBase64().toStdString(), ""});
+    service.answer("/_apis/support/vazeve_post.php", {200, "Thank you", ""});
+    service.hold();
+
+    std::optional<bool> sent;
+    std::optional<PluginListReply> listed;
+    std::optional<DownloadReply> fetched;
+    std::optional<DirectoryReply> supported;
+    client.SendeZuWavenestAsync(QStringLiteral("index.php"),
+                                DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST")), nullptr,
+                                [&](bool ok) { sent = ok; });
+    client.EmpfangeVonWavenest(QStringLiteral("ts3plugin.php"),
+                               DirectoryClient::actionParams(QStringLiteral("SHOW-NEW")), nullptr,
+                               [&](const PluginListReply& r) { listed = r; });
+    client.DownloadVonWavenest(QStringLiteral("download.php"), target, md5,
+                               DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")), nullptr,
+                               [&](const DownloadReply& r) { fetched = r; });
+    client.SendSupport(QStringLiteral("en_US"), QStringLiteral("s"), QStringLiteral("e"), QStringLiteral("m"), nullptr,
+                       [&](const DirectoryReply& r) { supported = r; });
+    EXPECT_EQ(client.pending(), 4);
+
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    ASSERT_TRUE(processUntil([&] { return service.count() == 4 && ticks >= 3; }));
+    EXPECT_FALSE(sent || listed || fetched || supported) << "an answer came before the service gave it";
+    EXPECT_FALSE(QFile::exists(target));
+
+    service.release();
+    ASSERT_TRUE(processUntil([&] { return sent && listed && fetched && supported; }));
+    EXPECT_TRUE(*sent);
+    ASSERT_TRUE(listed->list.has_value());
+    EXPECT_EQ(listed->list->value(0).ident, QStringLiteral("4.1.0"));
+    EXPECT_TRUE(fetched->ok);
+    QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), content);
+    EXPECT_EQ(supported->body, QByteArray("Thank you"));
+    EXPECT_EQ(client.pending(), 0);
+}
+
+// A caller gone while its request is out hears nothing, and a download it started writes
+// nothing: the file that was there stays.
+TEST_F(DirectoryTest, ACallerGoneDuringTheRequestGetsNoCallbackAndNoFile)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("Setup.so"));
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("older plugin");
+    }
+    const QByteArray content(4500, 'n');
+    const QString md5 =
+        QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex().toUpper());
+    service.answer("/_apis/relayd4/_updates/index.php", {200, "known installation", ""});
+    service.answer("/_apis/relayd4/_updates/ts3plugin.php", {200, "<relayd4></relayd4>", ""});
+    service.answer("/_apis/relayd4/_updates/download.php", {200, content.toBase64().toStdString(), ""});
+    service.answer("/_apis/support/vazeve_post.php", {200, "Thank you", ""});
+    service.hold();
+
+    int calls = 0;
+    auto* window = new QObject;
+    client.SendeZuWavenestAsync(QStringLiteral("index.php"),
+                                DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST")), window,
+                                [&](bool) { ++calls; });
+    client.EmpfangeVonWavenest(QStringLiteral("ts3plugin.php"),
+                               DirectoryClient::actionParams(QStringLiteral("SHOW-NEW")), window,
+                               [&](const PluginListReply&) { ++calls; });
+    client.DownloadVonWavenest(QStringLiteral("download.php"), target, md5,
+                               DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")), window,
+                               [&](const DownloadReply&) { ++calls; });
+    client.SendSupport(QStringLiteral("en_US"), QStringLiteral("s"), QStringLiteral("e"), QStringLiteral("m"), window,
+                       [&](const DirectoryReply&) { ++calls; });
+    ASSERT_TRUE(processUntil([&] { return service.count() == 4; }));
+    delete window;
+    service.release();
+    ASSERT_TRUE(processUntil([&] { return client.pending() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 0);
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("older plugin"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Setup.so")});
+
+    // Without an address the same holds for the "not configured" answer.
+    client.setServiceUrl(QString());
+    window = new QObject;
+    client.SendSupport(QStringLiteral("en_US"), QStringLiteral("s"), QStringLiteral("e"), QStringLiteral("m"), window,
+                       [&](const DirectoryReply&) { ++calls; });
+    delete window;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 0);
 }
 
 TEST_F(DirectoryTest, DownloadInBase64LinesIsAcceptedStrayCharactersAreNot)
@@ -283,8 +443,8 @@ TEST_F(DirectoryTest, DownloadInBase64LinesIsAcceptedStrayCharactersAreNot)
         SCOPED_TRACE(c.what);
         QFile::remove(target);
         service.answer("/_apis/relayd4/_updates/download.php", {200, c.answer, ""});
-        const DownloadReply r = client.DownloadVonWavenest(QStringLiteral("download.php"), target, md5,
-                                                           DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
+        const DownloadReply r = fetchFile(QStringLiteral("download.php"), target, md5,
+                                          DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
         EXPECT_EQ(r.ok, c.ok);
         EXPECT_EQ(QFile::exists(target), c.ok);
         if (c.ok) {
@@ -298,8 +458,8 @@ TEST_F(DirectoryTest, DownloadInBase64LinesIsAcceptedStrayCharactersAreNot)
 TEST_F(DirectoryTest, SupportFormPostsBase64Fields)
 {
     service.answer("/_apis/support/vazeve_post.php", {200, "Danke", ""});
-    const DirectoryReply r = client.SendSupport(QStringLiteral("de_DE"), QStringLiteral("PTT"),
-                                                QStringLiteral("op@example.org"), QStringLiteral("Zeile 1\r\nZeile 2"));
+    const DirectoryReply r = sendSupport(QStringLiteral("de_DE"), QStringLiteral("PTT"),
+                                         QStringLiteral("op@example.org"), QStringLiteral("Zeile 1\r\nZeile 2"));
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.body, QByteArray("Danke"));
     const SeenRequest s = service.seen().at(0);
@@ -318,15 +478,14 @@ TEST_F(DirectoryTest, UnreachableServiceFailsQuietlyWithOneLogLine)
 {
     client.setServiceUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort()));
     for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                            DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))));
-    const PluginListReply list = client.EmpfangeVonWavenest(QStringLiteral("ts3plugin.php"),
-                                                            DirectoryClient::actionParams(QStringLiteral("SHOW-NEW")));
+        EXPECT_FALSE(
+            sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))));
+    const PluginListReply list =
+        fetchList(QStringLiteral("ts3plugin.php"), DirectoryClient::actionParams(QStringLiteral("SHOW-NEW")));
     EXPECT_FALSE(list.error.isEmpty());
     EXPECT_FALSE(list.list.has_value());
-    const DownloadReply dl =
-        client.DownloadVonWavenest(QStringLiteral("download.php"), QStringLiteral("/nonexistent/x"), QString(),
-                                   DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
+    const DownloadReply dl = fetchFile(QStringLiteral("download.php"), QStringLiteral("/nonexistent/x"), QString(),
+                                       DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
     EXPECT_FALSE(dl.ok);
     EXPECT_FALSE(dl.error.isEmpty());
     ASSERT_EQ(logLines.size(), 1) << logLines.join(QLatin1Char('\n')).toStdString();
@@ -336,8 +495,8 @@ TEST_F(DirectoryTest, UnreachableServiceFailsQuietlyWithOneLogLine)
     // Back again: one more line says so.
     client.setServiceUrl(service.url());
     service.answer("/_apis/relayd4/_updates/index.php", {200, "long enough answer", ""});
-    EXPECT_TRUE(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                       DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))));
+    EXPECT_TRUE(
+        sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))));
     ASSERT_EQ(logLines.size(), 2);
     EXPECT_TRUE(logLines[1].contains(QStringLiteral("again")));
 }
@@ -475,20 +634,19 @@ TEST_F(DirectoryTest, WithoutAnAddressTheServiceIsOffAndNothingIsSent)
     EXPECT_FALSE(check.requestPending());
     EXPECT_TRUE(check.isActive());
 
-    // The waiting requests fail at once with the reason.
-    EXPECT_FALSE(client.SendeZuWavenest(QStringLiteral("index.php"),
-                                        DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))));
+    // The other requests fail too, from the event loop, with the reason.
+    EXPECT_FALSE(
+        sendReport(QStringLiteral("index.php"), DirectoryClient::actionParams(QStringLiteral("APP-BLACKLIST"))));
     const DirectoryReply support =
-        client.SendSupport(QStringLiteral("en_US"), QStringLiteral("s"), QStringLiteral("e"), QStringLiteral("m"));
+        sendSupport(QStringLiteral("en_US"), QStringLiteral("s"), QStringLiteral("e"), QStringLiteral("m"));
     EXPECT_FALSE(support.ok);
     EXPECT_EQ(support.error, GetExtraText(QStringLiteral("X004")));
-    const PluginListReply list = client.EmpfangeVonWavenest(QStringLiteral("ts3plugin.php"),
-                                                            DirectoryClient::actionParams(QStringLiteral("SHOW-NEW")));
+    const PluginListReply list =
+        fetchList(QStringLiteral("ts3plugin.php"), DirectoryClient::actionParams(QStringLiteral("SHOW-NEW")));
     EXPECT_FALSE(list.error.isEmpty());
     QTemporaryDir dir;
-    const DownloadReply dl =
-        client.DownloadVonWavenest(QStringLiteral("download.php"), dir.filePath(QStringLiteral("x.so")),
-                                   QStringLiteral("00"), DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
+    const DownloadReply dl = fetchFile(QStringLiteral("download.php"), dir.filePath(QStringLiteral("x.so")),
+                                       QStringLiteral("00"), DirectoryClient::actionParams(QStringLiteral("DOWNLOAD")));
     EXPECT_FALSE(dl.ok);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.so"))));
 

@@ -1,15 +1,19 @@
 // A local stand-in for the directory service: an HTTP server on a free loopback port that
 // records what arrives and answers per path as the test sets it up. It runs on its own
-// threads, so the client under test keeps the test thread's event loop.
+// threads, so the client under test keeps the test thread's event loop. Answers can be
+// held back until the test lets them go, for a service that answers late.
 #pragma once
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QString>
 
 #include <httplib.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,8 +52,9 @@ public:
             seen.contentType = req.get_header_value("Content-Type");
             CannedAnswer a;
             {
-                std::lock_guard lock(m_mutex);
+                std::unique_lock lock(m_mutex);
                 m_seen.push_back(seen);
+                m_released.wait(lock, [&] { return !m_holdAll && m_held.count(req.path) == 0; });
                 if (auto it = m_answers.find(req.path); it != m_answers.end())
                     a = it->second;
                 else
@@ -69,6 +74,7 @@ public:
     }
     ~DirectoryStandIn()
     {
+        release();
         m_server.stop();
         m_thread.join();
     }
@@ -78,6 +84,25 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_answers[path] = std::move(a);
+    }
+    // Requests that arrive from now on (to path, or to any path when none is given) are
+    // recorded at once and answered on release().
+    void hold(const std::string& path = {})
+    {
+        std::lock_guard lock(m_mutex);
+        if (path.empty())
+            m_holdAll = true;
+        else
+            m_held.insert(path);
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_holdAll = false;
+            m_held.clear();
+        }
+        m_released.notify_all();
     }
     std::vector<SeenRequest> seen()
     {
@@ -95,6 +120,9 @@ private:
     std::thread m_thread;
     int m_port = 0;
     std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_holdAll = false;
+    std::set<std::string> m_held;
     std::map<std::string, CannedAnswer> m_answers;
     std::vector<SeenRequest> m_seen;
 };

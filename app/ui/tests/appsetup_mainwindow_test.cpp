@@ -4,9 +4,11 @@
 #include "app/config/globalfunct.h"
 #include "app/config/inifile.h"
 #include "app/config/texts.h"
+#include "app/directory/tests/standin.h"
 #include "app/session/tests/sessionfakes.h"
 #include "app/ui/appsetupwindow.h"
 #include "app/ui/beepeditorwindow.h"
+#include "app/ui/linkmonitorwindow.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/supportformwindow.h"
 
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
@@ -167,6 +170,89 @@ TEST_F(AppSetupInMainWindowTest, WithoutADirectoryAddressNothingIsAskedAndTheWin
     w->parentWidget()->resize(700, 420);
     main->grab().save(QDir::tempPath() + QStringLiteral("/rd_appsetup_web_hosts.png"));
     w->parentWidget()->close();
+    QCoreApplication::processEvents();
+    DirectoryClient::setShared(nullptr);
+}
+
+// The support form and the link monitor's directory request against a service that answers
+// late: the window waits with its button off, a second click sends nothing, and a window
+// closed in the meantime takes no answer.
+TEST_F(AppSetupInMainWindowTest, DirectoryRequestsOfTheWindowsDoNotWaitForTheService)
+{
+    DirectoryStandIn service;
+    service.answer("/_apis/support/vazeve_post.php", {200, "Thank you, ticket 4711", ""});
+    service.answer("/_apis/relayd4/_updates/index.php", {200, "plugin list follows", ""});
+    DirectoryClient client;
+    client.setServiceUrl(service.url());
+    client.setLogSink([](const QString&) {});
+    DirectoryClient::setShared(&client);
+    const auto boxes = [&] {
+        QStringList out;
+        for (QMessageBox* box : main->findChildren<QMessageBox*>()) {
+            out << box->text();
+            delete box;
+        }
+        return out;
+    };
+    const auto openForm = [&] {
+        auto* form = dynamic_cast<SupportFormWindow*>(
+            main->OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true));
+        if (form) {
+            form->subjectEdit()->setText(QStringLiteral("PTT stuck"));
+            form->addressEdit()->setText(QStringLiteral("me@example.net"));
+            form->messageEdit()->setPlainText(QStringLiteral("Radio keyed forever"));
+        }
+        return form;
+    };
+
+    // Closed while out.
+    service.hold();
+    QPointer<SupportFormWindow> form = openForm();
+    ASSERT_TRUE(form);
+    auto* send = form->findChild<QPushButton*>(QStringLiteral("send"));
+    send->click();
+    EXPECT_TRUE(form->waiting());
+    EXPECT_FALSE(send->isEnabled());
+    ASSERT_TRUE(processUntil([&] { return service.count() == 1; }));
+    form->send();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(service.count(), 1u);
+    form->parentWidget()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(form.isNull());
+    service.release();
+    ASSERT_TRUE(processUntil([&] { return client.pending() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes().isEmpty());
+
+    // Left open: the answer is shown and the form closes.
+    form = openForm();
+    ASSERT_TRUE(form);
+    form->send();
+    ASSERT_TRUE(processUntil([&] { return !form || !form->waiting(); }));
+    EXPECT_EQ(boxes(), QStringList{QStringLiteral("Thank you, ticket 4711")});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(service.count(), 2u);
+
+    // The link monitor's EXIT-Client request, one at a time, and none to a closed monitor.
+    service.hold();
+    QPointer<LinkMonitorWindow> monitor = new LinkMonitorWindow(*main);
+    monitor->exitClientButton()->click();
+    EXPECT_FALSE(monitor->exitClientButton()->isEnabled());
+    ASSERT_TRUE(processUntil([&] { return service.count() == 3; }));
+    monitor->exitClientButton()->click();
+    monitor->sendPluginListRequest();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(service.count(), 3u);
+    service.release();
+    ASSERT_TRUE(processUntil([&] { return monitor->exitClientButton()->isEnabled(); }));
+    service.hold();
+    monitor->sendPluginListRequest();
+    ASSERT_TRUE(processUntil([&] { return service.count() == 4; }));
+    delete monitor;
+    service.release();
+    ASSERT_TRUE(processUntil([&] { return client.pending() == 0; }));
     QCoreApplication::processEvents();
     DirectoryClient::setShared(nullptr);
 }

@@ -15,13 +15,19 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <optional>
 
 using namespace appsetup;
 
@@ -70,28 +76,70 @@ SettingsList defaults()
     return s;
 }
 
-// A directory service that serves files from memory and counts downloads.
+// A directory service that serves files from memory and counts downloads. It answers
+// before the call returns, or (later) only when the test lets the oldest request through.
 class FakeService : public PluginUpdateService {
 public:
     QList<PluginListEntry> list;
     QHash<QString, QByteArray> files; // ident/file -> bytes served
     QStringList downloads;
-    bool pluginList(QList<PluginListEntry>& out, QString*) override
+    bool later = false;
+    std::deque<std::function<void()>> out; // requests not answered yet
+    size_t mostOut = 0;
+
+    void pluginList(ListDone done) override
     {
-        out = list;
-        return true;
+        reply([this, done] { done(true, list, QString()); });
     }
-    bool download(const PluginListEntry& e, const QString& target, QString* error) override
+    void download(const PluginListEntry& e, const QString& target, DownloadDone done) override
     {
         downloads << e.ident + QLatin1Char('/') + e.file;
-        const auto it = files.constFind(e.ident + QLatin1Char('/') + e.file);
-        if (it == files.constEnd()) {
-            *error = QStringLiteral("404");
+        const QString key = e.ident + QLatin1Char('/') + e.file;
+        reply([this, key, target, done] {
+            const auto it = files.constFind(key);
+            if (it == files.constEnd())
+                done(false, QStringLiteral("404"));
+            else
+                done(writeFile(target, *it), QString());
+        });
+    }
+    // Answers the oldest request; false when none is out.
+    bool answerNext()
+    {
+        if (out.empty())
             return false;
+        const std::function<void()> answer = out.front();
+        out.pop_front();
+        answer();
+        return true;
+    }
+
+private:
+    void reply(std::function<void()> answer)
+    {
+        if (!later) {
+            answer();
+            return;
         }
-        return writeFile(target, *it);
+        out.push_back(std::move(answer));
+        mostOut = std::max(mostOut, out.size());
     }
 };
+
+// Runs an update check to its end, answering the fake's requests one by one.
+UpdateCheck runCheck(FakeService& service, const QString& base)
+{
+    std::optional<UpdateCheck> result;
+    CheckForPluginUpdates(service, base, [&result](const UpdateCheck& r) {
+        EXPECT_FALSE(result.has_value()) << "done ran twice";
+        result = r;
+    });
+    while (!result && service.answerNext()) {
+    }
+    EXPECT_TRUE(result.has_value());
+    EXPECT_TRUE(service.out.empty());
+    return result.value_or(UpdateCheck{});
+}
 
 class AppSetupTest : public ::testing::Test {
 protected:
@@ -459,57 +507,64 @@ TEST(ClientGeneration, NumberTheInstallersWriteOnLinux)
     }
 }
 
+// The same whether the service answers at once or later, one request at a time.
 TEST_F(AppSetupTest, UpdateCheckDownloadsOnlyWhatIsMissingOrDamaged)
 {
-    const QString base = path("ts3plugin/");
-    const QByteArray good("plugin 4.0.2 bytes"), newer("plugin 4.0.3 bytes");
-    FakeService service;
-    service.list = {
-        {QStringLiteral("4.0.2a"), md5Of(good), QString(), QStringLiteral("Setup.so.1")},  // present and intact
-        {QStringLiteral("4.0.3a"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")}, // new
-        {QStringLiteral("4.0"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")},    // ident too short
-        {QStringLiteral("4.0.4a"), md5Of(newer), QString(), QStringLiteral("S.so")},       // file name too short
-    };
-    service.files.insert(QStringLiteral("4.0.2a/Setup.so.1"), good);
-    service.files.insert(QStringLiteral("4.0.3a/Setup.so.1"), newer);
-    ASSERT_TRUE(writeFile(base + QStringLiteral("4.0.2a/Setup.so.1"), good));
+    for (const bool later : {false, true}) {
+        SCOPED_TRACE(later ? "answers later" : "answers at once");
+        const QString base = path(later ? QStringLiteral("later/ts3plugin/") : QStringLiteral("ts3plugin/"));
+        const QByteArray good("plugin 4.0.2 bytes"), newer("plugin 4.0.3 bytes");
+        FakeService service;
+        service.later = later;
+        service.list = {
+            {QStringLiteral("4.0.2a"), md5Of(good), QString(), QStringLiteral("Setup.so.1")},  // present and intact
+            {QStringLiteral("4.0.3a"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")}, // new
+            {QStringLiteral("4.0"), md5Of(newer), QString(), QStringLiteral("Setup.so.1")},    // ident too short
+            {QStringLiteral("4.0.4a"), md5Of(newer), QString(), QStringLiteral("S.so")},       // file name too short
+        };
+        service.files.insert(QStringLiteral("4.0.2a/Setup.so.1"), good);
+        service.files.insert(QStringLiteral("4.0.3a/Setup.so.1"), newer);
+        ASSERT_TRUE(writeFile(base + QStringLiteral("4.0.2a/Setup.so.1"), good));
 
-    UpdateCheck r = CheckForPluginUpdates(service, base);
-    EXPECT_EQ(service.downloads, QStringList{QStringLiteral("4.0.3a/Setup.so.1")});
-    EXPECT_EQ(r.downloaded, 1);
-    EXPECT_EQ(r.failed, 0);
-    EXPECT_EQ(readFile(base + QStringLiteral("4.0.3a/Setup.so.1")), newer);
-    ASSERT_EQ(r.boxes().size(), 1);
-    EXPECT_EQ(r.boxes()[0].text, QStringLiteral("1 => Download successfully"));
+        UpdateCheck r = runCheck(service, base);
+        EXPECT_EQ(service.downloads, QStringList{QStringLiteral("4.0.3a/Setup.so.1")});
+        EXPECT_EQ(r.downloaded, 1);
+        EXPECT_EQ(r.failed, 0);
+        EXPECT_EQ(readFile(base + QStringLiteral("4.0.3a/Setup.so.1")), newer);
+        ASSERT_EQ(r.boxes().size(), 1);
+        EXPECT_EQ(r.boxes()[0].text, QStringLiteral("1 => Download successfully"));
 
-    // Again: nothing new.
-    service.downloads.clear();
-    r = CheckForPluginUpdates(service, base);
-    EXPECT_TRUE(service.downloads.isEmpty());
-    ASSERT_EQ(r.boxes().size(), 1);
-    EXPECT_FALSE(r.boxes()[0].error);
-    EXPECT_EQ(r.boxes()[0].text, QStringLiteral("No new Updates available"));
+        // Again: nothing new.
+        service.downloads.clear();
+        r = runCheck(service, base);
+        EXPECT_TRUE(service.downloads.isEmpty());
+        ASSERT_EQ(r.boxes().size(), 1);
+        EXPECT_FALSE(r.boxes()[0].error);
+        EXPECT_EQ(r.boxes()[0].text, QStringLiteral("No new Updates available"));
 
-    // A damaged file is deleted and fetched again; a download that fails or brings other
-    // bytes counts as failed and leaves nothing; names leading out of the folder are refused.
-    ASSERT_TRUE(writeFile(base + QStringLiteral("4.0.2a/Setup.so.1"), "damaged"));
-    service.list.append({QStringLiteral("4.0.5a"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")}); // 404
-    service.list.append({QStringLiteral("4.0.6a"), md5Of("x"), QString(), QStringLiteral("Setup.so.6")});
-    service.files.insert(QStringLiteral("4.0.6a/Setup.so.6"), "not x");
-    service.list.append({QStringLiteral("../../evil"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")});
-    service.list.append({QStringLiteral("4.0.7a"), md5Of("x"), QString(), QStringLiteral("../../escape.so")});
-    service.downloads.clear();
-    r = CheckForPluginUpdates(service, base);
-    EXPECT_EQ(service.downloads, (QStringList{"4.0.2a/Setup.so.1", "4.0.5a/Setup.so.1", "4.0.6a/Setup.so.6"}));
-    EXPECT_EQ(readFile(base + QStringLiteral("4.0.2a/Setup.so.1")), good);
-    EXPECT_FALSE(QFileInfo::exists(base + QStringLiteral("4.0.6a/Setup.so.6")));
-    EXPECT_FALSE(QFileInfo::exists(path("evil")));
-    EXPECT_EQ(r.downloaded, 1);
-    EXPECT_EQ(r.failed, 4);
-    ASSERT_EQ(r.boxes().size(), 2);
-    EXPECT_TRUE(r.boxes()[0].error);
-    EXPECT_EQ(r.boxes()[0].text, QStringLiteral("4 => Download failed"));
-    EXPECT_EQ(r.boxes()[1].text, QStringLiteral("1 => Download successfully"));
+        // A damaged file is deleted and fetched again; a download that fails or brings other
+        // bytes counts as failed and leaves nothing; names leading out of the folder are refused.
+        ASSERT_TRUE(writeFile(base + QStringLiteral("4.0.2a/Setup.so.1"), "damaged"));
+        service.list.append({QStringLiteral("4.0.5a"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")}); // 404
+        service.list.append({QStringLiteral("4.0.6a"), md5Of("x"), QString(), QStringLiteral("Setup.so.6")});
+        service.files.insert(QStringLiteral("4.0.6a/Setup.so.6"), "not x");
+        service.list.append({QStringLiteral("../../evil"), md5Of("x"), QString(), QStringLiteral("Setup.so.1")});
+        service.list.append({QStringLiteral("4.0.7a"), md5Of("x"), QString(), QStringLiteral("../../escape.so")});
+        service.downloads.clear();
+        r = runCheck(service, base);
+        EXPECT_EQ(service.downloads, (QStringList{"4.0.2a/Setup.so.1", "4.0.5a/Setup.so.1", "4.0.6a/Setup.so.6"}));
+        EXPECT_EQ(readFile(base + QStringLiteral("4.0.2a/Setup.so.1")), good);
+        EXPECT_FALSE(QFileInfo::exists(base + QStringLiteral("4.0.6a/Setup.so.6")));
+        EXPECT_FALSE(QFileInfo::exists(path("evil")));
+        EXPECT_FALSE(QFileInfo::exists(path("later/evil")));
+        EXPECT_EQ(r.downloaded, 1);
+        EXPECT_EQ(r.failed, 4);
+        ASSERT_EQ(r.boxes().size(), 2);
+        EXPECT_TRUE(r.boxes()[0].error);
+        EXPECT_EQ(r.boxes()[0].text, QStringLiteral("4 => Download failed"));
+        EXPECT_EQ(r.boxes()[1].text, QStringLiteral("1 => Download successfully"));
+        EXPECT_LE(service.mostOut, 1u);
+    }
 }
 
 TEST_F(AppSetupTest, CheckForUpdatesWithoutTheDirectoryServiceFailsWithAMessage)
@@ -523,34 +578,54 @@ TEST_F(AppSetupTest, CheckForUpdatesWithoutTheDirectoryServiceFailsWithAMessage)
     EXPECT_FALSE(QFileInfo::exists(path("ts3plugin")));
 }
 
+// A local stand-in of the directory service with one plugin version to offer.
+struct PluginStandIn {
+    QByteArray plugin = [] {
+        QByteArray bytes(6000, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i * 7);
+        return bytes;
+    }();
+    DirectoryStandIn service;
+    DirectoryClient client;
+    static constexpr const char* kList = "/_apis/relayd4/_updates/ts3plugin.php";
+    static constexpr const char* kDownload = "/_apis/relayd4/_updates/download.php";
+
+    PluginStandIn()
+    {
+        const QString md5 =
+            QString::fromLatin1(QCryptographicHash::hash(plugin, QCryptographicHash::Md5).toHex().toUpper());
+        service.answer(kList, {200,
+                               "<relayd4><plugin><ident>4.1.0-beta</ident><md5>" + md5.toStdString() +
+                                   "</md5><sha1>-</sha1><file>Setup.so</file></plugin></relayd4>",
+                               ""});
+        service.answer(kDownload, {200, plugin.toBase64().toStdString(), ""});
+        client.setServiceUrl(service.url());
+        client.setLogSink([](const QString&) {});
+    }
+    std::function<std::unique_ptr<PluginUpdateService>()> factory()
+    {
+        return [this] { return MakeDirectoryPluginService(&client, QStringLiteral("{APP-UID}")); };
+    }
+};
+
 // The whole path over HTTP: list and download from a local stand-in of the service, the
 // new version offered for installation afterwards; an unreachable service is an error.
 TEST_F(AppSetupTest, UpdatesThroughTheDirectoryClient)
 {
-    QByteArray plugin(6000, '\0');
-    for (int i = 0; i < plugin.size(); ++i)
-        plugin[i] = char(i * 7);
-    const QString md5 =
-        QString::fromLatin1(QCryptographicHash::hash(plugin, QCryptographicHash::Md5).toHex().toUpper());
-    DirectoryStandIn service;
-    service.answer("/_apis/relayd4/_updates/ts3plugin.php",
-                   {200,
-                    "<relayd4><plugin><ident>4.1.0-beta</ident><md5>" + md5.toStdString() +
-                        "</md5><sha1>-</sha1><file>Setup.so</file></plugin></relayd4>",
-                    ""});
-    service.answer("/_apis/relayd4/_updates/download.php", {200, plugin.toBase64().toStdString(), ""});
-    DirectoryClient client;
-    client.setServiceUrl(service.url());
-    client.setLogSink([](const QString&) {});
-
+    PluginStandIn standIn;
+    DirectoryStandIn& service = standIn.service;
     AppSetupWindow::Deps d = deps();
-    d.service = [&client] { return MakeDirectoryPluginService(&client, QStringLiteral("{APP-UID}")); };
+    d.service = standIn.factory();
     AppSetupWindow w(std::move(d));
     w.showPage(AppSetupWindow::PluginPage);
     EXPECT_EQ(w.pluginList()->topLevelItemCount(), 0);
     w.checkUpdatesButton()->click();
+    EXPECT_TRUE(w.checkingForUpdates());
+    EXPECT_TRUE(messages.isEmpty()) << "the click returned before the answer";
+    ASSERT_TRUE(processUntil([&] { return !w.checkingForUpdates(); }));
     EXPECT_EQ(messages, QStringList{QStringLiteral("I: 1 => Download successfully")});
-    EXPECT_EQ(readFile(path("ts3plugin/4.1.0-beta/Setup.so")), plugin);
+    EXPECT_EQ(readFile(path("ts3plugin/4.1.0-beta/Setup.so")), standIn.plugin);
     ASSERT_EQ(w.pluginList()->topLevelItemCount(), 1);
     EXPECT_EQ(w.pluginList()->topLevelItem(0)->text(0), QStringLiteral("4.1.0-beta"));
     EXPECT_EQ(w.pluginList()->topLevelItem(0)->text(2), QStringLiteral("5 KB"));
@@ -570,18 +645,98 @@ TEST_F(AppSetupTest, UpdatesThroughTheDirectoryClient)
     // Asked again: the intact file is not fetched a second time.
     messages.clear();
     w.checkUpdatesButton()->click();
+    ASSERT_TRUE(processUntil([&] { return !w.checkingForUpdates(); }));
     EXPECT_EQ(messages, QStringList{QStringLiteral("I: No new Updates available")});
     EXPECT_EQ(service.count(), 3u);
 
+    // A download that does not arrive intact: a failure box, nothing left in the folder.
+    messages.clear();
+    QFile::remove(path("ts3plugin/4.1.0-beta/Setup.so"));
+    service.answer(PluginStandIn::kDownload, {200, std::string(6000, 'B'), ""});
+    w.checkUpdatesButton()->click();
+    ASSERT_TRUE(processUntil([&] { return !w.checkingForUpdates(); }));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("E: 1 => Download failed")});
+    EXPECT_TRUE(QDir(path("ts3plugin/4.1.0-beta")).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(reported.isEmpty());
+
     // Nobody listening: an error box and the error hook, nothing else changes.
     messages.clear();
-    client.setServiceUrl(QStringLiteral("http://127.0.0.1:%1/").arg(service.port() == 1 ? 2 : 1));
-    client.setTimeout(3000);
+    standIn.client.setServiceUrl(QStringLiteral("http://127.0.0.1:%1/").arg(service.port() == 1 ? 2 : 1));
+    standIn.client.setTimeout(3000);
     w.checkUpdatesButton()->click();
+    ASSERT_TRUE(processUntil([&] { return !w.checkingForUpdates(); }));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("E: Directory service: "))) << messages[0].toStdString();
     EXPECT_EQ(reported.size(), 1);
     EXPECT_EQ(w.pluginList()->topLevelItemCount(), 1);
+}
+
+// While the service takes its time the window goes on (its timers run), shows that it is
+// waiting, and a second click asks nothing; the answer then ends the wait as usual.
+TEST_F(AppSetupTest, UpdateCheckWaitsWithoutBlockingAndTakesOneClickAtATime)
+{
+    PluginStandIn standIn;
+    standIn.service.hold();
+    AppSetupWindow::Deps d = deps();
+    d.service = standIn.factory();
+    AppSetupWindow w(std::move(d));
+    w.showPage(AppSetupWindow::PluginPage);
+    EXPECT_EQ(w.directoryStateText(), QString());
+
+    w.checkUpdatesButton()->click();
+    EXPECT_TRUE(w.checkingForUpdates());
+    EXPECT_FALSE(w.checkUpdatesButton()->isEnabled());
+    EXPECT_EQ(w.directoryStateText(), QStringLiteral("Asking the directory service …"));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    ASSERT_TRUE(processUntil([&] { return standIn.service.count() == 1 && ticks >= 3; }));
+    w.checkUpdatesButton()->click();
+    w.checkForUpdates(); // also when called directly
+    QCoreApplication::processEvents();
+    EXPECT_EQ(standIn.service.count(), 1u);
+    EXPECT_TRUE(messages.isEmpty());
+
+    standIn.service.release();
+    ASSERT_TRUE(processUntil([&] { return !w.checkingForUpdates(); }));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("I: 1 => Download successfully")});
+    EXPECT_EQ(standIn.service.count(), 2u);
+    EXPECT_TRUE(w.checkUpdatesButton()->isEnabled());
+    EXPECT_EQ(w.directoryStateText(), QString());
+}
+
+// A window closed, or deleted, while a request is out: no message, no error, no file, and
+// the answer that comes afterwards finds nothing to call.
+TEST_F(AppSetupTest, ClosingTheWindowDuringACheckDropsTheAnswers)
+{
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "deleted" : "closed");
+        PluginStandIn standIn;
+        standIn.service.hold(PluginStandIn::kDownload); // the list comes, the file does not yet
+        AppSetupWindow::Deps d = deps();
+        d.service = standIn.factory();
+        QPointer<AppSetupWindow> w = new AppSetupWindow(std::move(d));
+        w->show();
+        w->showPage(AppSetupWindow::PluginPage);
+        w->checkUpdatesButton()->click();
+        ASSERT_TRUE(processUntil([&] { return standIn.service.count() == 2; }));
+        ASSERT_EQ(standIn.client.pending(), 1);
+        if (destroy) {
+            delete w;
+        } else {
+            w->close();
+            EXPECT_FALSE(w->checkingForUpdates());
+            EXPECT_TRUE(w->checkUpdatesButton()->isEnabled());
+        }
+        standIn.service.release();
+        ASSERT_TRUE(processUntil([&] { return standIn.client.pending() == 0; }));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(reported.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(path("ts3plugin/4.1.0-beta/Setup.so")));
+        delete w;
+    }
 }
 
 TEST_F(AppSetupTest, Screenshot)

@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -607,11 +608,16 @@ TEST_F(MainWindowTest, SupportFormChecksItsFieldsInOrderAndClosesOnlyOnAnAnswer)
     };
     QList<QStringList> sent;
     DirectoryReply reply;
-    auto* form =
-        new SupportFormWindow(*main, [&](const QString& subject, const QString& email, const QString& message) {
-            sent << QStringList{subject, email, message};
-            return reply;
-        });
+    QList<SupportFormWindow::Done> held; // answers not given yet
+    bool later = false;
+    auto* form = new SupportFormWindow(*main, [&](const QString& subject, const QString& email, const QString& message,
+                                                  QObject*, SupportFormWindow::Done done) {
+        sent << QStringList{subject, email, message};
+        if (later)
+            held << done;
+        else
+            done(reply);
+    });
     main->setChildFactory(ChildKind::SupportForm,
                           [form](MainWindow&, const QString&, const SettingsList&) -> QWidget* { return form; });
     ASSERT_EQ(main->OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true),
@@ -660,6 +666,27 @@ TEST_F(MainWindowTest, SupportFormChecksItsFieldsInOrderAndClosesOnlyOnAnAnswer)
     EXPECT_TRUE(main->statusText(1).contains(QStringLiteral("Support: host not found")));
     EXPECT_EQ(main->childWindows().size(), 1);
 
+    // While the form is out the button is off and a second send sends nothing; the answer
+    // that comes later is handled as one that came at once.
+    later = true;
+    auto* sendButton = form->findChild<QPushButton*>(QStringLiteral("send"));
+    ASSERT_NE(sendButton, nullptr);
+    form->send();
+    EXPECT_TRUE(form->waiting());
+    EXPECT_FALSE(sendButton->isEnabled());
+    form->send();
+    sendButton->click();
+    EXPECT_EQ(sent.size(), 2);
+    ASSERT_EQ(held.size(), 1);
+    reply.error = QStringLiteral("Support: timed out");
+    held.takeFirst()(reply);
+    EXPECT_FALSE(form->waiting());
+    EXPECT_TRUE(sendButton->isEnabled());
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_TRUE(main->statusText(1).contains(QStringLiteral("Support: timed out")));
+    EXPECT_EQ(main->childWindows().size(), 1);
+    later = false;
+
     // An answer: shown, and the form closes.
     reply = DirectoryReply{true, QByteArray("Thank you, ticket 4711"), 200, QString()};
     QPointer<SupportFormWindow> guard(form);
@@ -667,6 +694,34 @@ TEST_F(MainWindowTest, SupportFormChecksItsFieldsInOrderAndClosesOnlyOnAnAnswer)
     EXPECT_EQ(messages(), QStringList{QStringLiteral("Thank you, ticket 4711")});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
+    EXPECT_TRUE(main->childWindows().isEmpty());
+}
+
+// A support form closed while its message is out: the answer that comes afterwards shows
+// nothing and finds nothing to call.
+TEST_F(MainWindowTest, SupportFormClosedWhileSendingIgnoresTheLateAnswer)
+{
+    writeMainCfg({QStringLiteral("appLang=en_US")});
+    create();
+    QList<SupportFormWindow::Done> held;
+    auto* form = new SupportFormWindow(*main, [&](const QString&, const QString&, const QString&, QObject*,
+                                                  SupportFormWindow::Done done) { held << done; });
+    main->setChildFactory(ChildKind::SupportForm,
+                          [form](MainWindow&, const QString&, const SettingsList&) -> QWidget* { return form; });
+    ASSERT_EQ(main->OpenNewChildWindow(ChildKind::SupportForm, GetText(QStringLiteral("1150")), SettingsList(), true),
+              form);
+    form->subjectEdit()->setText(QStringLiteral("PTT stuck"));
+    form->addressEdit()->setText(QStringLiteral("me@example.net"));
+    form->messageEdit()->setPlainText(QStringLiteral("Radio keyed forever"));
+    form->send();
+    ASSERT_EQ(held.size(), 1);
+    QPointer<SupportFormWindow> guard(form);
+    form->parentWidget()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(guard.isNull());
+    held.takeFirst()(DirectoryReply{true, QByteArray("Thank you, ticket 4711"), 200, QString()});
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(main->findChildren<QMessageBox*>().isEmpty());
     EXPECT_TRUE(main->childWindows().isEmpty());
 }
 
