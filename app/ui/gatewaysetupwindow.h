@@ -10,14 +10,19 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class MainWindow;
 class QAbstractButton;
 class QCheckBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QStackedWidget;
+class QTabWidget;
 class QToolButton;
+class QVBoxLayout;
 
 class GatewaySetupWindow : public QWidget, public ChildWindow {
     Q_OBJECT
@@ -67,6 +72,37 @@ protected:
 private:
     void buildHeader();
     void buildPages();
+    void buildPageButtons();
+    // The pages, in the order of their buttons, and the groups of the longer ones.
+    void buildLimitsPage();
+    void buildConnectionPage();
+    QWidget* profileRow(PageState& p, gatewaysetup::ProfileKind kind, const QString& label, QWidget* parent);
+    QWidget* profileActionsRow(const QList<QLineEdit*>& nickEdits, QWidget* parent);
+    QLineEdit* nicknameEdit(PageState& p, QList<QLineEdit*>& nickEdits, QWidget* parent);
+    QWidget* buildManualTab(PageState& p, QList<QLineEdit*>& nickEdits, QTabWidget* tabs);
+    QWidget* buildBookmarkTab(PageState& p, QList<QLineEdit*>& nickEdits, QTabWidget* tabs);
+    QGroupBox* buildCommanderGroup(PageState& p);
+    QGroupBox* buildConnectExtrasGroup(PageState& p);
+    void buildAudioPage();
+    QGroupBox* buildPttGroup(PageState& p);
+    QGroupBox* buildOfflineGroup(PageState& p);
+    QGroupBox* buildLevelsGroup(PageState& p);
+    void buildSerialPage();
+    std::pair<QGroupBox*, QVBoxLayout*> comPortGroup(PageState& p, const char* title, const char* numKey,
+                                                     const char* pinKey, const char* onKey, const char* invKey,
+                                                     const QStringList& pinNames, const QString& fallbackPin,
+                                                     bool input);
+    void buildBeepPage();
+    QGroupBox* beepGroup(PageState& p, const char* title, const char* on, const char* data,
+                         const gatewaysetup::SliderSpec& vol, const gatewaysetup::MsSpec* delay);
+    QGroupBox* buildBeaconGroup(PageState& p);
+    void buildRemoteControlPage();
+    QGroupBox* buildDtmfGroup(PageState& p);
+    QGroupBox* buildCallGroup(PageState& p);
+    QGroupBox* buildNoRegistrationGroup(PageState& p);
+    void buildAnnouncementPage();
+    void buildStatisticsPage();
+    void buildInfoTextPage();
     void closeSelf();
 
     std::unique_ptr<gatewaysetup::GatewaySetupModel> m_model;
