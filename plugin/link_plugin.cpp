@@ -8,13 +8,14 @@
 #include <exception>
 
 #include "plugin/client_memory.h"
-#include "plugin/escaping.h"
 #include "plugin/host.h"
 #include "plugin/ini_file.h"
-#include "plugin/line_builder.h"
 #include "plugin/net.h"
-#include "plugin/web_guard.h"
 
+// The plugin's lifecycle (construction, init, shutdown), the client's other entry
+// points, the configuration dialog and what the threads share. The threads themselves:
+// link_server.cpp (accept), link_session.cpp (session, writer, send path) and
+// link_status.cpp (status).
 namespace rdplugin {
 
 const char* const kPluginName = "Relaydeck [LINK]";
@@ -31,10 +32,33 @@ const char* const kDefaultPort = "26001";
 
 namespace {
 
-constexpr int kServerThreadLogId = 0;
 constexpr size_t kPathBuf = 512;
-constexpr const char* kStalled = "Relaydeck does not read its output for the stall time; session ended";
-constexpr const char* kQueueFull = "Relaydeck does not read its output (queue full); session ended";
+
+// The words of a chat console command: the command word and up to two arguments, split at
+// blanks, from the first 127 characters.
+struct ConsoleWords {
+    std::string word, arg1, arg2;
+};
+
+ConsoleWords consoleWords(const char* command)
+{
+    std::string text = command ? std::string(command).substr(0, 127) : std::string();
+    std::vector<std::string> words;
+    size_t pos = 0;
+    while (pos < text.size() && words.size() < 3) {
+        size_t start = text.find_first_not_of(' ', pos);
+        if (start == std::string::npos)
+            break;
+        size_t end = text.find(' ', start);
+        words.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        pos = end == std::string::npos ? text.size() : end;
+    }
+    ConsoleWords out;
+    out.word = words.size() > 0 ? words[0] : std::string();
+    out.arg1 = words.size() > 1 ? words[1] : std::string();
+    out.arg2 = words.size() > 2 ? words[2] : std::string();
+    return out;
+}
 
 } // namespace
 
@@ -277,20 +301,10 @@ void LinkPlugin::initHotkeys(PluginHotkey*** hotkeys)
 // Chat console commands: "/Relaydeck <word> [arg1] [arg2]".
 int LinkPlugin::processCommand(uint64 h, const char* command)
 {
-    std::string text = command ? std::string(command).substr(0, 127) : std::string();
-    std::vector<std::string> words;
-    size_t pos = 0;
-    while (pos < text.size() && words.size() < 3) {
-        size_t start = text.find_first_not_of(' ', pos);
-        if (start == std::string::npos)
-            break;
-        size_t end = text.find(' ', start);
-        words.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        pos = end == std::string::npos ? text.size() : end;
-    }
-    const std::string word = words.size() > 0 ? words[0] : std::string();
-    const std::string arg1 = words.size() > 1 ? words[1] : std::string();
-    const std::string arg2 = words.size() > 2 ? words[2] : std::string();
+    const ConsoleWords words = consoleWords(command);
+    const std::string& word = words.word;
+    const std::string& arg1 = words.arg1;
+    const std::string& arg2 = words.arg2;
     auto pluginLog = [&](const char* msg) { ts3().logMessage(msg, LogLevel_ERROR, "Plugin", h); };
 
     if (word == "join") {
@@ -600,353 +614,19 @@ void LinkPlugin::stopAllConnections(const char* quitMessage)
     }
 }
 
-void LinkPlugin::closeOpenMicrophones()
-{
-    std::vector<uint64> open;
-    {
-        std::lock_guard<std::mutex> lock(m_tableMutex);
-        for (uint64 h = 0; h < kTableSize; ++h)
-            if (m_table[h].micOpenByPtt) {
-                m_table[h].micOpenByPtt = false;
-                open.push_back(h);
-            }
-    }
-    for (uint64 h : open)
-        if (setSelfInt(h, CLIENT_INPUT_DEACTIVATED, 1))
-            flush(h);
-}
-
-// ---------------------------------------------------------------------------------
-// Send path
-
-void LinkPlugin::adoptSession(rdnet::Socket fd)
-{
-    std::lock_guard<std::mutex> lock(m_sendMutex);
-    m_sessionFd = fd;
-    m_outbox.clear();
-    if (fd != rdnet::kNoSocket)
-        rdnet::setNonBlocking(fd, true);
-}
-
-// Nothing here waits on Relaydeck: the client's threads, the session thread and the
-// status thread all write through this, and a peer that stops reading must not hold any
-// of them. What the socket does not take at once waits in the queue for the writer.
-int LinkPlugin::SendToSocket(std::string_view line)
-{
-    const char* ended = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_sendMutex);
-        if (m_sessionFd == rdnet::kNoSocket)
-            return -1;
-        if (m_outbox.size() + line.size() > kOutboxLimit) {
-            ended = kQueueFull;
-        } else {
-            if (m_outbox.empty())
-                m_lastProgress = std::chrono::steady_clock::now();
-            m_outbox.append(line);
-            if (!drainOutboxLocked()) {
-                endSessionLocked();
-                return -1;
-            }
-            if (m_outbox.empty())
-                return int(line.size());
-            if (std::chrono::steady_clock::now() - m_lastProgress <= std::chrono::milliseconds(m_opt.stallTimeoutMs)) {
-                m_sendCv.notify_all(); // the writer sends the rest
-                return int(line.size());
-            }
-            ended = kStalled;
-        }
-        endSessionLocked();
-    }
-    logWarning(ended);
-    return -1;
-}
-
-bool LinkPlugin::drainOutboxLocked()
-{
-    size_t done = 0;
-    while (done < m_outbox.size()) {
-        const long n = rdnet::sendSome(m_sessionFd, m_outbox.data() + done, m_outbox.size() - done);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    if (done > 0) {
-        m_outbox.erase(0, done);
-        m_lastProgress = std::chrono::steady_clock::now();
-        m_sendCv.notify_all();
-    }
-    return true;
-}
-
-void LinkPlugin::endSessionLocked()
-{
-    if (m_sessionFd == rdnet::kNoSocket)
-        return;
-    // The session thread sees the connection end and finishes the session as for a
-    // peer that closed it.
-    rdnet::shutdownBoth(m_sessionFd);
-    m_sessionFd = rdnet::kNoSocket;
-    m_outbox.clear();
-    m_sendCv.notify_all();
-}
-
 void LinkPlugin::logWarning(const char* text)
 {
     if (m_haveFunctions)
         ts3().logMessage(text, LogLevel_WARNING, kLogChannel, 0);
 }
 
-void LinkPlugin::flushOutbox(int timeoutMs)
-{
-    std::unique_lock<std::mutex> lock(m_sendMutex);
-    m_sendCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                      [this] { return m_outbox.empty() || m_sessionFd == rdnet::kNoSocket; });
-}
-
-void LinkPlugin::writerThread(rdnet::Socket fd)
-{
-    std::unique_lock<std::mutex> lock(m_sendMutex);
-    const auto stall = std::chrono::milliseconds(m_opt.stallTimeoutMs);
-    for (;;) {
-        m_sendCv.wait(lock, [&] { return m_sessionFd != fd || !m_outbox.empty(); });
-        if (m_sessionFd != fd)
-            return;
-        if (!drainOutboxLocked()) {
-            endSessionLocked();
-            return;
-        }
-        if (m_outbox.empty())
-            continue;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_lastProgress + stall -
-                                                                                std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            endSessionLocked();
-            lock.unlock();
-            logWarning(kStalled);
-            return;
-        }
-        lock.unlock();
-        const rdnet::Wait w = rdnet::waitWritable(fd, &m_waker, int(left.count()));
-        lock.lock();
-        if (w == rdnet::Wait::Woken || w == rdnet::Wait::Failed)
-            return; // the plugin stops, or the socket is gone
-    }
-}
-
 // ---------------------------------------------------------------------------------
-// Threads
+// The link threads
 
 void LinkPlugin::wake()
 {
     m_waker.raise();
     m_waitCv.notify_all();
-}
-
-void LinkPlugin::serverThread()
-{
-    auto giveUp = [this](const char* msg) {
-        tabMessage(msg);
-        m_serverDone = true;
-        std::lock_guard<std::mutex> lock(m_waitMutex);
-        m_waitCv.notify_all();
-    };
-
-    if (!rdnet::start()) {
-        giveUp("*ERROR* Listen 2!!!");
-        return;
-    }
-    m_netStarted = true;
-    std::string port = iniRead(m_opt.settingsPath, "LINKSettings", "PORT", kDefaultPort).substr(0, 9);
-    {
-        std::lock_guard<std::mutex> lock(m_infoMutex);
-        m_linkPort = port;
-    }
-    rdnet::ListenStep failed{};
-    rdnet::Socket fd = rdnet::listenLoopback(port, failed);
-    if (fd == rdnet::kNoSocket) {
-        switch (failed) {
-        case rdnet::ListenStep::Resolve:
-            giveUp("*ERROR* Listen 1!!!");
-            break;
-        case rdnet::ListenStep::Create:
-            giveUp("*ERROR* Listen!!!");
-            break;
-        case rdnet::ListenStep::Bind:
-            giveUp("*BIND* Gateway-Socket failed!!!");
-            break;
-        case rdnet::ListenStep::Listen:
-            giveUp("*LISTEN* Gateway-Socket failed!!!");
-            break;
-        }
-        return;
-    }
-    m_boundPort = rdnet::localPort(fd);
-    m_listenFd = fd;
-    {
-        std::lock_guard<std::mutex> lock(m_waitMutex);
-        m_listening = true;
-        m_waitCv.notify_all();
-    }
-
-    while (!stopping()) {
-        const rdnet::Wait w = rdnet::waitReadable(fd, &m_waker, -1);
-        if (w == rdnet::Wait::Failed || w == rdnet::Wait::Woken || stopping())
-            break;
-        if (w != rdnet::Wait::Ready)
-            continue;
-        rdnet::Socket conn = rdnet::accept(fd);
-        if (conn == rdnet::kNoSocket)
-            continue;
-        if (m_sessionActive.load()) {
-            static const char kRefusal[] = "QUIT errorID=88";
-            rdnet::sendSome(conn, kRefusal, sizeof kRefusal - 1);
-            rdnet::close(conn);
-        } else {
-            std::lock_guard<std::mutex> lock(m_sessionThreadMutex);
-            if (m_session.joinable())
-                m_session.join(); // the previous session has ended
-            m_sessionActive = true;
-            tabMessage("*** CONNECTED to Relaydeck ***");
-            {
-                // The greeting is the first thing on the session: set and write under the
-                // send lock so no event line can come before it.
-                std::lock_guard<std::mutex> sendLock(m_sendMutex);
-                rdnet::setNonBlocking(conn, true); // writes never wait for the peer
-                m_sessionFd = conn;
-                m_outbox.clear();
-                static const char kHello[] = "<HELLO>\r";
-                rdnet::sendSome(conn, kHello, sizeof kHello); // with the NUL
-            }
-            m_session = std::thread(&LinkPlugin::sessionThread, this, conn);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    m_listenFd = rdnet::kNoSocket;
-    rdnet::close(fd);
-    m_serverDone = true;
-    (void)kServerThreadLogId;
-}
-
-void LinkPlugin::sessionThread(rdnet::Socket fd)
-{
-    std::thread writer(&LinkPlugin::writerThread, this, fd);
-    // Relaydeck's longest line is a GW_CONNECT with a deep channel path and long profile
-    // names; its lines are read up to kCommandLineLimit bytes (the reply limit is larger).
-    rdlink::LineAssembler assembler(kCommandLineLimit);
-    char buf[512];
-    while (!stopping()) {
-        const rdnet::Wait w = rdnet::waitReadable(fd, &m_waker, -1);
-        if (w == rdnet::Wait::Failed || w == rdnet::Wait::Woken)
-            break;
-        if (w != rdnet::Wait::Ready)
-            continue;
-        const long n = rdnet::receive(fd, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        bool webRequest = false;
-        size_t overlong = 0;
-        assembler.feed(
-            std::string_view(buf, size_t(n)),
-            [&](std::string_view line) {
-                // Nothing after an HTTP line runs, the rest of this block included.
-                if (webRequest || (webRequest = isWebRequestLine(line)))
-                    return;
-                rdlink::SplitLine split = rdlink::splitLine(line);
-                if (!split.hasBlank)
-                    return;
-                try {
-                    ProcessRecvCommand(split.command, split.params);
-                } catch (const std::exception& e) {
-                    logError(e.what(), 300);
-                }
-            },
-            [&](size_t bytes) { overlong = bytes; });
-        if (overlong > 0)
-            logWarning(("Command line of " + std::to_string(overlong) + " bytes is longer than " +
-                        std::to_string(kCommandLineLimit) + " bytes; dropped")
-                           .c_str());
-        if (webRequest) {
-            if (m_haveFunctions)
-                ts3().logMessage(kWebRequestRefused, LogLevel_WARNING, kLogChannel, 0);
-            break;
-        }
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_sendMutex);
-        if (m_sessionFd == fd) {
-            m_sessionFd = rdnet::kNoSocket;
-            m_outbox.clear();
-        }
-        m_sendCv.notify_all();
-    }
-    writer.join();
-    rdnet::close(fd);
-    // Nobody is left to release a transmission Relaydeck keyed (closed, stalled or
-    // dropped alike); at unload the connections are stopped anyway.
-    if (!stopping())
-        closeOpenMicrophones();
-    m_sessionActive = false;
-}
-
-void LinkPlugin::statusThread()
-{
-    while (!stopping()) {
-        try {
-            statusPass();
-        } catch (const std::exception& e) {
-            logError(e.what(), 300);
-        }
-        std::unique_lock<std::mutex> lock(m_waitMutex);
-        m_waitCv.wait_for(lock, std::chrono::milliseconds(m_opt.statusPeriodMs), [this] { return stopping(); });
-    }
-}
-
-void LinkPlugin::statusPass()
-{
-    const std::optional<std::vector<uint64>> listed =
-        takeIds<uint64>(ts3(), [&](uint64** list) { return ts3().getServerConnectionHandlerList(list); });
-    if (!listed)
-        return;
-    const std::vector<uint64>& handlers = *listed;
-
-    for (uint64 h : handlers) {
-        const int64_t now = GetTimestamp();
-        bool gateway = false, stop = false, late = false;
-        int num = 0;
-        withEntry(h, [&](TS3StatusData& e) {
-            gateway = e.isGateway;
-            if (!gateway)
-                return;
-            if (e.lastPingTime > 0 && now - e.lastPingTime > 40) {
-                if (e.pingMisses > 5) {
-                    stop = e.isConnected;
-                } else {
-                    ++e.pingMisses;
-                }
-                late = true;
-                num = e.pingMisses;
-                ++e.pingMisses;
-            } else {
-                e.pingMisses = 0;
-            }
-        });
-        if (!gateway)
-            continue;
-        if (stop)
-            ts3().stopConnection(h, "*** QUIT ***");
-        if (late)
-            SendToSocket(LineBuilder("PING_ERROR ", kReplyLimit).number("num", num).finish());
-        const TS3StatusData e = snapshot(h);
-        SendToSocket(LineBuilder("STATUS ", kReplyLimit)
-                         .id("scHandler", h)
-                         .number("connected", e.isConnected ? 1 : 0)
-                         .number("users", e.users)
-                         .number("speakers", e.speakers)
-                         .finish());
-    }
 }
 
 } // namespace rdplugin

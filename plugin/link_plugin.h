@@ -239,7 +239,13 @@ private:
     void cmdAcStart();
 
     // --- threads --------------------------------------------------------------------
+    // The link server (link_server.cpp): the accept loop; its listening socket
+    // (rdnet::kNoSocket once it gave up, the reason in the current tab); one accepted
+    // connection, refused while a session runs, otherwise greeted and given a session.
     void serverThread();
+    rdnet::Socket openListener();
+    void admitConnection(rdnet::Socket conn);
+    // The session (link_session.cpp).
     void sessionThread(rdnet::Socket fd);
     // Writes what SendToSocket queued for session fd, until the session ends.
     void writerThread(rdnet::Socket fd);
@@ -252,7 +258,7 @@ private:
     void logClientApi();               // once after init: client version, number, source
     // Waits (bounded) until the queued output is written or the session is gone.
     void flushOutbox(int timeoutMs);
-    void statusThread();
+    void statusThread(); // link_status.cpp
     bool stopping() const { return m_stop.load(); }
     void wake();
 

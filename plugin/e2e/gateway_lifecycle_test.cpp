@@ -125,6 +125,45 @@ TEST_F(GatewayLifecycle, RelaydeckThatStopsReadingEndsItsSessionAndReleasesTheMi
     EXPECT_NE(waitFor("GW_PONG").find("GW_PONG scHandler=" + g.hs + " timestamp=7\r"), std::string::npos);
 }
 
+// A session that Relaydeck closes, or that the connection's reset drops, ends the same
+// way: the microphone path SETPTT opened is closed at once (input deactivated and flushed),
+// while an input that voice activation opened stays open.
+TEST_F(GatewayLifecycle, ClosedOrDroppedSessionReleasesTheMicrophoneSetPttOpened)
+{
+    const Gateway keyed = openGateway("{A}", "GateA");
+    const Gateway vox = openGateway("{B}", "GateB");
+    auto inputDeactivated = [&](const Gateway& g) { return client.model().selfVariable(g.h, 10).value_or("?"); };
+    struct End {
+        const char* name;
+        bool reset; // SO_LINGER 0: the close sends RST instead of FIN
+    };
+    for (const End& end : {End{"closed", false}, End{"dropped", true}}) {
+        SCOPED_TRACE(end.name);
+        run("SETPTT scHandler=" + keyed.hs + " status=1");
+        run("SETVOX scHandler=" + vox.hs + " status=1 level=-20");
+        ASSERT_EQ(inputDeactivated(keyed), "0");
+        ASSERT_EQ(inputDeactivated(vox), "0");
+
+        if (end.reset) {
+            const linger abort{1, 0};
+            ASSERT_EQ(::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort), 0);
+        }
+        ::close(fd);
+        pending.clear();
+        // The plugin greets a new connection only once the ended session is finished.
+        fd = e2e::greetedConnection(port, 5000, &pending);
+        ASSERT_GE(fd, 0) << "the session did not end";
+
+        ASSERT_TRUE(client.waitIdle());
+        EXPECT_EQ(inputDeactivated(keyed), "1");
+        EXPECT_EQ(inputDeactivated(vox), "0");
+        // The new session runs commands as before.
+        send("GW_PING scHandler=" + keyed.hs + " timestamp=7");
+        EXPECT_NE(waitFor("GW_PONG").find("GW_PONG scHandler=" + keyed.hs + " timestamp=7\r"), std::string::npos);
+        sentinel();
+    }
+}
+
 // A GW_CONNECT for a deep channel path is longer than 511 bytes; it connects as any other.
 TEST_F(GatewayLifecycle, LongGatewayConnectWithADeepChannelPathConnects)
 {

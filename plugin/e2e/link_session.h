@@ -124,8 +124,10 @@ inline std::optional<std::string> takeThroughLine(int fd, std::string& pending, 
 
 // Connects until the plugin greets the connection as its session (a session that was just
 // closed may still be ending, and then the new connection is refused with QUIT 88).
-// Returns the socket after the greeting, or -1.
-inline int greetedConnection(int port, int timeoutMs = 5000)
+// Returns the socket after the greeting, or -1. Event lines may follow the greeting in the
+// same read (a session that just ended leaves events of its own on their way, such as the
+// SELFVAR of a microphone it closed): they go to *after when given.
+inline int greetedConnection(int port, int timeoutMs = 5000, std::string* after = nullptr)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -134,8 +136,11 @@ inline int greetedConnection(int port, int timeoutMs = 5000)
             return -1;
         const std::string hello(std::string("<HELLO>\r\0", 9));
         const std::string got = readUntil(fd, std::string("\r\0", 2), 2000);
-        if (got == hello)
+        if (got.rfind(hello, 0) == 0) {
+            if (after)
+                after->append(got, hello.size());
             return fd;
+        }
         ::close(fd);
         if (got != "QUIT errorID=88")
             return -1;
