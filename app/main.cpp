@@ -51,10 +51,11 @@ bool installQuitSignals()
     return true;
 }
 
-// A notifier that calls quit() once per burst of termination signals.
+// A notifier that calls quit() once per burst of termination signals (also for one that
+// came while the program was starting).
 std::unique_ptr<QSocketNotifier> quitOnSignals(std::function<void()> quit)
 {
-    if (!installQuitSignals())
+    if (g_signalPipe[0] < 0)
         return nullptr;
     auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [quit = std::move(quit)] {
@@ -196,6 +197,10 @@ int runWithWindows(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    // First of all: a termination signal that comes while the program starts (a service
+    // stopped at once, a quick Ctrl-C) waits in the pipe for the ordered quit instead of
+    // killing the program halfway through opening its ports.
+    installQuitSignals();
     // Decided before any application object exists: a widget application would load a
     // platform plugin and need a display.
     for (int i = 1; i < argc; ++i)

@@ -110,6 +110,22 @@ def read_ini_sections(path):
     return sections
 
 
+def catches_signal(pid, sig, timeout):
+    """True once the process has a handler for sig (SigCgt in /proc/PID/status)."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        try:
+            with open(f"/proc/{pid}/status") as f:
+                for line in f:
+                    if line.startswith("SigCgt:"):
+                        if int(line.split()[1], 16) & (1 << (sig - 1)):
+                            return True
+        except OSError:
+            return False
+        time.sleep(0.02)
+    return False
+
+
 class Proc:
     """One program, its output lines time-stamped into the shared queue."""
 
@@ -374,6 +390,12 @@ class Soak:
         if not rd or not rd.alive():
             return
         self.check_resources(final=True)
+        if sig == signal.SIGTERM and not catches_signal(rd.p.pid, signal.SIGTERM, 10):
+            # A program still being loaded cannot catch anything yet (nor has it opened
+            # anything); once main runs, a termination signal waits for the ordered quit.
+            self.crashes += 1
+            self.violation("relaydeck did not catch SIGTERM within 10 s of its start")
+            return
         self.event("act", "relaydeck " + ("SIGTERM" if sig == signal.SIGTERM else "SIGKILL"))
         rd.kill(sig)
         rc = rd.wait(30)
