@@ -24,8 +24,11 @@ private:
 
 MainComHost* hostOf(MainWindow& main)
 {
-    if (auto* h = main.findChild<MainComHost*>(QString(), Qt::FindDirectChildrenOnly))
-        return h;
+    // Found by type with dynamic_cast: the class has no meta-object of its own, so
+    // findChild<MainComHost*> would take the window's first child of any kind.
+    for (QObject* child : main.children())
+        if (auto* h = dynamic_cast<MainComHost*>(child))
+            return h;
     return new MainComHost(main);
 }
 
