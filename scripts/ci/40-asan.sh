@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer: unit tests,
 # the end-to-end runs of the real programs and the plugin inside clientsim (fuzz runs and
-# benchmarks left out; stage 30 fuzzes with the same sanitizers). Run by hand, not by the
-# test command: its cold build would nearly double the test command's time on 2 cores.
-# RD_ASAN_LEAKS=1 adds leak checks.
+# benchmarks left out; stage 30 fuzzes with the same sanitizers). RD_ASAN_LEAKS=1 adds
+# leak checks.
 set -euo pipefail
 BUILD=${BUILD:-build/ci}
 JOBS=${JOBS:-$(nproc)}
