@@ -136,7 +136,7 @@ def main():
         log_lines = browser.evaluate("document.querySelector('.gw .log').textContent.split('\\n').length")
         check(log_lines and log_lines > 1, f"log lines shown ({log_lines})")
 
-        # The spec page with its picture.
+        # The screenshot page at / with its picture.
         browser.goto(base + "/")
         size = browser.wait_for("(() => { const i = document.images[0];"
                                 " return i && i.complete && i.naturalWidth ? [i.naturalWidth, i.naturalHeight] : null; })()",
