@@ -106,9 +106,11 @@ class Radio:
         self.waiting_reported = False
         self.sel.register(s, selectors.EVENT_READ, "port")
         self.say("connected to %s" % self.path)
-        # The port forgets the inputs between connections: tell it the squelch again.
+        # The port forgets the inputs between connections: tell it the squelch again, and
+        # say so, since whoever watches this output saw "all lines down" when it closed.
         if self.squelch_open:
             self.send("%s 1" % self.args.squelch)
+            self.say("SQUELCH OPEN   (%s 1) - still receiving a signal" % self.args.squelch)
 
     def drop(self, why):
         if self.sock is None:
