@@ -709,7 +709,10 @@ void GatewayEngine::onConnectionStatus(const QString& status, const SettingsList
 void GatewayEngine::onTalk(const SettingsList& items, const QString& clientID, const QString& clientUID)
 {
     const QString speakers = items.value(QStringLiteral("speakers"));
-    const bool relayed = RxVoiceChanged(speakers != QLatin1String("0"), clientID, StrToIntDef(speakers, 0), clientUID);
+    const QString status = items.value(QStringLiteral("status"));
+    const int talking = status == QLatin1String("1") ? 1 : status == QLatin1String("0") ? 0 : -1;
+    const bool relayed =
+        RxVoiceChanged(speakers != QLatin1String("0"), clientID, StrToIntDef(speakers, 0), clientUID, talking);
     // A blocked talker gets no beeps either.
     if (!relayed)
         return;
@@ -885,6 +888,7 @@ void GatewayEngine::OnServerDisconnected(const SettingsList& items)
     // 5
     if (SPEAKERS.contains(hold::TS3_RX))
         SPEAKERS.setValue(hold::TS3_RX, DATARRAY.value(gwkey::TS3_RX_DELAY));
+    m_blockedTalking.clear();
     // The client's own transmission ended with the connection, but no TXVOICE will say
     // so: drop the second output now rather than leave it keyed.
     if (m_relay.TS_TX_STATUS) {

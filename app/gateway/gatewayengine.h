@@ -16,6 +16,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -76,7 +77,9 @@ public:
     // --- Voice relay ---------------------------------------------------------------------
     void TxVoiceChanged(bool on);
     // False when the talker is blocked in the user register (nothing goes to the radio).
-    bool RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID);
+    // clientTalking: the talker's own status in the event (-1: not known, as for a count).
+    bool RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID,
+                        int clientTalking = -1);
     void RadioPttOn();
     void RadioPttOff();
     void TxOutputOn();
@@ -271,6 +274,7 @@ private:
     int m_scHandlerID = 0;
     bool m_connected = false;
     Tally m_tally;
+    QSet<QString> m_blockedTalking; // blocked users who talk now (they are in the client's count)
     bool m_runTimerOn = false;
     bool m_ended = false;
     QMap<int, QString> m_lostComPorts; // port -> device, as logged

@@ -322,7 +322,8 @@ void GatewayEngine::ts3AirtimeFollows(bool transmitting)
     }
 }
 
-bool GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID)
+bool GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int speakers, const QString& clientUID,
+                                   int clientTalking)
 {
     UserRules rules;
     const bool rulesApply = clientUID.size() > 10 && StrToIntDef(clientID, 0) > 0;
@@ -336,12 +337,27 @@ bool GatewayEngine::RxVoiceChanged(bool active, const QString& clientID, int spe
                         {QStringLiteral("block"), rules.notp ? QStringLiteral("1") : QStringLiteral("0")},
                         {QStringLiteral("level"), QString::number(rules.volume) + QStringLiteral(".0")},
                         {QStringLiteral("general"), QString::number(DATARRAY.intValue(gwkey::AUDIO_USER_VOLUME, 0))}}));
-    // A blocked talker is not relayed: nothing goes to the radio.
-    if (!rules.notp) {
-        if (active)
-            rxStarts(clientID, speakers);
+    // The client's count holds blocked talkers too. They are counted out, so that one who
+    // talks on after the others neither keys the radio anew nor keeps it keyed.
+    if (StrToIntDef(clientID, 0) > 0 && clientTalking >= 0) {
+        if (rules.notp && clientTalking == 1)
+            m_blockedTalking.insert(clientID);
         else
+            m_blockedTalking.remove(clientID);
+    }
+    if (speakers <= 0)
+        m_blockedTalking.clear();
+    const int relayable = qMax(0, speakers - int(m_blockedTalking.size()));
+    // A blocked talker is not relayed: nothing goes to the radio. A reception that was being
+    // relayed ends when only blocked talkers are left.
+    const bool relaying = SPEAKERS.value(hold::TS3_RX) == QLatin1String("-1");
+    if (rules.notp) {
+        if (relaying && relayable == 0)
             rxEnds(speakers);
+    } else if (active && relayable > 0) {
+        rxStarts(clientID, relayable);
+    } else if (!active || relaying) {
+        rxEnds(speakers);
     }
     m_relay.TS_RX_STATUS = active;
     changed();

@@ -180,6 +180,64 @@ TEST_F(OnAirTest, BlockedUserKeysNothingNotEvenTheBeeps)
     EXPECT_EQ(engine->hooks, (QStringList{QStringLiteral("PlayRxStartBeep"), QStringLiteral("PlayRxEndBeep")}));
 }
 
+// A blocked user is in the client's count of talkers like anybody else. Whoever stops
+// first, the radio is keyed only while somebody who is not blocked talks.
+TEST_F(OnAirTest, BlockedUserTalkingOnNeitherKeysNorHoldsTheRadio)
+{
+    IniFile rem(dir.path() + QStringLiteral("/") + QLatin1String(kUid) + QStringLiteral(".rem"));
+    ASSERT_TRUE(rem.writeString(kBlockedUidPlain, QStringLiteral("NOTP"), QStringLiteral("1")));
+    const QByteArray uid = QByteArray("clientUID=") + kBlockedUid;
+    const struct {
+        const char* name;
+        bool blockedFirst;   // the blocked user starts before the other one
+        bool otherEndsFirst; // the other one stops while the blocked user talks on
+    } cases[] = {
+        {"other starts first, stops first", false, true},
+        {"blocked starts first, other stops first", true, true},
+        {"other starts first, blocked stops first", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        openConnected();
+        const auto blocked = [&](int talking, int speakers) {
+            const QByteArray sp = "speakers=" + QByteArray::number(speakers);
+            const QByteArray st = "status=" + QByteArray::number(talking);
+            line("RXVOICE", {"scHandler=3", sp.constData(), st.constData(), "clientID=9", uid.constData()});
+        };
+        const auto other = [&](int talking, int speakers) {
+            const QByteArray sp = "speakers=" + QByteArray::number(speakers);
+            const QByteArray st = "status=" + QByteArray::number(talking);
+            line("RXVOICE", {"scHandler=3", sp.constData(), st.constData(), "clientID=8"});
+        };
+        if (c.blockedFirst) {
+            blocked(1, 1);
+            ticks(3);
+            EXPECT_FALSE(host->level(1, QStringLiteral("RTS")));
+            other(1, 2);
+        } else {
+            other(1, 1);
+            ticks(3);
+            blocked(1, 2);
+        }
+        ticks(3);
+        EXPECT_TRUE(host->level(1, QStringLiteral("RTS")));
+        if (c.otherEndsFirst) {
+            other(0, 1);
+            ticks(10); // the release delay and a roger beep's wait
+            EXPECT_FALSE(host->level(1, QStringLiteral("RTS"))) << "keyed for the blocked user";
+            blocked(0, 0);
+        } else {
+            blocked(0, 1);
+            ticks(10);
+            EXPECT_TRUE(host->level(1, QStringLiteral("RTS"))) << "the other user still talks";
+            other(0, 0);
+        }
+        ticks(10);
+        EXPECT_FALSE(host->level(1, QStringLiteral("RTS")));
+        EXPECT_TRUE(engine->SPEAKERS.isEmpty()) << engine->SPEAKERS.lines().join(QLatin1Char(' ')).toStdString();
+    }
+}
+
 TEST_F(OnAirTest, EitherOutputTransmittingCountsForTheRadioSideLimit)
 {
     setAll({{"COM-OUT-TX-ON", "True"},
