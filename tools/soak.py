@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
 """Invariant soak: the real programs under random load and injected faults.
 
-    tools/soak.py --bin BIN --seconds N --seed S [--gateways K] [--slack SEC] [--keep]
+    tools/soak.py --bin BIN --seconds N --seed S [--gateways K] [--no-cm108] [--slack SEC] [--keep]
 
-BIN is a build's bin folder (relaydeck, clientsim, Relaydeck_Link.so; an ASan build works
-too). The soak runs clientsim with the plugin, one tools/vradio.py per gateway port and
-relaydeck in a fresh home folder with K gateways (default 2), and drives them at random
+BIN is a build's bin folder (relaydeck, relaydeck-cli, clientsim, Relaydeck_Link.so; an
+ASan build works too). The soak runs clientsim with the plugin, one tools/vradio.py per
+gateway port and relaydeck in a fresh home folder with K gateways (default 2). With K >= 2
+the last gateway's port is a CM108 sound card's GPIO pins (`device=cm108:SOCKET`, the
+chip a `vradio.py --cm108` stand-in that keeps its pins when relaydeck dies, wired as the
+seed chooses: PTT on GPIO3 or GPIO4, squelch on volume-down or GPIO1); --no-cm108 keeps
+every port a virtual serial port. After every end of relaydeck the soak does what the
+systemd unit's ExecStopPost does: `relaydeck-cli unkey --home HOME`. It drives them at random
 from the seed: TeamSpeak users join, leave, move, talk (overlapping), whisper, write chat
 commands (#REGISTER, #VOLUME, #MUTE 1 n, #AWAY, #MOVE, unknown words) and poke; radio
 squelches open and close; clientsim is killed and started again; relaydeck gets SIGTERM
@@ -20,7 +25,9 @@ All through, a checker reads the radio lines and the client's calls and enforces
   * TeamSpeak is keyed (the microphone path open) only while a squelch is open or within
     the delays after it closed (plus the slack), never longer than TS3-TX-MAXTIME;
   * within 1 s (plus the slack) of relaydeck's death every radio line and every
-    microphone path it keyed is down;
+    microphone path it keyed is down (a CM108 line through the unkey), and the unkey
+    neither fails nor dies; relaydeck starts again only once that is judged, since its
+    start releases every line it opens;
   * no program dies unasked or prints a sanitizer report, relaydeck ends with exit code
     0 on SIGTERM, and a relaydeck that runs long enough grows neither threads, nor file
     descriptors, nor its RSS by more than 5 % after warm-up;
@@ -191,7 +198,12 @@ class Soak:
         self.gates = []
         for i in range(args.gateways):
             self.gates.append({"uid": "{" + str(uuid.UUID(int=self.rng.getrandbits(128))).upper() + "}",
-                               "port": 7 + i, "sock": os.path.join(self.home, "vcom", f"COM{7 + i}.sock")})
+                               "port": 7 + i, "sock": os.path.join(self.home, "vcom", f"COM{7 + i}.sock"),
+                               "cm108": None})
+        if args.gateways >= 2 and not args.no_cm108:
+            # Its own generator, so the actions of a seed stay what they were without it.
+            wiring = random.Random(f"cm108-{args.seed}").choice([("GPIO3", "VOLDN"), ("GPIO4", "GPIO1")])
+            self.gates[-1]["cm108"] = wiring
         # Settings the checker needs; the largest values ever used count.
         self.rx_delay = 3          # TS3-RX-DELAY, ticks
         self.hf_max = 20           # HF-TX-MAXTIME, s
@@ -252,8 +264,15 @@ class Soak:
                                      "LINK_EXIT=False", "HTTP_ACTIVE=False"]))
         with open(os.path.join(self.cfg, "comport.cfg"), "w", encoding="latin-1") as f:
             for g in self.gates:
-                f.write(f"[COM{g['port']}]\r\nident={g['port']}\r\nactiv=1\r\nstatus=0\r\n"
-                        f"device=virtual:{g['sock']}\r\n")
+                f.write(f"[COM{g['port']}]\r\nident={g['port']}\r\nactiv=1\r\nstatus=0\r\n")
+                if g["cm108"]:
+                    # The backend's defaults are RTS -> GPIO3 and CTS -> VOLDN; others are named.
+                    ptt, squelch = g["cm108"]
+                    f.write(f"device=cm108:{g['sock']}\r\n" + ("" if ptt == "GPIO3" else f"rts={ptt}\r\n") +
+                            ("" if squelch == "VOLDN" else f"cts={squelch}\r\n"))
+                    self.event("soak", f"COM{g['port']} is a CM108: PTT {ptt}, squelch {squelch}", count=False)
+                else:
+                    f.write(f"device=virtual:{g['sock']}\r\n")
         for i, g in enumerate(self.gates):
             with open(os.path.join(self.cfg, g["uid"] + ".rdk"), "wb") as f:
                 f.write(encode_settings(self.gateway_lines(g, i)))
@@ -308,9 +327,30 @@ class Soak:
         self.event("soak", "relaydeck started")
 
     def start_radio(self, g):
-        self.radios[g["port"]] = Proc(self, f"COM{g['port']}", [sys.executable, os.path.join(HERE, "vradio.py"),
-                                                               "--socket", g["sock"], "--squelch", "CTS",
-                                                               "--every", "0"])
+        if g["cm108"]:
+            where = ["--cm108", g["sock"], "--ptt", g["cm108"][0], "--squelch", g["cm108"][1]]
+        else:
+            where = ["--socket", g["sock"], "--squelch", "CTS"]
+        self.radios[g["port"]] = Proc(self, f"COM{g['port']}",
+                                      [sys.executable, os.path.join(HERE, "vradio.py")] + where + ["--every", "0"])
+
+    def unkey(self):
+        """What the service's ExecStopPost runs after every end of relaydeck."""
+        cmd = [os.path.join(self.bin, "relaydeck-cli"), "unkey", "--home", self.home]
+        try:
+            r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=10)
+        except subprocess.TimeoutExpired:
+            self.violation("relaydeck-cli unkey did not end within 10 s")
+        out = r.stdout.decode("utf-8", "replace")
+        for line in out.splitlines():
+            if SANITIZER.search(line):
+                self.crashes += 1
+                self.violation(f"sanitizer report from relaydeck-cli unkey: {line}")
+            self.event("unkey", line)
+        if r.returncode != 0:
+            if r.returncode < 0:
+                self.crashes += 1
+            self.violation(f"relaydeck-cli unkey ended with {r.returncode}: {out.strip()}")
 
     # --- actions ----------------------------------------------------------------------
     def ts(self, text):
@@ -403,6 +443,7 @@ class Soak:
         if sig == signal.SIGTERM and rc != 0:
             self.crashes += 1
             self.violation(f"relaydeck ended with {rc} on SIGTERM")
+        self.unkey()
         # Everything it keyed must go down within 1 s.
         self.death = (died, set(self.radio_keyed), set(self.mic_open))
         self.relaydeck = None
@@ -475,7 +516,13 @@ class Soak:
             elif a[0] == "unwhisper":
                 self.stop_talk(a[1], f"whisper S1 {a[1]} {a[2]} stop")
             elif a[0] == "start_rd":
-                self.start_relaydeck()
+                if self.death:
+                    # Not before the death is judged: opening the ports again releases
+                    # what the dead program left keyed and would hide a line that
+                    # nothing else released (a CM108 pin without the unkey).
+                    self.pending.append((self.death[0] + 1.0 + self.args.slack + 0.05, a))
+                else:
+                    self.start_relaydeck()
             elif a[0] == "start_ts":
                 self.start_clientsim()
             elif a[0] == "start_radio":
@@ -724,7 +771,9 @@ def main():
     ap.add_argument("--bin", required=True, help="bin folder of a build")
     ap.add_argument("--seconds", type=float, required=True)
     ap.add_argument("--seed", type=int, required=True)
-    ap.add_argument("--gateways", type=int, default=2)
+    ap.add_argument("--gateways", type=int, default=2,
+                    help="gateways K (default 2); with K >= 2 the last one's port is a CM108 stand-in")
+    ap.add_argument("--no-cm108", action="store_true", help="every gateway on a virtual serial port")
     ap.add_argument("--slack", type=float, default=2.5, help="allowance for scheduling (s)")
     ap.add_argument("--interval", type=float, default=0.35, help="mean time between random actions (s)")
     ap.add_argument("--fault-every", type=float, default=25.0, help="shortest time between two faults of a kind (s)")
@@ -732,6 +781,9 @@ def main():
     ap.add_argument("--keep", action="store_true", help="keep the home folder")
     ap.add_argument("--verbose", action="store_true", help="print every event as it happens (stderr)")
     args = ap.parse_args()
+    for name in ("relaydeck", "relaydeck-cli", "clientsim", "Relaydeck_Link.so"):
+        if not os.access(os.path.join(args.bin, name), os.X_OK if "." not in name else os.R_OK):
+            ap.error(f"{os.path.join(args.bin, name)} is missing (build it)")
     sys.exit(Soak(args).run())
 
 

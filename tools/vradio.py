@@ -30,6 +30,21 @@ Commands on standard input (one per line):
 Every printed event line starts with the local time and the Unix time in ms, e.g.
   12:00:01.234 1700000001234 COM7 PTT ON (RTS 1)
 so a test or demo can measure latencies from the output.
+
+CM108 mode (--cm108 SOCKETPATH): the radio hangs on the GPIO pins of a CM108 sound card
+instead of a serial port. The program stands in for the chip's hidraw node: it listens
+on a Unix socket (SOCK_SEQPACKET) at SOCKETPATH, the node of the port's
+`device=cm108:SOCKETPATH`, and takes every connection (the program's port,
+`relaydeck-cli unkey`). Each message from them is an output report
+(00 <mode> <data> <direction> 00); a pin counts as driven high when it is an output with
+its data bit set (GPIO1 = bit 0, C-Media numbering). PTT is GPIO3 (--ptt GPIOn), the
+squelch the volume-down button (--squelch VOLUP or GPIOn for a GPIO input); the squelch
+goes to every connection as a 4-byte input report (buttons, GPIO levels, 0, 0), and a new
+connection gets the present one at once. Like the chip, it keeps its pins when a
+connection goes away, even one of a killed program: only a report changes them. Ending
+this program is the card being pulled out (the connections close, the node goes). The
+PTT and SQUELCH lines are those of a serial port, and input commands name the chip's
+inputs: "VOLDN 1", "GPIO1 0".
 """
 
 import argparse
@@ -37,12 +52,16 @@ import os
 import random
 import selectors
 import socket
+import stat
 import sys
 import tempfile
 import time
 
 OUTPUTS = ("RTS", "DTR", "BREAK")
 INPUTS = {"CTS": "CTS", "DSR": "DSR", "RI": "RI", "RING": "RI", "DCD": "DCD", "RLSD": "DCD", "CD": "DCD"}
+GPIOS = tuple("GPIO%d" % n for n in range(1, 9))
+CM108_INPUTS = dict({"VOLUP": "VOLUP", "VOLDN": "VOLDN", "VOLDOWN": "VOLDN"}, **{g: g for g in GPIOS})
+CM108_BUTTONS = {"VOLUP": 0x01, "VOLDN": 0x02}
 
 
 def default_socket(port):
@@ -53,6 +72,8 @@ def default_socket(port):
 
 
 class Radio:
+    input_names = INPUTS
+
     def __init__(self, args):
         self.args = args
         self.name = args.port.upper() if args.port else os.path.basename(args.socket)
@@ -71,7 +92,7 @@ class Radio:
         self.waiting_reported = False
         if self.stdin_open:
             try:
-                self.sel.register(sys.stdin, selectors.EVENT_READ, "stdin")
+                self.sel.register(sys.stdin, selectors.EVENT_READ, self.on_stdin)
             except (ValueError, PermissionError, OSError):
                 self.stdin_open = False
 
@@ -104,7 +125,7 @@ class Radio:
         self.sock = s
         self.buf = b""
         self.waiting_reported = False
-        self.sel.register(s, selectors.EVENT_READ, "port")
+        self.sel.register(s, selectors.EVENT_READ, self.on_port_data)
         self.say("connected to %s" % self.path)
         # The port forgets the inputs between connections: tell it the squelch again, and
         # say so, since whoever watches this output saw "all lines down" when it closed.
@@ -133,6 +154,8 @@ class Radio:
             self.drop("port closed")
 
     def on_port_data(self):
+        if self.sock is None:
+            return
         try:
             data = self.sock.recv(4096)
         except BlockingIOError:
@@ -151,7 +174,9 @@ class Radio:
         parts = line.split()
         if len(parts) != 2 or parts[0] not in OUTPUTS or parts[1] not in ("0", "1"):
             return
-        pin, on = parts[0], parts[1] == "1"
+        self.output_changed(parts[0], parts[1] == "1")
+
+    def output_changed(self, pin, on):
         if self.outputs[pin] == on:
             return
         self.outputs[pin] = on
@@ -163,6 +188,12 @@ class Radio:
         else:
             self.say("%s %d" % (pin, on))
 
+    def send_input(self, pin, on):
+        self.send("%s %d" % (pin, 1 if on else 0))
+
+    def connected(self):
+        return self.sock is not None
+
     # ---- squelch ------------------------------------------------------------------------
     def _schedule(self, now):
         jitter = self.args.every * 0.3
@@ -173,7 +204,7 @@ class Radio:
         if on == self.squelch_open:
             return
         self.squelch_open = on
-        self.send("%s %d" % (self.args.squelch, 1 if on else 0))
+        self.send_input(self.args.squelch, on)
         self.say("SQUELCH %s (%s %d)%s" % ("OPEN  " if on else "CLOSED", self.args.squelch, on,
                                            " - receiving a signal" if on else ""))
 
@@ -191,15 +222,15 @@ class Radio:
             self.say(self.lines_text())
         elif cmd in ("quit", "exit"):
             self.running = False
-        elif words[0].upper() in INPUTS and len(words) == 2 and words[1] in ("0", "1"):
-            pin = INPUTS[words[0].upper()]
+        elif words[0].upper() in self.input_names and len(words) == 2 and words[1] in ("0", "1"):
+            pin = self.input_names[words[0].upper()]
             if pin == self.args.squelch:
                 self.set_squelch(words[1] == "1")
             else:
-                self.send("%s %s" % (pin, words[1]))
+                self.send_input(pin, words[1] == "1")
                 self.say("%s %s" % (pin, words[1]))
         else:
-            self.say("unknown command: %s (open [s], close, status, quit, CTS 1...)" % line)
+            self.say("unknown command: %s (open [s], close, status, quit, %s 1...)" % (line, self.args.squelch))
 
     def on_stdin(self):
         # Raw reads: buffered readline() would hide a second queued line from select.
@@ -225,7 +256,7 @@ class Radio:
                 # A radio does not receive while it transmits: try again shortly.
                 self.next_open = now + 1.0
                 return
-            if self.sock is not None and not self.squelch_open:
+            if self.connected() and not self.squelch_open:
                 self.set_squelch(True, self.args.length)
             self.next_open = self._schedule(now)
 
@@ -242,27 +273,153 @@ class Radio:
             if self.sock is None:
                 self.try_connect()
             for key, _ in self.sel.select(timeout=0.05):
-                if key.data == "port" and self.sock is not None:
-                    self.on_port_data()
-                elif key.data == "stdin":
-                    self.on_stdin()
+                key.data()
             self.tick()
             if deadline is not None and time.monotonic() >= deadline:
                 break
+        self.finish()
+        return 0
+
+    def finish(self):
         if self.sock is not None:
             self.set_squelch(False)
             self.sock.close()
-        return 0
+
+
+class Cm108(Radio):
+    """The CM108 chip of a radio interface, at the node where the program looks for it."""
+
+    input_names = CM108_INPUTS
+
+    def __init__(self, args):
+        super().__init__(args)
+        self.outputs = {g: False for g in GPIOS}
+        self.buttons = 0
+        self.gpio_in = 0
+        self.peers = set()
+        # A socket left behind by a stand-in that was killed (a card pulled out) goes.
+        try:
+            if stat.S_ISSOCK(os.lstat(self.path).st_mode):
+                os.unlink(self.path)
+        except OSError:
+            pass
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+        self.listener.bind(self.path)
+        self.listener.listen(4)
+        self.sel.register(self.listener, selectors.EVENT_READ, self.on_accept)
+
+    def try_connect(self):
+        pass  # the program comes to us
+
+    def connected(self):
+        return bool(self.peers)
+
+    def lines_text(self):
+        outs = " ".join("%s=%d" % (g, self.outputs[g]) for g in GPIOS)
+        return "%s  squelch %s (%s)" % (outs, "OPEN" if self.squelch_open else "closed", self.args.squelch)
+
+    def input_report(self):
+        return bytes([self.buttons, self.gpio_in, 0, 0])
+
+    def on_accept(self):
+        try:
+            conn, _ = self.listener.accept()
+        except OSError:
+            return
+        conn.setblocking(False)
+        self.peers.add(conn)
+        self.sel.register(conn, selectors.EVENT_READ, lambda: self.on_report(conn))
+        self.say("opened (%d connection%s)" % (len(self.peers), "" if len(self.peers) == 1 else "s"))
+        # The program asks for the present input state when it opens the node.
+        self.deliver(conn, self.input_report())
+
+    def close_peer(self, conn):
+        if conn not in self.peers:
+            return
+        self.peers.discard(conn)
+        self.sel.unregister(conn)
+        conn.close()
+        high = [g for g in GPIOS if self.outputs[g]]
+        self.say("closed; the chip keeps its pins (%s)%s" % (
+            ", ".join(g + " high" for g in high) or "all low",
+            " - still transmitting" if self.keyed() else ""))
+
+    def deliver(self, conn, report):
+        # A connection that went away is closed where it is read, once the reports it
+        # wrote before (an unkey writes one and closes at once) are taken.
+        try:
+            conn.send(report)
+        except OSError:
+            pass
+
+    def on_report(self, conn):
+        reset = False
+        while conn in self.peers:
+            try:
+                data = conn.recv(64)
+            except BlockingIOError:
+                return
+            except ConnectionResetError:
+                # The program closed with an input report unread (an unkey reads none):
+                # Linux says so before it hands over the reports still queued, so read on.
+                if not reset:
+                    reset = True
+                    continue
+                data = b""
+            except OSError:
+                data = b""
+            if not data:
+                self.close_peer(conn)
+                return
+            self.take_report(data)
+
+    def take_report(self, data):
+        if len(data) != 5 or data[0] != 0:
+            self.say("ignored a %d-byte write (%s)" % (len(data), data.hex(" ")))
+            return
+        if data[1] & 0x80:
+            self.say("ignored an EEPROM write (%s)" % data.hex(" "))
+            return
+        levels, direction = data[2], data[3]
+        for n, g in enumerate(GPIOS):
+            bit = 1 << n
+            self.output_changed(g, bool(direction & bit and levels & bit))
+
+    def send_input(self, pin, on):
+        if pin in CM108_BUTTONS:
+            field, bit = "buttons", CM108_BUTTONS[pin]
+        else:
+            field, bit = "gpio_in", 1 << GPIOS.index(pin)
+        setattr(self, field, getattr(self, field) | bit if on else getattr(self, field) & ~bit)
+        for conn in list(self.peers):
+            self.deliver(conn, self.input_report())
+
+    def finish(self):
+        for conn in list(self.peers):
+            self.sel.unregister(conn)
+            conn.close()
+        self.peers.clear()
+        self.listener.close()
+        try:
+            os.unlink(self.path)
+        except OSError:
+            pass
 
 
 def main(argv=None):
-    p = argparse.ArgumentParser(description="Simulated radio on a Relaydeck virtual serial port.")
+    p = argparse.ArgumentParser(description="Simulated radio on a Relaydeck virtual serial port or CM108 card.",
+                                epilog=__doc__[__doc__.index("CM108 mode"):],
+                                formatter_class=argparse.RawDescriptionHelpFormatter)
     where = p.add_mutually_exclusive_group()
     where.add_argument("--port", default="COM7", help="port name, e.g. COM7 (default); socket in the temp folder")
     where.add_argument("--socket", help="socket path (the port's device=virtual:PATH)")
-    p.add_argument("--ptt", default="RTS", choices=OUTPUTS, help="output that keys this radio (default RTS)")
-    p.add_argument("--squelch", default="CTS", type=lambda s: INPUTS.get(s.upper(), s.upper()),
-                   choices=sorted(set(INPUTS.values())), help="input set while the squelch is open (default CTS)")
+    where.add_argument("--cm108", metavar="SOCKETPATH",
+                       help="be the CM108 chip of the port's device=cm108:SOCKETPATH instead (below)")
+    p.add_argument("--ptt", type=str.upper,
+                   help="output that keys this radio (RTS, DTR, BREAK; CM108: GPIO1..8; default RTS or GPIO3)")
+    p.add_argument("--squelch", type=str.upper,
+                   help="input set while the squelch is open (CTS, DSR, RI, DCD; CM108: VOLDN, VOLUP, "
+                        "GPIO1..8; default CTS or VOLDN)")
     p.add_argument("--every", type=float, default=0.0,
                    help="open the squelch about every N seconds (0 = only on command)")
     p.add_argument("--length", type=float, default=3.0, help="seconds the squelch stays open each time")
@@ -274,12 +431,20 @@ def main(argv=None):
     p.add_argument("--exit-on-close", action="store_true", help="end when the port closes")
     p.add_argument("--seed", type=int, help="random seed for the squelch times")
     args = p.parse_args(argv)
+    outputs, inputs = (GPIOS, CM108_INPUTS) if args.cm108 else (OUTPUTS, INPUTS)
+    args.ptt = args.ptt or outputs[2 if args.cm108 else 0]
+    args.squelch = inputs.get(args.squelch or ("VOLDN" if args.cm108 else "CTS"), args.squelch)
+    if args.ptt not in outputs:
+        p.error("--ptt %s: one of %s" % (args.ptt, ", ".join(outputs)))
+    if args.squelch not in inputs.values():
+        p.error("--squelch %s: one of %s" % (args.squelch, ", ".join(sorted(set(inputs.values())))))
     if args.seed is not None:
         random.seed(args.seed)
-    if args.socket:
+    if args.socket or args.cm108:
         args.port = None
+        args.socket = args.socket or args.cm108
     try:
-        return Radio(args).run()
+        return (Cm108 if args.cm108 else Radio)(args).run()
     except KeyboardInterrupt:
         return 0
 

@@ -17,6 +17,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,4 +94,24 @@ inline constexpr const char* kUdevRule = "70-relaydeck-radio.rules";
 // Whether that rule is installed (rules folders below root: /etc, /usr/lib, /lib).
 bool udevRuleInstalled(const std::string& root = "/");
 
+// --- the port -------------------------------------------------------------------------
+
+// Opens an input device node (/dev/input/eventN) and grabs it (EVIOCGRAB), so its key
+// events reach no other reader while the returned descriptor stays open; -1 with errno
+// set when the node cannot be opened or grabbed.
+int grabInputDevice(const std::string& node);
+
+// What the backend finds on the machine: the sysfs tree the cards are looked up in, the
+// root of the udev rules folders, and how the card's input device is grabbed (tests
+// fake all three).
+struct Host {
+    std::string sysRoot = "/sys";
+    std::string rulesRoot = "/";
+    std::function<int(const std::string& node)> grabInput = grabInputDevice;
+};
+
 } // namespace cm108
+
+// The backend of "cm108:" device texts (serial_cm108.cpp).
+std::unique_ptr<SerialBackend> makeCm108Backend(cm108::Host host);
+std::unique_ptr<SerialBackend> makeCm108Backend();

@@ -46,6 +46,11 @@ void ComPortManager::startWatch(int intervalMs)
     m_watch->start(std::max(intervalMs, kWatchIntervalMs));
 }
 
+int ComPortManager::watchIntervalMs() const
+{
+    return m_watch ? m_watch->interval() : 0;
+}
+
 ComPortManager::Entry* ComPortManager::entry(int n) const
 {
     if (n < 1 || n > kMaxPorts)

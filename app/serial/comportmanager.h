@@ -150,6 +150,8 @@ public:
     void tick();
     static constexpr int kWatchIntervalMs = 1000;
     void startWatch(int intervalMs = kWatchIntervalMs);
+    // The interval the watch runs at (0 before startWatch).
+    int watchIntervalMs() const;
 
 private:
     struct Entry {

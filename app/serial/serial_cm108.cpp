@@ -46,7 +46,7 @@ struct Target {
     std::string missing;             // why nothing was found
 };
 
-Target findTarget(const std::string& device)
+Target findTarget(const std::string& device, const std::string& sysRoot = "/sys")
 {
     Target t;
     const std::string what = device.substr(std::strlen(kPrefix));
@@ -58,10 +58,10 @@ Target findTarget(const std::string& device)
             t.missing = "no device " + what;
             return t;
         }
-        t.card = cm108::cardOfHidraw(real.filename().string());
+        t.card = cm108::cardOfHidraw(real.filename().string(), sysRoot);
         return t;
     }
-    t.card = cm108::resolve(what);
+    t.card = cm108::resolve(what, sysRoot);
     if (!t.card) {
         t.missing = what.empty() || what == "auto" ? "no CM108 sound card found" : "no CM108 sound card at " + what;
         return t;
@@ -124,6 +124,7 @@ std::optional<cm108::Chip> chipOf(const PortOptions& options, const Target& t, i
 
 class Cm108Backend final : public SerialBackend {
 public:
+    explicit Cm108Backend(cm108::Host host) : m_host(std::move(host)) {}
     ~Cm108Backend() override { close(); }
 
     void setOptions(const PortOptions& o) override { m_options = o; }
@@ -139,7 +140,7 @@ public:
         m_failure = {};
         m_notice.clear();
         m_lost = false;
-        const Target t = findTarget(device);
+        const Target t = findTarget(device, m_host.sysRoot);
         if (t.node.empty()) {
             m_failure = {OpenFailure::Kind::Missing, device, {}, t.missing};
             return false;
@@ -304,21 +305,17 @@ private:
     {
         if (!t.card || t.card->inputEvent.empty())
             return;
-        const std::string node = "/dev/input/" + t.card->inputEvent;
-        const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0 && ::ioctl(fd, EVIOCGRAB, 1) == 0) {
-            m_input = fd;
+        m_input = m_host.grabInput("/dev/input/" + t.card->inputEvent);
+        if (m_input >= 0)
             return;
-        }
-        if (fd >= 0)
-            ::close(fd);
-        if (!cm108::udevRuleInstalled())
+        if (!cm108::udevRuleInstalled(m_host.rulesRoot))
             m_notice =
                 std::string("the volume keys of this card reach the desktop (a squelch on VOLDN turns the volume "
                             "down): install the udev rule ") +
                 cm108::kUdevRule;
     }
 
+    cm108::Host m_host;
     PortOptions m_options;
     OpenFailure m_failure;
     std::string m_notice;
@@ -340,9 +337,28 @@ private:
 
 } // namespace
 
+int cm108::grabInputDevice(const std::string& node)
+{
+    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::ioctl(fd, EVIOCGRAB, 1) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+std::unique_ptr<SerialBackend> makeCm108Backend(cm108::Host host)
+{
+    return std::make_unique<Cm108Backend>(std::move(host));
+}
+
 std::unique_ptr<SerialBackend> makeCm108Backend()
 {
-    return std::make_unique<Cm108Backend>();
+    return makeCm108Backend(cm108::Host{});
 }
 
 bool probeCm108Device(const std::string& device)

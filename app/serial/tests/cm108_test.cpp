@@ -18,7 +18,11 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -374,6 +378,158 @@ TEST_F(Cm108Port, TerminatedKeyerUnkeysOnItsWayOut)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_TRUE(standin.waitForDisconnect());
     EXPECT_EQ(standin.reports().back(), (Report{0, 0, 0, 4, 0}));
+}
+
+// The card's volume-key input device is grabbed while its port is open, so a squelch on
+// volume-down does not turn the desktop's volume down. The card is a fake sysfs tree whose
+// hidraw node is the stand-in (a socket named like the node); no evdev node can be made
+// here, so the grab is injected: each grant is a pipe whose far end the test watches, and
+// its hang-up shows the grab let go.
+struct FakeGrab {
+    struct State {
+        std::mutex mutex;
+        bool allow = true;
+        std::vector<std::string> asked;
+        std::vector<int> watched; // read ends, one per grant
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+    ~FakeGrab()
+    {
+        for (int fd : state->watched)
+            ::close(fd);
+    }
+    std::function<int(const std::string&)> grabber() const
+    {
+        return [s = state](const std::string& node) {
+            std::lock_guard lk(s->mutex);
+            s->asked.push_back(node);
+            int p[2];
+            if (!s->allow || ::pipe2(p, O_CLOEXEC) != 0) {
+                errno = EPERM;
+                return -1;
+            }
+            s->watched.push_back(p[0]);
+            return p[1];
+        };
+    }
+    std::vector<std::string> asked() const
+    {
+        std::lock_guard lk(state->mutex);
+        return state->asked;
+    }
+    // Whether the i-th grant is still held by the backend.
+    bool held(size_t i) const
+    {
+        std::lock_guard lk(state->mutex);
+        pollfd p{state->watched.at(i), POLLIN, 0};
+        return ::poll(&p, 1, 0) == 0;
+    }
+};
+
+class Cm108Grab : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetAppLang("en_US");
+        ASSERT_TRUE(dir.isValid() && rules.isValid());
+        ASSERT_TRUE(standin.listen(node));
+        std::ofstream(cfg.toStdString()) << "[COM5]\ndevice=cm108:" << node << "\nident=5\nactiv=1\n";
+    }
+    ComPortManager::BackendFactory factory(const FakeSys& sys) const
+    {
+        cm108::Host host{sys.root().string(), rules.path().toStdString(), grab.grabber()};
+        return [host](const QString&) { return makeCm108Backend(host); };
+    }
+    QTemporaryDir dir, rules;
+    std::string node = dir.filePath("hidraw3").toStdString();
+    QString cfg = dir.filePath("comport.cfg");
+    StandinHid standin;
+    FakeGrab grab;
+};
+
+TEST_F(Cm108Grab, CardsInputDeviceIsHeldWhileThePortIsOpen)
+{
+    FakeSys sys;
+    sys.addCard("1-1.2", "0d8c", "0012", 3, 1, "Device"); // hidraw3, its input device event13
+    ComPortManager m(cfg, factory(sys));
+    m.StarteCOMPort(5);
+    ASSERT_TRUE(m.COMPortIsOpen(5)) << m.openProblem(5).toStdString();
+    ASSERT_EQ(grab.asked(), std::vector<std::string>{"/dev/input/event13"});
+    EXPECT_TRUE(grab.held(0));
+    EXPECT_EQ(m.openProblem(5), "");
+    // The chip is the card's (a CM108B by its USB id), PTT on its GPIO3.
+    m.SetCOMStatus("GATE_A", 5, "RTS", true, false);
+    ASSERT_TRUE(waitUntil([&] {
+        return !standin.reports().empty() && standin.reports().back() == Report{0, 0, 4, 4, 0};
+    }));
+
+    // Pulled out: the grab goes with the card; back again: grabbed again.
+    standin.unplug();
+    ASSERT_TRUE(waitUntil([&] { return m.COMPortIsLost(5); }));
+    m.tick();
+    EXPECT_FALSE(grab.held(0));
+    ASSERT_TRUE(standin.listen(node));
+    m.tick();
+    ASSERT_TRUE(m.COMPortIsOpen(5));
+    ASSERT_EQ(grab.asked().size(), 2u);
+    EXPECT_TRUE(grab.held(1));
+
+    m.StoppeCOMPort(5);
+    EXPECT_FALSE(grab.held(1)) << "the desktop gets its volume keys back when the port closes";
+}
+
+TEST_F(Cm108Grab, RefusedGrabIsExplainedUnlessTheRuleHidesTheKeys)
+{
+    const std::string notice = "the volume keys of this card reach the desktop (a squelch on VOLDN turns the volume "
+                               "down): install the udev rule 70-relaydeck-radio.rules";
+    struct {
+        const char* what;
+        bool withInput, allow;
+        const char* ruleDir; // nullptr: no rule installed
+        std::string problem;
+        size_t asked;
+    } const cases[] = {
+        {"grabbed", true, true, nullptr, "", 1},
+        {"refused, no rule", true, false, nullptr, notice, 1},
+        {"refused, rule in /etc", true, false, "etc/udev/rules.d", "", 1},
+        {"refused, rule of the package", true, false, "usr/lib/udev/rules.d", "", 1},
+        {"no input device", false, true, nullptr, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeSys sys;
+        sys.addCard("1-1.2", "0d8c", "0012", 3, 1, "Device", c.withInput);
+        fs::remove_all(rules.path().toStdString() + "/etc");
+        fs::remove_all(rules.path().toStdString() + "/usr");
+        if (c.ruleDir)
+            FakeSys::put(fs::path(rules.path().toStdString()) / c.ruleDir / cm108::kUdevRule, "");
+        {
+            std::lock_guard lk(grab.state->mutex);
+            grab.state->allow = c.allow;
+            grab.state->asked.clear();
+        }
+        ComPortManager m(cfg, factory(sys));
+        m.StarteCOMPort(5);
+        // The PTT works either way; only the remark differs.
+        EXPECT_TRUE(m.COMPortIsOpen(5));
+        EXPECT_EQ(m.openProblem(5).toStdString(), c.problem);
+        EXPECT_EQ(grab.asked().size(), c.asked);
+    }
+}
+
+TEST(Cm108GrabNode, NodesThatAreNoInputDeviceAreNotGrabbedAndNotKept)
+{
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("event5").toStdString();
+    std::ofstream(file) << "not a device\n";
+    const auto fds = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+    const auto before = fds();
+    for (const std::string& node : {file, dir.filePath("event6").toStdString(), std::string("/dev/null")}) {
+        errno = 0;
+        EXPECT_EQ(cm108::grabInputDevice(node), -1) << node;
+        EXPECT_NE(errno, 0) << node;
+    }
+    EXPECT_EQ(fds(), before) << "a failed grab leaked its descriptor";
 }
 
 TEST(Cm108Unkey, ConfiguredPortsOnAMachineWithoutThem)

@@ -9,10 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -141,6 +144,99 @@ TEST_F(LostPort, LinesWhileLostAndAfterTheReturn)
     EXPECT_TRUE(d.brk);
     const std::vector<std::string> writes{"DTR 1", "RTS 1", "RTS 1", "DTR 0", "BREAK 1"};
     EXPECT_EQ(d.writes, writes);
+}
+
+QCoreApplication& watchApp()
+{
+    static int argc = 1;
+    static char name[] = "rd_serial_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    return app ? *app : *QCoreApplication::instance();
+}
+
+// The watch as the program runs it, on a test clock: tick() at the interval startWatch
+// set (asked for a faster one, as a careless caller might), and the gateways' calls every
+// 100 ms in between (keying, reading the squelch). Every look for the device, a probe or
+// an open, is stamped with the clock. The event loop never runs, so the real timer adds
+// no ticks.
+TEST_F(LostPort, ReturnIsFoundWithinTwoSecondsAndLookedForAtMostOnceASecond)
+{
+    watchApp();
+    const QString dev = "/dev/ttyUSB0";
+    std::ofstream(cfg.toStdString()) << "[COM33]\nident=33\nactiv=1\n";
+    struct {
+        const char* what;
+        int goneAt, backAt; // ms on the test clock
+        int openableAt;     // the node may be opened (permissions follow the node a moment later)
+    } const cases[] = {
+        {"back between two ticks", 300, 2500, 2500},
+        {"gone and back just after one tick: the longest wait", 1100, 1100, 1100},
+        {"back before the loss was ticked", 300, 700, 700},
+        {"openable a moment after it appeared", 300, 2900, 3100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemorySerialHub hub;
+        hub.addDevice(dev);
+        int now = 0;
+        std::vector<int> looks;
+        const auto hubFactory = hub.factory();
+        ComPortManager m(cfg, [&](const QString& d) {
+            looks.push_back(now);
+            return hubFactory(d);
+        });
+        m.setProbe([&](const QString& d) {
+            looks.push_back(now);
+            return hub.exists(d);
+        });
+        int reopenedAt = -1;
+        m.setListener([&](int, ComPortManager::PortEvent e, const QString&) {
+            if (e == ComPortManager::PortEvent::Reopened)
+                reopenedAt = now;
+        });
+        m.StarteCOMPort(33);
+        ASSERT_TRUE(m.COMPortIsOpen(33));
+        m.startWatch(100);
+        const int interval = m.watchIntervalMs();
+        ASSERT_EQ(interval, ComPortManager::kWatchIntervalMs);
+
+        for (now = 100; now <= 8000 && reopenedAt < 0; now += 100) {
+            if (now == c.goneAt) {
+                hub.unplug(dev);
+                ASSERT_TRUE(waitUntil([&] { return m.COMPortIsLost(33); })); // the worker saw it
+            }
+            if (now == c.backAt) {
+                hub.replug(dev);
+                hub.setDenied(dev, c.openableAt > now);
+            }
+            if (now == c.openableAt)
+                hub.setDenied(dev, false);
+            m.SetCOMStatus("GATE_A", 33, "RTS", (now / 100) % 2 == 0, false);
+            m.GetCOMStatus(33, "CTS", false);
+            m.COMPortIsOpen(33);
+            if (now % interval == 0)
+                m.tick();
+        }
+        ASSERT_GE(reopenedAt, 0) << "never reopened";
+        EXPECT_TRUE(m.COMPortIsOpen(33));
+        EXPECT_LE(reopenedAt - c.backAt, 2000);
+        // Looks for the device once it was gone: at most one moment per interval.
+        std::vector<int> moments;
+        for (int t : looks)
+            if (t >= c.goneAt && (moments.empty() || moments.back() != t))
+                moments.push_back(t);
+        ASSERT_FALSE(moments.empty());
+        for (size_t i = 1; i < moments.size(); ++i)
+            EXPECT_GE(moments[i] - moments[i - 1], 1000) << "looked at " << moments[i - 1] << " and " << moments[i];
+    }
+    // However it is started, the watch runs no faster than once a second.
+    ComPortManager m(cfg);
+    EXPECT_EQ(m.watchIntervalMs(), 0);
+    for (const auto& [asked, runs] : {std::pair{0, 1000}, {1, 1000}, {999, 1000}, {1000, 1000}, {2500, 2500}}) {
+        m.startWatch(asked);
+        EXPECT_EQ(m.watchIntervalMs(), runs) << asked;
+    }
 }
 
 // A port whose node the user may not open says why and how to fix it; a missing port

@@ -1,6 +1,7 @@
 // The simulated radio (tools/vradio.py) against a virtual port of the manager: it shows
 // the PTT line, drives the squelch input on command, and sees the port closing.
 #include "app/serial/comportmanager.h"
+#include "app/serial/unkey.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,13 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -94,6 +102,61 @@ TEST(VRadio, FollowsThePttLineAndDrivesTheSquelch)
     // The port coming back is picked up again.
     m.StarteCOMPort(7);
     ASSERT_TRUE(radio.waitFor(QStringLiteral("connected")));
+}
+
+// The CM108 mode: the chip at the node of a cm108: port, wired as a port section names
+// it. It keeps its pins when a connection ends without releasing them (a killed
+// program), until a report says otherwise (the unkey after it).
+TEST(VRadio, Cm108StandInFollowsTheReportsAndKeepsItsPins)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+        GTEST_SKIP() << "python3 not installed";
+    QTemporaryDir dir;
+    const QString sock = dir.filePath(QStringLiteral("COM7.sock"));
+    const QString cfg = dir.filePath(QStringLiteral("comport.cfg"));
+    {
+        QFile f(cfg);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(("[COM7]\ndevice=cm108:" + sock + "\nrts=GPIO4\ncts=GPIO1\n").toUtf8());
+    }
+    VRadio radio({QStringLiteral("--cm108"), sock, QStringLiteral("--ptt"), QStringLiteral("GPIO4"),
+                  QStringLiteral("--squelch"), QStringLiteral("GPIO1")});
+    ASSERT_TRUE(radio.waitFor(QStringLiteral("simulated radio"))) << radio.seen.join('\n').toStdString();
+    {
+        ComPortManager m(cfg);
+        m.StarteCOMPort(7);
+        ASSERT_TRUE(m.COMPortIsOpen(7)) << m.openProblem(7).toStdString();
+        ASSERT_TRUE(radio.waitFor(QStringLiteral("opened")));
+        m.SetCOMStatus(QStringLiteral("GATE_A"), 7, QStringLiteral("RTS"), true, false);
+        ASSERT_TRUE(radio.waitFor(QStringLiteral("PTT ON  (GPIO4 1)"))) << radio.seen.join('\n').toStdString();
+        m.SetCOMStatus(QStringLiteral("GATE_A"), 7, QStringLiteral("RTS"), false, false);
+        ASSERT_TRUE(radio.waitFor(QStringLiteral("PTT OFF")));
+        radio.command("open\n");
+        ASSERT_TRUE(waitUntil([&] { return m.GetCOMStatus(7, QStringLiteral("CTS"), false); }, 5000));
+        radio.command("close\n");
+        ASSERT_TRUE(waitUntil([&] { return !m.GetCOMStatus(7, QStringLiteral("CTS"), false); }, 5000));
+    }
+    // A program that keyed and went away without a word.
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const QByteArray path = sock.toLocal8Bit();
+    ASSERT_LT(static_cast<size_t>(path.size()), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0) << std::strerror(errno);
+    const unsigned char keyed[5] = {0, 0, 0x08, 0x08, 0};
+    ASSERT_EQ(::write(fd, keyed, sizeof keyed), 5);
+    ::close(fd);
+    ASSERT_TRUE(radio.waitFor(QStringLiteral("keeps its pins (GPIO4 high)"))) << radio.seen.join('\n').toStdString();
+    radio.command("status\n");
+    ASSERT_TRUE(radio.waitFor(QStringLiteral("squelch closed")));
+    EXPECT_TRUE(radio.seen.last().contains(QStringLiteral("GPIO4=1"))) << radio.seen.last().toStdString();
+    EXPECT_EQ(radio.seen.filter(QStringLiteral("PTT OFF")).size(), 1) << "the chip let go by itself";
+
+    const auto results = unkeyConfiguredLines(cfg);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].ok) << results[0].message;
+    ASSERT_TRUE(radio.waitFor(QStringLiteral("PTT OFF"))) << radio.seen.join('\n').toStdString();
 }
 
 } // namespace
