@@ -607,6 +607,11 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
         onTalk(items, val("clientID"), LinkUnescape(val("clientUID")));
         break;
     case In::Speakers:
+        if (m_recountAsked) {
+            m_recountAsked = false;
+            onTalkersCounted(items);
+            break;
+        }
         // The count answers GETSPEAKER (sent on every connect). "Nobody talks" ends a
         // reception only when one was being relayed; otherwise every connect would key the
         // radio for the release delay and send the end and roger beeps with nobody speaking.
@@ -636,12 +641,16 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
         break;
     case In::Moved:
         handleMoved(items);
+        m_blockedTalking.clear();
+        recountTalkers();
         break;
     case In::UserIn:
         onUserInOut(true, val("nickname"));
         break;
     case In::UserOut:
+        m_blockedTalking.remove(val("userID"));
         onUserInOut(false, val("nickname"));
+        recountTalkers();
         break;
     case In::ErrorMsg:
         WriteLog(text("0129") + QStringLiteral(": ") + LinkText(val("errorMSG")) + QStringLiteral(" (") +
@@ -743,6 +752,27 @@ void GatewayEngine::onUserInOut(bool in, const QString& nickname)
                          true);
 }
 
+// A talker who leaves the channel, or a channel this gateway leaves, takes no talk-end
+// event along: the client reports talk only within the own channel. While a reception is
+// relayed, the talkers are counted again after every such change, and a count with nobody
+// (or only blocked users) left ends the reception as their talk end would have.
+void GatewayEngine::recountTalkers()
+{
+    if (!m_connected || m_scHandlerID <= 0 || SPEAKERS.value(hold::TS3_RX) != QLatin1String("-1"))
+        return;
+    m_recountAsked = true;
+    send(QStringLiteral("GETSPEAKER"), scHandlerItem());
+}
+
+void GatewayEngine::onTalkersCounted(const SettingsList& items)
+{
+    const int speakers = StrToIntDef(items.value(QStringLiteral("speakers")), 0);
+    if (SPEAKERS.value(hold::TS3_RX) != QLatin1String("-1") || speakers > int(m_blockedTalking.size()))
+        return;
+    if (RxVoiceChanged(false, QStringLiteral("0"), 0, QString(), 0))
+        PlayRxEndBeep();
+}
+
 void GatewayEngine::onWavePlayer(int len)
 {
     m_relay.COUNT_WPLAY = len;
@@ -829,6 +859,7 @@ void GatewayEngine::OnServerConnected(const SettingsList& items)
     send(QStringLiteral("SETAFK"), scHandlerItem() + QStringLiteral(" status=0"));
     send(QStringLiteral("SETMUTE"), scHandlerItem() + QStringLiteral(" status=0"));
     send(QStringLiteral("SETRUHE"), scHandlerItem() + QStringLiteral(" status=0"));
+    m_recountAsked = false;
     send(QStringLiteral("GETSPEAKER"), scHandlerItem());
     send(QStringLiteral("SETINFO"),
          scHandlerItem() + QStringLiteral(" text=") + LinkEscape(d.value(gwkey::TS3_INFO_TXT)));
@@ -889,6 +920,7 @@ void GatewayEngine::OnServerDisconnected(const SettingsList& items)
     if (SPEAKERS.contains(hold::TS3_RX))
         SPEAKERS.setValue(hold::TS3_RX, DATARRAY.value(gwkey::TS3_RX_DELAY));
     m_blockedTalking.clear();
+    m_recountAsked = false;
     // The client's own transmission ended with the connection, but no TXVOICE will say
     // so: drop the second output now rather than leave it keyed.
     if (m_relay.TS_TX_STATUS) {

@@ -217,6 +217,8 @@ private:
     void onTalk(const SettingsList& items, const QString& clientID, const QString& clientUID);
     void onSelfVar(const QString& flag, const QString& newValue);
     void onUserInOut(bool in, const QString& nickname);
+    void recountTalkers();
+    void onTalkersCounted(const SettingsList& items);
     void onChannelPath(const SettingsList& items);
     void onWavePlayer(int len);
     void handleMoved(const SettingsList& items);
@@ -275,6 +277,7 @@ private:
     bool m_connected = false;
     Tally m_tally;
     QSet<QString> m_blockedTalking; // blocked users who talk now (they are in the client's count)
+    bool m_recountAsked = false;    // a GETSPEAKER after a talker may have gone is unanswered
     bool m_runTimerOn = false;
     bool m_ended = false;
     QMap<int, QString> m_lostComPorts; // port -> device, as logged

@@ -5,6 +5,8 @@
     latency, and off again TS3-RX-DELAY ticks after the talk ends;
   * the radio's squelch opens -> SETPTT status=1 on the link and the plugin opens the
     microphone path (input deactivated := 0, flushed); it closes -> status=0;
+  * a talker leaves the channel while talking (no talk end reaches the gateway) -> the
+    radio's PTT is released;
   * the TeamSpeak client dies while the user talks -> the radio's PTT is released;
   * the program is ended (SIGTERM, the ordered quit) while the radio is keyed -> GW_STOP is
     sent, the port closes, the PTT line drops.
@@ -85,6 +87,21 @@ def body(args):
         radio.send("close")
         rig.wire(r"^SETPTT scHandler=%d status=0\s*$" % h, 3, mark)
         rig.ts.log.wait(r"^CALL setClientSelfVariableAsInt\(%d, 10, 1\) = 0" % h, 3, tmark)
+
+        # ---- a talker who leaves the channel releases the radio ---------------------------
+        # The client reports talk only within the own channel: no talk end follows her.
+        rmark = radio.log.mark()
+        rig.ts_cmd("talk S1 7 start")
+        radio.log.wait(r" PTT ON ", 3, rmark)
+        rmark, mark = radio.log.mark(), rig.link.mark()
+        rig.ts_cmd("move S1 7 2")
+        _, out = rig.wire(r"^USEROUT scHandler=%d " % h, 5, mark, "<")
+        _, ptt_off = radio.log.wait(r" PTT OFF ", 3, rmark)
+        off_ms = radio_ms(ptt_off) - out.ms
+        check.expect(off_ms <= (RX_DELAY + 1) * TICK_MS + SLACK_MS,
+                     "talker left the channel -> radio PTT OFF in %d ms" % off_ms)
+        rig.ts_cmd("talk S1 7 stop")
+        rig.ts_cmd("move S1 7 1")
 
         # ---- losing the link releases the radio ------------------------------------------
         rmark = radio.log.mark()

@@ -238,6 +238,47 @@ TEST_F(OnAirTest, BlockedUserTalkingOnNeitherKeysNorHoldsTheRadio)
     }
 }
 
+// The client reports talk only within the own channel: a talker who leaves it, or a
+// channel the gateway leaves, sends no talk end. The radio must not stay keyed for them.
+TEST_F(OnAirTest, TalkerWhoLeavesTheChannelReleasesTheRadio)
+{
+    const struct {
+        const char* name;
+        const char* command;
+        std::initializer_list<const char*> items;
+    } cases[] = {
+        {"the talker goes to another channel", "USEROUT", {"scHandler=3", "userID=8", "nickname=Bert"}},
+        {"the gateway goes to another channel", "MOVED", {"scHandler=3", "moverID=0", "channelName=Funk"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        openConnected();
+        line("RXVOICE", {"scHandler=3", "speakers=1", "status=1", "clientID=8"});
+        ticks(3);
+        ASSERT_TRUE(host->level(1, QStringLiteral("RTS")));
+        link.take();
+        engine->hooks.clear();
+        line(c.command, c.items);
+        EXPECT_EQ(sentWith(QStringLiteral("GETSPEAKER")), QStringList{QStringLiteral("GETSPEAKER scHandler=3")});
+        // Somebody else still talks: nothing changes, no second start beep.
+        line("SPEAKERS", {"scHandler=3", "speakers=1", "users=2", "status=1"});
+        ticks(10);
+        EXPECT_TRUE(host->level(1, QStringLiteral("RTS")));
+        EXPECT_TRUE(engine->hooks.isEmpty()) << engine->hooks.join(QLatin1Char(' ')).toStdString();
+        // Asked again after the next change, nobody is left: the reception ends as a talk
+        // end would have ended it.
+        line(c.command, c.items);
+        line("SPEAKERS", {"scHandler=3", "speakers=0", "users=1", "status=0"});
+        ticks(10);
+        EXPECT_FALSE(host->level(1, QStringLiteral("RTS")));
+        EXPECT_EQ(engine->hooks, QStringList{QStringLiteral("PlayRxEndBeep")});
+        // With nothing relayed, nobody is asked.
+        link.take();
+        line(c.command, c.items);
+        EXPECT_TRUE(sentWith(QStringLiteral("GETSPEAKER")).isEmpty());
+    }
+}
+
 TEST_F(OnAirTest, EitherOutputTransmittingCountsForTheRadioSideLimit)
 {
     setAll({{"COM-OUT-TX-ON", "True"},
