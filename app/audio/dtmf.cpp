@@ -145,8 +145,9 @@ inline __attribute__((always_inline)) void goertzel(const std::int16_t* x, DtmfB
     }
 }
 
-#if defined(__x86_64__) && defined(__ELF__) && !defined(__AVX2__)
-// Wider registers where the processor has them, chosen once at load time.
+#if defined(__x86_64__) && defined(__ELF__) && !defined(__AVX2__) && !defined(__SANITIZE_THREAD__)
+// Wider registers where the processor has them, chosen once at load time. Not under
+// ThreadSanitizer: the chooser runs while the loader relocates, before its runtime is up.
 #define RD_DTMF_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define RD_DTMF_CLONES
