@@ -63,18 +63,24 @@ public:
     QStringList seen;
 };
 
+// A comport.cfg in dir with the given text; empty when it cannot be written.
+QString writeComportCfg(const QTemporaryDir& dir, const QString& text)
+{
+    const QString cfg = dir.filePath(QStringLiteral("comport.cfg"));
+    QFile f(cfg);
+    if (!f.open(QIODevice::WriteOnly) || f.write(text.toUtf8()) < 0)
+        return {};
+    return cfg;
+}
+
 TEST(VRadio, FollowsThePttLineAndDrivesTheSquelch)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
         GTEST_SKIP() << "python3 not installed";
     QTemporaryDir dir;
     const QString sock = dir.filePath(QStringLiteral("COM7.sock"));
-    const QString cfg = dir.filePath(QStringLiteral("comport.cfg"));
-    {
-        QFile f(cfg);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(("[COM7]\ndevice=virtual:" + sock + "\n").toUtf8());
-    }
+    const QString cfg = writeComportCfg(dir, "[COM7]\ndevice=virtual:" + sock + "\n");
+    ASSERT_FALSE(cfg.isEmpty());
     ComPortManager m(cfg);
     m.StarteCOMPort(7);
     ASSERT_TRUE(m.COMPortIsOpen(7));
@@ -113,12 +119,8 @@ TEST(VRadio, Cm108StandInFollowsTheReportsAndKeepsItsPins)
         GTEST_SKIP() << "python3 not installed";
     QTemporaryDir dir;
     const QString sock = dir.filePath(QStringLiteral("COM7.sock"));
-    const QString cfg = dir.filePath(QStringLiteral("comport.cfg"));
-    {
-        QFile f(cfg);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(("[COM7]\ndevice=cm108:" + sock + "\nrts=GPIO4\ncts=GPIO1\n").toUtf8());
-    }
+    const QString cfg = writeComportCfg(dir, "[COM7]\ndevice=cm108:" + sock + "\nrts=GPIO4\ncts=GPIO1\n");
+    ASSERT_FALSE(cfg.isEmpty());
     VRadio radio({QStringLiteral("--cm108"), sock, QStringLiteral("--ptt"), QStringLiteral("GPIO4"),
                   QStringLiteral("--squelch"), QStringLiteral("GPIO1")});
     ASSERT_TRUE(radio.waitFor(QStringLiteral("simulated radio"))) << radio.seen.join('\n').toStdString();
