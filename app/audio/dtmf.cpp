@@ -145,7 +145,14 @@ inline __attribute__((always_inline)) void goertzel(const std::int16_t* x, DtmfB
     }
 }
 
-#if defined(__x86_64__) && defined(__ELF__) && !defined(__AVX2__) && !defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_THREAD__)
+#define RD_DTMF_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define RD_DTMF_TSAN 1
+#endif
+#endif
+#if defined(__x86_64__) && defined(__ELF__) && !defined(__AVX2__) && !defined(RD_DTMF_TSAN)
 // Wider registers where the processor has them, chosen once at load time. Not under
 // ThreadSanitizer: the chooser runs while the loader relocates, before its runtime is up.
 #define RD_DTMF_CLONES __attribute__((target_clones("avx2", "default")))
