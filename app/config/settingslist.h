@@ -2,9 +2,15 @@
 // items of a received link line and the gateway's runtime lists. Names match without
 // regard to case and the first match wins; storing "" deletes the entry, so an empty
 // value and an absent name are the same.
+//
+// A long list (a gateway's settings, read on every 100 ms tick) keeps a table of its names
+// for its lookups, made at the first lookup after a change; so, like a change, a lookup
+// must not run on two threads at once.
 #pragma once
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 class SettingsList {
 public:
@@ -28,11 +34,21 @@ public:
     int indexOf(const QString& name) const;
     int size() const { return int(m_lines.size()); }
     bool isEmpty() const { return m_lines.isEmpty(); }
-    void clear() { m_lines.clear(); }
+    void clear()
+    {
+        m_lines.clear();
+        dropTable();
+    }
     QString nameAt(int i) const;
     QString valueAt(int i) const;
     const QStringList& lines() const { return m_lines; }
-    QStringList& lines() { return m_lines; }
+    // For a change made right away: the name table is dropped here, so the reference must
+    // not be kept for writing after the next lookup.
+    QStringList& lines()
+    {
+        dropTable();
+        return m_lines;
+    }
 
     // Text form: entries joined by CR LF (each line ended by CR LF). Parsing splits at
     // CR, LF or CR LF and drops empty lines.
@@ -42,7 +58,25 @@ public:
     bool operator==(const SettingsList& o) const { return m_lines == o.m_lines; }
 
 private:
+    // The name table: open addressing over the entries' name parts in ASCII lower case,
+    // each slot an entry's index + 1 (0 free), holding the first entry of each name only.
+    // A hit is checked against the entry itself. Empty: made at the next lookup. A list
+    // with a name outside ASCII is searched entry by entry (case folding there is
+    // Unicode's) until its next change.
+    static constexpr int kTableFrom = 16; // shorter lists are searched entry by entry
+    int scan(const QString& name) const;
+    int lookUp(const QString& name, size_t hash) const;
+    void buildTable() const;
+    bool addToTable(int i) const; // false: a name outside ASCII
+    void dropTable()
+    {
+        m_slots.clear();
+        m_noTable = false;
+    }
+
     QStringList m_lines;
+    mutable std::vector<int> m_slots;
+    mutable bool m_noTable = false;
 };
 
 // The text read as a decimal integer (optional sign, surrounding blanks allowed), or
