@@ -390,37 +390,61 @@ void LinkSession::handleProfiles(const SettingsList& items)
 
 // ------------------------------------------------------------------------ sending
 
+namespace {
+// The text as bytes: ASCII as it is, every other character (a surrogate pair is one, a
+// lone surrogate too) as "?".
+void appendAscii(QByteArray& out, const QString& text)
+{
+    const QChar* p = text.constData();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c < 0x80) {
+            out.append(char(c));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && p[i + 1].isLowSurrogate())
+            ++i;
+        out.append('?');
+    }
+}
+} // namespace
+
+// "command params" and CR, a leading "." doubled, then CR LF; written straight into the
+// bytes, since it runs for every line that goes out.
 QByteArray LinkSession::encodeCommand(const QString& command, const QString& params)
 {
-    QString text = command + QLatin1Char(' ') + params + QLatin1Char('\r');
-    if (text.startsWith(QLatin1Char('.')))
-        text.prepend(QLatin1Char('.'));
-    text += QStringLiteral("\r\n");
     QByteArray out;
-    out.reserve(text.size());
-    for (const char32_t cp : text.toUcs4())
-        out.append(cp < 0x80 ? char(cp) : '?');
+    out.reserve(command.size() + params.size() + 5);
+    if (command.startsWith(QLatin1Char('.')))
+        out.append('.');
+    appendAscii(out, command);
+    out.append(' ');
+    appendAscii(out, params);
+    out.append("\r\r\n", 3);
     return out;
 }
 
 void LinkSession::SendToTS3(const QString& command, const QString& params)
 {
-    const QString shown = command + QLatin1Char(' ') + params;
-    if (m_transport->isConnected()) {
-        if (m_transport->write(encodeCommand(command, params))) {
-            ++m_tally.linesOut;
-            m_clientConkt = true;
-            if (m_monitor && !DebugPause && ShowSend)
-                m_monitor->appendTraffic(QStringLiteral("<[-]< ") + shown);
-            return;
-        }
-        // The socket took nothing: it is broken, rebuild the session.
-        dropConnection(false);
+    // What the link monitor shows is made only while one is attached.
+    auto shown = [&] { return command + QLatin1Char(' ') + params; };
+    const bool connected = m_transport->isConnected();
+    if (connected && m_transport->write(encodeCommand(command, params))) {
+        ++m_tally.linesOut;
+        m_clientConkt = true;
+        if (m_monitor && !DebugPause && ShowSend)
+            m_monitor->appendTraffic(QStringLiteral("<[-]< ") + shown());
+        return;
     }
+    const QString offline = m_monitor ? shown() : QString();
+    // The socket took nothing: it is broken, rebuild the session.
+    if (connected)
+        dropConnection(false);
     m_clientConkt = false;
     disconnectAllGateways();
     if (m_monitor)
-        m_monitor->appendTraffic(QStringLiteral("[OFFLINE] <[-]< ") + shown);
+        m_monitor->appendTraffic(QStringLiteral("[OFFLINE] <[-]< ") + offline);
 }
 
 // ----------------------------------------------------------- gateway operations
