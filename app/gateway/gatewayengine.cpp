@@ -305,11 +305,13 @@ void GatewayEngine::blinkTick()
 {
     if (m_ended)
         return;
-    if (!m_connected && m_display.connLamp.color != GwColor::Blue)
-        m_display.connLamp.color = GwColor::Blue;
-    else
-        m_display.connLamp.color = GwColor::LightBlue;
-    changed();
+    // Blinks while disconnected, steady while connected: the view is refreshed only when
+    // the lamp changes.
+    const GwColor next = !m_connected && m_display.connLamp.color != GwColor::Blue ? GwColor::Blue : GwColor::LightBlue;
+    if (m_display.connLamp.color != next) {
+        m_display.connLamp.color = next;
+        changed();
+    }
     flushDisplay();
 }
 
@@ -683,8 +685,11 @@ void GatewayEngine::onGwPong(const QString& raw)
         return;
     const qint64 rtt = m_clock.nowMs() - ts;
     if (rtt >= 0 && rtt < 9999) {
-        m_display.pingLabel = QStringLiteral("Ping: ") + QString::number(rtt) + QStringLiteral(" ms");
-        changed();
+        const QString label = QStringLiteral("Ping: ") + QString::number(rtt) + QStringLiteral(" ms");
+        if (m_display.pingLabel != label) {
+            m_display.pingLabel = label;
+            changed();
+        }
     }
     send(QStringLiteral("GW_PQNG"), LinkItems({{kSched, QString::number(m_scHandlerID)},
                                                {QStringLiteral("timestamp"), raw},
