@@ -14,6 +14,10 @@
 
 namespace {
 const QString kSched = QStringLiteral("scHandler");
+// Keys of the lines every gateway gets many of (PLUGINCMD: every other gateway's ping).
+const QString kCmd = QStringLiteral("cmd");
+const QString kFromID = QStringLiteral("fromID");
+const QString kTimestamp = QStringLiteral("timestamp");
 
 // Thrown where a line needs a number and does not carry one; the line is dropped.
 struct LineError : std::exception {};
@@ -594,7 +598,7 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
     auto has = [&items](const char* key) { return items.contains(QLatin1String(key)); };
     switch (route->what) {
     case In::GwPong:
-        onGwPong(val("timestamp"));
+        onGwPong(items.value(kTimestamp));
         break;
     case In::Connect:
         onConnectionStatus(val("status"), items, has("cmd"));
@@ -630,8 +634,8 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
             HandleGatewayError(items, val("errorCode").trimmed());
         break;
     case In::PluginCmd:
-        if (has("cmd") && has("fromID"))
-            HandlePluginCommand(val("cmd"), items);
+        if (items.contains(kCmd) && items.contains(kFromID))
+            HandlePluginCommand(items.value(kCmd), items);
         break;
     case In::SelfVar:
         onSelfVar(val("flag"), val("newValue"));
@@ -935,11 +939,10 @@ void GatewayEngine::HandleGatewayError(const SettingsList& items, const QString&
 
 void GatewayEngine::HandlePluginCommand(const QString& cmd, const SettingsList& items)
 {
+    // Every gateway answers every other one's ping: the items are joined at once.
     if (cmd == QLatin1String("GATE_PING"))
-        send(QStringLiteral("MSGTOGATES"),
-             LinkItems({{kSched, QString::number(m_scHandlerID)},
-                        {QStringLiteral("cmd"), QStringLiteral("GATE_PONG")},
-                        {QStringLiteral("timestamp"), items.value(QStringLiteral("timestamp"))}}));
+        send(QStringLiteral("MSGTOGATES"), kSched + QLatin1Char('=') + QString::number(m_scHandlerID) +
+                                               QStringLiteral(" cmd=GATE_PONG timestamp=") + items.value(kTimestamp));
 }
 
 // ---------------------------------------------------------------------------------------

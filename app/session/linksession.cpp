@@ -391,22 +391,23 @@ void LinkSession::handleProfiles(const SettingsList& items)
 // ------------------------------------------------------------------------ sending
 
 namespace {
-// The text as bytes: ASCII as it is, every other character (a surrogate pair is one, a
-// lone surrogate too) as "?".
-void appendAscii(QByteArray& out, const QString& text)
+// The text as bytes at out: ASCII as it is, every other character (a surrogate pair is
+// one, a lone surrogate too) as "?". Returns the end of what it wrote.
+char* putAscii(char* out, const QString& text)
 {
     const QChar* p = text.constData();
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = p[i].unicode();
         if (c < 0x80) {
-            out.append(char(c));
+            *out++ = char(c);
             continue;
         }
         if (QChar::isHighSurrogate(c) && i + 1 < n && p[i + 1].isLowSurrogate())
             ++i;
-        out.append('?');
+        *out++ = '?';
     }
+    return out;
 }
 } // namespace
 
@@ -414,14 +415,17 @@ void appendAscii(QByteArray& out, const QString& text)
 // bytes, since it runs for every line that goes out.
 QByteArray LinkSession::encodeCommand(const QString& command, const QString& params)
 {
-    QByteArray out;
-    out.reserve(command.size() + params.size() + 5);
+    QByteArray out(command.size() + params.size() + 5, Qt::Uninitialized);
+    char* p = out.data();
     if (command.startsWith(QLatin1Char('.')))
-        out.append('.');
-    appendAscii(out, command);
-    out.append(' ');
-    appendAscii(out, params);
-    out.append("\r\r\n", 3);
+        *p++ = '.';
+    p = putAscii(p, command);
+    *p++ = ' ';
+    p = putAscii(p, params);
+    *p++ = '\r';
+    *p++ = '\r';
+    *p++ = '\n';
+    out.truncate(p - out.constData());
     return out;
 }
 
@@ -488,10 +492,16 @@ void LinkSession::StoppeGateway(const QString& gateUID)
 
 SettingsList LinkSession::splitItems(QStringView paramText)
 {
-    SettingsList items;
-    for (const QStringView piece : paramText.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        items.lines().append(piece.toString());
-    return items;
+    QStringList pieces;
+    const qsizetype n = paramText.size();
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype blank = paramText.indexOf(QLatin1Char(' '), i);
+        const qsizetype end = blank < 0 ? n : blank;
+        if (end > i)
+            pieces.append(paramText.sliced(i, end - i).toString());
+        i = end + 1;
+    }
+    return SettingsList(std::move(pieces));
 }
 
 QString LinkSession::unescape(const QString& value)
