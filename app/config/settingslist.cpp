@@ -1,5 +1,7 @@
 #include "app/config/settingslist.h"
 
+#include <atomic>
+
 namespace {
 // Name part of an entry: the text before the first "=" (the whole entry without one).
 QStringView namePart(const QString& line)
@@ -147,6 +149,14 @@ bool SettingsList::addToTable(int i) const
     }
 }
 
+// One count for every list of the program: a revision is never given out twice, so a
+// list put in another's place never looks unchanged.
+quint64 SettingsList::nextRevision()
+{
+    static std::atomic<quint64> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 QString SettingsList::value(const QString& name) const
 {
     const int i = indexOf(name);
@@ -170,11 +180,13 @@ void SettingsList::setValue(const QString& name, const QString& value)
         while (i >= 0) {
             m_lines.removeAt(i);
             dropTable();
+            touch();
             i = indexOf(name);
         }
         return;
     }
     const QString line = name + QLatin1Char('=') + value;
+    touch();
     if (i >= 0) {
         // The name part keeps its letters (in the case given now), so the table holds
         // unless they are no longer ASCII.

@@ -5,7 +5,8 @@
 //
 // A long list (a gateway's settings, read on every 100 ms tick) keeps a table of its names
 // for its lookups, made at the first lookup after a change; so, like a change, a lookup
-// must not run on two threads at once.
+// must not run on two threads at once. Every change gives the list a new revision, so a
+// reader may keep what it took from a list for as long as the revision stays the same.
 #pragma once
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,32 @@ class SettingsList {
 public:
     SettingsList() = default;
     explicit SettingsList(QStringList lines) : m_lines(std::move(lines)) {}
+    // A copy, and a list moved from, have revisions of their own.
+    SettingsList(const SettingsList& o) : m_lines(o.m_lines), m_slots(o.m_slots), m_noTable(o.m_noTable) {}
+    SettingsList(SettingsList&& o) noexcept
+        : m_lines(std::move(o.m_lines)), m_slots(std::move(o.m_slots)), m_noTable(o.m_noTable)
+    {
+        o.emptied();
+    }
+    SettingsList& operator=(const SettingsList& o)
+    {
+        m_lines = o.m_lines;
+        m_slots = o.m_slots;
+        m_noTable = o.m_noTable;
+        touch();
+        return *this;
+    }
+    SettingsList& operator=(SettingsList&& o) noexcept
+    {
+        if (this == &o)
+            return *this;
+        m_lines = std::move(o.m_lines);
+        m_slots = std::move(o.m_slots);
+        m_noTable = o.m_noTable;
+        touch();
+        o.emptied();
+        return *this;
+    }
 
     // Value of the first entry whose name matches (case-insensitive), or "".
     QString value(const QString& name) const;
@@ -38,17 +65,21 @@ public:
     {
         m_lines.clear();
         dropTable();
+        touch();
     }
     QString nameAt(int i) const;
     QString valueAt(int i) const;
     const QStringList& lines() const { return m_lines; }
-    // For a change made right away: the name table is dropped here, so the reference must
-    // not be kept for writing after the next lookup.
+    // For a change made right away: the name table is dropped and the revision moves on
+    // here, so the reference must not be kept for writing after the next lookup.
     QStringList& lines()
     {
         dropTable();
+        touch();
         return m_lines;
     }
+    // Changes with every change of the entries; never 0.
+    quint64 revision() const { return m_revision; }
 
     // Text form: entries joined by CR LF (each line ended by CR LF). Parsing splits at
     // CR, LF or CR LF and drops empty lines.
@@ -73,10 +104,19 @@ private:
         m_slots.clear();
         m_noTable = false;
     }
+    static quint64 nextRevision();
+    void touch() { m_revision = nextRevision(); }
+    void emptied()
+    {
+        m_lines.clear();
+        dropTable();
+        touch();
+    }
 
     QStringList m_lines;
     mutable std::vector<int> m_slots;
     mutable bool m_noTable = false;
+    quint64 m_revision = nextRevision();
 };
 
 // The text read as a decimal integer (optional sign, surrounding blanks allowed), or

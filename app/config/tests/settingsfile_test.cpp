@@ -130,6 +130,39 @@ TEST(SettingsList, LongListFindsWhatASearchEntryByEntryFinds)
     }
 }
 
+// A reader may keep what it took from a list while its revision stays: every change moves
+// it on, a lookup does not, and no other list (a copy, one moved from) ever has it.
+TEST(SettingsList, RevisionMovesOnWithEveryChangeOnly)
+{
+    SettingsList l(QStringList{"A=1", "B=2"});
+    const std::pair<const char*, std::function<void(SettingsList&)>> changes[] = {
+        {"append", [](SettingsList& s) { s.setValue("C", "3"); }},
+        {"replace", [](SettingsList& s) { s.setValue("a", "1"); }},
+        {"remove", [](SettingsList& s) { s.remove("B"); }},
+        {"through lines()", [](SettingsList& s) { s.lines() << "D=4"; }},
+        {"assign", [](SettingsList& s) { s = SettingsList(QStringList{"A=1"}); }},
+        {"clear", [](SettingsList& s) { s.clear(); }},
+    };
+    for (const auto& [what, change] : changes) {
+        const quint64 before = l.revision();
+        change(l);
+        EXPECT_NE(l.revision(), before) << what;
+        const quint64 after = l.revision();
+        (void)l.value("A");
+        (void)l.contains("missing");
+        EXPECT_EQ(l.revision(), after) << what;
+    }
+    l.setValue("A", "1");
+    SettingsList copy(l);
+    EXPECT_NE(copy.revision(), l.revision());
+    const quint64 source = l.revision();
+    SettingsList moved(std::move(l));
+    EXPECT_NE(moved.revision(), source);
+    EXPECT_NE(l.revision(), source); // NOLINT(bugprone-use-after-move): it is emptied
+    EXPECT_TRUE(l.isEmpty());        // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(moved.value("a"), "1");
+}
+
 TEST(GlobalFunct, SmallHelpers)
 {
     EXPECT_EQ(Base64Text(""), "");
