@@ -87,7 +87,33 @@ void GatewayEngine::send(const QString& command, const QString& params)
 
 bool GatewayEngine::voxMode() const
 {
-    return DATARRAY.value(gwkey::TS3_TX_PIN) == QLatin1String("VOX");
+    return tickSettings().vox;
+}
+
+const GatewayEngine::TickSettings& GatewayEngine::tickSettings() const
+{
+    const SettingsList& d = DATARRAY;
+    if (m_tickSettings.revision == d.revision())
+        return m_tickSettings;
+    TickSettings t;
+    t.revision = d.revision();
+    const QString txPin = d.value(gwkey::TS3_TX_PIN);
+    t.vox = txPin == QLatin1String("VOX");
+    t.comKeyed = txPin == QLatin1String("COM");
+    auto line = [&d](const QString& on, const QString& num, const QString& pin, const QString& invert) {
+        return TickSettings::Line{d.boolValue(on), d.intValue(num, 0), d.value(pin), d.boolValue(invert)};
+    };
+    t.in = line(gwkey::COM_IN_ON, gwkey::COM_IN_NUM, gwkey::COM_IN_PIN, gwkey::COM_IN_INVERT);
+    t.out = line(gwkey::COM_OUT_ON, gwkey::COM_OUT_NUM, gwkey::COM_OUT_PIN, gwkey::COM_OUT_INVERT);
+    t.txOut = line(gwkey::COM_OUT_TX_ON, gwkey::COM_OUT_TX_NUM, gwkey::COM_OUT_TX_PIN, gwkey::COM_OUT_TX_INVERT);
+    t.hfTxMaxOn = d.boolValue(gwkey::HF_TX_MAX_ON);
+    t.beaconOn = d.boolValue(gwkey::HF_BAKE_ON);
+    t.beaconAfterTx = d.intValue(gwkey::HF_BAKE_AFTX, 0);
+    t.beaconAfterRx = d.intValue(gwkey::HF_BAKE_AFRX, 0);
+    t.beaconFile = d.value(gwkey::HF_BAKE_FILE);
+    t.beaconTime = d.value(gwkey::HF_BAKE_TIME);
+    m_tickSettings = std::move(t);
+    return m_tickSettings;
 }
 
 void GatewayEngine::flushDisplay()
