@@ -62,6 +62,21 @@ bool sameAsciiName(QStringView a, QStringView b)
     return true;
 }
 
+// Of the same length: equal without regard to case, as Qt compares them (Unicode case
+// folding); ASCII, the common case, is compared here, anything else by Qt.
+bool sameName(QStringView a, QStringView b)
+{
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            return a.sliced(i).compare(b.sliced(i), Qt::CaseInsensitive) == 0;
+        if (asciiLower(x) != asciiLower(y))
+            return false;
+    }
+    return true;
+}
+
 // The entry can hold a name n characters long: the character right after them is "=" (or
 // the entry ends there), so its first n characters are its whole name part.
 bool nameFits(const QString& line, qsizetype n)
@@ -80,7 +95,7 @@ int SettingsList::scan(const QString& name) const
         const QString& line = m_lines[i];
         if (!nameFits(line, n))
             continue;
-        if (QStringView(line).left(n).compare(name, Qt::CaseInsensitive) == 0)
+        if (sameName(QStringView(line).left(n), name))
             return i;
     }
     return -1;

@@ -128,6 +128,16 @@ TEST(SettingsList, LongListFindsWhatASearchEntryByEntryFinds)
             EXPECT_EQ(copy.indexOf(p), expected(l, p)) << "copy, step " << step;
         ++step;
     }
+    // A short list is searched entry by entry, ASCII compared at once, the rest by Qt.
+    const SettingsList shortList(QStringList{QString("x") + QChar(0x212A) + "=1", "XK=2",
+                                             QString::fromUtf8("Stra\xc3\x9f"
+                                                               "e=3"),
+                                             QString::fromUtf8("\xc3\x84rger=4")});
+    for (const QString& p : {QString("xk"), QString("XK"), QString("x") + QChar(0x212A),
+                             QString::fromUtf8("STRA\xc3\x9f"
+                                               "E"),
+                             QString::fromUtf8("\xc3\xa4RGER"), QString("strasse"), QString("x")})
+        EXPECT_EQ(shortList.indexOf(p), expected(shortList, p)) << p.toStdString();
 }
 
 // A reader may keep what it took from a list while its revision stays: every change moves
