@@ -5,8 +5,6 @@
 //   clientsim --plugin PATH [--workdir DIR] [--script FILE] [--control SOCKET]
 //             [--register-after] [--plugin-id ID] [--no-load] [--generation 3.1|3.3|3.5|3.6] [--qt VER|none]
 #include <atomic>
-#include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,9 +23,7 @@ namespace {
 std::mutex g_printMutex;
 std::mutex g_runMutex;
 std::mutex g_quitMutex;
-std::condition_variable g_quitCv;
 bool g_quit = false;
-volatile sig_atomic_t g_signal = 0;
 
 void usage()
 {
@@ -40,9 +36,11 @@ void usage()
 
 void requestQuit()
 {
-    std::lock_guard<std::mutex> lock(g_quitMutex);
-    g_quit = true;
-    g_quitCv.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(g_quitMutex);
+        g_quit = true;
+    }
+    clientsim::wakeQuitWait();
 }
 
 // Runs one control line; returns "" or the error.
@@ -188,11 +186,12 @@ int main(int argc, char** argv)
             if (!hasControl)
                 requestQuit();
         }).detach();
-        std::signal(SIGTERM, [](int sig) { g_signal = sig; });
-        std::signal(SIGINT, [](int sig) { g_signal = sig; });
-        std::unique_lock<std::mutex> lock(g_quitMutex);
-        while (!g_quit && !g_signal)
-            g_quitCv.wait_for(lock, std::chrono::milliseconds(50));
+        // Waits without waking until a quit or a signal: an idle client costs nothing here.
+        clientsim::catchQuitSignals();
+        clientsim::waitForQuit([] {
+            std::lock_guard<std::mutex> lock(g_quitMutex);
+            return g_quit || clientsim::quitSignalled();
+        });
     }
 
     {

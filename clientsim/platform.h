@@ -19,4 +19,13 @@ bool serveControlSocket(const std::string& path, std::function<std::string(const
 // Stops listening and removes the socket file.
 void closeControlSocket();
 
+// The program's end. catchQuitSignals: from now on SIGTERM and SIGINT (Ctrl-C) no longer end
+// the program at once but set quitSignalled() and wake waitForQuit. waitForQuit returns once
+// done() is true; it looks again whenever wakeQuitWait() is called (from any thread) or a
+// signal comes, and on Windows every 50 ms as well. Between those it does not wake.
+void catchQuitSignals();
+bool quitSignalled();
+void wakeQuitWait();
+void waitForQuit(const std::function<bool()>& done);
+
 } // namespace clientsim

@@ -1,12 +1,15 @@
 #ifndef _WIN32
 #include "clientsim/platform.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace clientsim {
@@ -15,6 +18,38 @@ namespace {
 
 int g_listenFd = -1;
 std::string g_controlPath;
+
+// The quit wait sleeps in a read of this pipe; a wake is one byte written to it (the
+// signal handler may write, a mutex it may not take).
+int g_quitPipe[2] = {-1, -1};
+std::once_flag g_quitPipeOnce;
+volatile sig_atomic_t g_quitSignal = 0;
+
+void openQuitPipe()
+{
+    std::call_once(g_quitPipeOnce, [] {
+        if (::pipe2(g_quitPipe, O_CLOEXEC) != 0)
+            g_quitPipe[0] = g_quitPipe[1] = -1;
+        else
+            ::fcntl(g_quitPipe[1], F_SETFL, O_NONBLOCK); // a full pipe already holds a wake
+    });
+}
+
+void pokeQuitPipe()
+{
+    const int saved = errno;
+    if (g_quitPipe[1] >= 0) {
+        const char b = 'q';
+        [[maybe_unused]] const ssize_t n = ::write(g_quitPipe[1], &b, 1);
+    }
+    errno = saved;
+}
+
+void onQuitSignal(int)
+{
+    g_quitSignal = 1;
+    pokeQuitPipe();
+}
 
 void serveConnection(int fd, const std::function<std::string(const std::string&)>& run)
 {
@@ -78,6 +113,39 @@ bool serveControlSocket(const std::string& path, std::function<std::string(const
         }
     }).detach();
     return true;
+}
+
+void catchQuitSignals()
+{
+    openQuitPipe();
+    ::signal(SIGTERM, onQuitSignal);
+    ::signal(SIGINT, onQuitSignal);
+}
+
+bool quitSignalled()
+{
+    return g_quitSignal != 0;
+}
+
+void wakeQuitWait()
+{
+    openQuitPipe();
+    pokeQuitPipe();
+}
+
+void waitForQuit(const std::function<bool()>& done)
+{
+    openQuitPipe();
+    while (!done()) {
+        if (g_quitPipe[0] < 0) { // no pipe: look now and then
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
+        }
+        char buf[64];
+        const ssize_t n = ::read(g_quitPipe[0], buf, sizeof buf);
+        if (n < 0 && errno != EINTR && errno != EAGAIN)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 void closeControlSocket()

@@ -251,7 +251,7 @@ private:
     void writerThread(rdnet::Socket fd);
     // Under m_sendMutex: writes as much of the queue as the socket takes now; false when
     // the connection failed.
-    bool drainOutboxLocked();
+    bool drainOutboxLocked(bool notify); // notify: wake those waiting for the queue
     // Under m_sendMutex: the session ends as if the peer had closed it.
     void endSessionLocked();
     void logWarning(const char* text); // client log, level warning

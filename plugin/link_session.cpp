@@ -129,10 +129,13 @@ int LinkPlugin::SendToSocket(std::string_view line)
         if (m_outbox.size() + line.size() > kOutboxLimit) {
             ended = kQueueFull;
         } else {
-            if (m_outbox.empty())
+            const bool queued = !m_outbox.empty();
+            if (!queued)
                 m_lastProgress = std::chrono::steady_clock::now();
             m_outbox.append(line);
-            if (!drainOutboxLocked()) {
+            // With nothing queued before, nobody waits for the queue to empty: a line the
+            // socket takes at once wakes no other thread.
+            if (!drainOutboxLocked(queued)) {
                 endSessionLocked();
                 return -1;
             }
@@ -150,7 +153,7 @@ int LinkPlugin::SendToSocket(std::string_view line)
     return -1;
 }
 
-bool LinkPlugin::drainOutboxLocked()
+bool LinkPlugin::drainOutboxLocked(bool notify)
 {
     size_t done = 0;
     while (done < m_outbox.size()) {
@@ -164,7 +167,8 @@ bool LinkPlugin::drainOutboxLocked()
     if (done > 0) {
         m_outbox.erase(0, done);
         m_lastProgress = std::chrono::steady_clock::now();
-        m_sendCv.notify_all();
+        if (notify)
+            m_sendCv.notify_all();
     }
     return true;
 }
@@ -196,7 +200,7 @@ void LinkPlugin::writerThread(rdnet::Socket fd)
         m_sendCv.wait(lock, [&] { return m_sessionFd != fd || !m_outbox.empty(); });
         if (m_sessionFd != fd)
             return;
-        if (!drainOutboxLocked()) {
+        if (!drainOutboxLocked(true)) {
             endSessionLocked();
             return;
         }

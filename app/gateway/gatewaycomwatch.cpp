@@ -10,17 +10,14 @@
 
 void GatewayEngine::comPortWatch()
 {
-    const SettingsList& d = DATARRAY;
+    const TickSettings& t = tickSettings();
     QList<int> used;
-    const std::pair<const QString&, const QString&> lines[] = {{gwkey::COM_OUT_ON, gwkey::COM_OUT_NUM},
-                                                               {gwkey::COM_OUT_TX_ON, gwkey::COM_OUT_TX_NUM},
-                                                               {gwkey::COM_IN_ON, gwkey::COM_IN_NUM}};
-    for (const auto& [on, num] : lines) {
-        const int port = d.intValue(num, 0);
-        if (d.boolValue(on) && port > 0 && !used.contains(port))
+    for (const TickSettings::Line* line : {&t.out, &t.txOut, &t.in}) {
+        const int port = line->num;
+        if (line->on && port > 0 && !used.contains(port))
             used << port;
     }
-    const bool en = AppLang() == QLatin1String("en_US");
+    const bool en = !used.isEmpty() && AppLang() == QLatin1String("en_US");
     for (int port : used) {
         const QString lost = m_host.COMPortLostDevice(port);
         const QString name = QStringLiteral("COM") + QString::number(port);

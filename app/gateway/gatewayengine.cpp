@@ -14,6 +14,10 @@
 
 namespace {
 const QString kSched = QStringLiteral("scHandler");
+// Keys of the lines every gateway gets many of (PLUGINCMD: every other gateway's ping).
+const QString kCmd = QStringLiteral("cmd");
+const QString kFromID = QStringLiteral("fromID");
+const QString kTimestamp = QStringLiteral("timestamp");
 
 // Thrown where a line needs a number and does not carry one; the line is dropped.
 struct LineError : std::exception {};
@@ -83,7 +87,33 @@ void GatewayEngine::send(const QString& command, const QString& params)
 
 bool GatewayEngine::voxMode() const
 {
-    return DATARRAY.value(gwkey::TS3_TX_PIN) == QLatin1String("VOX");
+    return tickSettings().vox;
+}
+
+const GatewayEngine::TickSettings& GatewayEngine::tickSettings() const
+{
+    const SettingsList& d = DATARRAY;
+    if (m_tickSettings.revision == d.revision())
+        return m_tickSettings;
+    TickSettings t;
+    t.revision = d.revision();
+    const QString txPin = d.value(gwkey::TS3_TX_PIN);
+    t.vox = txPin == QLatin1String("VOX");
+    t.comKeyed = txPin == QLatin1String("COM");
+    auto line = [&d](const QString& on, const QString& num, const QString& pin, const QString& invert) {
+        return TickSettings::Line{d.boolValue(on), d.intValue(num, 0), d.value(pin), d.boolValue(invert)};
+    };
+    t.in = line(gwkey::COM_IN_ON, gwkey::COM_IN_NUM, gwkey::COM_IN_PIN, gwkey::COM_IN_INVERT);
+    t.out = line(gwkey::COM_OUT_ON, gwkey::COM_OUT_NUM, gwkey::COM_OUT_PIN, gwkey::COM_OUT_INVERT);
+    t.txOut = line(gwkey::COM_OUT_TX_ON, gwkey::COM_OUT_TX_NUM, gwkey::COM_OUT_TX_PIN, gwkey::COM_OUT_TX_INVERT);
+    t.hfTxMaxOn = d.boolValue(gwkey::HF_TX_MAX_ON);
+    t.beaconOn = d.boolValue(gwkey::HF_BAKE_ON);
+    t.beaconAfterTx = d.intValue(gwkey::HF_BAKE_AFTX, 0);
+    t.beaconAfterRx = d.intValue(gwkey::HF_BAKE_AFRX, 0);
+    t.beaconFile = d.value(gwkey::HF_BAKE_FILE);
+    t.beaconTime = d.value(gwkey::HF_BAKE_TIME);
+    m_tickSettings = std::move(t);
+    return m_tickSettings;
 }
 
 void GatewayEngine::flushDisplay()
@@ -305,11 +335,13 @@ void GatewayEngine::blinkTick()
 {
     if (m_ended)
         return;
-    if (!m_connected && m_display.connLamp.color != GwColor::Blue)
-        m_display.connLamp.color = GwColor::Blue;
-    else
-        m_display.connLamp.color = GwColor::LightBlue;
-    changed();
+    // Blinks while disconnected, steady while connected: the view is refreshed only when
+    // the lamp changes.
+    const GwColor next = !m_connected && m_display.connLamp.color != GwColor::Blue ? GwColor::Blue : GwColor::LightBlue;
+    if (m_display.connLamp.color != next) {
+        m_display.connLamp.color = next;
+        changed();
+    }
     flushDisplay();
 }
 
@@ -592,7 +624,7 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
     auto has = [&items](const char* key) { return items.contains(QLatin1String(key)); };
     switch (route->what) {
     case In::GwPong:
-        onGwPong(val("timestamp"));
+        onGwPong(items.value(kTimestamp));
         break;
     case In::Connect:
         onConnectionStatus(val("status"), items, has("cmd"));
@@ -633,8 +665,8 @@ void GatewayEngine::dispatch(const QString& cmd, const SettingsList& items)
             HandleGatewayError(items, val("errorCode").trimmed());
         break;
     case In::PluginCmd:
-        if (has("cmd") && has("fromID"))
-            HandlePluginCommand(val("cmd"), items);
+        if (items.contains(kCmd) && items.contains(kFromID))
+            HandlePluginCommand(items.value(kCmd), items);
         break;
     case In::SelfVar:
         onSelfVar(val("flag"), val("newValue"));
@@ -692,8 +724,11 @@ void GatewayEngine::onGwPong(const QString& raw)
         return;
     const qint64 rtt = m_clock.nowMs() - ts;
     if (rtt >= 0 && rtt < 9999) {
-        m_display.pingLabel = QStringLiteral("Ping: ") + QString::number(rtt) + QStringLiteral(" ms");
-        changed();
+        const QString label = QStringLiteral("Ping: ") + QString::number(rtt) + QStringLiteral(" ms");
+        if (m_display.pingLabel != label) {
+            m_display.pingLabel = label;
+            changed();
+        }
     }
     send(QStringLiteral("GW_PQNG"), LinkItems({{kSched, QString::number(m_scHandlerID)},
                                                {QStringLiteral("timestamp"), raw},
@@ -966,11 +1001,10 @@ void GatewayEngine::HandleGatewayError(const SettingsList& items, const QString&
 
 void GatewayEngine::HandlePluginCommand(const QString& cmd, const SettingsList& items)
 {
+    // Every gateway answers every other one's ping: the items are joined at once.
     if (cmd == QLatin1String("GATE_PING"))
-        send(QStringLiteral("MSGTOGATES"),
-             LinkItems({{kSched, QString::number(m_scHandlerID)},
-                        {QStringLiteral("cmd"), QStringLiteral("GATE_PONG")},
-                        {QStringLiteral("timestamp"), items.value(QStringLiteral("timestamp"))}}));
+        send(QStringLiteral("MSGTOGATES"), kSched + QLatin1Char('=') + QString::number(m_scHandlerID) +
+                                               QStringLiteral(" cmd=GATE_PONG timestamp=") + items.value(kTimestamp));
 }
 
 // ---------------------------------------------------------------------------------------

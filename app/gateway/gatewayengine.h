@@ -257,6 +257,27 @@ private:
     QString text(const char* id) const;
     QString bbcode(const char* colour, const QString& body) const;
     bool voxMode() const;
+    // The settings every relay tick of every gateway reads, taken from DATARRAY again
+    // whenever its revision has moved on (the setup changes the live list at any time).
+    struct TickSettings {
+        struct Line {
+            bool on = false;
+            int num = 0;
+            QString pin;
+            bool invert = false;
+        };
+        quint64 revision = 0;  // 0: not taken yet
+        bool vox = false;      // TS3-TX-PIN is "VOX"
+        bool comKeyed = false; // TS3-TX-PIN is "COM"
+        Line in, out, txOut;   // COM-IN-*, COM-OUT-*, COM-OUT-TX-*
+        bool hfTxMaxOn = false;
+        bool beaconOn = false;
+        int beaconAfterTx = 0;
+        int beaconAfterRx = 0;
+        QString beaconFile;
+        QString beaconTime;
+    };
+    const TickSettings& tickSettings() const;
     void changed() { m_dirty = true; }
     void setLamp(GwLamp& lamp, const GwLamp& to)
     {
@@ -291,6 +312,7 @@ private:
     std::shared_ptr<GatewayLocalPlayer> OFFWAV;
     std::shared_ptr<GatewayDirectoryChecks> m_directoryChecks;
 
+    mutable TickSettings m_tickSettings;
     RelayState m_relay;
     BeaconState m_beacon;
     DtmfState m_dtmf;

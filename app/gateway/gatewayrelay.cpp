@@ -56,11 +56,11 @@ void GatewayEngine::relayTick()
 // client's flag shows the new state.
 void GatewayEngine::squelchStep()
 {
-    const SettingsList& d = DATARRAY;
-    if (!voxMode() && d.boolValue(gwkey::COM_IN_ON)) {
-        const int port = d.intValue(gwkey::COM_IN_NUM, 0);
-        const bool busy = m_host.COMPortIsOpen(port) &&
-                          m_host.GetCOMStatus(port, d.value(gwkey::COM_IN_PIN), d.boolValue(gwkey::COM_IN_INVERT));
+    const TickSettings& t = tickSettings();
+    if (!t.vox && t.in.on) {
+        const int port = t.in.num;
+        const QString pin = t.in.pin;
+        const bool busy = m_host.COMPortIsOpen(port) && m_host.GetCOMStatus(port, pin, t.in.invert);
         const bool clientPtt = TS3FLAGS.value(clientflag::INPUT_DEACTIVATED) == QLatin1String("0");
         if (busy) {
             if (m_connected && SPEAKERS.isEmpty() && m_relay.TS3_PTT_DELAY < 0 && !clientPtt)
@@ -130,14 +130,14 @@ void GatewayEngine::pttStep()
 
 void GatewayEngine::driveOutput(OutKind kind, bool on)
 {
-    const SettingsList& d = DATARRAY;
     const bool ptt = kind == OutKind::Ptt;
+    const TickSettings::Line& line = ptt ? tickSettings().out : tickSettings().txOut;
     Output& out = ptt ? m_ptt : m_txOut;
     GwLamp& lamp = ptt ? m_display.pttLamp : m_display.txOutLamp;
-    const int port = d.intValue(ptt ? gwkey::COM_OUT_NUM : gwkey::COM_OUT_TX_NUM, 0);
-    const QString pin = d.value(ptt ? gwkey::COM_OUT_PIN : gwkey::COM_OUT_TX_PIN);
-    const bool invert = d.boolValue(ptt ? gwkey::COM_OUT_INVERT : gwkey::COM_OUT_TX_INVERT);
-    const bool enabled = d.boolValue(ptt ? gwkey::COM_OUT_ON : gwkey::COM_OUT_TX_ON);
+    const int port = line.num;
+    const QString pin = line.pin;
+    const bool invert = line.invert;
+    const bool enabled = line.on;
     const bool available = enabled && m_host.COMPortIsOpen(port);
 
     // A line this gateway keyed earlier is released when it is no longer the configured
@@ -183,8 +183,8 @@ void GatewayEngine::startRadioTxTime()
 
 void GatewayEngine::RadioPttOn()
 {
-    const bool available =
-        DATARRAY.boolValue(gwkey::COM_OUT_ON) && m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_NUM, 0));
+    const TickSettings::Line& line = tickSettings().out;
+    const bool available = line.on && m_host.COMPortIsOpen(line.num);
     driveOutput(OutKind::Ptt, true);
     if (available)
         startRadioTxTime();
@@ -192,8 +192,8 @@ void GatewayEngine::RadioPttOn()
 
 void GatewayEngine::TxOutputOn()
 {
-    const bool available =
-        DATARRAY.boolValue(gwkey::COM_OUT_TX_ON) && m_host.COMPortIsOpen(DATARRAY.intValue(gwkey::COM_OUT_TX_NUM, 0));
+    const TickSettings::Line& line = tickSettings().txOut;
+    const bool available = line.on && m_host.COMPortIsOpen(line.num);
     driveOutput(OutKind::Tx, true);
     if (available)
         startRadioTxTime();
@@ -216,8 +216,8 @@ void GatewayEngine::outputOff(OutKind kind)
 {
     const SettingsList& d = DATARRAY;
     const bool tx = kind == OutKind::Tx;
-    const bool available = d.boolValue(tx ? gwkey::COM_OUT_TX_ON : gwkey::COM_OUT_ON) &&
-                           m_host.COMPortIsOpen(d.intValue(tx ? gwkey::COM_OUT_TX_NUM : gwkey::COM_OUT_NUM, 0));
+    const TickSettings::Line& line = tx ? tickSettings().txOut : tickSettings().out;
+    const bool available = line.on && m_host.COMPortIsOpen(line.num);
     if (!available) {
         driveOutput(kind, false);
         return;
@@ -230,7 +230,7 @@ void GatewayEngine::outputOff(OutKind kind)
     // The radio-side transmission lasts while either output is keyed.
     if (m_ptt.held || m_txOut.held)
         return;
-    if (d.boolValue(gwkey::HF_TX_MAX_ON) && !COUNTER.contains(counter::TXTIME_HF_OFF)) {
+    if (tickSettings().hfTxMaxOn && !COUNTER.contains(counter::TXTIME_HF_OFF)) {
         COUNTER.remove(counter::TXTIME_HF_ON);
         if (m_display.hfBar.pos != 0 || m_display.hfLimitLamp.color != GwColor::Green) {
             m_display.hfBar.pos = 0;
@@ -242,13 +242,12 @@ void GatewayEngine::outputOff(OutKind kind)
 
 void GatewayEngine::UpdateSquelchLamp()
 {
-    const SettingsList& d = DATARRAY;
-    const int port = d.intValue(gwkey::COM_IN_NUM, 0);
+    const TickSettings& t = tickSettings();
+    const int port = t.in.num;
     GwLamp lamp;
-    if (d.boolValue(gwkey::COM_IN_ON) && d.value(gwkey::TS3_TX_PIN) == QLatin1String("COM") &&
-        m_host.COMPortIsOpen(port)) {
-        const QString pin = d.value(gwkey::COM_IN_PIN);
-        if (m_host.GetCOMStatus(port, pin, d.boolValue(gwkey::COM_IN_INVERT)))
+    if (t.in.on && t.comKeyed && m_host.COMPortIsOpen(port)) {
+        const QString pin = t.in.pin;
+        if (m_host.GetCOMStatus(port, pin, t.in.invert))
             lamp = {GwColor::BrightGreen, QStringLiteral("COM") + QString::number(port) + QStringLiteral(" / ") + pin +
                                               QStringLiteral("-PIN")};
         else

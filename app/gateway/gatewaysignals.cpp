@@ -217,8 +217,8 @@ void GatewayEngine::SendBeacon()
 // goes out at the next tick.
 void GatewayEngine::beaconCountRule(bool on)
 {
-    const int afterTx = DATARRAY.intValue(gwkey::HF_BAKE_AFTX, 0);
-    const int afterRx = DATARRAY.intValue(gwkey::HF_BAKE_AFRX, 0);
+    const int afterTx = tickSettings().beaconAfterTx;
+    const int afterRx = tickSettings().beaconAfterRx;
     if (!on || (afterTx < 5 && afterRx < 5))
         return;
     if (m_beacon.WAR_TS3_RX) {
@@ -235,7 +235,7 @@ void GatewayEngine::beaconCountRule(bool on)
 void GatewayEngine::BeaconTick()
 {
     const SettingsList& d = DATARRAY;
-    const bool on = d.boolValue(gwkey::HF_BAKE_ON);
+    const bool on = tickSettings().beaconOn;
     auto setLine = [this](const QString& text) {
         if (m_display.beaconLine != text) {
             m_display.beaconLine = text;
@@ -247,8 +247,8 @@ void GatewayEngine::BeaconTick()
 
     // Countdown.
     if (m_beacon.BAKE_WAIT <= -1) {
-        const QString file = d.value(gwkey::HF_BAKE_FILE);
-        const QString time = d.value(gwkey::HF_BAKE_TIME);
+        const QString file = tickSettings().beaconFile;
+        const QString time = tickSettings().beaconTime;
         if (on && !file.isEmpty() && QFileInfo::exists(file)) {
             if (IsInteger(time))
                 m_beacon.BAKE_WAIT = StrToIntDef(time, 0) * 10;

@@ -390,37 +390,65 @@ void LinkSession::handleProfiles(const SettingsList& items)
 
 // ------------------------------------------------------------------------ sending
 
+namespace {
+// The text as bytes at out: ASCII as it is, every other character (a surrogate pair is
+// one, a lone surrogate too) as "?". Returns the end of what it wrote.
+char* putAscii(char* out, const QString& text)
+{
+    const QChar* p = text.constData();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c < 0x80) {
+            *out++ = char(c);
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && p[i + 1].isLowSurrogate())
+            ++i;
+        *out++ = '?';
+    }
+    return out;
+}
+} // namespace
+
+// "command params" and CR, a leading "." doubled, then CR LF; written straight into the
+// bytes, since it runs for every line that goes out.
 QByteArray LinkSession::encodeCommand(const QString& command, const QString& params)
 {
-    QString text = command + QLatin1Char(' ') + params + QLatin1Char('\r');
-    if (text.startsWith(QLatin1Char('.')))
-        text.prepend(QLatin1Char('.'));
-    text += QStringLiteral("\r\n");
-    QByteArray out;
-    out.reserve(text.size());
-    for (const char32_t cp : text.toUcs4())
-        out.append(cp < 0x80 ? char(cp) : '?');
+    QByteArray out(command.size() + params.size() + 5, Qt::Uninitialized);
+    char* p = out.data();
+    if (command.startsWith(QLatin1Char('.')))
+        *p++ = '.';
+    p = putAscii(p, command);
+    *p++ = ' ';
+    p = putAscii(p, params);
+    *p++ = '\r';
+    *p++ = '\r';
+    *p++ = '\n';
+    out.truncate(p - out.constData());
     return out;
 }
 
 void LinkSession::SendToTS3(const QString& command, const QString& params)
 {
-    const QString shown = command + QLatin1Char(' ') + params;
-    if (m_transport->isConnected()) {
-        if (m_transport->write(encodeCommand(command, params))) {
-            ++m_tally.linesOut;
-            m_clientConkt = true;
-            if (m_monitor && !DebugPause && ShowSend)
-                m_monitor->appendTraffic(QStringLiteral("<[-]< ") + shown);
-            return;
-        }
-        // The socket took nothing: it is broken, rebuild the session.
-        dropConnection(false);
+    // What the link monitor shows is made only while one is attached.
+    auto shown = [&] { return command + QLatin1Char(' ') + params; };
+    const bool connected = m_transport->isConnected();
+    if (connected && m_transport->write(encodeCommand(command, params))) {
+        ++m_tally.linesOut;
+        m_clientConkt = true;
+        if (m_monitor && !DebugPause && ShowSend)
+            m_monitor->appendTraffic(QStringLiteral("<[-]< ") + shown());
+        return;
     }
+    const QString offline = m_monitor ? shown() : QString();
+    // The socket took nothing: it is broken, rebuild the session.
+    if (connected)
+        dropConnection(false);
     m_clientConkt = false;
     disconnectAllGateways();
     if (m_monitor)
-        m_monitor->appendTraffic(QStringLiteral("[OFFLINE] <[-]< ") + shown);
+        m_monitor->appendTraffic(QStringLiteral("[OFFLINE] <[-]< ") + offline);
 }
 
 // ----------------------------------------------------------- gateway operations
@@ -464,10 +492,16 @@ void LinkSession::StoppeGateway(const QString& gateUID)
 
 SettingsList LinkSession::splitItems(QStringView paramText)
 {
-    SettingsList items;
-    for (const QStringView piece : paramText.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        items.lines().append(piece.toString());
-    return items;
+    QStringList pieces;
+    const qsizetype n = paramText.size();
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype blank = paramText.indexOf(QLatin1Char(' '), i);
+        const qsizetype end = blank < 0 ? n : blank;
+        if (end > i)
+            pieces.append(paramText.sliced(i, end - i).toString());
+        i = end + 1;
+    }
+    return SettingsList(std::move(pieces));
 }
 
 QString LinkSession::unescape(const QString& value)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -70,6 +72,105 @@ TEST(SettingsList, BooleansAndIntegers)
     l.setBool("B", false);
     l.setInt("C", -3);
     EXPECT_EQ(l.lines(), (QStringList{"A=True", "B=False", "C=-3"}));
+}
+
+// A long list looks its names up through a table; whatever changes it, a lookup must find
+// what a search entry by entry finds (the first entry of the name in any case).
+TEST(SettingsList, LongListFindsWhatASearchEntryByEntryFinds)
+{
+    auto expected = [](const SettingsList& l, const QString& name) {
+        if (name.contains('='))
+            return -1;
+        for (int i = 0; i < l.size(); ++i) {
+            const QString& line = l.lines()[i];
+            const qsizetype eq = line.indexOf('=');
+            if (QStringView(line).left(eq < 0 ? line.size() : eq).compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    };
+    QStringList lines;
+    for (int i = 0; i < 30; ++i)
+        lines << QString("KEY-%1=%2").arg(i).arg(i * 7);
+    lines << "key-3=later"
+          << "Flag"
+          << ""
+          << "=empty name"
+          << "K=ascii";
+    SettingsList l(lines);
+    const QStringList probes = {"key-3",   "KEY-29",  "key-30",  "flag",  "",       "k",       QString(QChar(0x212A)),
+                                "Key-3=x", "NEW-KEY", "new-key", "KEY-1", "key-10", "ADDED-40"};
+    const std::function<void(SettingsList&)> steps[] = {
+        [](SettingsList&) {},
+        [](SettingsList& s) { s.setValue("new-key", "1"); },              // appended
+        [](SettingsList& s) { s.setValue("NEW-KEY", "2"); },              // replaced, other case
+        [](SettingsList& s) { s.remove("key-3"); },                       // both entries go
+        [](SettingsList& s) { s.lines().removeAt(0); },                   // indexes move
+        [](SettingsList& s) { s.lines()[4] = "KEY-10=moved"; },           // renamed in place
+        [](SettingsList& s) { s.setValue(QString(QChar(0x212A)), "x"); }, // a name outside ASCII
+        [](SettingsList& s) { s.remove("K"); },
+        [](SettingsList& s) {
+            for (int i = 31; i <= 40; ++i) // past the table's size
+                s.setValue(QString("added-%1").arg(i), "v");
+        },
+        [](SettingsList& s) { s.clear(); },
+    };
+    int step = 0;
+    for (const auto& change : steps) {
+        change(l);
+        for (const QString& p : probes) {
+            const int want = expected(l, p);
+            EXPECT_EQ(l.indexOf(p), want) << "step " << step << ", " << p.toStdString();
+            EXPECT_EQ(l.value(p), want < 0 ? QString() : l.valueAt(want)) << "step " << step;
+        }
+        SettingsList copy = l; // a copy keeps the same answers
+        for (const QString& p : probes)
+            EXPECT_EQ(copy.indexOf(p), expected(l, p)) << "copy, step " << step;
+        ++step;
+    }
+    // A short list is searched entry by entry, ASCII compared at once, the rest by Qt.
+    const SettingsList shortList(QStringList{QString("x") + QChar(0x212A) + "=1", "XK=2",
+                                             QString::fromUtf8("Stra\xc3\x9f"
+                                                               "e=3"),
+                                             QString::fromUtf8("\xc3\x84rger=4")});
+    for (const QString& p : {QString("xk"), QString("XK"), QString("x") + QChar(0x212A),
+                             QString::fromUtf8("STRA\xc3\x9f"
+                                               "E"),
+                             QString::fromUtf8("\xc3\xa4RGER"), QString("strasse"), QString("x")})
+        EXPECT_EQ(shortList.indexOf(p), expected(shortList, p)) << p.toStdString();
+}
+
+// A reader may keep what it took from a list while its revision stays: every change moves
+// it on, a lookup does not, and no other list (a copy, one moved from) ever has it.
+TEST(SettingsList, RevisionMovesOnWithEveryChangeOnly)
+{
+    SettingsList l(QStringList{"A=1", "B=2"});
+    const std::pair<const char*, std::function<void(SettingsList&)>> changes[] = {
+        {"append", [](SettingsList& s) { s.setValue("C", "3"); }},
+        {"replace", [](SettingsList& s) { s.setValue("a", "1"); }},
+        {"remove", [](SettingsList& s) { s.remove("B"); }},
+        {"through lines()", [](SettingsList& s) { s.lines() << "D=4"; }},
+        {"assign", [](SettingsList& s) { s = SettingsList(QStringList{"A=1"}); }},
+        {"clear", [](SettingsList& s) { s.clear(); }},
+    };
+    for (const auto& [what, change] : changes) {
+        const quint64 before = l.revision();
+        change(l);
+        EXPECT_NE(l.revision(), before) << what;
+        const quint64 after = l.revision();
+        (void)l.value("A");
+        (void)l.contains("missing");
+        EXPECT_EQ(l.revision(), after) << what;
+    }
+    l.setValue("A", "1");
+    SettingsList copy(l);
+    EXPECT_NE(copy.revision(), l.revision());
+    const quint64 source = l.revision();
+    SettingsList moved(std::move(l));
+    EXPECT_NE(moved.revision(), source);
+    EXPECT_NE(l.revision(), source); // NOLINT(bugprone-use-after-move): it is emptied
+    EXPECT_TRUE(l.isEmpty());        // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(moved.value("a"), "1");
 }
 
 TEST(GlobalFunct, SmallHelpers)

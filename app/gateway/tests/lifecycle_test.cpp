@@ -131,6 +131,41 @@ TEST_F(GatewayTest, PingsEveryFiveSecondsAndAnswersPongs)
     EXPECT_TRUE(link.take().isEmpty());
 }
 
+// The view is redrawn for what changed, not once a second per gateway: the lamp blinks
+// only while disconnected, and a pong with the same round trip changes nothing.
+TEST_F(GatewayTest, ViewIsRefreshedOnlyWhenTheLampOrThePingChanges)
+{
+    struct CountingView : GatewayView {
+        void displayChanged() override { ++refreshes; }
+        int refreshes = 0;
+    } view;
+    open();
+    engine->setView(&view);
+    connect(3);
+    auto refreshesOf = [&](auto&& step) {
+        view.refreshes = 0;
+        step();
+        return view.refreshes;
+    };
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(refreshesOf([&] { engine->blinkTick(); }), 0) << i;
+        EXPECT_EQ(engine->display().connLamp.color, GwColor::LightBlue);
+    }
+    clock.set(1700000005042);
+    EXPECT_EQ(refreshesOf([&] { line("GW_PONG", {"scHandler=3", "timestamp=1700000005000"}); }), 1);
+    EXPECT_EQ(refreshesOf([&] { line("GW_PONG", {"scHandler=3", "timestamp=1700000005000"}); }), 0);
+    EXPECT_EQ(refreshesOf([&] { line("GW_PONG", {"scHandler=3", "timestamp=1700000005001"}); }), 1);
+    EXPECT_EQ(engine->display().pingLabel, QStringLiteral("Ping: 41 ms"));
+
+    line("CONNECT", {"scHandler=3", "status=0"});
+    ASSERT_FALSE(engine->TS3_IstConnected());
+    for (GwColor expected : {GwColor::LightBlue, GwColor::Blue, GwColor::LightBlue}) {
+        EXPECT_EQ(refreshesOf([&] { engine->blinkTick(); }), 1);
+        EXPECT_EQ(engine->display().connLamp.color, expected);
+    }
+    engine->setView(nullptr);
+}
+
 TEST_F(GatewayTest, EightLostPingsResetTheGatewayAndANewConnectionCountsFromZero)
 {
     open();

@@ -324,6 +324,48 @@ TEST_F(RelayTest, TransmitterIsNeverLeftKeyed)
     }
 }
 
+// The setup edits the very list the gateway runs on (WriteConfigToGateway hands it over):
+// each edit acts from the next tick on, although the tick keeps what it reads of it.
+TEST_F(RelayTest, EditsOfTheLiveSettingsActAtTheNextTick)
+{
+    host->openPorts.insert(2);
+    openConnected();
+    auto live = std::make_shared<SettingsList>(engine->DATARRAY.list());
+    engine->WriteConfig(live);
+    engine->radioLampPressed();
+    ticks(1);
+    ASSERT_TRUE(host->held(1, QStringLiteral("RTS")));
+
+    live->setValue(QStringLiteral("COM-OUT-PIN"), QStringLiteral("DTR"));
+    ticks(1);
+    EXPECT_FALSE(host->held(1, QStringLiteral("RTS")));
+    EXPECT_TRUE(host->held(1, QStringLiteral("DTR")));
+    EXPECT_EQ(engine->display().pttLamp.hint, QStringLiteral("COM1 / DTR-PIN"));
+
+    live->setValue(QStringLiteral("COM-OUT-NUM"), QStringLiteral("2"));
+    ticks(1);
+    EXPECT_FALSE(host->held(1, QStringLiteral("DTR")));
+    EXPECT_TRUE(host->held(2, QStringLiteral("DTR")));
+
+    live->setValue(QStringLiteral("COM-OUT-ON"), QStringLiteral("False"));
+    ticks(1);
+    EXPECT_FALSE(host->held(2, QStringLiteral("DTR")));
+    EXPECT_EQ(engine->display().pttLamp.color, GwColor::Silver);
+
+    // The squelch input and the keying mode, changed the same way.
+    host->setInput(1, QStringLiteral("CTS"), true);
+    live->setValue(QStringLiteral("COM-IN-ON"), QStringLiteral("True"));
+    live->setValue(QStringLiteral("COM-IN-PIN"), QStringLiteral("CTS"));
+    engine->radioLampReleased();
+    ticks(2);
+    EXPECT_EQ(engine->display().sqlLamp.color, GwColor::Silver); // VOX mode: no squelch lamp
+    live->lines().replaceInStrings(QStringLiteral("TS3-TX-PIN=VOX"), QStringLiteral("TS3-TX-PIN=COM"));
+    link.take();
+    ticks(1);
+    EXPECT_EQ(engine->display().sqlLamp.color, GwColor::BrightGreen);
+    EXPECT_EQ(link.take(), QStringList{QStringLiteral("SETPTT scHandler=3 status=1")});
+}
+
 TEST_F(RelayTest, SecondOutputFollowsTheClientsTransmissionAndDropsWithTheConnection)
 {
     settings.setValue(QStringLiteral("COM-OUT-TX-ON"), QStringLiteral("True"));

@@ -426,6 +426,25 @@ TEST(SessionEncoding, CommandBytes)
         EXPECT_EQ(LinkSession::encodeCommand(c.command, c.params), c.bytes) << c.command.toStdString();
 }
 
+// Characters outside ASCII go out as one "?" each: a surrogate pair is one character, and
+// so is a surrogate without its partner (also at the end of the word or the items).
+TEST(SessionEncoding, SurrogatesWithoutPartnerAreOneCharacterEach)
+{
+    const QChar high(0xD83D), low(0xDE00);
+    struct Case {
+        QString command, params;
+        QByteArray bytes;
+    } cases[] = {
+        {QStringLiteral("X"), QString("a") + high + "b", "X a?b\r\r\n"},
+        {QStringLiteral("X"), QString("a") + low + high + "b", "X a??b\r\r\n"},
+        {QString("X") + high, QString(low) + "a", "X? ?a\r\r\n"},
+        {QStringLiteral("X"), QString("a") + high, "X a?\r\r\n"},
+        {QStringLiteral("X"), QString("a") + high + low + high + low, "X a??\r\r\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LinkSession::encodeCommand(c.command, c.params), c.bytes) << c.params.toStdString();
+}
+
 TEST_F(SessionFixture, SendingWhileDownLosesTheCommandAndDropsEveryGateway)
 {
     FakeGateway a(kUidA, 5, true), b(kUidB, 0, false);
