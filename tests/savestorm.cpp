@@ -47,6 +47,7 @@ struct Files {
 };
 
 using Verdict = std::optional<qint64>; // the generation; nullopt = corrupt (why in *why)
+constexpr qint64 kNotYet = -1;         // the file exists, generation 0 is not in it yet
 
 // --- settings files: gateway file and main.cfg -----------------------------------------
 void fillSettings(SettingsList& list, qint64 gen)
@@ -170,6 +171,9 @@ bool saveComport(const Files& f, qint64 gen)
 
 Verdict checkComport(const Files& f, QString* why)
 {
+    // The first round sets the other ports one save each before port 1 has a device.
+    if (!IniFile(f.comport()).valueExists(QStringLiteral("COM1"), QStringLiteral("device")))
+        return kNotYet;
     ComPortManager manager(f.comport());
     const QString d = manager.deviceForPort(1);
     const QStringList parts = d.split(QLatin1Char('/'));
@@ -271,6 +275,12 @@ int main(int argc, char** argv)
             continue;
         }
         v = k.check(files, &why);
+        if (v && *v == kNotYet) {
+            if (verify)
+                std::printf("%s none\n", k.name);
+            next[i] = 0;
+            continue;
+        }
         if (verify) {
             if (v)
                 std::printf("%s %lld\n", k.name, static_cast<long long>(*v));
